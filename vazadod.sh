@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Build helper: "./vazadod.sh run" builds and starts the program on its shipped database,
+# "./vazadod.sh test" builds the sanitizer build and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+jobs=$(nproc 2>/dev/null || echo 2)
+
+case "${1:-}" in
+  run)
+    scripts/install-deps.sh
+    cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release
+    cmake --build build/release -j "$jobs"
+    exec scripts/start.sh build/release
+    ;;
+  test)
+    scripts/install-deps.sh
+    cmake -S . -B build/test -DCMAKE_BUILD_TYPE=Debug -DVAZADOD_SANITIZE=ON
+    cmake --build build/test -j "$jobs"
+    cd build/test
+    export QT_QPA_PLATFORM=offscreen
+    export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+    export LSAN_OPTIONS=suppressions=$PWD/../../scripts/lsan.supp:print_suppressions=0
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    ctest --output-on-failure -j "$jobs" --timeout 600
+    ;;
+  *)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
