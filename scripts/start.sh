@@ -7,5 +7,5 @@ if [ -x "$build/app/Vazadod" ]; then
   exec "$build/app/Vazadod"
 fi
 echo "The main window is not built yet; round-tripping the sample planner instead."
-"$build/tools/planner-roundtrip" tools/samples/planner.xml "$build/planner-roundtrip.xml"
+"$build/tools/planner-roundtrip/planner-roundtrip" tools/samples/planner.xml "$build/planner-roundtrip.xml"
 cat "$build/planner-roundtrip.xml"; echo
