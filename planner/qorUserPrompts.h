@@ -1,0 +1,23 @@
+// The questions and messages the core puts to the user. The core has no window toolkit of its
+// own: the application installs an implementation (message boxes) at start. Without one,
+// Confirm answers No and ShowMessage writes the text and a line break to standard error.
+#pragma once
+
+#include <string>
+
+class TqorUserPrompts {
+ public:
+  virtual ~TqorUserPrompts() = default;
+  // A Yes/No question; true when the user chose Yes.
+  virtual bool Confirm(const std::string& text) = 0;
+  // A plain message with an OK button.
+  virtual void ShowMessage(const std::string& text) = 0;
+};
+
+// Installs the process-wide prompts (not owned; nullptr restores the default). Returns the
+// previously installed prompts, or nullptr when none was installed.
+TqorUserPrompts* SetUserPrompts(TqorUserPrompts* prompts);
+TqorUserPrompts* UserPrompts();
+
+// Shows a message through the installed prompts (standard error without them).
+void ShowMessage(const std::string& text);
