@@ -1,0 +1,263 @@
+#include "planner/qorPlannerModel.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "planner/qorQSort.h"
+#include "planner/qorStrings.h"
+
+namespace {
+
+constexpr const char* kSkeleton =
+    "<planner><projects id=\"projects\"/><resources id=\"resources\"/>"
+    "<holidays id=\"holidays\"/></planner>";
+
+// The attribute as a real; 0 when absent. Raises EqorVariantError for a value that does not
+// convert.
+double AttrReal(const TqorXMLNode2* node, std::string_view name) {
+  const TqorVariant* v = node->FindAttribute(name);
+  return v ? v->AsReal() : 0.0;
+}
+
+// The attribute as a boolean; fallback when absent or not convertible.
+bool AttrBool(const TqorXMLNode2* node, std::string_view name, bool fallback) {
+  const TqorVariant* v = node->FindAttribute(name);
+  bool b;
+  return v && v->TryToBool(b) ? b : fallback;
+}
+
+}  // namespace
+
+TqorPlannerModel::TqorPlannerModel(std::function<double()> today)
+    : document_(std::make_unique<TqorXMLParser2>()), today_(std::move(today)) {
+  if (!today_) today_ = SystemTodayClock();
+  document_->SetIndexIds(true);
+  document_->SetXml(kSkeleton);
+  document_->SetOnNodeFreed([this](const TqorXMLNode2* node) { NodeFreed(node); });
+  ShowCurrentMonth();
+}
+
+TqorPlannerModel::~TqorPlannerModel() { document_->SetOnNodeFreed(nullptr); }
+
+std::function<double()> TqorPlannerModel::SystemTodayClock() {
+  return [] { return SystemToday(); };
+}
+
+TqorXMLNode2* TqorPlannerModel::Container(const char* name) const {
+  return document_->GetNodeById(name, name);
+}
+
+TqorXMLNode2* TqorPlannerModel::ProjectsNode() const { return Container("projects"); }
+TqorXMLNode2* TqorPlannerModel::ResourcesNode() const { return Container("resources"); }
+TqorXMLNode2* TqorPlannerModel::HolidaysNode() const { return Container("holidays"); }
+
+TqorXMLNode2* TqorPlannerModel::AddProject(std::string_view projectId, std::string_view name) {
+  TqorXMLNode2* projects = ProjectsNode();
+  if (!projects) throw std::runtime_error("The planner document has no projects container");
+  auto project = std::make_unique<TqorXMLNode2>("project");
+  project->SetAttribute("id", TqorVariant(projectId));
+  project->SetAttribute("name", TqorVariant(name));
+  project->SetAttribute("expanded", true);
+  return projects->AddChild(std::move(project));
+}
+
+TqorXMLNode2* TqorPlannerModel::AddTask(std::string_view projectId, std::string_view taskId,
+                                        std::string_view name, double startDate, double endDate,
+                                        bool isMilestone) {
+  TqorXMLNode2* project = document_->GetNodeById("project", projectId);
+  if (!project) return nullptr;
+  auto task = std::make_unique<TqorXMLNode2>("task");
+  task->SetAttribute("id", TqorVariant(taskId));
+  task->SetAttribute("name", TqorVariant(name));
+  task->SetAttribute("startdate", startDate);
+  task->SetAttribute("enddate", endDate);
+  task->SetAttribute("ismilestone", isMilestone);
+  return project->AddChild(std::move(task));
+}
+
+void TqorPlannerModel::DeleteTask(std::string_view taskId) {
+  TqorXMLNode2* task = document_->GetNodeById("task", taskId);
+  if (task && task->Parent()) task->Parent()->DeleteChild(task);
+}
+
+void TqorPlannerModel::SortTasks() {
+  TqorXMLNode2* projects = ProjectsNode();
+  if (!projects) return;
+  for (int p = 0; p < projects->ChildCount(); ++p) {
+    TqorXMLNode2* project = projects->GetChild(p);
+    if (project->ChildCount() < 2) continue;
+    TqorQSort sorter;
+    sorter.OnCompare = [project](int i, int j) {
+      double a = AttrReal(project->GetChild(i), "enddate");
+      double b = AttrReal(project->GetChild(j), "enddate");
+      return a < b ? -1 : (a > b ? 1 : 0);
+    };
+    sorter.OnExchange = [project](int i, int j) { project->ExchangeChildren(i, j); };
+    sorter.Sort(project->ChildCount());
+  }
+}
+
+void TqorPlannerModel::SetProjectFilter(std::string filter) {
+  projectFilter_ = std::move(filter);
+  RebuildRows();
+}
+
+bool TqorPlannerModel::IsProjectVisible(const TqorXMLNode2* project) const {
+  if (!project) return false;
+  return projectFilter_.find("[" + project->GetAttributeStr("id") + "]") != std::string::npos;
+}
+
+double TqorPlannerModel::CalcAssignedHours(const TqorXMLNode2* task) const {
+  double hours = 0;
+  if (!task) return hours;
+  for (int i = 0; i < task->ChildCount(); ++i) {
+    const TqorXMLNode2* assignment = task->GetChild(i);
+    const TqorXMLNode2* resource =
+        document_->GetNodeById("resource", assignment->GetAttributeStr("resourceid"));
+    if (!resource) continue;
+    const double days = AttrReal(task, "enddate") - AttrReal(task, "startdate") + 1;
+    hours += days * (AttrReal(resource, "hoursperweek") / 7) * AttrReal(assignment, "units") / 100;
+  }
+  return hours;
+}
+
+double TqorPlannerModel::SumAssignedHours(const TqorXMLNode2* project) const {
+  double sum = 0;
+  if (!project) return sum;
+  for (int i = 0; i < project->ChildCount(); ++i)
+    sum += AttrReal(project->GetChild(i), "assignedhours");
+  return sum;
+}
+
+std::string TqorPlannerModel::GetResourceInitials(const TqorXMLNode2* task) const {
+  std::string out;
+  if (!task) return out;
+  for (int i = 0; i < task->ChildCount(); ++i) {
+    const TqorXMLNode2* resource =
+        document_->GetNodeById("resource", task->GetChild(i)->GetAttributeStr("resourceid"));
+    if (!resource) continue;
+    if (!out.empty()) out += ", ";
+    out += resource->GetAttributeStr("initials");
+  }
+  return out;
+}
+
+// --- Rows ---
+
+void TqorPlannerModel::BuildRows() {
+  rows_.clear();
+  rowOf_.clear();
+  placeholder_ = false;
+  rows_.push_back({nullptr, kHeaderRowHeight});
+  rows_.push_back({nullptr, kDefaultRowHeight});
+  TqorXMLNode2* projects = ProjectsNode();
+  if (!projects || projects->ChildCount() == 0 || projectFilter_.empty()) {
+    rows_.push_back({nullptr, kDefaultRowHeight});
+    placeholder_ = true;
+    return;
+  }
+  for (int p = 0; p < projects->ChildCount(); ++p) {
+    TqorXMLNode2* project = projects->GetChild(p);
+    if (!IsProjectVisible(project)) continue;
+    const bool expanded = AttrBool(project, "expanded", true);
+    rowOf_[project] = RowCount();
+    rows_.push_back({project, kDefaultRowHeight});
+    for (int t = 0; t < project->ChildCount(); ++t) {
+      TqorXMLNode2* task = project->GetChild(t);
+      rowOf_[task] = RowCount();
+      rows_.push_back({task, expanded ? kDefaultRowHeight : 0});
+    }
+  }
+}
+
+void TqorPlannerModel::RebuildRows() {
+  BuildRows();
+  Changed();
+}
+
+void TqorPlannerModel::Changed() {
+  if (onChanged_) onChanged_();
+}
+
+void TqorPlannerModel::NodeFreed(const TqorXMLNode2* node) {
+  auto it = rowOf_.find(node);
+  if (it == rowOf_.end()) return;
+  rows_[static_cast<size_t>(it->second)].node = nullptr;
+  rowOf_.erase(it);
+}
+
+TqorXMLNode2* TqorPlannerModel::RowNode(int row) const {
+  if (row < 0 || row >= RowCount()) return nullptr;
+  return rows_[static_cast<size_t>(row)].node;
+}
+
+int TqorPlannerModel::RowHeight(int row) const {
+  if (row < 0 || row >= RowCount()) return 0;
+  return rows_[static_cast<size_t>(row)].height;
+}
+
+void TqorPlannerModel::SetRowHeight(int row, int height) {
+  if (row < 0 || row >= RowCount()) return;
+  rows_[static_cast<size_t>(row)].height = height < 0 ? 0 : height;
+}
+
+int TqorPlannerModel::FindRow(const TqorXMLNode2* node) const {
+  auto it = rowOf_.find(node);
+  return it == rowOf_.end() ? -1 : it->second;
+}
+
+bool TqorPlannerModel::ToggleProjectRow(int row) {
+  TqorXMLNode2* project = RowNode(row);
+  if (!project || project->Name() != "project") return false;
+  const bool expanded = !AttrBool(project, "expanded", true);
+  project->SetAttribute("expanded", expanded);
+  for (int t = 0; t < project->ChildCount(); ++t) {
+    int r = FindRow(project->GetChild(t));
+    if (r >= 0) SetRowHeight(r, expanded ? kDefaultRowHeight : 0);
+  }
+  Changed();
+  return true;
+}
+
+// --- Period ---
+
+void TqorPlannerModel::SetStartDate(double date) {
+  const double day = std::floor(date);
+  const int y = YearOf(day);  // raises for a day number outside the calendar
+  newYear_ = StartOfAYear(y);
+  easter_ = EasterSunday(y);
+  pentecost_ = easter_ + 49;
+  ascension_ = pentecost_ - 10;
+  christmas_ = EncodeDate(y, 12, 25);
+  startDate_ = day;
+  BuildRows();
+  Changed();
+}
+
+void TqorPlannerModel::ShowCurrentMonth() {
+  const double today = Today();
+  SetStartDate(EncodeDate(YearOf(today), MonthOf(today), 1));
+}
+
+void TqorPlannerModel::NextMonth() { SetStartDate(IncMonth(startDate_, 1)); }
+void TqorPlannerModel::PreviousMonth() { SetStartDate(IncMonth(startDate_, -1)); }
+void TqorPlannerModel::NextYear() { SetStartDate(IncMonth(startDate_, 12)); }
+void TqorPlannerModel::PreviousYear() { SetStartDate(IncMonth(startDate_, -12)); }
+
+bool TqorPlannerModel::IsNonWorkingDay(double date) const {
+  const int dow = DayOfWeek(date);
+  if (dow == 1 || dow == 7) return true;
+  const double day = std::floor(date);
+  const int y = YearOf(day);
+  double newYear = newYear_, easter = easter_, pentecost = pentecost_, ascension = ascension_,
+         christmas = christmas_;
+  if (y != YearOf(startDate_)) {
+    newYear = StartOfAYear(y);
+    easter = EasterSunday(y);
+    pentecost = easter + 49;
+    ascension = pentecost - 10;
+    christmas = EncodeDate(y, 12, 25);
+  }
+  return day == newYear || day == easter + 1 || day == ascension || day == pentecost + 1 ||
+         day == christmas || day == christmas + 1;
+}
