@@ -104,7 +104,10 @@ void TqorPlannerModel::SetProjectFilter(std::string filter) {
 
 bool TqorPlannerModel::IsProjectVisible(const TqorXMLNode2* project) const {
   if (!project) return false;
-  return projectFilter_.find("[" + project->GetAttributeStr("id") + "]") != std::string::npos;
+  std::string key = "[";
+  key += project->GetAttributeStr("id");
+  key += ']';
+  return projectFilter_.find(key) != std::string::npos;
 }
 
 double TqorPlannerModel::CalcAssignedHours(const TqorXMLNode2* task) const {

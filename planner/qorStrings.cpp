@@ -60,7 +60,7 @@ size_t FoldCharAt(std::string_view s, size_t i, unsigned char out[4]) {
     out[0] = b0;
     return 1;
   }
-  for (size_t k = 0; k < n; ++k) out[k] = static_cast<unsigned char>(s[i + k]);
+  for (size_t k = 0; k < n && k < 4; ++k) out[k] = static_cast<unsigned char>(s[i + k]);
   if (n == 2) {
     char32_t up = cp;
     if (cp >= 0x430 && cp <= 0x44F) {

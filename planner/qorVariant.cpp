@@ -55,8 +55,10 @@ std::string TqorVariant::ToText() const {
     case TqorVarKind::Date: {
       const TqorRegionalSettings& rs = RegionalSettings();
       std::string s = FormatDateTime(rs.ShortDateFormat, real_);
-      if (std::lround((real_ - std::floor(real_)) * 86400.0) % 86400 != 0)
-        s += " " + FormatDateTime(rs.LongTimeFormat, real_);
+      if (std::lround((real_ - std::floor(real_)) * 86400.0) % 86400 != 0) {
+        s += ' ';
+        s += FormatDateTime(rs.LongTimeFormat, real_);
+      }
       return s;
     }
   }
@@ -161,8 +163,12 @@ bool TqorVariant::TryToDate(double& value) const {
 
 namespace {
 [[noreturn]] void Fail(TqorVarKind from, const char* to) {
-  throw EqorVariantError(std::string("Could not convert variant of type (") + VarKindName(from) +
-                         ") into type (" + to + ")");
+  std::string message = "Could not convert variant of type (";
+  message += VarKindName(from);
+  message += ") into type (";
+  message += to;
+  message += ')';
+  throw EqorVariantError(message);
 }
 }  // namespace
 

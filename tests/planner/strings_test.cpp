@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <map>
 #include <random>
 
 #include "planner/Hashes.h"
@@ -233,6 +234,42 @@ TEST(HashesTest, ObjectAndStringHashes) {
     EXPECT_EQ(refs.Find("k"), &kept);
   }
   EXPECT_EQ(alive, 1) << "a non-owning table frees nothing";
+}
+
+// Random insertions, replacements and deletions agree with a plain map (deletion moves
+// colliding entries back, which is where an open-addressing table goes wrong).
+TEST(HashesTest, AgreesWithAPlainMapUnderRandomChurn) {
+  std::mt19937 rng(11);
+  TStringHash table;
+  std::map<std::string, std::string> model;
+  for (int step = 0; step < 20000; ++step) {
+    std::string key = "k" + std::to_string(std::uniform_int_distribution<int>(0, 600)(rng));
+    switch (std::uniform_int_distribution<int>(0, 2)(rng)) {
+      case 0:
+      case 1:
+        table.Set(key, std::to_string(step));
+        model[key] = std::to_string(step);
+        break;
+      case 2:
+        ASSERT_EQ(table.Delete(key), model.erase(key) == 1) << step;
+        break;
+    }
+    ASSERT_EQ(table.Count(), model.size());
+    if (step % 500 == 0) {
+      for (int k = 0; k <= 600; ++k) {
+        std::string probe = "k" + std::to_string(k);
+        auto it = model.find(probe);
+        const std::string* found = table.Find(probe);
+        ASSERT_EQ(found != nullptr, it != model.end()) << probe;
+        if (found) {
+          ASSERT_EQ(*found, it->second);
+        }
+      }
+    }
+  }
+  table.Clear();
+  EXPECT_EQ(table.Count(), 0u);
+  EXPECT_EQ(table.Find("k1"), nullptr);
 }
 
 }  // namespace
