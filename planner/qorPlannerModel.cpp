@@ -145,6 +145,39 @@ std::string TqorPlannerModel::GetResourceInitials(const TqorXMLNode2* task) cons
   return out;
 }
 
+bool TqorPlannerModel::ContainsDate(const TqorXMLNode2* node, double date) const {
+  if (!node) return false;
+  const TqorVariant* start = node->FindAttribute("startdate");
+  const TqorVariant* end = node->FindAttribute("enddate");
+  double s, e;
+  if (!start || !end || !start->TryToReal(s) || !end->TryToReal(e)) return false;
+  return s <= date && date <= e;
+}
+
+bool TqorPlannerModel::ApplyDateGesture(TqorXMLNode2* node, double day, TqorDateGesture gesture) {
+  if (!node || (node->Name() != "task" && node->Name() != "project")) return false;
+  const double start = AttrReal(node, "startdate");
+  const double end = AttrReal(node, "enddate");
+  switch (gesture) {
+    case TqorDateGesture::SetStart:
+      if (day > end) return false;
+      node->SetAttribute("startdate", day);
+      break;
+    case TqorDateGesture::SetEnd:
+      if (day < start) return false;
+      node->SetAttribute("enddate", day);
+      break;
+    case TqorDateGesture::Move: {
+      const double length = std::round(end - start + 1);
+      node->SetAttribute("startdate", day);
+      node->SetAttribute("enddate", day + length - 1);
+      break;
+    }
+  }
+  if (node->Name() == "task") node->SetAttribute("assignedhours", CalcAssignedHours(node));
+  return true;
+}
+
 // --- Rows ---
 
 void TqorPlannerModel::BuildRows() {

@@ -19,6 +19,10 @@
 
 #include "planner/qorXMLParser2.h"
 
+// The rescheduling gestures of the grid: Ctrl+Shift sets the start day, Ctrl the end day,
+// Shift moves the bar keeping its length.
+enum class TqorDateGesture { SetStart, SetEnd, Move };
+
 class TqorPlannerModel {
  public:
   static constexpr int kFixedRows = 2;
@@ -70,6 +74,14 @@ class TqorPlannerModel {
   double CalcAssignedHours(const TqorXMLNode2* task) const;
   // Sum of the "assignedhours" of the project's tasks. Not stored.
   double SumAssignedHours(const TqorXMLNode2* project) const;
+  // True when the date lies within the node's "startdate" and "enddate" (both inclusive);
+  // false when either is missing or not a number.
+  bool ContainsDate(const TqorXMLNode2* node, double date) const;
+  // Applies a gesture on a day to a "task" or "project": SetStart only when the day is not
+  // after "enddate", SetEnd only when it is not before "startdate", Move always (the length,
+  // rounded to whole days, is kept). For a task, "assignedhours" is recomputed. Returns whether
+  // the node changed; raises no event and neither sorts nor rebuilds the rows.
+  bool ApplyDateGesture(TqorXMLNode2* node, double day, TqorDateGesture gesture);
   // The "initials" of the resources of the task's assignments, joined by ", " (assignments
   // whose resource does not exist are skipped).
   std::string GetResourceInitials(const TqorXMLNode2* task) const;

@@ -19,7 +19,7 @@ int Fill(TqorPlannerModel& model, int elements) {
   for (int r = 1; r <= 50; ++r) {
     auto res = std::make_unique<TqorXMLNode2>("resource");
     res->SetAttribute("name", "Resource " + std::to_string(r));
-    res->SetAttribute("initials", "R" + std::to_string(r));
+    res->SetAttribute("initials", std::string(1, 'R') += std::to_string(r));
     res->SetAttribute("id", std::to_string(r));
     res->SetAttribute("hoursperweek", 40.0);
     res->SetAttribute("costperhour", 62.5);
@@ -94,7 +94,7 @@ Timing Measure(int elements, int repeats) {
 }  // namespace
 
 int main() {
-  RegionalSettings().DecimalSeparator = ".";
+  RegionalSettings().DecimalSeparator.assign(1, '.');
   Measure(20000, 1);  // warm up the allocator and the caches
   const Timing small = Measure(20000, 7);
   const Timing large = Measure(200000, 3);

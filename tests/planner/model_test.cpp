@@ -306,4 +306,40 @@ TEST_F(ModelTest, NonWorkingDays) {
   }
 }
 
+TEST_F(ModelTest, DateGestures) {
+  model_.AddProject("1", "A");
+  AddResource("1", 7, "R");
+  const double jan3 = EncodeDate(2005, 1, 3), jan5 = EncodeDate(2005, 1, 5);
+  TqorXMLNode2* t = model_.AddTask("1", "1", "t", jan3, jan5, false);
+  Assign(t, "1", "1", 100);
+  EXPECT_TRUE(model_.ContainsDate(t, jan5));
+  EXPECT_FALSE(model_.ContainsDate(t, jan5 + 1));
+  EXPECT_FALSE(model_.ContainsDate(model_.Document().GetNodeById("project", "1"), jan3))
+      << "a project without dates contains no day";
+
+  // Shift on 10 January moves the task, keeping its three days, and recomputes its hours.
+  EXPECT_TRUE(model_.ApplyDateGesture(t, jan3 + 7, TqorDateGesture::Move));
+  EXPECT_EQ(t->GetAttribute("startdate"), TqorVariant(jan3 + 7));
+  EXPECT_EQ(t->GetAttribute("enddate"), TqorVariant(jan5 + 7));
+  EXPECT_EQ(t->GetAttribute("assignedhours"), TqorVariant(3.0));
+  // Ctrl before the start and Ctrl+Shift after the end change nothing.
+  EXPECT_FALSE(model_.ApplyDateGesture(t, jan3 + 6, TqorDateGesture::SetEnd));
+  EXPECT_FALSE(model_.ApplyDateGesture(t, jan5 + 8, TqorDateGesture::SetStart));
+  // Ctrl on the start day makes a one-day task.
+  EXPECT_TRUE(model_.ApplyDateGesture(t, jan3 + 7, TqorDateGesture::SetEnd));
+  EXPECT_EQ(t->GetAttribute("assignedhours"), TqorVariant(1.0));
+  EXPECT_TRUE(model_.ApplyDateGesture(t, jan3, TqorDateGesture::SetStart));
+  EXPECT_EQ(t->GetAttributeStr("startdate"), "38355");
+
+  // A project moves without its tasks and gets no hours.
+  TqorXMLNode2* p = t->Parent();
+  p->SetAttribute("startdate", "38355");
+  p->SetAttribute("enddate", "38360");
+  EXPECT_TRUE(model_.ApplyDateGesture(p, 38400, TqorDateGesture::Move));
+  EXPECT_EQ(p->GetAttribute("enddate"), TqorVariant(38405.0));
+  EXPECT_FALSE(p->HasAttribute("assignedhours"));
+  EXPECT_EQ(t->GetAttributeStr("startdate"), "38355");
+  EXPECT_FALSE(model_.ApplyDateGesture(model_.ResourcesNode(), 1, TqorDateGesture::Move));
+}
+
 }  // namespace

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   // Numbers are written with "." whatever the user's locale says.
-  RegionalSettings().DecimalSeparator = ".";
+  RegionalSettings().DecimalSeparator.assign(1, '.');
   try {
     TqorPlannerModel model;
     TqorXMLParser2& doc = model.Document();
