@@ -195,8 +195,8 @@ class TqorXMLParser2::Reader {
 
   size_t Position() const { return pos_; }
 
-  // Returns false (with LastError set by the caller) only through ParseError; true when the
-  // declaration was unterminated (the caller reports that one specially).
+  // Reads a leading XML declaration into the document's Declaration node. Returns false when
+  // it has no "?>" (the caller reports that case with its own message).
   bool ReadDeclaration() {
     size_t lt = src_.find('<');
     if (lt == std::string_view::npos || !StartsAt(src_, lt, "<?xml")) return true;
