@@ -341,7 +341,8 @@ void TDiskMgr::FreeTablePages(uint32_t tableId, uint32_t usage, bool matchUsage)
     ZuzInternalError("TDiskMgr.FreeTablePages", "Invalid table id");
   }
   THeaderWriteLock lock(*this);
-  file_.InvalidateTablePages(tableId);
+  // Only the freed pages leave the cache: dropping every page of the table would also drop the
+  // changed pages of its other usages inside a transaction.
   std::vector<int64_t> freed = mapMgr_.FreeMatchingEntries(tableId, usage, matchUsage);
   std::vector<uint8_t> zeros;
   for (std::size_t i = 0; i < freed.size();) {

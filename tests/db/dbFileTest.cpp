@@ -113,6 +113,17 @@ TEST(DbTransaction, PagesFreedAndReusedInOneTransactionKeepTheNewData) {
   EXPECT_EQ(std::memcmp(back.data() + 14, data.data() + 14, P - 14), 0);
 }
 
+TEST(DbTransaction, FreeingOneUsageKeepsTheTablesOtherChanges) {
+  TMemDb db;
+  int64_t rec = db.disk->AllocatePages(3, ioEncNone, nullptr, 1, usRecord);
+  db.disk->AllocatePages(3, ioEncNone, nullptr, 1, usBlob);
+  TZuzTransaction t(*db.disk);
+  db.disk->WriteData(rec, 5, "alive", ioEncNone, 3);
+  db.disk->FreeTablePages(3, usBlob, true);
+  t.Commit();
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(db.Bytes().data() + rec), 5), "alive");
+}
+
 TEST(DbTransaction, SeveralTableHeadersInOneTransaction) {
   TMemDb db;
   TTableHeaderMgr users(*db.disk, false);
