@@ -69,6 +69,7 @@ void TZuzFile::CloseZuzFile() {
   inTransaction_ = false;
   blocks_.Clear();
   cache_.InvalidateAll();
+  if (handle_ && readWrite_) (void)handle_->Sync();  // best effort: every write already went out
   handle_.reset();
   fileName_.clear();
   physicalSize_ = logicalEnd_ = 0;
