@@ -1,0 +1,384 @@
+#include "planner/grid/qorPlannerGrid.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <algorithm>
+
+namespace {
+
+const QColor kEmptyArea(255, 255, 255);
+
+}  // namespace
+
+TqorPlannerGrid::TqorPlannerGrid(QWidget* parent, std::function<double()> today)
+    : QAbstractScrollArea(parent),
+      model_(std::make_unique<TqorPlannerModel>(std::move(today))),
+      fonts_(TqorGridFonts::Make()) {
+  setFocusPolicy(Qt::StrongFocus);
+  // Every pixel of the viewport is painted by PaintArea.
+  viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  model_->SetOnChanged([this] { ModelChanged(); });
+  ModelChanged();
+}
+
+TqorPlannerGrid::~TqorPlannerGrid() { model_->SetOnChanged(nullptr); }
+
+int TqorPlannerGrid::ColWidth(int col) {
+  if (col == 0) return kNameColWidth;
+  if (col == 1) return kHoursColWidth;
+  if (col >= kFixedCols && col < kColumnCount) return kDayColWidth;
+  return 0;
+}
+
+int TqorPlannerGrid::FixedHeight() const { return RowHeight(0) + RowHeight(1); }
+
+int TqorPlannerGrid::RowAtContentY(int y) const {
+  if (y < 0 || y >= ScrollHeight()) return -1;
+  // The last row starting at or above y; rows of height 0 share their top with the next row,
+  // so the one found is the row that covers y.
+  auto it = std::upper_bound(rowTop_.begin(), rowTop_.end() - 1, y);
+  return static_cast<int>(it - rowTop_.begin()) - 1 + kFixedRows;
+}
+
+int TqorPlannerGrid::ColLeft(int col) const {
+  if (col == 0) return 0;
+  if (col == 1) return kNameColWidth;
+  return FixedWidth() + (col - kFixedCols) * kDayColWidth - horizontalScrollBar()->value();
+}
+
+int TqorPlannerGrid::TopRow() const { return RowAtContentY(verticalScrollBar()->value()); }
+
+QRect TqorPlannerGrid::CellRect(int col, int row) const {
+  if (col < 0 || col >= kColumnCount || row < 0 || row >= RowCount()) return {};
+  const int h = RowHeight(row);
+  if (h <= 0) return {};
+  int y = 0;
+  if (row == 1)
+    y = RowHeight(0);
+  else if (row >= kFixedRows)
+    y = FixedHeight() + RowTop(row) - verticalScrollBar()->value();
+  return QRect(ColLeft(col), y, ColWidth(col), h);
+}
+
+bool TqorPlannerGrid::CellAt(const QPoint& pos, int& col, int& row) const {
+  const int x = pos.x(), y = pos.y();
+  if (x < 0 || y < 0) return false;
+  if (x < kNameColWidth) {
+    col = 0;
+  } else if (x < FixedWidth()) {
+    col = 1;
+  } else {
+    col = kFixedCols + (x - FixedWidth() + horizontalScrollBar()->value()) / kDayColWidth;
+    if (col >= kColumnCount) return false;
+  }
+  if (y < RowHeight(0)) {
+    row = 0;
+  } else if (y < FixedHeight()) {
+    row = 1;
+  } else {
+    row = RowAtContentY(y - FixedHeight() + verticalScrollBar()->value());
+    if (row < 0) return false;
+  }
+  return true;
+}
+
+// --- Model changes ---
+
+void TqorPlannerGrid::ModelChanged() {
+  const int n = RowCount();
+  rowTop_.assign(static_cast<size_t>(std::max(0, n - kFixedRows) + 1), 0);
+  int top = 0;
+  for (int r = kFixedRows; r < n; ++r) {
+    rowTop_[static_cast<size_t>(r - kFixedRows)] = top;
+    top += RowHeight(r);
+  }
+  rowTop_.back() = top;
+
+  // The current cell stays on the element it showed, else on its row as far as it exists.
+  if (n <= kFixedRows) {
+    row_ = -1;
+  } else {
+    const int found = currentNode_ ? model_->FindRow(currentNode_) : -1;
+    if (found >= kFixedRows)
+      row_ = found;
+    else
+      row_ = std::clamp(row_, kFixedRows, n - 1);
+  }
+  currentNode_ = RowNode(row_);
+  selectedRow_ = row_;
+  UpdateScrollBars();
+  viewport()->update();
+}
+
+void TqorPlannerGrid::UpdateScrollBars() {
+  const int visH = std::max(0, viewport()->height() - FixedHeight());
+  const int visW = std::max(0, viewport()->width() - FixedWidth());
+  QScrollBar* v = verticalScrollBar();
+  v->setRange(0, std::max(0, ScrollHeight() - visH));
+  v->setPageStep(std::max(1, visH));
+  v->setSingleStep(TqorPlannerModel::kDefaultRowHeight);
+  QScrollBar* h = horizontalScrollBar();
+  h->setRange(0, std::max(0, ScrollWidth() - visW));
+  h->setPageStep(std::max(1, visW));
+  h->setSingleStep(kDayColWidth);
+}
+
+void TqorPlannerGrid::resizeEvent(QResizeEvent* event) {
+  QAbstractScrollArea::resizeEvent(event);
+  UpdateScrollBars();
+}
+
+// Scrolling repaints everything: the fixed rows and columns must not move with the content.
+void TqorPlannerGrid::scrollContentsBy(int, int) { viewport()->update(); }
+
+// --- Current cell ---
+
+bool TqorPlannerGrid::MoveCurrentCell(int col, int row) {
+  if (col < kFixedCols || col >= kColumnCount || row < kFixedRows || row >= RowCount())
+    return false;
+  // The selection query: a new row repaints everything so that the fixed cells' highlight
+  // follows; a move within the row repaints only the two cells.
+  const bool newRow = row != selectedRow_;
+  if (newRow) selectedRow_ = row;
+  const QRect oldRect = CellRect(col_, row_);
+  col_ = col;
+  row_ = row;
+  currentNode_ = RowNode(row);
+  if (newRow) {
+    viewport()->update();
+  } else {
+    if (!oldRect.isEmpty()) viewport()->update(oldRect);
+    const QRect newRect = CellRect(col, row);
+    if (!newRect.isEmpty()) viewport()->update(newRect);
+  }
+  return true;
+}
+
+void TqorPlannerGrid::SelectGridCell(int column, int row) {
+  if (MoveCurrentCell(column, row)) EnsureVisible(column, row);
+}
+
+void TqorPlannerGrid::EnsureVisible(int col, int row) {
+  if (row >= kFixedRows && row < RowCount() && RowHeight(row) > 0) {
+    const int visH = std::max(0, viewport()->height() - FixedHeight());
+    const int top = RowTop(row), bottom = top + RowHeight(row);
+    QScrollBar* v = verticalScrollBar();
+    if (top < v->value())
+      v->setValue(top);
+    else if (bottom > v->value() + visH)
+      v->setValue(bottom - visH);
+  }
+  if (col >= kFixedCols && col < kColumnCount) {
+    const int visW = std::max(0, viewport()->width() - FixedWidth());
+    const int left = (col - kFixedCols) * kDayColWidth, right = left + kDayColWidth;
+    QScrollBar* h = horizontalScrollBar();
+    if (left < h->value())
+      h->setValue(left);
+    else if (right > h->value() + visW)
+      h->setValue(right - visW);
+  }
+}
+
+int TqorPlannerGrid::NextVisibleRow(int row, int direction) const {
+  if (row < kFixedRows || row >= RowCount()) return row;
+  int found;
+  if (direction > 0) {
+    found = RowAtContentY(RowTop(row) + RowHeight(row));
+  } else {
+    const int top = RowTop(row);
+    found = top > 0 ? RowAtContentY(top - 1) : -1;
+  }
+  return found >= kFixedRows ? found : row;
+}
+
+void TqorPlannerGrid::keyPressEvent(QKeyEvent* event) {
+  if (row_ < kFixedRows) {
+    QAbstractScrollArea::keyPressEvent(event);
+    return;
+  }
+  const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  const int visH = std::max(1, viewport()->height() - FixedHeight());
+  const int last = std::max(0, ScrollHeight() - 1);
+  int col = col_, row = row_;
+  switch (event->key()) {
+    case Qt::Key_Left:
+      col = std::max(kFixedCols, col - 1);
+      break;
+    case Qt::Key_Right:
+      col = std::min(kColumnCount - 1, col + 1);
+      break;
+    case Qt::Key_Up:
+      row = NextVisibleRow(row, -1);
+      break;
+    case Qt::Key_Down:
+      row = NextVisibleRow(row, +1);
+      break;
+    case Qt::Key_PageUp:
+      row = RowAtContentY(std::max(0, RowTop(row) - visH));
+      break;
+    case Qt::Key_PageDown:
+      row = RowAtContentY(std::min(last, RowTop(row) + visH));
+      break;
+    case Qt::Key_Home:
+      col = kFixedCols;
+      if (ctrl) row = RowAtContentY(0);
+      break;
+    case Qt::Key_End:
+      col = kColumnCount - 1;
+      if (ctrl) row = RowAtContentY(last);
+      break;
+    default:
+      QAbstractScrollArea::keyPressEvent(event);
+      return;
+  }
+  if (row < kFixedRows) row = row_;
+  MoveCurrentCell(col, row);
+  EnsureVisible(col, row);
+  event->accept();
+}
+
+// --- Painting ---
+
+void TqorPlannerGrid::PaintOneCell(QPainter& painter, int col, int row, const QRect& rect) const {
+  TqorCellState state;
+  state.Selected = col == col_ && row == row_;
+  state.Focused = state.Selected && hasFocus();
+  state.Fixed = col < kFixedCols || row < kFixedRows;
+  state.CurrentRow = row_;
+  const TqorRect r{rect.left(), rect.top(), rect.left() + rect.width(),
+                   rect.top() + rect.height()};
+  PaintCell(painter, DecideCell(*model_, col, row, r, state), fonts_);
+}
+
+void TqorPlannerGrid::PaintArea(QPainter& painter, const QRect& area) const {
+  painter.fillRect(area, kEmptyArea);
+  const int vw = viewport()->width(), vh = viewport()->height();
+  const int fw = FixedWidth(), fh = FixedHeight();
+  const int sx = horizontalScrollBar()->value(), sy = verticalScrollBar()->value();
+
+  // The day columns and scrolling rows that meet the area.
+  const int x0 = std::max(area.left(), fw), x1 = std::min(area.right() + 1, vw);
+  int firstCol = kColumnCount, lastCol = kColumnCount - 1;
+  if (x0 < x1) {
+    firstCol = kFixedCols + (x0 - fw + sx) / kDayColWidth;
+    lastCol = std::min(kColumnCount - 1, kFixedCols + (x1 - 1 - fw + sx) / kDayColWidth);
+  }
+  std::vector<int> rows;
+  const int y0 = std::max(area.top(), fh), y1 = std::min(area.bottom() + 1, vh);
+  for (int y = y0 - fh + sy; y < y1 - fh + sy;) {
+    const int r = RowAtContentY(y);
+    if (r < 0) break;
+    rows.push_back(r);
+    y = RowTop(r) + RowHeight(r);
+  }
+
+  auto paintBlock = [&](const QRect& region, const auto& rowList, int c0, int c1) {
+    const QRect clip = region & area;
+    if (clip.isEmpty()) return;
+    painter.setClipRect(clip);
+    for (int r : rowList)
+      for (int c = c0; c <= c1; ++c) {
+        const QRect rect = CellRect(c, r);
+        if (rect.intersects(clip)) PaintOneCell(painter, c, r, rect);
+      }
+  };
+  const int headerRows[] = {0, 1};
+  paintBlock(QRect(fw, fh, vw - fw, vh - fh), rows, firstCol, lastCol);
+  paintBlock(QRect(fw, 0, vw - fw, fh), headerRows, firstCol, lastCol);
+  paintBlock(QRect(0, fh, fw, vh - fh), rows, 0, kFixedCols - 1);
+  paintBlock(QRect(0, 0, fw, fh), headerRows, 0, kFixedCols - 1);
+  painter.setClipping(false);
+}
+
+void TqorPlannerGrid::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  for (const QRect& rect : event->region()) PaintArea(painter, rect);
+}
+
+QImage TqorPlannerGrid::RenderCell(int col, int row) const {
+  const int w = ColWidth(col), h = RowHeight(row);
+  if (w <= 0 || h <= 0 || row >= RowCount()) return {};
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(kEmptyArea);
+  QPainter painter(&image);
+  PaintOneCell(painter, col, row, QRect(0, 0, w, h));
+  return image;
+}
+
+QImage TqorPlannerGrid::RenderView() const {
+  QImage image(viewport()->size(), QImage::Format_RGB32);
+  QPainter painter(&image);
+  PaintArea(painter, image.rect());
+  return image;
+}
+
+// --- Mouse ---
+
+void TqorPlannerGrid::mousePressEvent(QMouseEvent* event) {
+  int col, row;
+  if (event->button() == Qt::LeftButton && CellAt(event->position().toPoint(), col, row))
+    MoveCurrentCell(col, row);
+}
+
+void TqorPlannerGrid::mouseReleaseEvent(QMouseEvent* event) {
+  int col, row;
+  if (!CellAt(event->position().toPoint(), col, row)) return;
+  HandleRelease(col, row, event->modifiers());
+  // Folding comes after the release handling; it neither rebuilds the rows nor raises events.
+  if (col == 0 && row >= kFixedRows) model_->ToggleProjectRow(row);
+}
+
+void TqorPlannerGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+  int col, row;
+  if (!CellAt(event->position().toPoint(), col, row)) return;
+  if (event->button() == Qt::LeftButton) MoveCurrentCell(col, row);
+  HandleDoubleClick(col, row);
+}
+
+void TqorPlannerGrid::HandleRelease(int col, int row, Qt::KeyboardModifiers modifiers) {
+  if (col < kFixedCols || row < kFixedRows) return;
+  TqorXMLNode2* node = RowNode(row);
+  if (!node) return;
+  const bool isTask = node->Name() == "task";
+  if (!isTask && node->Name() != "project") return;
+  const bool ctrl = modifiers & Qt::ControlModifier, shift = modifiers & Qt::ShiftModifier;
+  TqorDateGesture gesture;
+  if (ctrl && shift)
+    gesture = TqorDateGesture::SetStart;
+  else if (ctrl)
+    gesture = TqorDateGesture::SetEnd;
+  else if (shift)
+    gesture = TqorDateGesture::Move;
+  else
+    return;
+  if (!model_->ApplyDateGesture(node, ColToDate(col), gesture)) return;
+  if (isTask) {
+    if (onTaskChanged) onTaskChanged(this, node);
+    SortTasks();
+  } else if (onProjectChanged) {
+    onProjectChanged(this, node);
+  }
+  RebuildRows();
+}
+
+void TqorPlannerGrid::HandleDoubleClick(int col, int row) {
+  if (row < kFixedRows) return;
+  TqorXMLNode2* node = RowNode(row);
+  if (!node) return;
+  // Column 1 takes part with the day before the first day column.
+  const bool hit = col == 0 || model_->ContainsDate(node, ColToDate(col));
+  if (!hit) return;
+  if (node->Name() == "task") {
+    if (!onTaskEdit) return;
+    onTaskEdit(this, node);
+    RebuildRows();
+    // The edit may have removed the task; only a task still shown in a row is reported.
+    if (onTaskChanged && model_->FindRow(node) >= 0) onTaskChanged(this, node);
+  } else if (node->Name() == "project") {
+    if (onProjectEdit) onProjectEdit(this, node);
+  }
+}
