@@ -33,7 +33,7 @@ int64_t GetBestPageRequestSize(int64_t a, int64_t b) {
 }
 
 TDiskMgr::TDiskMgr(TZuzFileSystem& fs)
-    : fs_(fs), file_(fs), mapMgr_(*this), locks_(std::make_unique<TGrantAllLockProvider>()) {}
+    : fs_(fs), file_(fs), mapMgr_(*this), locks_(MakeDefaultLockProvider()) {}
 
 TDiskMgr::~TDiskMgr() {
   try {
@@ -47,7 +47,7 @@ void TDiskMgr::SetLockProvider(std::unique_ptr<TZuzLockProvider> provider) {
   if (IsOpen()) {
     ZuzInternalError("TDiskMgr.SetLockProvider", "Cannot change the lock provider of an open file");
   }
-  locks_ = provider ? std::move(provider) : std::make_unique<TGrantAllLockProvider>();
+  locks_ = provider ? std::move(provider) : MakeDefaultLockProvider();
 }
 
 void TDiskMgr::NoteTableId(uint32_t tableId) const {
@@ -139,8 +139,9 @@ void TDiskMgr::Open() {
       setup.databaseFile = file_.Handle();
       setup.retryCount = LockRetryCount;
       setup.retryIntervalMs = LockRetryInterval;
-      setup.userName = LoginUserName();
-      setup.computerName = ComputerName();
+      setup.userName = LockUserName.empty() ? LoginUserName() : LockUserName;
+      setup.computerName = LockComputerName.empty() ? ComputerName() : LockComputerName;
+      setup.randomSeed = LockRandomSeed;
       locks_->Open(setup);
       lockProviderOpen_ = true;
     }
@@ -209,9 +210,26 @@ void TDiskMgr::WriteHeader() {
   globalHdr_.ClearDirty();
 }
 
+void TDiskMgr::RefreshSharedState() {
+  if (!IsOpen() || !LockProvider() || Exclusive || headerLocked_ || globalHdr_.Dirty()) return;
+  file_.RefreshSize();
+  // Read without the header lock, which a writing transaction of another program may hold to its
+  // end: the items used between header locks (first map page, map page count) only ever grow,
+  // each 32-bit item is written whole, and a view that went backwards is ignored.
+  uint8_t bytes[TGlobalHdr::kSize];
+  file_.ReadData(TGlobalHdr::kFileOffset, TGlobalHdr::kSize, bytes, 0, 0);
+  TGlobalHdr fresh;
+  fresh.Load(bytes);
+  if (fresh.Item(ghFirstMapPage) == globalHdr_.Item(ghFirstMapPage) &&
+      fresh.Item(ghMapPageCount) >= globalHdr_.Item(ghMapPageCount)) {
+    globalHdr_.Load(bytes);
+  }
+}
+
 void TDiskMgr::LockHeaderRead() {
   if (headerLocked_) return;
   if (LockProvider()) locks_->LockTableId(0, ltRead);
+  file_.RefreshSize();
   headerLocked_ = true;
   try {
     ReadHeader();
@@ -228,6 +246,7 @@ void TDiskMgr::LockHeaderWrite() {
   if (LockProvider()) locks_->LockTableId(0, ltWrite);
   headerLocked_ = headerWriteLocked_ = true;
   if (wasLocked) return;
+  file_.RefreshSize();
   try {
     ReadHeader();
   } catch (...) {

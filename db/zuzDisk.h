@@ -66,7 +66,13 @@ class TDiskMgr {
   bool Exclusive = false;
   int LockRetryCount = 10;
   int LockRetryInterval = 200;
-  // The lock provider used when locking is active; the default grants every lock.
+  // The names this program registers under in the lock file (empty: the system's login and
+  // computer names), and the seed of its random lock choices (0: from the system).
+  std::string LockUserName;
+  std::string LockComputerName;
+  uint64_t LockRandomSeed = 0;
+  // The lock provider used when locking is active; null selects the default, the lock file with
+  // byte-range locks (MakeDefaultLockProvider).
   void SetLockProvider(std::unique_ptr<TZuzLockProvider> provider);
   TZuzLockProvider* LockProvider() const { return lockingActive_ ? locks_.get() : nullptr; }
 
@@ -112,6 +118,12 @@ class TDiskMgr {
   void FreeTablePages(uint32_t tableId, uint32_t usage, bool matchUsage);
   // Every block of blockSize bytes on the pages carrying the tag, in map order.
   std::vector<int64_t> ListAllocatedFixedBlocks(uint32_t blockSize, uint16_t tag);
+
+  // Brings this program's view of the file up to date with what other programs changed: the
+  // file's size and the global header (map page count, first-empty addresses). Called after a
+  // table lock is taken; takes no lock itself, and does nothing while the header is locked here
+  // or nobody else can write.
+  void RefreshSharedState();
 
   // Locks (forwarded to the lock provider; nothing happens while locking is inactive).
   int LockTable(uint16_t tableId, int lockType);

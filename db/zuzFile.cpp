@@ -364,6 +364,22 @@ int64_t TZuzFile::SeekAndAppendZuzFile(int64_t n, const void* buffer, uint32_t i
   return address;
 }
 
+void TZuzFile::RefreshSize() {
+  if (!handle_) return;
+  if (inTransaction_ && logicalEnd_ != physicalSize_) return;
+  const int64_t size = handle_->Size();
+  if (size > physicalSize_) physicalSize_ = logicalEnd_ = size;
+}
+
+void TZuzFile::InvalidateCleanTablePages(uint32_t tableId) {
+  if (inTransaction_) {
+    for (const TCachePage* page : cache_.DirtyPages()) {
+      if (page->tableId == tableId) return;
+    }
+  }
+  cache_.InvalidateTable(tableId);
+}
+
 void TZuzFile::StartTransaction() {
   if (inTransaction_) {
     ZuzDatabaseError(ZUZ_ERR_TRANSACTION_ACTIVE, "TZuzFile.StartTransaction", {}, kObject);

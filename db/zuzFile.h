@@ -108,6 +108,14 @@ class TZuzFile {
   // Copies the file as it is on disk (committed state) to the destination.
   void CopyZuzFile(const std::string& destination);
 
+  // Takes in pages other programs appended since the size was last read. Inside a transaction
+  // only until the transaction appends itself (from then on its header lock keeps others out).
+  void RefreshSize();
+  // Drops the clean cached pages of a table that another program has changed. Inside a
+  // transaction that holds changed pages of the table nothing is dropped: the table's lock
+  // kept other writers out since those changes were made.
+  void InvalidateCleanTablePages(uint32_t tableId);
+
   // Drops the cached pages of a table / of a byte range (dirty ones included).
   void InvalidateTablePages(uint32_t tableId) { cache_.InvalidateTable(tableId); }
   void InvalidateRange(int64_t address, int64_t n) { cache_.InvalidateRange(address, n); }

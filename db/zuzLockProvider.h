@@ -8,13 +8,17 @@
 //                            0x0FF10000, both on the database file itself
 // Lock types: 0 none, 1 read, 4 write.
 //
+// The disk manager's default provider (MakeDefaultLockProvider, zuzMultiUserLocks.h) keeps the
+// lock file beside the database and takes real byte-range locks in it.
+//
 // TGrantAllLockProvider grants every request at once and takes no operating-system lock at all:
-// it only records what is held. It stands in until the lock file and the real lock managers are
-// built; with it, two programs sharing one database file are NOT protected from each other.
+// it only records what is held. It serves memory tables and tests that ask for it; with it, two
+// programs sharing one database file are NOT protected from each other.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -38,6 +42,9 @@ struct TZuzLockSetup {
   int retryIntervalMs = 200;
   std::string userName;
   std::string computerName;
+  // Seeds the choice of read-lock bytes and of the transaction lock interval; 0 takes a seed
+  // from the system.
+  uint64_t randomSeed = 0;
 };
 
 class TZuzLockProvider {
@@ -68,6 +75,9 @@ class TZuzLockProvider {
   virtual bool LockDatabaseRange(int64_t offset, int64_t length) = 0;
   virtual void UnlockDatabaseRange(int64_t offset, int64_t length) = 0;
 };
+
+// The provider a disk manager uses unless told otherwise: the lock file and byte-range locks.
+std::unique_ptr<TZuzLockProvider> MakeDefaultLockProvider();
 
 class TGrantAllLockProvider : public TZuzLockProvider {
  public:
