@@ -5,8 +5,13 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
+#include <exception>
+
+#include "planner/grid/qorEventGuard.h"
 
 namespace {
 
@@ -296,7 +301,26 @@ void TqorPlannerGrid::PaintArea(QPainter& painter, const QRect& area) const {
 
 void TqorPlannerGrid::paintEvent(QPaintEvent* event) {
   QPainter painter(viewport());
-  for (const QRect& rect : event->region()) PaintArea(painter, rect);
+  try {
+    for (const QRect& rect : event->region()) PaintArea(painter, rect);
+  } catch (...) {
+    // Painting runs again and again: the first failure is reported once, after the paint.
+    if (paintFailed_) return;
+    paintFailed_ = true;
+    QTimer::singleShot(0, this, [error = std::current_exception()] {
+      if (EventErrorReport()) {
+        GuardEvent([&] { std::rethrow_exception(error); });
+        return;
+      }
+      try {
+        std::rethrow_exception(error);
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "Painting the grid failed: %s\n", e.what());
+      } catch (...) {
+        std::fprintf(stderr, "Painting the grid failed\n");
+      }
+    });
+  }
 }
 
 QImage TqorPlannerGrid::RenderCell(int col, int row) const {
@@ -327,16 +351,19 @@ void TqorPlannerGrid::mousePressEvent(QMouseEvent* event) {
 void TqorPlannerGrid::mouseReleaseEvent(QMouseEvent* event) {
   int col, row;
   if (!CellAt(event->position().toPoint(), col, row)) return;
-  HandleRelease(col, row, event->modifiers());
-  // Folding comes after the release handling; it neither rebuilds the rows nor raises events.
-  if (col == 0 && row >= kFixedRows) model_->ToggleProjectRow(row);
+  const Qt::KeyboardModifiers modifiers = event->modifiers();
+  GuardEvent([&] {
+    HandleRelease(col, row, modifiers);
+    // Folding comes after the release handling; it neither rebuilds the rows nor raises events.
+    if (col == 0 && row >= kFixedRows) model_->ToggleProjectRow(row);
+  });
 }
 
 void TqorPlannerGrid::mouseDoubleClickEvent(QMouseEvent* event) {
   int col, row;
   if (!CellAt(event->position().toPoint(), col, row)) return;
   if (event->button() == Qt::LeftButton) MoveCurrentCell(col, row);
-  HandleDoubleClick(col, row);
+  GuardEvent([&] { HandleDoubleClick(col, row); });
 }
 
 void TqorPlannerGrid::HandleRelease(int col, int row, Qt::KeyboardModifiers modifiers) {

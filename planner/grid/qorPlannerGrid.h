@@ -179,4 +179,6 @@ class TqorPlannerGrid : public QAbstractScrollArea {
   int selectedRow_ = kFixedRows;
   // The node of the current row, followed when the rows are rebuilt. Only compared, never read.
   const TqorXMLNode2* currentNode_ = nullptr;
+  // Set after the first failed paint, which alone is reported.
+  bool paintFailed_ = false;
 };

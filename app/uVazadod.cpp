@@ -1,0 +1,346 @@
+#include "app/uVazadod.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QDir>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "app/qorAppDir.h"
+#include "app/qorErrorReport.h"
+#include "app/qorHelpWindow.h"
+#include "planner/grid/qorPlannerGrid.h"
+#include "planner/qorRegionalSettings.h"
+
+#ifndef VAZADOD_VERSION
+#define VAZADOD_VERSION "0.1"
+#endif
+
+namespace {
+
+constexpr int kWindowWidth = 782;
+constexpr int kWindowHeight = 644;
+constexpr int kToolButtonWidth = 75;
+constexpr int kToolSeparatorWidth = 8;
+const QColor kWindowColor(0xF0, 0xF0, 0xF0);
+
+const char* const kHelpFile = "help/Vazadod.html";
+const char* const kHelpTopic = "Vazadod";
+
+}  // namespace
+
+TfrmVazadod::TfrmVazadod(const std::string& appDir, QWidget* parent)
+    : QMainWindow(parent), appDirOverride_(appDir) {
+  setObjectName(QStringLiteral("frmVazadod"));
+  setWindowTitle(QStringLiteral("Vazadod"));
+  resize(kWindowWidth, kWindowHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+  setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, kWindowColor);
+  setPalette(pal);
+  setAutoFillBackground(true);
+
+  CreateToolbar();
+  CreateMenu();
+  statusBar();  // an empty status bar: the program never writes to it
+
+  // The window sees every key before its controls.
+  qApp->installEventFilter(this);
+
+  RunGuarded([this] { FormCreate(); });
+}
+
+TfrmVazadod::~TfrmVazadod() { FormDestroy(); }
+
+// --- Creating, showing and freeing ---
+
+void TfrmVazadod::FormCreate() {
+  // 1. Every number the program formats or reads uses "." whatever the regional settings.
+  RegionalSettings().DecimalSeparator = ".";
+
+  // 2. The folder of the program's files.
+  appDir_ = appDirOverride_.empty()
+                ? ResolveAppDir(QCoreApplication::applicationDirPath().toStdString())
+                : ResolveAppDir(appDirOverride_);
+
+  // 3. DATABASE CONNECTION (comes with the database access layer): create the controller and
+  //    open AppDir + "db/Vazadod.zuz". A failure here ends FormCreate. Until then the program
+  //    starts with an empty planner.
+
+  // 4. REPORT OBJECTS (come with the reports): the PDF and RTF converters with their language
+  //    set to "english", the report text buffer, the launcher and the node list.
+
+  // 5. The planner grid fills the client area.
+  taskGrid_ = new TqorPlannerGrid(this);
+  taskGrid_->setObjectName(QStringLiteral("TaskGrid"));
+  setCentralWidget(taskGrid_);
+
+  // 6. The grid's events; onTaskAdded and onTaskDeleted stay unattached. An error in a handler
+  //    is reported and the grid goes on.
+  taskGrid_->onTaskChanged = [this](TqorPlannerGrid* sender, TqorXMLNode2* task) {
+    RunGuarded([&] { TaskGridTaskChanged(sender, task); });
+  };
+  taskGrid_->onTaskEdit = [this](TqorPlannerGrid* sender, TqorXMLNode2* task) {
+    RunGuarded([&] { TaskGridTaskEdit(sender, task); });
+  };
+  taskGrid_->onProjectChanged = [this](TqorPlannerGrid* sender, TqorXMLNode2* project) {
+    RunGuarded([&] { TaskGridProjectChanged(sender, project); });
+  };
+  taskGrid_->onProjectEdit = [this](TqorPlannerGrid* sender, TqorXMLNode2* project) {
+    RunGuarded([&] { TaskGridProjectEdit(sender, project); });
+  };
+}
+
+void TfrmVazadod::FormShow() {
+  // LOADING (comes with the database connection): projects, tasks, resources, assignments,
+  // holidays, then the settings (project filter and report format).
+  if (!taskGrid_) return;
+  taskGrid_->SelectGridCell(2, 2);
+  taskGrid_->setFocus();
+}
+
+void TfrmVazadod::FormDestroy() {
+  // Freed in this order once they exist: the database controller (which disconnects), the PDF
+  // and RTF converters, the report text, the launcher and the node list.
+  qApp->removeEventFilter(this);
+}
+
+void TfrmVazadod::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  RunGuarded([this] { FormShow(); });
+}
+
+// --- Toolbar and menu ---
+
+void TfrmVazadod::CreateToolbar() {
+  QToolBar* bar = addToolBar(QStringLiteral("Navigation"));
+  bar->setObjectName(QStringLiteral("ToolBar1"));
+  bar->setMovable(false);
+  bar->setFloatable(false);
+  bar->toggleViewAction()->setVisible(false);
+  auto addButton = [&](QToolButton*& button, const char* component, const QString& caption,
+                       void (TfrmVazadod::*handler)()) {
+    auto* separator = new QWidget(bar);
+    separator->setFixedWidth(kToolSeparatorWidth);
+    bar->addWidget(separator);
+    button = new QToolButton(bar);
+    button->setObjectName(QString::fromLatin1(component));
+    button->setText(caption);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setFixedWidth(kToolButtonWidth);
+    bar->addWidget(button);
+    connect(button, &QToolButton::clicked, this,
+            [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
+  };
+  addButton(cmdPrevYear, "cmdPrevYear", QStringLiteral("< Year"), &TfrmVazadod::cmdPrevYearClick);
+  addButton(cmdPrevMonth, "cmdPrevMonth", QStringLiteral("< Month"),
+            &TfrmVazadod::cmdPrevMonthClick);
+  addButton(cmdCurrentMonth, "cmdCurrentMonth", QStringLiteral("This Month"),
+            &TfrmVazadod::cmdCurrentMonthClick);
+  addButton(cmdNexMonth, "cmdNexMonth", QStringLiteral("Month >"), &TfrmVazadod::cmdNexMonthClick);
+  addButton(cmdNextYear, "cmdNextYear", QStringLiteral("Year >"), &TfrmVazadod::cmdNextYearClick);
+}
+
+QAction* TfrmVazadod::AddMenuItem(QMenu* menu, const QString& caption, const char* component,
+                                  void (TfrmVazadod::*handler)()) {
+  QAction* action = menu->addAction(caption);
+  action->setObjectName(QString::fromLatin1(component));
+  connect(action, &QAction::triggered, this,
+          [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
+  return action;
+}
+
+void TfrmVazadod::CreateMenu() {
+  QMenuBar* bar = menuBar();
+  QMenu* file = bar->addMenu(QStringLiteral("&File"));
+  mnuExportXml = AddMenuItem(file, QStringLiteral("&Export to XML"), "mnuExportXml",
+                             &TfrmVazadod::mnuExportXmlClick);
+
+  QMenu* task = bar->addMenu(QStringLiteral("&Task"));
+  Add1 = AddMenuItem(task, QStringLiteral("&Add"), "Add1", &TfrmVazadod::Add1Click);
+  Delete1 = AddMenuItem(task, QStringLiteral("&Delete"), "Delete1", &TfrmVazadod::Delete1Click);
+
+  QMenu* view = bar->addMenu(QStringLiteral("&View"));
+  mnuProjects = AddMenuItem(view, QStringLiteral("&Projects"), "mnuProjects",
+                            &TfrmVazadod::mnuProjectsClick);
+  mnuResources = AddMenuItem(view, QStringLiteral("&Resources"), "mnuResources",
+                             &TfrmVazadod::mnuResourcesClick);
+
+  QMenu* report = bar->addMenu(QStringLiteral("&Report"));
+  mnuReportTasks = AddMenuItem(report, QStringLiteral("&Tasks"), "mnuReportTasks",
+                               &TfrmVazadod::mnuReportTasksClick);
+  mnuReportHolidays = AddMenuItem(report, QStringLiteral("&Holidays"), "mnuReportHolidays",
+                                  &TfrmVazadod::mnuReportHolidaysClick);
+  mnuReportResources = AddMenuItem(report, QStringLiteral("&Resources"), "mnuReportResources",
+                                   &TfrmVazadod::mnuReportResourcesClick);
+  report->addSeparator();
+  QMenu* format = report->addMenu(QStringLiteral("&Format"));
+  mnuReportPDF =
+      AddMenuItem(format, QStringLiteral("PDF"), "mnuReportPDF", &TfrmVazadod::mnuReportPDFClick);
+  mnuReportRTF =
+      AddMenuItem(format, QStringLiteral("RTF"), "mnuReportRTF", &TfrmVazadod::mnuReportRTFClick);
+  mnuReportFormat = new QActionGroup(this);
+  mnuReportFormat->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+  for (QAction* item : {mnuReportPDF, mnuReportRTF}) {
+    item->setCheckable(true);
+    mnuReportFormat->addAction(item);
+  }
+  mnuReportPDF->setChecked(true);
+
+  QMenu* options = bar->addMenu(QStringLiteral("&Options"));
+  FilterProjects1 = AddMenuItem(options, QStringLiteral("&Filter Projects..."), "FilterProjects1",
+                                &TfrmVazadod::FilterProjects1Click);
+
+  QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+  Vazadod1 =
+      AddMenuItem(help, QStringLiteral("&Vazadod Help"), "Vazadod1", &TfrmVazadod::Vazadod1Click);
+  Vazadod1->setShortcut(QKeySequence(Qt::Key_F1));
+  About1 = AddMenuItem(help, QStringLiteral("&About"), "About1", &TfrmVazadod::About1Click);
+}
+
+void TfrmVazadod::SetReportFormat(const std::string& format) {
+  reportFormat_ = format;
+  mnuReportPDF->setChecked(format == "PDF");
+  mnuReportRTF->setChecked(format == "RTF");
+}
+
+// --- Handlers ---
+
+void TfrmVazadod::cmdPrevYearClick() {
+  if (taskGrid_) taskGrid_->PreviousYear();
+}
+void TfrmVazadod::cmdPrevMonthClick() {
+  if (taskGrid_) taskGrid_->PreviousMonth();
+}
+void TfrmVazadod::cmdCurrentMonthClick() {
+  if (taskGrid_) taskGrid_->ShowCurrentMonth();
+}
+void TfrmVazadod::cmdNexMonthClick() {
+  if (taskGrid_) taskGrid_->NextMonth();
+}
+void TfrmVazadod::cmdNextYearClick() {
+  if (taskGrid_) taskGrid_->NextYear();
+}
+
+void TfrmVazadod::NotAvailable(const QString& feature) {
+  QMessageBox::information(this, QStringLiteral("Vazadod"),
+                           feature + QStringLiteral(" is not available yet in this version of "
+                                                    "Vazadod."));
+}
+
+void TfrmVazadod::ChangesNotStored() {
+  if (changesNoticeShown_) return;
+  changesNoticeShown_ = true;
+  QMessageBox::information(
+      this, QStringLiteral("Vazadod"),
+      QStringLiteral("Changes made in the grid are shown, but this version of Vazadod cannot "
+                     "store them yet: they are lost when the program closes."));
+}
+
+void TfrmVazadod::mnuExportXmlClick() {
+  NotAvailable(QStringLiteral("Exporting the planner to XML"));
+}
+void TfrmVazadod::Add1Click() { NotAvailable(QStringLiteral("Adding tasks")); }
+void TfrmVazadod::Delete1Click() { NotAvailable(QStringLiteral("Deleting tasks")); }
+void TfrmVazadod::mnuProjectsClick() { NotAvailable(QStringLiteral("The project list")); }
+void TfrmVazadod::mnuResourcesClick() { NotAvailable(QStringLiteral("The resource list")); }
+void TfrmVazadod::mnuReportTasksClick() { NotAvailable(QStringLiteral("The tasks report")); }
+void TfrmVazadod::mnuReportHolidaysClick() {
+  NotAvailable(QStringLiteral("The holidays report"));
+}
+void TfrmVazadod::mnuReportResourcesClick() {
+  NotAvailable(QStringLiteral("The resources report"));
+}
+void TfrmVazadod::FilterProjects1Click() { NotAvailable(QStringLiteral("Filtering projects")); }
+
+void TfrmVazadod::mnuReportPDFClick() {
+  SetReportFormat("PDF");
+  if (formatNoticeShown_) return;
+  formatNoticeShown_ = true;
+  NotAvailable(QStringLiteral("Storing the report format for the next start"));
+}
+
+void TfrmVazadod::mnuReportRTFClick() {
+  SetReportFormat("RTF");
+  if (formatNoticeShown_) return;
+  formatNoticeShown_ = true;
+  NotAvailable(QStringLiteral("Storing the report format for the next start"));
+}
+
+void TfrmVazadod::Vazadod1Click() {
+  helpOpenedThisKey_ = true;
+  const QString file = QString::fromStdString(appDir_ + kHelpFile);
+  if (!helpWindow_) helpWindow_ = new TqorHelpWindow(this);
+  if (!helpWindow_->ShowTopic(file, QString::fromLatin1(kHelpTopic)))
+    QMessageBox::warning(this, QStringLiteral("Vazadod"),
+                         QStringLiteral("The help file %1 was not found.")
+                             .arg(QDir::toNativeSeparators(file)));
+}
+
+void TfrmVazadod::About1Click() {
+  QMessageBox box(QMessageBox::Information, QStringLiteral("About Vazadod"),
+                  QStringLiteral("Vazadod\nVersion " VAZADOD_VERSION "\nVazadod developers"),
+                  QMessageBox::Ok, this);
+  box.exec();
+}
+
+void TfrmVazadod::TaskGridTaskChanged(TqorPlannerGrid*, TqorXMLNode2*) {
+  // STORING THE TASK (comes with the database connection): the task's row, then the project's
+  // summed assigned hours.
+  ChangesNotStored();
+}
+
+void TfrmVazadod::TaskGridTaskEdit(TqorPlannerGrid*, TqorXMLNode2*) {
+  NotAvailable(QStringLiteral("Editing tasks"));
+}
+
+void TfrmVazadod::TaskGridProjectChanged(TqorPlannerGrid*, TqorXMLNode2*) {
+  // STORING THE PROJECT'S DATES (comes with the database connection).
+  ChangesNotStored();
+}
+
+void TfrmVazadod::TaskGridProjectEdit(TqorPlannerGrid*, TqorXMLNode2*) {
+  NotAvailable(QStringLiteral("Editing projects"));
+}
+
+// --- Keys ---
+
+bool TfrmVazadod::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress ||
+      type == QEvent::KeyRelease) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (key->key() == Qt::Key_F1 && !key->isAutoRepeat() && widget && widget->window() == this) {
+      if (type != QEvent::KeyRelease) {
+        // A new key stroke: the menu's shortcut may open the help before the release.
+        helpOpenedThisKey_ = false;
+      } else {
+        FormKeyUp(key->key());
+        return true;
+      }
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmVazadod::FormKeyUp(int key) {
+  if (key != Qt::Key_F1) return;
+  if (helpOpenedThisKey_) {
+    helpOpenedThisKey_ = false;
+    return;
+  }
+  RunGuarded([this] { Vazadod1Click(); });
+}

@@ -1,0 +1,120 @@
+// The main window: toolbar, menu, the planner grid filling the client area and an empty status
+// bar. It creates, shows and frees the objects the whole program shares, in this order:
+//   FormCreate   decimal separator ".", AppDir, [database connection], [report objects],
+//                the grid, the grid's events
+//   FormShow     [loading of the planner], then the first day cell of the first row current
+//   FormDestroy  [database connection, report objects]
+// Steps in brackets come with the database and the reports. A start-up step that fails is
+// reported in a message box; the later steps of FormCreate then do not run, but the window
+// still shows.
+#pragma once
+
+#include <QMainWindow>
+
+#include <string>
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QToolButton;
+class TqorHelpWindow;
+class TqorPlannerGrid;
+class TqorXMLNode2;
+
+class TfrmVazadod : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // appDir overrides the folder the program's files are addressed from (tests); empty means the
+  // program's own folder (or the installed data folder).
+  explicit TfrmVazadod(const std::string& appDir = {}, QWidget* parent = nullptr);
+  ~TfrmVazadod() override;
+
+  // The folder of the program's files, ending in "/".
+  const std::string& AppDir() const { return appDir_; }
+  // The planner grid; nullptr when a start-up step before it failed.
+  TqorPlannerGrid* TaskGrid() const { return taskGrid_; }
+  // "PDF" or "RTF" (any other text set stays as set and checks neither item).
+  const std::string& ReportFormat() const { return reportFormat_; }
+  void SetReportFormat(const std::string& format);
+  // The help window once it was opened, else nullptr.
+  TqorHelpWindow* HelpWindow() const { return helpWindow_; }
+
+  // Toolbar.
+  void cmdPrevYearClick();
+  void cmdPrevMonthClick();
+  void cmdCurrentMonthClick();
+  void cmdNexMonthClick();
+  void cmdNextYearClick();
+  // Menu.
+  void mnuExportXmlClick();
+  void Add1Click();
+  void Delete1Click();
+  void mnuProjectsClick();
+  void mnuResourcesClick();
+  void mnuReportTasksClick();
+  void mnuReportHolidaysClick();
+  void mnuReportResourcesClick();
+  void mnuReportPDFClick();
+  void mnuReportRTFClick();
+  void FilterProjects1Click();
+  void Vazadod1Click();
+  void About1Click();
+  // The grid's events.
+  void TaskGridTaskChanged(TqorPlannerGrid* Sender, TqorXMLNode2* pTask);
+  void TaskGridTaskEdit(TqorPlannerGrid* Sender, TqorXMLNode2* pTask);
+  void TaskGridProjectChanged(TqorPlannerGrid* Sender, TqorXMLNode2* pProject);
+  void TaskGridProjectEdit(TqorPlannerGrid* Sender, TqorXMLNode2* pProject);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  // Sees every key of the application first; an F1 release in this window opens the help.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormShow();
+  void FormDestroy();
+  void FormKeyUp(int key);
+
+  void CreateToolbar();
+  void CreateMenu();
+  QAction* AddMenuItem(QMenu* menu, const QString& caption, const char* component,
+                       void (TfrmVazadod::*handler)());
+  // Tells the user that a feature comes with a later version.
+  void NotAvailable(const QString& feature);
+  // Tells the user once per run that changes made in the grid are not stored yet.
+  void ChangesNotStored();
+
+  std::string appDirOverride_;
+  std::string appDir_;
+  std::string reportFormat_ = "PDF";
+  TqorPlannerGrid* taskGrid_ = nullptr;
+  TqorHelpWindow* helpWindow_ = nullptr;
+  bool shown_ = false;
+  bool changesNoticeShown_ = false;
+  bool formatNoticeShown_ = false;
+  // Set when the help was opened during the current F1 key stroke, so that the key's release
+  // does not open it a second time.
+  bool helpOpenedThisKey_ = false;
+
+  QToolButton* cmdPrevYear = nullptr;
+  QToolButton* cmdPrevMonth = nullptr;
+  QToolButton* cmdCurrentMonth = nullptr;
+  QToolButton* cmdNexMonth = nullptr;
+  QToolButton* cmdNextYear = nullptr;
+  QAction* mnuExportXml = nullptr;
+  QAction* Add1 = nullptr;
+  QAction* Delete1 = nullptr;
+  QAction* mnuProjects = nullptr;
+  QAction* mnuResources = nullptr;
+  QAction* mnuReportTasks = nullptr;
+  QAction* mnuReportHolidays = nullptr;
+  QAction* mnuReportResources = nullptr;
+  QAction* mnuReportPDF = nullptr;
+  QAction* mnuReportRTF = nullptr;
+  QActionGroup* mnuReportFormat = nullptr;
+  QAction* FilterProjects1 = nullptr;
+  QAction* Vazadod1 = nullptr;
+  QAction* About1 = nullptr;
+};
