@@ -1,0 +1,151 @@
+// Times a full repaint of a 1280 x 1024 planner grid over plans of 2,000 and 20,000 visible rows
+// (projects and tasks with bars, milestones, completed and overdue days, assignments), against
+// filling the same cells with nothing but a plain colour, and a scroll by one page followed by
+// a repaint. The repaint should cost the same for both plan sizes: only the visible rows are
+// visited.
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <QScrollBar>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "planner/grid/qorPlannerGrid.h"
+#include "planner/qorStrings.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Joins texts by appending (g++ 12 warns wrongly about "literal" + std::string when optimising).
+std::string Cat(std::initializer_list<std::string_view> parts) {
+  std::string out;
+  for (std::string_view p : parts) out.append(p);
+  return out;
+}
+
+double MsSince(Clock::time_point start, int runs) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count() / runs;
+}
+
+// Projects of 9 tasks each until the plan has `rows` task and project rows.
+void Fill(TqorPlannerGrid& grid, int rows) {
+  const double start = grid.StartDate();
+  for (int r = 1; r <= 40; ++r) {
+    auto res = std::make_unique<TqorXMLNode2>("resource");
+    res->SetAttribute("name", Cat({"Resource ", std::to_string(r)}));
+    res->SetAttribute("initials", Cat({"R", std::to_string(r)}));
+    res->SetAttribute("id", std::to_string(r));
+    res->SetAttribute("hoursperweek", 40.0);
+    grid.ResourcesNode()->AddChild(std::move(res));
+  }
+  std::string filter;
+  int made = 0, assignment = 0;
+  for (int p = 1; made < rows; ++p) {
+    const std::string pid = std::to_string(p);
+    TqorXMLNode2* project = grid.AddProject(pid, Cat({"Project ", pid, " with a rather long name"}));
+    project->SetAttribute("tag", Cat({"P-", pid}));
+    project->SetAttribute("budgethours", 100.0);
+    project->SetAttribute("startdate", start + p % 10);
+    project->SetAttribute("enddate", start + 40 + p % 10);
+    filter += Cat({"[", pid, "]"});
+    ++made;
+    for (int t = 0; t < 9 && made < rows; ++t, ++made) {
+      const std::string tid = std::to_string(p * 100 + t);
+      const double s = start + (p + 5 * t) % 60;
+      TqorXMLNode2* task = grid.AddTask(pid, tid, Cat({"Task ", tid}), s, s + 3 + t * 2, t == 8);
+      task->SetAttribute("iscompleted", t % 4 == 0);
+      for (int a = 0; a < 2; ++a) {
+        auto asg = std::make_unique<TqorXMLNode2>("assignment");
+        asg->SetAttribute("id", std::to_string(++assignment));
+        asg->SetAttribute("resourceid", std::to_string(1 + assignment % 40));
+        asg->SetAttribute("units", 50.0);
+        task->AddChild(std::move(asg));
+      }
+      task->SetAttribute("assignedhours", grid.CalcAssignedHours(task));
+    }
+    project->SetAttribute("assignedhours", grid.SumAssignedHours(project));
+  }
+  grid.SortTasks();
+  grid.SetProjectFilter(filter);
+}
+
+// Every cell of the view filled with one colour, cell by cell.
+QImage PaintEmptyCells(const TqorPlannerGrid& grid, int& cells) {
+  QImage image(grid.viewport()->size(), QImage::Format_RGB32);
+  QPainter painter(&image);
+  cells = 0;
+  const int top = grid.TopRow();
+  for (int row = 0; row < grid.RowCount(); ++row) {
+    if (row >= 2 && row < top) continue;
+    const QRect first = grid.CellRect(0, row);
+    if (first.isEmpty()) continue;
+    if (first.top() >= image.height()) break;
+    for (int col = 0; col < grid.ColCount(); ++col) {
+      const QRect r = grid.CellRect(col, row);
+      if (r.left() >= image.width()) break;
+      if (r.right() < 0) continue;
+      painter.fillRect(r, Qt::white);
+      ++cells;
+    }
+  }
+  return image;
+}
+
+void Run(int rows, int runs) {
+  TqorPlannerGrid grid;
+  grid.resize(1280, 1024);
+  grid.show();
+  QApplication::processEvents();
+  // The view itself (without frame and scroll bars) is 1280 x 1024.
+  grid.resize(2 * 1280 - grid.viewport()->width(), 2 * 1024 - grid.viewport()->height());
+  QApplication::processEvents();
+  grid.SetStartDate(EncodeDate(2025, 1, 1));
+  Fill(grid, rows);
+  grid.SelectGridCell(10, 5);
+  QScrollBar* v = grid.verticalScrollBar();
+  v->setValue(v->maximum() / 2);
+
+  grid.RenderView();  // warm the font caches
+  auto t0 = Clock::now();
+  for (int i = 0; i < runs; ++i) grid.RenderView();
+  const double full = MsSince(t0, runs);
+
+  int cells = 0;
+  PaintEmptyCells(grid, cells);
+  t0 = Clock::now();
+  for (int i = 0; i < runs; ++i) PaintEmptyCells(grid, cells);
+  const double empty = MsSince(t0, runs);
+
+  v->setValue(0);
+  t0 = Clock::now();
+  for (int i = 0; i < runs; ++i) {
+    if (v->value() >= v->maximum()) v->setValue(0);
+    v->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    grid.RenderView();
+  }
+  const double scroll = MsSince(t0, runs);
+
+  std::printf("%6d rows, view %dx%d, %d cells visible\n", grid.RowCount() - 2,
+              grid.viewport()->width(), grid.viewport()->height(), cells);
+  std::printf("  full repaint           %8.3f ms\n", full);
+  std::printf("  empty cells            %8.3f ms  (repaint / empty = %.1f)\n", empty,
+              full / empty);
+  std::printf("  page down + repaint    %8.3f ms\n", scroll);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+  Run(2000, runs);
+  Run(20000, runs);
+  return 0;
+}
