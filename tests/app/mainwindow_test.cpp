@@ -2,6 +2,7 @@
 // features still to come. Message boxes are caught and answered while they are open.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
@@ -22,10 +23,12 @@
 #include "app/qorAppDir.h"
 #include "app/qorApplication.h"
 #include "app/qorHelpWindow.h"
+#include "app/qorMessagePrompts.h"
 #include "app/uVazadod.h"
 #include "planner/grid/qorPlannerGrid.h"
 #include "planner/qorRegionalSettings.h"
 #include "planner/qorStrings.h"
+#include "planner/qorUserPrompts.h"
 
 namespace {
 
@@ -45,9 +48,11 @@ class QtEnvironment : public ::testing::Environment {
 };
 const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-// Answers every message box that opens while it lives, recording its title and text.
+// Answers every message box that opens while it lives with Answer when the box has that
+// button (else closes it), recording its title and text.
 class BoxCatcher {
  public:
+  QMessageBox::StandardButton Answer = QMessageBox::Ok;
   BoxCatcher() {
     QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
     timer_.start(5);
@@ -62,7 +67,10 @@ class BoxCatcher {
       if (!box || !box->isVisible()) continue;
       Texts.push_back(box->text());
       Titles.push_back(box->windowTitle());
-      box->done(QMessageBox::Ok);
+      if (QAbstractButton* button = box->button(Answer))
+        button->click();
+      else
+        box->done(QMessageBox::Ok);
     }
   }
   QTimer timer_;
@@ -351,6 +359,18 @@ TEST_F(MainWindowTest, About) {
   EXPECT_EQ(lines[0], "Vazadod");
   EXPECT_TRUE(lines[1].startsWith("Version "));
   EXPECT_EQ(lines[2], "Vazadod developers");
+}
+
+TEST_F(MainWindowTest, TheCoresQuestionsAreMessageBoxes) {
+  TqorMessagePrompts prompts;
+  TqorUserPrompts* previous = SetUserPrompts(&prompts);
+  boxes_.Answer = QMessageBox::Yes;
+  EXPECT_TRUE(Confirm("Delete the task?"));
+  boxes_.Answer = QMessageBox::No;
+  EXPECT_FALSE(Confirm("Delete the task?"));
+  ShowMessage("Done.");
+  SetUserPrompts(previous);
+  EXPECT_EQ(boxes_.Texts, (std::vector<QString>{"Delete the task?", "Delete the task?", "Done."}));
 }
 
 TEST(AppDir, BuildFolderInstalledTreeAndNeither) {
