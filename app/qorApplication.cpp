@@ -7,7 +7,9 @@ TqorApplication::TqorApplication(int& argc, char** argv) : QApplication(argc, ar
   SetEventErrorReport(&ReportCurrentException);
 }
 
-TqorApplication::~TqorApplication() { SetEventErrorReport(nullptr); }
+TqorApplication::~TqorApplication() {
+  SetEventErrorReport(nullptr);
+}
 
 bool TqorApplication::notify(QObject* receiver, QEvent* event) {
   try {

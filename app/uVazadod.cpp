@@ -60,7 +60,9 @@ TfrmVazadod::TfrmVazadod(const std::string& appDir, QWidget* parent)
   RunGuarded([this] { FormCreate(); });
 }
 
-TfrmVazadod::~TfrmVazadod() { FormDestroy(); }
+TfrmVazadod::~TfrmVazadod() {
+  FormDestroy();
+}
 
 // --- Creating, showing and freeing ---
 
@@ -173,8 +175,8 @@ void TfrmVazadod::CreateMenu() {
   Delete1 = AddMenuItem(task, QStringLiteral("&Delete"), "Delete1", &TfrmVazadod::Delete1Click);
 
   QMenu* view = bar->addMenu(QStringLiteral("&View"));
-  mnuProjects = AddMenuItem(view, QStringLiteral("&Projects"), "mnuProjects",
-                            &TfrmVazadod::mnuProjectsClick);
+  mnuProjects =
+      AddMenuItem(view, QStringLiteral("&Projects"), "mnuProjects", &TfrmVazadod::mnuProjectsClick);
   mnuResources = AddMenuItem(view, QStringLiteral("&Resources"), "mnuResources",
                              &TfrmVazadod::mnuResourcesClick);
 
@@ -252,31 +254,43 @@ void TfrmVazadod::ChangesNotStored() {
 void TfrmVazadod::mnuExportXmlClick() {
   NotAvailable(QStringLiteral("Exporting the planner to XML"));
 }
-void TfrmVazadod::Add1Click() { NotAvailable(QStringLiteral("Adding tasks")); }
-void TfrmVazadod::Delete1Click() { NotAvailable(QStringLiteral("Deleting tasks")); }
-void TfrmVazadod::mnuProjectsClick() { NotAvailable(QStringLiteral("The project list")); }
-void TfrmVazadod::mnuResourcesClick() { NotAvailable(QStringLiteral("The resource list")); }
-void TfrmVazadod::mnuReportTasksClick() { NotAvailable(QStringLiteral("The tasks report")); }
+void TfrmVazadod::Add1Click() {
+  NotAvailable(QStringLiteral("Adding tasks"));
+}
+void TfrmVazadod::Delete1Click() {
+  NotAvailable(QStringLiteral("Deleting tasks"));
+}
+void TfrmVazadod::mnuProjectsClick() {
+  NotAvailable(QStringLiteral("The project list"));
+}
+void TfrmVazadod::mnuResourcesClick() {
+  NotAvailable(QStringLiteral("The resource list"));
+}
+void TfrmVazadod::mnuReportTasksClick() {
+  NotAvailable(QStringLiteral("The tasks report"));
+}
 void TfrmVazadod::mnuReportHolidaysClick() {
   NotAvailable(QStringLiteral("The holidays report"));
 }
 void TfrmVazadod::mnuReportResourcesClick() {
   NotAvailable(QStringLiteral("The resources report"));
 }
-void TfrmVazadod::FilterProjects1Click() { NotAvailable(QStringLiteral("Filtering projects")); }
+void TfrmVazadod::FilterProjects1Click() {
+  NotAvailable(QStringLiteral("Filtering projects"));
+}
 
-void TfrmVazadod::mnuReportPDFClick() {
-  SetReportFormat("PDF");
+void TfrmVazadod::ChooseReportFormat(const std::string& format) {
+  SetReportFormat(format);
   if (formatNoticeShown_) return;
   formatNoticeShown_ = true;
   NotAvailable(QStringLiteral("Storing the report format for the next start"));
 }
 
+void TfrmVazadod::mnuReportPDFClick() {
+  ChooseReportFormat("PDF");
+}
 void TfrmVazadod::mnuReportRTFClick() {
-  SetReportFormat("RTF");
-  if (formatNoticeShown_) return;
-  formatNoticeShown_ = true;
-  NotAvailable(QStringLiteral("Storing the report format for the next start"));
+  ChooseReportFormat("RTF");
 }
 
 void TfrmVazadod::Vazadod1Click() {
@@ -284,9 +298,9 @@ void TfrmVazadod::Vazadod1Click() {
   const QString file = QString::fromStdString(appDir_ + kHelpFile);
   if (!helpWindow_) helpWindow_ = new TqorHelpWindow(this);
   if (!helpWindow_->ShowTopic(file, QString::fromLatin1(kHelpTopic)))
-    QMessageBox::warning(this, QStringLiteral("Vazadod"),
-                         QStringLiteral("The help file %1 was not found.")
-                             .arg(QDir::toNativeSeparators(file)));
+    QMessageBox::warning(
+        this, QStringLiteral("Vazadod"),
+        QStringLiteral("The help file %1 was not found.").arg(QDir::toNativeSeparators(file)));
 }
 
 void TfrmVazadod::About1Click() {
@@ -319,8 +333,7 @@ void TfrmVazadod::TaskGridProjectEdit(TqorPlannerGrid*, TqorXMLNode2*) {
 
 bool TfrmVazadod::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
-  if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress ||
-      type == QEvent::KeyRelease) {
+  if (type == QEvent::ShortcutOverride || type == QEvent::KeyPress || type == QEvent::KeyRelease) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const auto* widget = qobject_cast<QWidget*>(watched);
     if (key->key() == Qt::Key_F1 && !key->isAutoRepeat() && widget && widget->window() == this) {

@@ -83,6 +83,8 @@ class TfrmVazadod : public QMainWindow {
                        void (TfrmVazadod::*handler)());
   // Tells the user that a feature comes with a later version.
   void NotAvailable(const QString& feature);
+  // Switches the report format; says once per run that the choice is not stored yet.
+  void ChooseReportFormat(const std::string& format);
   // Tells the user once per run that changes made in the grid are not stored yet.
   void ChangesNotStored();
 

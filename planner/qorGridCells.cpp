@@ -37,7 +37,9 @@ bool ReadFlag(const TqorXMLNode2* node, std::string_view name) {
   return v && v->TryToBool(b) && b;
 }
 
-TqorGradient Reversed(const TqorGradient& g) { return {g.Bottom, g.Top}; }
+TqorGradient Reversed(const TqorGradient& g) {
+  return {g.Bottom, g.Top};
+}
 
 TqorCellText UprightText(std::string text, TqorRect rect, TqorTextAlign align,
                          TqorColor color = kText, bool bold = false) {
@@ -77,8 +79,7 @@ void AddBars(const TqorPlannerModel& model, const TqorXMLNode2* node, double day
       bar.Gradient = kTask;
     }
     double end;
-    if (ReadFlag(node, "ismilestone") && ReadReal(node, "enddate", end) &&
-        std::floor(end) == day) {
+    if (ReadFlag(node, "ismilestone") && ReadReal(node, "enddate", end) && std::floor(end) == day) {
       bar.Milestone = true;
       bar.MilestoneOutline = bar.Gradient.Bottom;
     }
@@ -110,13 +111,11 @@ void AddHoursTexts(const TqorXMLNode2* node, const TqorRect& rect,
   }
   const bool hasBudget = ReadReal(node, "budgethours", budget);
   if (hasBudget)
-    texts.push_back(UprightText(FormatGridHours(budget),
-                                LeftHoursHalf(rect, rect.Top, rect.Bottom),
+    texts.push_back(UprightText(FormatGridHours(budget), LeftHoursHalf(rect, rect.Top, rect.Bottom),
                                 TqorTextAlign::Right, kSecondaryText, true));
   if (hasAssigned)
     texts.push_back(UprightText(FormatGridHours(assigned),
-                                RightHoursHalf(rect, rect.Top, rect.Bottom),
-                                TqorTextAlign::Right,
+                                RightHoursHalf(rect, rect.Top, rect.Bottom), TqorTextAlign::Right,
                                 hasBudget && budget < assigned ? kOverBudget : kText, true));
 }
 
@@ -202,9 +201,8 @@ TqorCellDrawing DecideCell(const TqorPlannerModel& model, int col, int row, cons
   if (dayCol && inCalendar && row == 0) {
     out.Texts.push_back(RotatedText(HeaderDateLabel(model, day), rect));
   } else if (dayCol && inCalendar && row == 1) {
-    out.Texts.push_back(
-        RotatedText(RegionalSettings().ShortDayNames[static_cast<size_t>(DayOfWeek(day) - 1)],
-                    rect));
+    out.Texts.push_back(RotatedText(
+        RegionalSettings().ShortDayNames[static_cast<size_t>(DayOfWeek(day) - 1)], rect));
   } else if (col == 1 && row == 1) {
     const int mid = rect.Top + (rect.Bottom - rect.Top + 1) / 2;
     out.Texts.push_back(

@@ -48,7 +48,8 @@ void Fill(TqorPlannerGrid& grid, int rows) {
   int made = 0, assignment = 0;
   for (int p = 1; made < rows; ++p) {
     const std::string pid = std::to_string(p);
-    TqorXMLNode2* project = grid.AddProject(pid, Cat({"Project ", pid, " with a rather long name"}));
+    TqorXMLNode2* project =
+        grid.AddProject(pid, Cat({"Project ", pid, " with a rather long name"}));
     project->SetAttribute("tag", Cat({"P-", pid}));
     project->SetAttribute("budgethours", 100.0);
     project->SetAttribute("startdate", start + p % 10);
@@ -134,8 +135,7 @@ void Run(int rows, int runs) {
   std::printf("%6d rows, view %dx%d, %d cells visible\n", grid.RowCount() - 2,
               grid.viewport()->width(), grid.viewport()->height(), cells);
   std::printf("  full repaint           %8.3f ms\n", full);
-  std::printf("  empty cells            %8.3f ms  (repaint / empty = %.1f)\n", empty,
-              full / empty);
+  std::printf("  empty cells            %8.3f ms  (repaint / empty = %.1f)\n", empty, full / empty);
   std::printf("  page down + repaint    %8.3f ms\n", scroll);
 }
 

@@ -7,5 +7,9 @@ TqorErrorReport& Report() {
 }
 }  // namespace
 
-void SetEventErrorReport(TqorErrorReport report) { Report() = std::move(report); }
-const TqorErrorReport& EventErrorReport() { return Report(); }
+void SetEventErrorReport(TqorErrorReport report) {
+  Report() = std::move(report);
+}
+const TqorErrorReport& EventErrorReport() {
+  return Report();
+}

@@ -21,8 +21,12 @@ struct TqorGridFonts {
   static TqorGridFonts Make();
 };
 
-inline QColor ToQColor(TqorColor c) { return QColor(c.Red, c.Green, c.Blue); }
-inline QRect ToQRect(const TqorRect& r) { return QRect(r.Left, r.Top, r.Width(), r.Height()); }
+inline QColor ToQColor(TqorColor c) {
+  return QColor(c.Red, c.Green, c.Blue);
+}
+inline QRect ToQRect(const TqorRect& r) {
+  return QRect(r.Left, r.Top, r.Width(), r.Height());
+}
 
 // A vertical gradient over rect: height + 1 horizontal lines from the top colour to the bottom
 // colour, each from Left up to Right (excluded). Lines at or below clipBottom are left out, so

@@ -30,7 +30,9 @@ TqorPlannerGrid::TqorPlannerGrid(QWidget* parent, std::function<double()> today)
   ModelChanged();
 }
 
-TqorPlannerGrid::~TqorPlannerGrid() { model_->SetOnChanged(nullptr); }
+TqorPlannerGrid::~TqorPlannerGrid() {
+  model_->SetOnChanged(nullptr);
+}
 
 int TqorPlannerGrid::ColWidth(int col) {
   if (col == 0) return kNameColWidth;
@@ -39,7 +41,9 @@ int TqorPlannerGrid::ColWidth(int col) {
   return 0;
 }
 
-int TqorPlannerGrid::FixedHeight() const { return RowHeight(0) + RowHeight(1); }
+int TqorPlannerGrid::FixedHeight() const {
+  return RowHeight(0) + RowHeight(1);
+}
 
 int TqorPlannerGrid::RowAtContentY(int y) const {
   if (y < 0 || y >= ScrollHeight()) return -1;
@@ -55,7 +59,9 @@ int TqorPlannerGrid::ColLeft(int col) const {
   return FixedWidth() + (col - kFixedCols) * kDayColWidth - horizontalScrollBar()->value();
 }
 
-int TqorPlannerGrid::TopRow() const { return RowAtContentY(verticalScrollBar()->value()); }
+int TqorPlannerGrid::TopRow() const {
+  return RowAtContentY(verticalScrollBar()->value());
+}
 
 QRect TqorPlannerGrid::CellRect(int col, int row) const {
   if (col < 0 || col >= kColumnCount || row < 0 || row >= RowCount()) return {};
@@ -138,7 +144,9 @@ void TqorPlannerGrid::resizeEvent(QResizeEvent* event) {
 }
 
 // Scrolling repaints everything: the fixed rows and columns must not move with the content.
-void TqorPlannerGrid::scrollContentsBy(int, int) { viewport()->update(); }
+void TqorPlannerGrid::scrollContentsBy(int, int) {
+  viewport()->update();
+}
 
 // --- Current cell ---
 
@@ -254,8 +262,7 @@ void TqorPlannerGrid::PaintOneCell(QPainter& painter, int col, int row, const QR
   state.Focused = state.Selected && hasFocus();
   state.Fixed = col < kFixedCols || row < kFixedRows;
   state.CurrentRow = row_;
-  const TqorRect r{rect.left(), rect.top(), rect.left() + rect.width(),
-                   rect.top() + rect.height()};
+  const TqorRect r{rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
   PaintCell(painter, DecideCell(*model_, col, row, r, state), fonts_);
 }
 

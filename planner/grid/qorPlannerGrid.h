@@ -29,8 +29,8 @@
 
 class TqorPlannerGrid;
 
-using TonTaskAdded =
-    std::function<void(TqorPlannerGrid* Sender, const std::string& pProjectId, TqorXMLNode2* pTask)>;
+using TonTaskAdded = std::function<void(TqorPlannerGrid* Sender, const std::string& pProjectId,
+                                        TqorXMLNode2* pTask)>;
 using TonTaskDeleted = std::function<void(TqorPlannerGrid* Sender, const std::string& pTaskDbKey)>;
 using TonTaskChanged = std::function<void(TqorPlannerGrid* Sender, TqorXMLNode2* pTask)>;
 using TonTaskEdit = std::function<void(TqorPlannerGrid* Sender, TqorXMLNode2* pTask)>;
@@ -73,9 +73,8 @@ class TqorPlannerGrid : public QAbstractScrollArea {
   TqorXMLNode2* AddProject(std::string_view projectId, std::string_view name) {
     return model_->AddProject(projectId, name);
   }
-  TqorXMLNode2* AddTask(std::string_view projectId, std::string_view taskId,
-                        std::string_view name, double startDate, double endDate,
-                        bool isMilestone) {
+  TqorXMLNode2* AddTask(std::string_view projectId, std::string_view taskId, std::string_view name,
+                        double startDate, double endDate, bool isMilestone) {
     return model_->AddTask(projectId, taskId, name, startDate, endDate, isMilestone);
   }
   void DeleteTask(std::string_view taskId) { model_->DeleteTask(taskId); }

@@ -117,12 +117,11 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
   ASSERT_NE(bar, nullptr);
   const QList<QAction*> actions = bar->actions();
   ASSERT_EQ(actions.size(), 10);
-  const std::vector<std::pair<const char*, const char*>> buttons{
-      {"cmdPrevYear", "< Year"},
-      {"cmdPrevMonth", "< Month"},
-      {"cmdCurrentMonth", "This Month"},
-      {"cmdNexMonth", "Month >"},
-      {"cmdNextYear", "Year >"}};
+  const std::vector<std::pair<const char*, const char*>> buttons{{"cmdPrevYear", "< Year"},
+                                                                 {"cmdPrevMonth", "< Month"},
+                                                                 {"cmdCurrentMonth", "This Month"},
+                                                                 {"cmdNexMonth", "Month >"},
+                                                                 {"cmdNextYear", "Year >"}};
   for (size_t i = 0; i < buttons.size(); ++i) {
     QWidget* separator = bar->widgetForAction(actions[static_cast<int>(2 * i)]);
     auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(actions[2 * i + 1]));
@@ -145,13 +144,10 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
     }
   }
   EXPECT_EQ(captions, (std::vector<std::string>{
-                          "&File", "  &Export to XML",
-                          "&Task", "  &Add", "  &Delete",
-                          "&View", "  &Projects", "  &Resources",
-                          "&Report", "  &Tasks", "  &Holidays", "  &Resources", "  -",
-                          "  &Format|PDF|RTF",
-                          "&Options", "  &Filter Projects...",
-                          "&Help", "  &Vazadod Help", "  &About"}));
+                          "&File", "  &Export to XML", "&Task", "  &Add", "  &Delete", "&View",
+                          "  &Projects", "  &Resources", "&Report", "  &Tasks", "  &Holidays",
+                          "  &Resources", "  -", "  &Format|PDF|RTF", "&Options",
+                          "  &Filter Projects...", "&Help", "  &Vazadod Help", "  &About"}));
   EXPECT_EQ(Find<QAction>("Vazadod1")->shortcut(), QKeySequence(Qt::Key_F1));
   for (const char* name : {"mnuExportXml", "Add1", "Delete1", "mnuProjects", "mnuResources",
                            "mnuReportTasks", "mnuReportHolidays", "mnuReportResources",

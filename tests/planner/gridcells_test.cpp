@@ -171,10 +171,10 @@ TEST_F(GridCellsTest, DayTints) {
 
 TEST_F(GridCellsTest, TaskBarsOverdueCompletedAndMilestones) {
   Project("1", EncodeDate(2005, 1, 1), EncodeDate(2005, 1, 4));
-  TqorXMLNode2* late = model_.AddTask("1", "10", "Late", EncodeDate(2005, 1, 3),
-                                      EncodeDate(2005, 1, 5), false);
-  TqorXMLNode2* done = model_.AddTask("1", "11", "Done", EncodeDate(2005, 1, 2),
-                                      EncodeDate(2005, 1, 2), true);
+  TqorXMLNode2* late =
+      model_.AddTask("1", "10", "Late", EncodeDate(2005, 1, 3), EncodeDate(2005, 1, 5), false);
+  TqorXMLNode2* done =
+      model_.AddTask("1", "11", "Done", EncodeDate(2005, 1, 2), EncodeDate(2005, 1, 2), true);
   done->SetAttribute("iscompleted", true);
   ShowAll("[1]");
   ASSERT_EQ(model_.RowNode(3), late);
@@ -361,8 +361,8 @@ TEST_F(GridCellsTest, GradientLines) {
 
 TEST_F(GridCellsTest, MilestoneDiamond) {
   EXPECT_EQ(MilestonePolygon({250, 99, 264, 113}),
-            (std::array<TqorPoint, 4>{TqorPoint{251, 106}, TqorPoint{256, 101},
-                                      TqorPoint{261, 106}, TqorPoint{256, 111}}));
+            (std::array<TqorPoint, 4>{TqorPoint{251, 106}, TqorPoint{256, 101}, TqorPoint{261, 106},
+                                      TqorPoint{256, 111}}));
 }
 
 }  // namespace

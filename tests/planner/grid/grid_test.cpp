@@ -30,9 +30,13 @@ class QtEnvironment : public ::testing::Environment {
 };
 const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-double Day(int m, int d, int y = 2005) { return EncodeDate(y, m, d); }
+double Day(int m, int d, int y = 2005) {
+  return EncodeDate(y, m, d);
+}
 
-QColor Rgb(TqorColor c) { return QColor(c.Red, c.Green, c.Blue); }
+QColor Rgb(TqorColor c) {
+  return QColor(c.Red, c.Green, c.Blue);
+}
 
 // One raised event: its name and element.
 struct Raised {
@@ -47,8 +51,7 @@ class GridTest : public ::testing::Test {
   double today_ = Day(1, 12);
   std::unique_ptr<TqorPlannerGrid> grid_;
   std::vector<Raised> raised_;
-  TqorXMLNode2 *p1_ = nullptr, *t10_ = nullptr, *t11_ = nullptr, *p2_ = nullptr,
-               *t20_ = nullptr;
+  TqorXMLNode2 *p1_ = nullptr, *t10_ = nullptr, *t11_ = nullptr, *p2_ = nullptr, *t20_ = nullptr;
 
   void SetUp() override {
     RegionalSettings() = TqorRegionalSettings();
@@ -188,10 +191,10 @@ TEST_F(GridTest, GesturesOutsideTheDayCellsOfElementsChangeNothing) {
   for (Qt::KeyboardModifiers mods :
        {Qt::KeyboardModifiers(Qt::ShiftModifier), Qt::KeyboardModifiers(Qt::ControlModifier),
         Qt::ControlModifier | Qt::ShiftModifier}) {
-    Release(1, 3, mods);               // the hours column
-    Release(Col(1, 10), 0, mods);      // the date header
-    Release(Col(1, 10), 1, mods);      // the weekday header
-    Release(0, 3, mods);               // a task's name: not even folding
+    Release(1, 3, mods);           // the hours column
+    Release(Col(1, 10), 0, mods);  // the date header
+    Release(Col(1, 10), 1, mods);  // the weekday header
+    Release(0, 3, mods);           // a task's name: not even folding
   }
   EXPECT_EQ(grid_->Document().Xml(), before);
   EXPECT_TRUE(raised_.empty());
@@ -272,8 +275,7 @@ TEST_F(GridTest, DoubleClickOpensProjectsOnTheirBarOrName) {
   LoadPlan();
   DoubleClick(Col(1, 12), 5);
   DoubleClick(0, 5);
-  EXPECT_EQ(raised_,
-            (std::vector<Raised>{{"ProjectEdit", p2_}, {"ProjectEdit", p2_}}));
+  EXPECT_EQ(raised_, (std::vector<Raised>{{"ProjectEdit", p2_}, {"ProjectEdit", p2_}}));
   raised_.clear();
   DoubleClick(Col(1, 16), 5);
   EXPECT_TRUE(raised_.empty());
