@@ -8,7 +8,7 @@ packages=(
   zlib1g-dev nettle-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   python3 xvfb xauth qpdf poppler-utils libxml2-utils
-  fonts-dejavu-core fonts-liberation
+  fonts-dejavu-core fonts-liberation locales-all
 )
 
 missing=()
