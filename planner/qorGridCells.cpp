@@ -221,7 +221,7 @@ TqorCellDrawing DecideCell(const TqorPlannerModel& model, int col, int row, cons
 
 std::string HeaderDateLabel(const TqorPlannerModel& model, double date) {
   if (DayOf(date) == 1) return FormatDateTime("dd-MM-yyyy", date);
-  const std::string dd = FormatDateTime("dd", date);
+  std::string dd = FormatDateTime("dd", date);
   const int dow = DayOfWeek(date);
   if (dow == 2) return dd + " (" + std::to_string(ISOWeekNumber(date).Week) + ")";
   if (date == model.Easter()) return dd + " Easter";
