@@ -295,7 +295,7 @@ void TfrmVazadod::mnuReportRTFClick() {
 
 void TfrmVazadod::Vazadod1Click() {
   helpOpenedThisKey_ = true;
-  const QString file = QString::fromStdString(appDir_ + kHelpFile);
+  const QString file = QString::fromStdString(appDir_).append(QLatin1String(kHelpFile));
   if (!helpWindow_) helpWindow_ = new TqorHelpWindow(this);
   if (!helpWindow_->ShowTopic(file, QString::fromLatin1(kHelpTopic)))
     QMessageBox::warning(
