@@ -68,7 +68,7 @@ TfrmVazadod::~TfrmVazadod() {
 
 void TfrmVazadod::FormCreate() {
   // 1. Every number the program formats or reads uses "." whatever the regional settings.
-  RegionalSettings().DecimalSeparator = ".";
+  RegionalSettings().DecimalSeparator.assign(1, '.');
 
   // 2. The folder of the program's files.
   appDir_ = appDirOverride_.empty()
