@@ -1,0 +1,91 @@
+// The index calls of a table's row operations, behind one interface so that the indexes can be
+// kept by a separate unit. The row operations call, in this order:
+//
+//   add      CheckForAdd (duplicate keys) -> blobs, record block -> InsertKeys
+//   update   CheckForUpdate (duplicate new keys) -> blobs, record block -> UpdateKeys
+//   delete   CheckForDelete (every key present) -> record block, blobs -> DeleteKeys
+//
+// and StoreRoots before they write the table header. TNoTableIndexes keeps no index: the table is
+// read in block order. Empty index trees are still created for every index of the definition so
+// that a file always holds valid trees: one 4096-byte node from the table's index interface,
+//
+//   0    u32   1 (a leaf)
+//   4    ...   zero (no entries, no neighbours)
+//
+// entered in the table header's index slot with 1 level.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace zuz {
+
+class TBaseIOInterface;
+class TDiskMgr;
+class TTableHeader;
+struct TTableDef;
+
+struct TTableIndexContext {
+  TDiskMgr* disk = nullptr;
+  const TTableDef* def = nullptr;
+  TTableHeader* header = nullptr;
+  TBaseIOInterface* nodes = nullptr;  // index nodes: 4096-byte blocks, usage 8
+};
+
+class TTableIndexes {
+ public:
+  virtual ~TTableIndexes() = default;
+
+  // The table header was read again; changedElsewhere when another writer changed the table
+  // since (roots and depths must be reloaded and cached nodes dropped).
+  virtual void HeaderReloaded(bool changedElsewhere) = 0;
+  // 9729 "Key violation" when a key of the new image exists in a unique index.
+  virtual void CheckForAdd(const uint8_t* image) = 0;
+  virtual void InsertKeys(const uint8_t* image, uint32_t address) = 0;
+  // 9729 when a changed key of the new image exists for another record.
+  virtual void CheckForUpdate(const uint8_t* oldImage, const uint8_t* newImage,
+                              uint32_t address) = 0;
+  virtual void UpdateKeys(const uint8_t* oldImage, const uint8_t* newImage, uint32_t address) = 0;
+  // 8708 when a key of the record is missing from an index.
+  virtual void CheckForDelete(const uint8_t* image, uint32_t address) = 0;
+  virtual void DeleteKeys(const uint8_t* image, uint32_t address) = 0;
+  // The record addresses in the current index's order; nothing when records are read in block
+  // order.
+  virtual std::optional<std::vector<uint32_t>> AddressesInOrder() = 0;
+  // Gives every index a new empty tree (the table's index pages were freed).
+  virtual void RecreateEmpty() = 0;
+  // Writes the roots and depths into the table header (not yet into the file).
+  virtual void StoreRoots() = 0;
+};
+
+using TTableIndexesFactory =
+    std::function<std::unique_ptr<TTableIndexes>(const TTableIndexContext&)>;
+
+class TNoTableIndexes : public TTableIndexes {
+ public:
+  explicit TNoTableIndexes(const TTableIndexContext& context) : context_(context) {}
+
+  void HeaderReloaded(bool) override {}
+  void CheckForAdd(const uint8_t*) override {}
+  void InsertKeys(const uint8_t*, uint32_t) override {}
+  void CheckForUpdate(const uint8_t*, const uint8_t*, uint32_t) override {}
+  void UpdateKeys(const uint8_t*, const uint8_t*, uint32_t) override {}
+  void CheckForDelete(const uint8_t*, uint32_t) override {}
+  void DeleteKeys(const uint8_t*, uint32_t) override {}
+  std::optional<std::vector<uint32_t>> AddressesInOrder() override { return std::nullopt; }
+  void RecreateEmpty() override;
+  void StoreRoots() override {}
+
+ private:
+  TTableIndexContext context_;
+};
+
+// Allocates an empty leaf node from the index interface; returns its address.
+uint32_t AllocateEmptyIndexRoot(TBaseIOInterface& nodes);
+// Gives every index of the definition an empty tree in its header slot (root, 1 level).
+void CreateEmptyIndexes(const TTableIndexContext& context);
+
+}  // namespace zuz
