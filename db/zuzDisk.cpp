@@ -488,12 +488,16 @@ void TDiskMgr::Rollback() {
   headerLocked_ = headerWriteLocked_ = false;
   std::exception_ptr failure;
   try {
-    // Drops the map and header changes held in memory.
-    LockHeaderRead();
-    UnlockHeader();
+    // Drops the map and header changes held in memory. The header is read without taking the
+    // header lock: a rollback must neither wait for nor fail because of another program whose
+    // transaction holds that lock (it writes each 32-bit item whole, and only at its commit).
+    file_.RefreshSize();
+    uint8_t bytes[TGlobalHdr::kSize];
+    file_.ReadData(TGlobalHdr::kFileOffset, TGlobalHdr::kSize, bytes, 0, 0);
+    globalHdr_.Load(bytes);
+    CheckGlobalHeader();
   } catch (...) {
     failure = std::current_exception();
-    headerLocked_ = headerWriteLocked_ = false;
   }
   if (LockProvider()) locks_->ReleaseAllLocks();
   if (failure) std::rethrow_exception(failure);

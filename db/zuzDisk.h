@@ -144,7 +144,8 @@ class TDiskMgr {
                        const std::function<void(uint8_t*)>& edit);
 
   // Transactions. Commit upgrades the table locks, writes, then releases all locks; Rollback
-  // drops the changes, reads the global header again and releases all locks.
+  // drops the changes, reads the global header again (without waiting for the header lock) and
+  // releases all locks.
   void StartTransaction(bool skipTransactionLocks = false);
   void Commit();
   void Rollback();
