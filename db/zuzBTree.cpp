@@ -537,6 +537,7 @@ void TBTree::InsertKey() {
   // The insertion place: after every key equal to the full key.
   const int pos = Descend(format_->FieldCount(), true, false);
   TDropOnFailure guard(path_, *spare_);
+  for (int level = 0; level < depth_; ++level) path_[static_cast<size_t>(level)]->CheckEntries();
   const int m = maximumKeySize_;
   std::memcpy(pending_.data(), searchKey_.data(), static_cast<size_t>(m));
   PutU32(pending_.data() + keCount, 0);
@@ -584,7 +585,7 @@ void TBTree::Rebalance(TNode& node, TNode& parent, int p, int* removeAt) {
     s = parent.EntryCount(p - 1) < parent.EntryCount(p + 1) ? p - 1 : p + 1;
   }
   TNode& sibling = *spare_;
-  sibling.Load(parent.EntryAddress(s), node.IsLeaf() ? 1 : 0, false);
+  sibling.Load(parent.EntryAddress(s), node.IsLeaf() ? 1 : 0, false, true);
   const bool siblingLeft = s < p;
   TNode& left = siblingLeft ? sibling : node;
   TNode& right = siblingLeft ? node : sibling;
@@ -635,6 +636,7 @@ void TBTree::DeleteCurrentKey() {
   GetCurrentKeyBuf();  // checks the cursor
   CheckShape(caller);
   TDropOnFailure guard(path_, *spare_);
+  for (int level = 0; level < depth_; ++level) path_[static_cast<size_t>(level)]->CheckEntries();
   cursorValid_ = false;
   int removeAt = LeafPos();
   for (int level = depth_ - 1; level >= 0; --level) {
@@ -672,7 +674,7 @@ void TBTree::DeleteCurrentKey() {
   if (!root.IsLeaf() && root.Count() == 1) {
     // Collapse: the only child moves into the root.
     const uint32_t child = root.EntryAddress(0);
-    spare_->Load(child, depth_ == 2 ? 1 : 0, false);
+    spare_->Load(child, depth_ == 2 ? 1 : 0, false, true);
     root.CopyContentFrom(*spare_);
     if (root.IsLeaf()) {
       root.SetNext(0);

@@ -65,7 +65,7 @@ class TChecker {
     const bool leaf = level == report_.Depth - 1;
     TNode node(io_, nodeSize_, m_);
     try {
-      node.Load(address, leaf ? 1 : 0, level == 0);
+      node.Load(address, leaf ? 1 : 0, level == 0, true);
       const int n = node.Count();
       TBTreeLevelStats& stats = report_.Levels[static_cast<size_t>(level)];
       ++stats.Nodes;

@@ -18,50 +18,77 @@ void TNode::CheckOpen(const char* caller) const {
   if (!loaded_) IndexError(caller, "Node Buffer not allocated");
 }
 
-void TNode::Load(uint32_t address, int expectLeaf, bool allowEmpty) {
+void TNode::Load(uint32_t address, int expectLeaf, bool allowEmpty, bool checkEntries) {
   const char* caller = "TNode.ReadNode";
   loaded_ = false;
   if (address == 0 || address % static_cast<uint32_t>(nodeSize_) != 0) {
     IndexError(caller, "Invalid node address: " + std::to_string(address));
   }
+  const uint8_t* src = nullptr;
   try {
-    io_->ReadBlock(address, nodeSize_, buf_.data());
+    if (byRef_) {
+      try {
+        src = io_->ReadBlockByRef(address, nodeSize_);
+      } catch (const EZuzDatabaseError& e) {
+        // An interface or a file without a page cache reads into the buffer instead.
+        if (e.ErrorCode() != ZUZ_ERR_NOT_IMPLEMENTED && e.CustomMessage() != "ReadCacheByRef failed") {
+          throw;
+        }
+        byRef_ = false;
+      }
+    }
+    if (!src) io_->ReadBlock(address, nodeSize_, buf_.data());
   } catch (const EZuzDatabaseError& e) {
     // The interface refuses addresses outside the file: a damaged link, not an I/O failure.
     if (e.ErrorCode() != ZUZ_ERR_CORRUPT) throw;
     IndexError(caller, "Invalid node address: " + std::to_string(address));
   }
-  address_ = address;
+  const uint8_t* bytes = src ? src : buf_.data();
   const std::string where = " in node " + std::to_string(address);
-  const uint32_t flag = GetU32(buf_.data() + ndLeafFlag) & 0x7F;
+  const uint32_t flag = GetU32(bytes + ndLeafFlag) & 0x7F;
   if (flag > 1) IndexError(caller, "Invalid node type" + where);
   const bool leaf = flag == 1;
   if (expectLeaf >= 0 && leaf != (expectLeaf == 1)) {
     IndexError(caller, "Node type does not match its level" + where);
   }
-  const uint32_t used = GetU32(buf_.data() + ndUsed);
+  const uint32_t used = GetU32(bytes + ndUsed);
   if (used % static_cast<uint32_t>(keySize_) != 0 ||
       used + kNodeHeaderSize > static_cast<uint32_t>(nodeSize_)) {
     IndexError(caller, "Invalid used bytes " + std::to_string(used) + where);
   }
+  if (src) {
+    // Only the used part is copied; the rest of a node is zero by definition.
+    const size_t n = kNodeHeaderSize + used;
+    std::memcpy(buf_.data(), src, n);
+    std::memset(buf_.data() + n, 0, buf_.size() - n);
+  }
+  address_ = address;
   if (used == 0 && (!allowEmpty || !leaf)) IndexError(caller, "Node is empty" + where);
   if (leaf && (Next() % static_cast<uint32_t>(nodeSize_) != 0 ||
                Prev() % static_cast<uint32_t>(nodeSize_) != 0)) {
     IndexError(caller, "Invalid leaf link" + where);
   }
-  const int count = static_cast<int>(used) / keySize_;
+  loaded_ = true;
+  if (checkEntries) CheckEntries();
+}
+
+void TNode::CheckEntries() const {
+  CheckOpen("TNode.CheckEntries");
+  const bool leaf = IsLeaf();
+  const int count = Count();
   for (int i = 0; i < count; ++i) {
     const uint8_t* e = buf_.data() + kNodeHeaderSize + i * keySize_;
     const int size = GetU16(e + keEntrySize);
     if (size != keySize_) {
-      IndexError(caller, "Invalid key size: " + std::to_string(size) + where);
+      IndexError("TNode.ReadKey",
+                 "Invalid key size: " + std::to_string(size) + " in node " + std::to_string(address_));
     }
     const uint32_t target = GetU32(e + keAddress);
     if (target == 0 || (!leaf && target % static_cast<uint32_t>(nodeSize_) != 0)) {
-      IndexError(caller, "Invalid address " + std::to_string(target) + where);
+      IndexError("TNode.ReadKey", "Invalid address " + std::to_string(target) + " in node " +
+                                      std::to_string(address_));
     }
   }
-  loaded_ = true;
 }
 
 void TNode::Write() {
@@ -94,14 +121,25 @@ void TNode::SetPrev(uint32_t address) { PutU32(buf_.data() + ndPrev, address); }
 const uint8_t* TNode::Entry(int i) const {
   CheckOpen("TNode.GetCurrentKey");
   if (i < 0 || i >= Count()) IndexError("TNode.GetCurrentKey", "Node cursor out of range");
-  return buf_.data() + kNodeHeaderSize + i * keySize_;
+  const uint8_t* e = buf_.data() + kNodeHeaderSize + i * keySize_;
+  if (GetU16(e + keEntrySize) != keySize_) {
+    IndexError("TNode.ReadKey", "Invalid key size: " + std::to_string(GetU16(e + keEntrySize)) +
+                                    " in node " + std::to_string(address_));
+  }
+  return e;
 }
 
 uint8_t* TNode::MutableEntry(int i) { return const_cast<uint8_t*>(Entry(i)); }
 
 uint32_t TNode::EntryCount(int i) const { return GetU32(Entry(i) + keCount); }
 
-uint32_t TNode::EntryAddress(int i) const { return GetU32(Entry(i) + keAddress); }
+uint32_t TNode::EntryAddress(int i) const {
+  const uint32_t address = GetU32(Entry(i) + keAddress);
+  if (address == 0) {
+    IndexError("TNode.GetRecordAddress", "Invalid address 0 in node " + std::to_string(address_));
+  }
+  return address;
+}
 
 uint64_t TNode::Total() const {
   CheckOpen("TNode.Total");

@@ -9,9 +9,11 @@
 //   ...  zero to the end of the node
 //
 // A node is full when used + MaximumKeySize + 16 >= node size (no room for one more entry) and
-// underfull when used + 16 < node size / 2. Everything read from a node is checked when it is
-// loaded: the flag, the used bytes (a multiple of the entry size within the node), every entry's
-// size field, and in an inner node every child address (non-zero, on a node boundary).
+// underfull when used + 16 < node size / 2. Everything read from a node is checked before it is
+// used: on loading the flag, the used bytes (a multiple of the entry size within the node) and
+// the leaf links (on node boundaries); each entry's size field when the entry is read, and its
+// address (non-zero; a child's on a node boundary when the child is loaded). CheckEntries checks
+// every entry at once, before a node is changed.
 #pragma once
 
 #include <cstdint>
@@ -35,8 +37,11 @@ class TNode {
 
   // Reads the node at the address and checks it (8581 "Invalid node ..." texts on damage).
   // expectLeaf -1 accepts either kind; 0 / 1 requires an inner node / a leaf. allowEmpty
-  // accepts a node without entries (only the root may be one).
-  void Load(uint32_t address, int expectLeaf = -1, bool allowEmpty = true);
+  // accepts a node without entries (only the root may be one). checkEntries checks every entry.
+  void Load(uint32_t address, int expectLeaf = -1, bool allowEmpty = true,
+            bool checkEntries = false);
+  // Checks every entry's size and address (8581 on damage).
+  void CheckEntries() const;
   // Writes the whole buffer to its address.
   void Write();
   // A zeroed buffer for the address, of the given kind, not yet written.
@@ -63,7 +68,8 @@ class TNode {
   bool Full() const { return Used() + keySize_ + 16 >= nodeSize_; }
   bool Underfull() const { return Used() + 16 < nodeSize_ / 2; }
 
-  // REQUIRES: 0 <= i < Count() ("Node cursor out of range" otherwise).
+  // REQUIRES: 0 <= i < Count() ("Node cursor out of range" otherwise). 8581 when the entry's
+  // size field is not the entry size, or (EntryAddress) its address is 0.
   const uint8_t* Entry(int i) const;
   uint8_t* MutableEntry(int i);
   uint32_t EntryCount(int i) const;
@@ -95,6 +101,7 @@ class TNode {
   int keySize_;
   uint32_t address_ = 0;
   bool loaded_ = false;
+  bool byRef_ = true;  // read through the page cache's own page, copying the used part
   std::vector<uint8_t> buf_;
 };
 

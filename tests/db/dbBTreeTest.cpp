@@ -519,9 +519,18 @@ TEST(DbBTree, DamagedNodesGiveTheInternalError) {
   bad = leaf;
   PutU32(bad.data(), 0);  // a leaf marked inner on the leaf level
   expectDamage(leaf0, bad, "Node type does not match its level");
+  // A damaged entry is found when it is read, and before its node is changed.
   bad = leaf;
   PutU16(bad.data() + 16 + 19 * 3, 0);
-  expectDamage(leaf0, bad, "Invalid key size: 0");
+  WriteNode(t, leaf0, bad);
+  const std::string sizeError = "Invalid key size: 0 in node " + std::to_string(leaf0);
+  EXPECT_EQ(ErrorTextOf([&] { t.Walk(true); }), sizeError);
+  EXPECT_FALSE(CheckBTree(*t.tree, true).Ok());
+  TTestRecord low(d.layout, 5000);
+  low.Int(0, -1);  // belongs in the first leaf
+  EXPECT_EQ(ErrorTextOf([&] { t.Insert(low, Addr(5000)); }), sizeError);
+  EXPECT_EQ(ReadNode(t, leaf0), bad);
+  WriteNode(t, leaf0, leaf);
   // A broken leaf link is found when the cursor crosses it.
   bad = leaf;
   PutU32(bad.data() + 8, t.root);
