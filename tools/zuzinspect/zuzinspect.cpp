@@ -1,12 +1,14 @@
 // zuzinspect: prints what a database file holds at the storage level, reading the bytes itself
 // so that it also works on damaged files. Layouts: see docs/file-format.md.
 //
-//   zuzinspect <file.zuz> [--pages] [--key <master key>]
+//   zuzinspect <file.zuz> [--pages] [--key <master key>] [--tables] [--records <table>]
 //
 // Sections: database header (with checksum verdict), security header, global header, every map
 // page (which pages belong to which owner tag), the free chains, and the table-header maps with
-// the header blocks they lead to. Problems are reported as "!! ..." lines; the exit status is 1
-// when any was found, 2 when the file can't be read.
+// the header blocks they lead to. With --tables or --records, instead: the tables of both
+// catalogues with their fields, record sizes and indexes, or the records of one table field by
+// field (inspectTables.h). Problems are reported as "!! ..." lines; the exit status is 1 when
+// any was found, 2 when the file can't be read.
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +24,7 @@
 #include "db/zuzMapPage.h"
 #include "db/zuzPosixFile.h"
 #include "db/zuzSystemInfo.h"
+#include "tools/zuzinspect/inspectTables.h"
 
 using namespace zuz;
 
@@ -298,9 +301,13 @@ void MapPages(const TFile& f, bool everyPage) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: zuzinspect <file.zuz> [--pages] [--key <master key>]\n"
-               "  --pages  one line per page instead of runs of pages with the same owner\n"
-               "  --key    check a master key against the security header's digest\n");
+               "usage: zuzinspect <file.zuz> [--pages] [--key <master key>] [--tables]\n"
+               "                  [--records <table>]\n"
+               "  --pages    one line per page instead of runs of pages with the same owner\n"
+               "  --key      check a master key against the security header's digest (and\n"
+               "             decrypt the tables with it)\n"
+               "  --tables   the tables of both catalogues: fields, record sizes, indexes\n"
+               "  --records  the records of a table, field by field, with blob lengths\n");
   return 2;
 }
 
@@ -309,10 +316,16 @@ int Usage() {
 int main(int argc, char** argv) {
   const char* path = nullptr;
   const char* key = nullptr;
+  const char* recordsOf = nullptr;
   bool everyPage = false;
+  bool tables = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--pages") == 0) {
       everyPage = true;
+    } else if (std::strcmp(argv[i], "--tables") == 0) {
+      tables = true;
+    } else if (std::strcmp(argv[i], "--records") == 0 && i + 1 < argc) {
+      recordsOf = argv[++i];
     } else if (std::strcmp(argv[i], "--key") == 0 && i + 1 < argc) {
       key = argv[++i];
     } else if (std::strcmp(argv[i], "--help") == 0 || argv[i][0] == '-' || path) {
@@ -343,6 +356,12 @@ int main(int argc, char** argv) {
   std::printf("File %s: %lld bytes, %lld pages of 4096%s\n\n", path, static_cast<long long>(size),
               static_cast<long long>(size / kPage), size % kPage ? " and a partial page" : "");
   if (size % kPage) Problem("the size is not a whole number of pages");
+  if (tables || recordsOf) {
+    problems += InspectTables(f.bytes, key, tables, recordsOf);
+    std::printf("\n%s\n", problems == 0 ? "No problems found."
+                                         : (std::to_string(problems) + " problem(s) found.").c_str());
+    return problems == 0 ? 0 : 1;
+  }
   DatabaseHeader(f);
   SecurityHeader(f, key);
   std::printf("\nGlobal header (offset 1024, 128 bytes)\n");
