@@ -191,14 +191,17 @@ void TDBUserMonitor::Open(const std::string& userName, const std::string& comput
     }
     uint8_t mark = 0;
     if (handle_->ReadAt(kDeletedMarkOffset, &mark, 1) == 1 && mark != 0) {
-      // The last program is deleting this file: start again with a new one.
-      (void)handle_->UnlockRange(kMutexOffset, 1);
-      handle_.reset();
       if (round < attempts_) {
+        // The last program is deleting this file: start again with a new one.
+        (void)handle_->UnlockRange(kMutexOffset, 1);
+        handle_.reset();
         LockSleep(intervalMs_);
         continue;
       }
-      ZuzInternalError("TDBUserMonitor.Open", "The lock file could not be opened");
+      // Still at its place after all the waiting: the program deleting it stopped before it
+      // could. The file is in use again.
+      mark = 0;
+      (void)handle_->WriteAt(kDeletedMarkOffset, &mark, 1);
     }
     break;
   }

@@ -16,7 +16,8 @@
 // Deleting a lock file that another program has just opened would leave that program registered
 // in a file nobody else sees. So the last program marks the file (byte 1) and unlinks it while it
 // still holds the mutex; a program that finds the mark after taking the mutex starts again and
-// creates a new file.
+// creates a new file. A mark still found after all the attempts was left by a program that
+// stopped in between: it is cleared and the file used.
 #pragma once
 
 #include <cstdint>

@@ -219,6 +219,16 @@ TEST(DbUserMonitor, StaleSlotsAreClearedAndLimitsHold) {
   std::vector<uint8_t> big(0x400000, 0);
   db.fs.SetContents("/mem/test.lck", big);
   EXPECT_EQ(ErrorCodeOf([&] { db.Monitor("dora"); }), 9486);
+  // A deletion mark left by a program that stopped before deleting the file: cleared in the end.
+  {
+    std::vector<uint8_t> marked(4096, 0);
+    marked[1] = 1;
+    db.fs.SetContents("/mem/test.lck", marked);
+    auto e = db.Monitor("erik");
+    EXPECT_EQ(db.LockFile()[1], 0);
+    EXPECT_EQ(db.SlotText(0), "pc\r\nerik\r\n");
+  }
+  EXPECT_FALSE(db.fs.Exists("/mem/test.lck"));
   // The last slot below the presence ranges is the last one a file can get.
   big.resize(0x400000 - 4096);
   for (size_t s = 4096; s < big.size(); s += 4096) big[s] = 'x';
