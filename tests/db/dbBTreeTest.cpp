@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <map>
 #include <numeric>
 #include <random>
 
@@ -546,6 +548,100 @@ TEST(DbBTree, DamagedNodesGiveTheInternalError) {
   t.depth = depth;
   EXPECT_EQ(t.Problems(), "");
   EXPECT_EQ(t.Walk(true), d.sortedAddresses);
+}
+
+// Index nodes in memory, without a page cache to read from by reference.
+class TMapInterface : public TBaseIOInterface {
+ public:
+  TMapInterface() {
+    blockSize_ = 4096;
+    usage_ = usIndex;
+  }
+  int64_t AllocateNewAddress(int64_t, const void* data) override {
+    next_ += 4096;
+    auto& b = blocks_[next_];
+    b.assign(4096, 0);
+    if (data) std::memcpy(b.data(), data, 4096);
+    return next_;
+  }
+  void ReleaseBlock(int64_t address, int64_t) override { blocks_.erase(address); }
+  void WriteBlock(int64_t address, int64_t n, const void* data) override {
+    std::memcpy(Block(address).data(), data, static_cast<size_t>(n));
+  }
+  void ReadBlock(int64_t address, int64_t n, void* buffer) override {
+    std::memcpy(buffer, Block(address).data(), static_cast<size_t>(n));
+  }
+  void WriteBlockHeader(int64_t address, int64_t n, const void* data) override {
+    WriteBlock(address, n, data);
+  }
+  void ReadBlockHeader(int64_t address, int64_t n, void* buffer) override {
+    ReadBlock(address, n, buffer);
+  }
+  size_t Blocks() const { return blocks_.size(); }
+
+ private:
+  std::vector<uint8_t>& Block(int64_t address) {
+    auto it = blocks_.find(address);
+    if (it == blocks_.end()) ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TMapInterface", "no block");
+    return it->second;
+  }
+  std::map<int64_t, std::vector<uint8_t>> blocks_;
+  int64_t next_ = 6 * 4096;
+};
+
+TEST(DbBTree, WorksOverAnyNodeInterfaceAndReleasesEveryNode) {
+  TTestLayout layout({{F::ftInteger}});
+  TTestIndex ix(layout, {0}, true);
+  TMapInterface io;
+  uint32_t root = 0;
+  uint16_t depth = 0;
+  TBTree tree(&io, root, depth, ix.keyFields, ix.keyDataOffset, ix.maximumKeySize,
+              SortOrderFunction(TSortOrder::soASCII));
+  tree.Open();
+  tree.CreateEmpty();
+  const int n = 3000;
+  for (int i : Shuffled(n, 9)) {
+    TTestRecord r(layout, 1);
+    r.Int(0, i);
+    tree.SetKeyFromRecord(r.Image());
+    tree.SetKeyAddress(Addr(i));
+    tree.InsertKey();
+  }
+  for (int i = 0; i < n; i += 2) {
+    tree.ConstructKeyBufFromVariants(int64_t{i});
+    ASSERT_EQ(tree.SearchKey(skEqual), 0);
+    tree.DeleteCurrentKey();
+  }
+  TBTreeReport report = CheckBTree(tree, true);
+  ASSERT_TRUE(report.Ok()) << report.Problems.front();
+  int nodes = 0;
+  for (const TBTreeLevelStats& level : report.Levels) nodes += level.Nodes;
+  EXPECT_EQ(io.Blocks(), static_cast<size_t>(nodes));
+  EXPECT_EQ(report.Keys, n / 2);
+  tree.SearchByRecNo(1);
+  for (int i = 1; i < n; i += 2) {
+    ASSERT_EQ(tree.GetRecordAddress(), Addr(i));
+    tree.NextKey();
+  }
+}
+
+TEST(DbBTree, EncryptedNodesLastAcrossReopening) {
+  TTestLayout layout({{F::ftString, 20}});
+  TTestTree t(TTestIndex(layout, {0}, true), TSortOrder::soASCII, ioEncStrong);
+  for (int i : Shuffled(500, 4)) {
+    TTestRecord r(layout, 1);
+    r.Str(0, "SECRET" + std::to_string(1000 + i));
+    ASSERT_TRUE(t.Insert(r, Addr(i)));
+  }
+  t.db.Reopen();
+  t.tree->InvalidateNodes();
+  std::vector<uint32_t> expected;
+  for (int i = 0; i < 500; ++i) expected.push_back(Addr(i));
+  EXPECT_EQ(t.Walk(true), expected);
+  EXPECT_EQ(t.Problems(), "");
+  const std::vector<uint8_t> file = t.db.Bytes();
+  const std::string secret = "SECRET1";
+  EXPECT_EQ(std::search(file.begin(), file.end(), secret.begin(), secret.end()), file.end());
 }
 
 TEST(DbBTree, MisuseIsRefused) {

@@ -151,9 +151,10 @@ struct TTestTree {
   std::unique_ptr<TBTree> tree;
   bool unique;
 
-  TTestTree(const TTestIndex& index, TSortOrder order = TSortOrder::soASCII, uint32_t tableId = 3)
+  TTestTree(const TTestIndex& index, TSortOrder order = TSortOrder::soASCII,
+            uint32_t ioFlags = ioEncNone)
       : unique(index.unique) {
-    io = std::make_unique<TDiskIOInterface>(db.disk.get(), 4096, tableId, usIndex, ioEncNone);
+    io = std::make_unique<TDiskIOInterface>(db.disk.get(), 4096, 3, usIndex, ioFlags);
     io->SetGlobalFirstEmpty(ghIndexFirstEmpty);
     io->Open();
     tree = std::make_unique<TBTree>(io.get(), root, depth, index.keyFields, index.keyDataOffset,
@@ -187,10 +188,17 @@ struct TTestTree {
     if (!forward) std::reverse(out.begin(), out.end());
     return out;
   }
+  // The checker's problems, and a line when the interface holds nodes the tree does not reach.
   std::string Problems() {
     TBTreeReport report = CheckBTree(*tree, true);
     std::string text;
     for (const std::string& p : report.Problems) text += p + "\n";
+    size_t nodes = 0;
+    for (const TBTreeLevelStats& level : report.Levels) nodes += static_cast<size_t>(level.Nodes);
+    if (report.Ok() && io->ListBlocks().size() != nodes) {
+      text += std::to_string(io->ListBlocks().size()) + " node pages for " +
+              std::to_string(nodes) + " nodes\n";
+    }
     return text;
   }
 };
