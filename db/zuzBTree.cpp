@@ -56,8 +56,8 @@ void TBTree::Open() {
   if (nodeSize_ < 1024 || nodeSize_ % 16 != 0) {
     IndexError(caller, "Invalid node size: " + std::to_string(nodeSize_));
   }
-  format_ = std::make_unique<TKeyFormat>(keyFields_, keyDataOffset_, maximumKeySize_, sortOrder_,
-                                         caller);
+  format_ =
+      std::make_unique<TKeyFormat>(keyFields_, keyDataOffset_, maximumKeySize_, sortOrder_, caller);
   const size_t m = static_cast<size_t>(maximumKeySize_);
   searchKey_.assign(m + 1, 0);
   pending_.assign(m + 1, 0);
@@ -170,8 +170,9 @@ TNode& TBTree::LoadPathNode(int level, uint32_t address) {
   const bool leaf = level == depth_ - 1;
   if (node.Loaded() && node.Address() == address && node.IsLeaf() == leaf) return node;
   if (level > 0 && address == root_) {
-    IndexError("TBTree.Descend", "The root is linked as a child of node " +
-                                     std::to_string(path_[static_cast<size_t>(level - 1)]->Address()));
+    IndexError("TBTree.Descend",
+               "The root is linked as a child of node " +
+                   std::to_string(path_[static_cast<size_t>(level - 1)]->Address()));
   }
   node.Load(address, leaf ? 1 : 0, level == 0);
   return node;
@@ -194,6 +195,7 @@ int TBTree::Bound(const TNode& node, int n, bool upper, bool honourFlags) const 
 int TBTree::Descend(int n, bool upper, bool honourFlags) {
   CheckShape("TBTree.Descend");
   cursorValid_ = false;
+  cursorDepth_ = depth_;
   EnsurePath();
   uint32_t address = root_;
   for (int level = 0; level < depth_ - 1; ++level) {
@@ -219,7 +221,8 @@ bool TBTree::StepLeaf(bool forward) {
     --level;
   }
   if (level < 0) {
-    if (link != 0) IndexError("TBTree.NextKey", "Leaf links are inconsistent at node " + std::to_string(from));
+    if (link != 0)
+      IndexError("TBTree.NextKey", "Leaf links are inconsistent at node " + std::to_string(from));
     return false;
   }
   cursorValid_ = false;
@@ -272,7 +275,7 @@ int TBTree::SearchKey(int kind, const TSearchModifier* modifier) {
 }
 
 bool TBTree::NextKey() {
-  if (!format_ || !cursorValid_) return false;
+  if (!CursorValid()) return false;
   int& pos = LeafPos();
   if (pos + 1 < Leaf().Count()) {
     ++pos;
@@ -282,7 +285,7 @@ bool TBTree::NextKey() {
 }
 
 bool TBTree::PriorKey() {
-  if (!format_ || !cursorValid_) return false;
+  if (!CursorValid()) return false;
   int& pos = LeafPos();
   if (pos > 0) {
     --pos;
@@ -301,12 +304,20 @@ bool TBTree::MoveBy(int n) {
   return true;
 }
 
+bool TBTree::CursorValid() const {
+  // A depth changed since the cursor was set (the caller reloaded it) leaves the path unusable.
+  return format_ && cursorValid_ && cursorDepth_ == depth_ && path_.size() >= depth_;
+}
+
 const uint8_t* TBTree::GetCurrentKeyBuf() {
-  if (!format_ || !cursorValid_) IndexError("TBTree.GetCurrentKeyBuf", "CurrentKeyCursor is invalid");
+  if (!CursorValid()) IndexError("TBTree.GetCurrentKeyBuf", "CurrentKeyCursor is invalid");
   return Leaf().Entry(LeafPos());
 }
 
-uint32_t TBTree::GetRecordAddress() { return GetU32(GetCurrentKeyBuf() + keAddress); }
+uint32_t TBTree::GetRecordAddress() {
+  GetCurrentKeyBuf();  // checks the cursor
+  return Leaf().EntryAddress(LeafPos());
+}
 
 // ---- record numbers -----------------------------------------------------------------------
 
@@ -314,7 +325,8 @@ int64_t TBTree::KeyCount() {
   CheckShape("TBTree.KeyCount");
   EnsurePath();
   TNode& root = *path_[0];
-  if (root.Loaded() && root.Address() != root_) TDBLogger::Instance().IncCounter("ROOTADDRNOTVALID");
+  if (root.Loaded() && root.Address() != root_)
+    TDBLogger::Instance().IncCounter("ROOTADDRNOTVALID");
   return static_cast<int64_t>(LoadPathNode(0, root_).Total());
 }
 
@@ -331,6 +343,7 @@ int64_t TBTree::GetRecNo() {
 uint32_t TBTree::SearchByRecNo(int64_t n) {
   const int64_t total = KeyCount();
   cursorValid_ = false;
+  cursorDepth_ = depth_;
   if (total == 0) return 0;
   n = std::clamp<int64_t>(n, 1, total);
   uint32_t address = root_;
@@ -426,7 +439,8 @@ void TBTree::LoadHashList(int keyField, THashList& list) {
   for (int64_t leaves = 0; next != 0; ++leaves) {
     if (leaves > limit) IndexError("TBTree.LoadHashList", "Leaf links are inconsistent");
     spare_->Load(next, 1, false);
-    if (spare_->Prev() != previous) IndexError("TBTree.LoadHashList", "Leaf links are inconsistent");
+    if (spare_->Prev() != previous)
+      IndexError("TBTree.LoadHashList", "Leaf links are inconsistent");
     addEntries(*spare_, 0);
     previous = next;
     next = spare_->Next();
@@ -444,7 +458,9 @@ uint32_t TBTree::AllocateNode() {
   return static_cast<uint32_t>(address);
 }
 
-void TBTree::ReleaseNode(uint32_t address) { io_->ReleaseBlock(address, nodeSize_); }
+void TBTree::ReleaseNode(uint32_t address) {
+  io_->ReleaseBlock(address, nodeSize_);
+}
 
 void TBTree::SetLeafLink(uint32_t leaf, bool next, uint32_t value) {
   const char* caller = "TBTree.SetLeafLink";
@@ -496,7 +512,8 @@ void TBTree::SplitRoot(TNode& root) {
   if (depth_ >= kMaxTreeDepth) IndexError("TBTree.InsertKey", "The index has too many levels");
   const bool leaf = root.IsLeaf();
   if (leaf && (root.Next() != 0 || root.Prev() != 0)) {
-    IndexError("TBTree.InsertKey", "Leaf links are inconsistent at node " + std::to_string(root.Address()));
+    IndexError("TBTree.InsertKey",
+               "Leaf links are inconsistent at node " + std::to_string(root.Address()));
   }
   const int keep = (root.Used() / 2) / maximumKeySize_;
   if (keep < 1 || keep >= root.Count()) IndexError("TNode.SplitNode", "Cursor is out of range");

@@ -105,7 +105,7 @@ class TBTree {
   bool PriorKey();
   // |n| moves forward (n > 0) or backward; true when all were made.
   bool MoveBy(int n);
-  bool CursorValid() const { return cursorValid_; }
+  bool CursorValid() const;
 
   // The cursor's key entry and record address (8581 "CurrentKeyCursor is invalid" without one).
   const uint8_t* GetCurrentKeyBuf();
@@ -202,6 +202,7 @@ class TBTree {
   std::vector<int> pathPos_;
   std::unique_ptr<TNode> spare_;
   bool cursorValid_ = false;
+  uint16_t cursorDepth_ = 0;  // the depth the path was built for
 };
 
 }  // namespace zuz

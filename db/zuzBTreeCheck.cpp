@@ -80,7 +80,8 @@ class TChecker {
                 ", its first key is " + format_.Describe(node.Entry(0)));
       }
       for (int i = 1; i < n; ++i) {
-        CheckOrder(node.Entry(i - 1), node.Entry(i), "in " + name + " at entry " + std::to_string(i));
+        CheckOrder(node.Entry(i - 1), node.Entry(i),
+                   "in " + name + " at entry " + std::to_string(i));
       }
       if (leaf) {
         if (node.Prev() != lastLeaf_) {

@@ -31,7 +31,8 @@ void TNode::Load(uint32_t address, int expectLeaf, bool allowEmpty, bool checkEn
         src = io_->ReadBlockByRef(address, nodeSize_);
       } catch (const EZuzDatabaseError& e) {
         // An interface or a file without a page cache reads into the buffer instead.
-        if (e.ErrorCode() != ZUZ_ERR_NOT_IMPLEMENTED && e.CustomMessage() != "ReadCacheByRef failed") {
+        if (e.ErrorCode() != ZUZ_ERR_NOT_IMPLEMENTED &&
+            e.CustomMessage() != "ReadCacheByRef failed") {
           throw;
         }
         byRef_ = false;
@@ -80,8 +81,8 @@ void TNode::CheckEntries() const {
     const uint8_t* e = buf_.data() + kNodeHeaderSize + i * keySize_;
     const int size = GetU16(e + keEntrySize);
     if (size != keySize_) {
-      IndexError("TNode.ReadKey",
-                 "Invalid key size: " + std::to_string(size) + " in node " + std::to_string(address_));
+      IndexError("TNode.ReadKey", "Invalid key size: " + std::to_string(size) + " in node " +
+                                      std::to_string(address_));
     }
     const uint32_t target = GetU32(e + keAddress);
     if (target == 0 || (!leaf && target % static_cast<uint32_t>(nodeSize_) != 0)) {
@@ -109,14 +110,30 @@ void TNode::CopyContentFrom(const TNode& other) {
   loaded_ = true;
 }
 
-bool TNode::IsLeaf() const { return (GetU32(buf_.data() + ndLeafFlag) & 0x7F) == 1; }
-void TNode::SetLeaf(bool leaf) { PutU32(buf_.data() + ndLeafFlag, leaf ? 1 : 0); }
-int TNode::Used() const { return static_cast<int>(GetU32(buf_.data() + ndUsed)); }
-void TNode::SetUsed(int used) { PutU32(buf_.data() + ndUsed, static_cast<uint32_t>(used)); }
-uint32_t TNode::Next() const { return GetU32(buf_.data() + ndNext); }
-uint32_t TNode::Prev() const { return GetU32(buf_.data() + ndPrev); }
-void TNode::SetNext(uint32_t address) { PutU32(buf_.data() + ndNext, address); }
-void TNode::SetPrev(uint32_t address) { PutU32(buf_.data() + ndPrev, address); }
+bool TNode::IsLeaf() const {
+  return (GetU32(buf_.data() + ndLeafFlag) & 0x7F) == 1;
+}
+void TNode::SetLeaf(bool leaf) {
+  PutU32(buf_.data() + ndLeafFlag, leaf ? 1 : 0);
+}
+int TNode::Used() const {
+  return static_cast<int>(GetU32(buf_.data() + ndUsed));
+}
+void TNode::SetUsed(int used) {
+  PutU32(buf_.data() + ndUsed, static_cast<uint32_t>(used));
+}
+uint32_t TNode::Next() const {
+  return GetU32(buf_.data() + ndNext);
+}
+uint32_t TNode::Prev() const {
+  return GetU32(buf_.data() + ndPrev);
+}
+void TNode::SetNext(uint32_t address) {
+  PutU32(buf_.data() + ndNext, address);
+}
+void TNode::SetPrev(uint32_t address) {
+  PutU32(buf_.data() + ndPrev, address);
+}
 
 const uint8_t* TNode::Entry(int i) const {
   CheckOpen("TNode.GetCurrentKey");
@@ -129,9 +146,13 @@ const uint8_t* TNode::Entry(int i) const {
   return e;
 }
 
-uint8_t* TNode::MutableEntry(int i) { return const_cast<uint8_t*>(Entry(i)); }
+uint8_t* TNode::MutableEntry(int i) {
+  return const_cast<uint8_t*>(Entry(i));
+}
 
-uint32_t TNode::EntryCount(int i) const { return GetU32(Entry(i) + keCount); }
+uint32_t TNode::EntryCount(int i) const {
+  return GetU32(Entry(i) + keCount);
+}
 
 uint32_t TNode::EntryAddress(int i) const {
   const uint32_t address = GetU32(Entry(i) + keAddress);

@@ -13,7 +13,7 @@
 namespace zuz {
 
 struct TReadAheadItem {
-  std::vector<uint8_t> Key;     // a copy of the key entry
+  std::vector<uint8_t> Key;  // a copy of the key entry
   uint32_t RecordAddress = 0;
   int64_t RecNo = 0;            // 1-based position in the index order
   std::vector<uint8_t> Record;  // the record image, empty until set

@@ -36,9 +36,13 @@ std::mutex& CollationMutex() {
   return m;
 }
 
-inline int Sign(int v) { return (v > 0) - (v < 0); }
+inline int Sign(int v) {
+  return (v > 0) - (v < 0);
+}
 
-inline uint8_t UpperAscii(uint8_t c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
+inline uint8_t UpperAscii(uint8_t c) {
+  return (c >= 'a' && c <= 'z') ? c - 32 : c;
+}
 
 // Copies at most kMaxCollated bytes and a terminating zero; returns the length copied.
 int CopyForCollation(const uint8_t* text, int n, char* out, bool fold) {

@@ -19,7 +19,9 @@ constexpr const char* kCompareKeys = "TBTree.CompareKeys";
 constexpr const char* kCompareOptimized = "TBTree.CompareToOptimizedKey";
 constexpr const char* kFromVariants = "TBTree.ConstructKeyBufFromVariants";
 
-inline int Sign3(int64_t a, int64_t b) { return (a > b) - (a < b); }
+inline int Sign3(int64_t a, int64_t b) {
+  return (a > b) - (a < b);
+}
 
 // A total order on doubles: NaN before every number, -0 equal to 0.
 inline int CompareDoubles(double a, double b) {
@@ -122,19 +124,30 @@ TKeyFormat::TKeyFormat(TKeyFields fields, int keyDataOffset, int maximumKeySize,
     info.caseInsensitive = f.CaseInsensitive;
     info.fieldSize = f.FieldSize;
     switch (f.DataType) {
-      case TFieldType::ftSmallint: info.kind = TKind::kSmallint; break;
-      case TFieldType::ftWord: info.kind = TKind::kWord; break;
+      case TFieldType::ftSmallint:
+        info.kind = TKind::kSmallint;
+        break;
+      case TFieldType::ftWord:
+        info.kind = TKind::kWord;
+        break;
       case TFieldType::ftInteger:
-      case TFieldType::ftAutoInc: info.kind = TKind::kInteger; break;
-      case TFieldType::ftBoolean: info.kind = TKind::kBoolean; break;
+      case TFieldType::ftAutoInc:
+        info.kind = TKind::kInteger;
+        break;
+      case TFieldType::ftBoolean:
+        info.kind = TKind::kBoolean;
+        break;
       case TFieldType::ftFloat:
       case TFieldType::ftCurrency:
       case TFieldType::ftDate:
       case TFieldType::ftTime:
-      case TFieldType::ftDateTime: info.kind = TKind::kDouble; break;
+      case TFieldType::ftDateTime:
+        info.kind = TKind::kDouble;
+        break;
       case TFieldType::ftString:
         info.kind = TKind::kString;
-        if (f.SizeMarkerOffset <= 0) IndexError(caller, "KeyOffset has not been set or is out of range");
+        if (f.SizeMarkerOffset <= 0)
+          IndexError(caller, "KeyOffset has not been set or is out of range");
         if (f.FieldSize < 1 || f.FieldSize > 256) {
           IndexError(caller, "FieldSize has not been set or is out of range");
         }
@@ -178,7 +191,8 @@ void TKeyFormat::BuildFromRecord(std::span<const uint8_t> image, uint8_t* out) c
     const uint8_t* data = nullptr;
     if (info.kind == TKind::kString) {
       if (f.SizeMarkerOffset < 0 || f.SizeMarkerOffset + 2 > size) {
-        IndexError(caller, "Size marker offset out of range: " + std::to_string(f.SizeMarkerOffset));
+        IndexError(caller,
+                   "Size marker offset out of range: " + std::to_string(f.SizeMarkerOffset));
       }
       length = GetU16(image.data() + f.SizeMarkerOffset);
       if (length > info.fieldSize) {
@@ -246,8 +260,8 @@ void TKeyFormat::BuildFromValues(const std::vector<TKeyValue>& values, uint8_t* 
   }
 }
 
-bool TKeyFormat::NextValue(const uint8_t* entry, int k, int* pos, const uint8_t** data,
-                           int* length, const char* caller) const {
+bool TKeyFormat::NextValue(const uint8_t* entry, int k, int* pos, const uint8_t** data, int* length,
+                           const char* caller) const {
   if (!Present(entry, k)) return false;
   const TInfo& info = info_[static_cast<size_t>(k)];
   int p = *pos;
@@ -269,10 +283,14 @@ namespace {
 
 int64_t DecodeInteger(int kind, const uint8_t* p) {
   switch (kind) {
-    case 0: return static_cast<int16_t>(GetU16(p));
-    case 1: return GetU16(p);
-    case 2: return static_cast<int32_t>(GetU32(p));
-    default: return p[0];
+    case 0:
+      return static_cast<int16_t>(GetU16(p));
+    case 1:
+      return GetU16(p);
+    case 2:
+      return static_cast<int32_t>(GetU32(p));
+    default:
+      return p[0];
   }
 }
 
@@ -282,12 +300,18 @@ int TKeyFormat::CompareValues(int k, const uint8_t* a, int lengthA, const uint8_
                               int lengthB) const {
   const TInfo& info = info_[static_cast<size_t>(k)];
   switch (info.kind) {
-    case TKind::kSmallint: return Sign3(DecodeInteger(0, a), DecodeInteger(0, b));
-    case TKind::kWord: return Sign3(DecodeInteger(1, a), DecodeInteger(1, b));
-    case TKind::kInteger: return Sign3(DecodeInteger(2, a), DecodeInteger(2, b));
-    case TKind::kBoolean: return Sign3(a[0], b[0]);
-    case TKind::kDouble: return CompareDoubles(GetF64(a), GetF64(b));
-    case TKind::kString: return sortOrder_(a, lengthA, b, lengthB, info.caseInsensitive);
+    case TKind::kSmallint:
+      return Sign3(DecodeInteger(0, a), DecodeInteger(0, b));
+    case TKind::kWord:
+      return Sign3(DecodeInteger(1, a), DecodeInteger(1, b));
+    case TKind::kInteger:
+      return Sign3(DecodeInteger(2, a), DecodeInteger(2, b));
+    case TKind::kBoolean:
+      return Sign3(a[0], b[0]);
+    case TKind::kDouble:
+      return CompareDoubles(GetF64(a), GetF64(b));
+    case TKind::kString:
+      return sortOrder_(a, lengthA, b, lengthB, info.caseInsensitive);
   }
   return 0;
 }
@@ -342,11 +366,21 @@ std::string TKeyFormat::Describe(const uint8_t* entry) const {
       continue;
     }
     switch (info_[static_cast<size_t>(k)].kind) {
-      case TKind::kSmallint: out += std::to_string(DecodeInteger(0, d)); break;
-      case TKind::kWord: out += std::to_string(DecodeInteger(1, d)); break;
-      case TKind::kInteger: out += std::to_string(DecodeInteger(2, d)); break;
-      case TKind::kBoolean: out += d[0] ? "True" : "False"; break;
-      case TKind::kDouble: out += DoubleText(GetF64(d)); break;
+      case TKind::kSmallint:
+        out += std::to_string(DecodeInteger(0, d));
+        break;
+      case TKind::kWord:
+        out += std::to_string(DecodeInteger(1, d));
+        break;
+      case TKind::kInteger:
+        out += std::to_string(DecodeInteger(2, d));
+        break;
+      case TKind::kBoolean:
+        out += d[0] ? "True" : "False";
+        break;
+      case TKind::kDouble:
+        out += DoubleText(GetF64(d));
+        break;
       case TKind::kString: {
         out += '\'';
         for (int i = 0; i < l; ++i) {
@@ -379,11 +413,21 @@ void TOptimizedSearchKey::Build(const TKeyFormat& format, const uint8_t* key,
     f.present = format.NextValue(key, k, &pos, &d, &l, kCompareOptimized);
     if (!f.present) continue;
     switch (format.info_[static_cast<size_t>(k)].kind) {
-      case TKeyFormat::TKind::kSmallint: f.integer = DecodeInteger(0, d); break;
-      case TKeyFormat::TKind::kWord: f.integer = DecodeInteger(1, d); break;
-      case TKeyFormat::TKind::kInteger: f.integer = DecodeInteger(2, d); break;
-      case TKeyFormat::TKind::kBoolean: f.integer = d[0]; break;
-      case TKeyFormat::TKind::kDouble: f.real = GetF64(d); break;
+      case TKeyFormat::TKind::kSmallint:
+        f.integer = DecodeInteger(0, d);
+        break;
+      case TKeyFormat::TKind::kWord:
+        f.integer = DecodeInteger(1, d);
+        break;
+      case TKeyFormat::TKind::kInteger:
+        f.integer = DecodeInteger(2, d);
+        break;
+      case TKeyFormat::TKind::kBoolean:
+        f.integer = d[0];
+        break;
+      case TKeyFormat::TKind::kDouble:
+        f.real = GetF64(d);
+        break;
       case TKeyFormat::TKind::kString:
         f.text = d;
         f.length = l;
@@ -418,11 +462,21 @@ int TOptimizedSearchKey::Compare(const TKeyFormat& format, int n, const uint8_t*
       if (pos + width > m) IndexError(kCompareOptimized, "KeySize out of range");
       pos += width;
       switch (info.kind) {
-        case TKeyFormat::TKind::kSmallint: r = Sign3(s.integer, DecodeInteger(0, d)); break;
-        case TKeyFormat::TKind::kWord: r = Sign3(s.integer, DecodeInteger(1, d)); break;
-        case TKeyFormat::TKind::kInteger: r = Sign3(s.integer, DecodeInteger(2, d)); break;
-        case TKeyFormat::TKind::kBoolean: r = Sign3(s.integer, d[0]); break;
-        case TKeyFormat::TKind::kDouble: r = CompareDoubles(s.real, GetF64(d)); break;
+        case TKeyFormat::TKind::kSmallint:
+          r = Sign3(s.integer, DecodeInteger(0, d));
+          break;
+        case TKeyFormat::TKind::kWord:
+          r = Sign3(s.integer, DecodeInteger(1, d));
+          break;
+        case TKeyFormat::TKind::kInteger:
+          r = Sign3(s.integer, DecodeInteger(2, d));
+          break;
+        case TKeyFormat::TKind::kBoolean:
+          r = Sign3(s.integer, d[0]);
+          break;
+        case TKeyFormat::TKind::kDouble:
+          r = CompareDoubles(s.real, GetF64(d));
+          break;
         case TKeyFormat::TKind::kString:
           r = format.sortOrder_(s.text, s.length, d, width, info.caseInsensitive);
           break;

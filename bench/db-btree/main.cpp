@@ -40,7 +40,9 @@ double Seconds(Clock::time_point since) {
 }
 
 // Distinct keys in a scrambled order: multiplying by an odd number is a bijection mod 2^32.
-int32_t IntKey(int i) { return static_cast<int32_t>(static_cast<uint32_t>(i) * 2654435761u); }
+int32_t IntKey(int i) {
+  return static_cast<int32_t>(static_cast<uint32_t>(i) * 2654435761u);
+}
 std::string StringKey(int i) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "k%08x", static_cast<uint32_t>(i) * 2654435761u);
@@ -155,9 +157,10 @@ TResult RunSqlite(const std::string& path, int n, bool strings, const std::vecto
   std::filesystem::remove(path);
   sqlite3* db = nullptr;
   Check(sqlite3_open(path.c_str(), &db), db, "open");
-  Check(sqlite3_exec(db, strings ? "CREATE TABLE t(k TEXT, v INTEGER)"
-                                 : "CREATE TABLE t(k INTEGER, v INTEGER)",
-                     nullptr, nullptr, nullptr),
+  Check(sqlite3_exec(
+            db,
+            strings ? "CREATE TABLE t(k TEXT, v INTEGER)" : "CREATE TABLE t(k INTEGER, v INTEGER)",
+            nullptr, nullptr, nullptr),
         db, "create");
   Check(sqlite3_exec(db, "CREATE INDEX tk ON t(k)", nullptr, nullptr, nullptr), db, "index");
   sqlite3_stmt* insert = nullptr;
@@ -244,10 +247,10 @@ int main(int argc, char** argv) {
         firstFull = e.lookupNsFullCache;
       }
       if (n == 1000000) {
-        std::printf("lookup time from 10,000 to 1,000,000 keys: x%.2f, x%.2f with the full cache"
-                    " (log n grows x%.2f)\n",
-                    e.lookupNs / firstNs, e.lookupNsFullCache / firstFull,
-                    std::log2(1e6) / std::log2(1e4));
+        std::printf(
+            "lookup time from 10,000 to 1,000,000 keys: x%.2f, x%.2f with the full cache"
+            " (log n grows x%.2f)\n",
+            e.lookupNs / firstNs, e.lookupNsFullCache / firstFull, std::log2(1e6) / std::log2(1e4));
       }
     }
   }

@@ -101,8 +101,7 @@ class TModelOrder {
       const std::string& y = std::get<std::string>(*b);
       const bool ci = k < static_cast<int>(s_->ci.size()) && s_->ci[static_cast<size_t>(k)];
       const int c = SortKey(x, ci).compare(SortKey(y, ci));
-      r = c != 0 ? (c > 0) - (c < 0)
-                 : (x.size() > y.size()) - (x.size() < y.size());
+      r = c != 0 ? (c > 0) - (c < 0) : (x.size() > y.size()) - (x.size() < y.size());
     }
     const bool desc = k < static_cast<int>(s_->desc.size()) && s_->desc[static_cast<size_t>(k)];
     return desc ? -r : r;
@@ -228,14 +227,20 @@ class TRandomIndexRun {
   TModelValue Value(int f) {
     if (s_.nullPercent > 0 && Pick(0, 99) < s_.nullPercent) return std::nullopt;
     switch (s_.fields[static_cast<size_t>(f)].type) {
-      case F::ftSmallint: return int64_t{Pick(-s_.domain / 2, s_.domain / 2)};
-      case F::ftWord: return int64_t{Pick(0, s_.domain)};
+      case F::ftSmallint:
+        return int64_t{Pick(-s_.domain / 2, s_.domain / 2)};
+      case F::ftWord:
+        return int64_t{Pick(0, s_.domain)};
       case F::ftInteger:
-      case F::ftAutoInc: return int64_t{Pick(-s_.domain, s_.domain) * 1000003LL % 2000000000};
-      case F::ftBoolean: return int64_t{Pick(0, 1)};
-      case F::ftDate: return 45000.0 + Pick(0, s_.domain);
+      case F::ftAutoInc:
+        return int64_t{Pick(-s_.domain, s_.domain) * 1000003LL % 2000000000};
+      case F::ftBoolean:
+        return int64_t{Pick(0, 1)};
+      case F::ftDate:
+        return 45000.0 + Pick(0, s_.domain);
       case F::ftFloat:
-      case F::ftDateTime: return Pick(-s_.domain, s_.domain) / 8.0;
+      case F::ftDateTime:
+        return Pick(-s_.domain, s_.domain) / 8.0;
       case F::ftString: {
         static const std::vector<std::string> extra = {"\xC3\xA9", "\xC3\x89", "\xC3\xBC", " "};
         std::string text;
@@ -254,7 +259,8 @@ class TRandomIndexRun {
         if (!text.empty() && static_cast<unsigned char>(text.back()) == 0xC3) text.pop_back();
         return text;
       }
-      default: return std::nullopt;
+      default:
+        return std::nullopt;
     }
   }
 
@@ -384,24 +390,25 @@ class TRandomIndexRun {
         snap.begin());
     // The expected 1-based record number per kind; 0 when nothing is found.
     const bool equal = lower < size && cmp(snap[static_cast<size_t>(lower)]) == 0;
-    const int expected[6] = {lower, upper, equal ? lower + 1 : 0, lower < size ? lower + 1 : 0,
-                             upper < size ? upper + 1 : 0, lower < size ? lower + 1 : size};
+    const int expected[6] = {lower,
+                             upper,
+                             equal ? lower + 1 : 0,
+                             lower < size ? lower + 1 : 0,
+                             upper < size ? upper + 1 : 0,
+                             lower < size ? lower + 1 : size};
     const TSearchModifier modifier{true, n};
     for (int kind = skLess; kind <= skNearest; ++kind) {
       SCOPED_TRACE("kind " + std::to_string(kind) + " fields " + std::to_string(n));
       t.tree->ConstructKeyBufFromVariants(values, flags.empty() ? nullptr : &flags);
       const int r = t.tree->SearchKey(kind, &modifier);
-      ASSERT_EQ(r == 0, expected[kind] != 0)
-          << t.tree->Format().Describe(t.tree->SearchKeyBuf());
+      ASSERT_EQ(r == 0, expected[kind] != 0) << t.tree->Format().Describe(t.tree->SearchKeyBuf());
       if (expected[kind] != 0) {
         ASSERT_EQ(t.tree->GetRecNo(), expected[kind]);
         ASSERT_EQ(t.tree->GetRecordAddress(), snap[static_cast<size_t>(expected[kind] - 1)].second);
       }
       // The range from the cursor, with a random stop address.
       const uint32_t stop =
-          size == 0 || Pick(0, 2) == 0
-              ? 0
-              : snap[static_cast<size_t>(Pick(0, size - 1))].second;
+          size == 0 || Pick(0, 2) == 0 ? 0 : snap[static_cast<size_t>(Pick(0, size - 1))].second;
       const bool reverse = Pick(0, 1) == 1;
       std::vector<TRangeItem> want;
       if (expected[kind] != 0) {
@@ -455,8 +462,8 @@ void RunScenario(const TScenario& s) {
     if (::testing::Test::HasFatalFailure()) return;
   }
   run.CheckEveryRowIsFound();
-  std::printf("%s: %ld operations, at most %zu keys in %d levels\n", s.name.c_str(), ops,
-              peakKeys, static_cast<int>(peakDepth));
+  std::printf("%s: %ld operations, at most %zu keys in %d levels\n", s.name.c_str(), ops, peakKeys,
+              static_cast<int>(peakDepth));
 }
 
 TEST(DbBTreeRandom, UniqueIntegers) {

@@ -16,7 +16,9 @@ namespace {
 
 using F = TFieldType;
 
-constexpr uint32_t Addr(int i) { return 0x10000u + static_cast<uint32_t>(i) * 16; }
+constexpr uint32_t Addr(int i) {
+  return 0x10000u + static_cast<uint32_t>(i) * 16;
+}
 
 std::vector<uint8_t> ReadNode(TTestTree& t, uint32_t address) {
   std::vector<uint8_t> node(4096);
@@ -214,8 +216,11 @@ TEST(DbBTree, SearchKindsFindTheEndsOfDuplicateRuns) {
     const int upper = static_cast<int>(
         std::upper_bound(d.sortedValues.begin(), d.sortedValues.end(), v) - d.sortedValues.begin());
     // Expected 1-based record number per kind, 0 when nothing is found.
-    const int expected[6] = {lower, upper, (lower < n && d.sortedValues[lower] == v) ? lower + 1 : 0,
-                             lower < n ? lower + 1 : 0, upper < n ? upper + 1 : 0,
+    const int expected[6] = {lower,
+                             upper,
+                             (lower < n && d.sortedValues[lower] == v) ? lower + 1 : 0,
+                             lower < n ? lower + 1 : 0,
+                             upper < n ? upper + 1 : 0,
                              lower < n ? lower + 1 : n};
     for (int kind = skLess; kind <= skNearest; ++kind) {
       t.tree->ConstructKeyBufFromVariants(int64_t{v});
@@ -422,8 +427,8 @@ TEST(DbBTree, AnEmptiedNodeUnderASingleEntryParentLeavesTheTree) {
     // root -> I1 (one entry) -> leaf A {1}; root -> I2 -> leaves B {10, 11}, C {20, 21}.
     TTestTree t(ix);
     TRawNodes raw{t};
-    const uint32_t i1 = raw.Allocate(), i2 = raw.Allocate(), a = raw.Allocate(),
-                   b = raw.Allocate(), c = raw.Allocate();
+    const uint32_t i1 = raw.Allocate(), i2 = raw.Allocate(), a = raw.Allocate(), b = raw.Allocate(),
+                   c = raw.Allocate();
     raw.Write(a, true, {raw.Entry(1, Addr(1), 0)}, 0, b);
     raw.Write(b, true, {raw.Entry(10, Addr(10), 0), raw.Entry(11, Addr(11), 0)}, a, c);
     raw.Write(c, true, {raw.Entry(20, Addr(20), 0), raw.Entry(21, Addr(21), 0)}, b, 0);
@@ -541,9 +546,12 @@ TEST(DbBTree, DamagedNodesGiveTheInternalError) {
   EXPECT_EQ(ErrorTextOf([&] { t.tree->MoveBy(500); }),
             "Leaf links are inconsistent at node " + std::to_string(leaf0));
   WriteNode(t, leaf0, leaf);
-  // A depth the header cannot mean.
+  // A depth the header cannot mean; a cursor set before the depth changed is no longer used.
   const uint16_t depth = t.depth;
+  t.tree->SearchByRecNo(1);
   t.depth = 99;
+  EXPECT_FALSE(t.tree->NextKey());
+  EXPECT_EQ(ErrorTextOf([&] { t.tree->GetRecordAddress(); }), "CurrentKeyCursor is invalid");
   EXPECT_EQ(ErrorTextOf(search), "Invalid index depth: 99");
   t.depth = depth;
   EXPECT_EQ(t.Problems(), "");

@@ -154,7 +154,9 @@ TEST(DbIndexKey, KeysFromValues) {
   // Values that do not fit the type are refused, never rounded or wrapped.
   EXPECT_EQ(ErrorCodeOf([&] { KeyOf(f, {int64_t{40000}}); }), 10000);
   EXPECT_EQ(ErrorCodeOf([&] { KeyOf(f, {TKeyValue{}, int64_t{-1}}); }), 10000);
-  EXPECT_EQ(ErrorTextOf([&] { KeyOf(f, {TKeyValue{}, TKeyValue{}, 2.5}); }),
+  EXPECT_EQ(ErrorTextOf([&] {
+              KeyOf(f, {TKeyValue{}, TKeyValue{}, 2.5});
+            }),
             "2.5 is not a valid value for ftInteger");
   EXPECT_EQ(ErrorCodeOf([&] { KeyOf(f, {TKeyValue{}, TKeyValue{}, std::string("x1")}); }), 10000);
   EXPECT_EQ(ErrorCodeOf([&] { KeyOf(f, {TKeyValue{}, TKeyValue{}, int64_t{1} << 31}); }), 10000);
@@ -203,9 +205,8 @@ TEST(DbIndexKey, PartialFlagsAndTheDecodedKeyAgree) {
   auto search = KeyOf(f, {int64_t{5}, std::string("zz")});
   // Flag 0 / 2 on field 1: before / after every key agreeing on field 0, not negated by the
   // descending direction of field 1; a flag on field 0 wins over everything.
-  for (const TPartialFlags& flags :
-       {TPartialFlags{1, 0}, TPartialFlags{1, 2}, TPartialFlags{2, 0}, TPartialFlags{1, 1, 0},
-        TPartialFlags{}}) {
+  for (const TPartialFlags& flags : {TPartialFlags{1, 0}, TPartialFlags{1, 2}, TPartialFlags{2, 0},
+                                     TPartialFlags{1, 1, 0}, TPartialFlags{}}) {
     const int expected = f.CompareKeys(0, &flags, stored.data(), search.data());
     TOptimizedSearchKey opt;
     opt.Build(f, search.data(), &flags);
@@ -230,7 +231,7 @@ TEST(DbIndexKey, ByteOrderAndCaseUnderSoAscii) {
   EXPECT_EQ(cmp(s("abc"), 3, s("ABC"), 3, true), 0);
   EXPECT_EQ(cmp(s("abc"), 3, s("ABC"), 3, false), 1);
   EXPECT_EQ(cmp(s("ab"), 2, s("abc"), 3, false), -1);
-  EXPECT_EQ(cmp(s("_"), 1, s("a"), 1, true), 1);  // 'a' folds to 'A', below '_'
+  EXPECT_EQ(cmp(s("_"), 1, s("a"), 1, true), 1);                // 'a' folds to 'A', below '_'
   EXPECT_EQ(cmp(s("\xC3\xA9"), 2, s("\xC3\x89"), 2, true), 1);  // no Latin-1 folding
   EXPECT_EQ(cmp(s(""), 0, s(""), 0, false), 0);
 }
@@ -245,7 +246,7 @@ TEST(DbIndexKey, LocaleCollationUnderSoAnsi) {
     // Case-insensitive: ASCII and Latin-1 letters fold to upper case.
     EXPECT_EQ(cmp(s("abc"), 3, s("ABC"), 3, true), 0);
     EXPECT_EQ(cmp(s("\xC3\xA9t\xC3\xA9"), 5, s("\xC3\x89T\xC3\x89"), 5, true), 0);  // été ÉTÉ
-    EXPECT_EQ(cmp(s("\xC3\xBF"), 2, s("\xC5\xB8"), 2, true), 0);  // ÿ Ÿ
+    EXPECT_EQ(cmp(s("\xC3\xBF"), 2, s("\xC5\xB8"), 2, true), 0);                    // ÿ Ÿ
     EXPECT_EQ(cmp(s("\xC3\xB7"), 2, s("\xC3\x97"), 2, true), 1);  // ÷ and × are not letters
     // Equal under the collation: the shorter string first; an embedded zero ends the copy.
     EXPECT_EQ(cmp(s("ab"), 2, s("abc"), 3, false), -1);

@@ -114,7 +114,9 @@ struct TTestRecord {
     PutU32(bytes.data() + 6, sequence);
   }
   uint8_t* At(int f) { return bytes.data() + layout->dataOffset[static_cast<size_t>(f)]; }
-  void Present(int f) { bytes[static_cast<size_t>(layout->nullOffset[static_cast<size_t>(f)])] = 1; }
+  void Present(int f) {
+    bytes[static_cast<size_t>(layout->nullOffset[static_cast<size_t>(f)])] = 1;
+  }
   TTestRecord& Int(int f, int32_t v) {
     Present(f);
     const TFieldType t = layout->fields[static_cast<size_t>(f)].type;
@@ -196,8 +198,8 @@ struct TTestTree {
     size_t nodes = 0;
     for (const TBTreeLevelStats& level : report.Levels) nodes += static_cast<size_t>(level.Nodes);
     if (report.Ok() && io->ListBlocks().size() != nodes) {
-      text += std::to_string(io->ListBlocks().size()) + " node pages for " +
-              std::to_string(nodes) + " nodes\n";
+      text += std::to_string(io->ListBlocks().size()) + " node pages for " + std::to_string(nodes) +
+              " nodes\n";
     }
     return text;
   }
