@@ -51,10 +51,10 @@ std::vector<uint32_t> TBlobInterface::ChainBlocks(uint32_t first, uint32_t lengt
   std::vector<uint32_t> blocks;
   if (first == 0 || length == 0) {
     if (first != 0 || length != 0) {
-      ZuzDatabaseError(ZUZ_ERR_CORRUPT, caller,
-                       "Blob reference " + std::to_string(first) + "/" + std::to_string(length) +
-                           " is damaged",
-                       kObject);
+      ZuzDatabaseError(
+          ZUZ_ERR_CORRUPT, caller,
+          "Blob reference " + std::to_string(first) + "/" + std::to_string(length) + " is damaged",
+          kObject);
     }
     return blocks;
   }
@@ -118,8 +118,10 @@ void TBlobInterface::Rewrite(uint32_t first, uint32_t oldLength, std::string_vie
     const std::size_t start = i * d;
     const auto n = static_cast<uint32_t>(std::min<std::size_t>(d, data.size() - start));
     uint32_t next = 0;
-    if (i + 1 < common) next = old[i + 1];
-    else if (newCount > common) next = tail;
+    if (i + 1 < common)
+      next = old[i + 1];
+    else if (newCount > common)
+      next = tail;
     std::fill(block_.begin(), block_.end(), 0);
     PutU32(block_.data(), next);
     PutU32(block_.data() + 4, n);

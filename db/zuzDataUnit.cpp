@@ -17,11 +17,11 @@ namespace {
 
 constexpr const char* kObject = "TZuzDataSet";
 enum : int {
-  kErrRecordChanged = 8708,      // "Record Deleted/Key Modified"
-  kErrRecordNotFound = 8710,     // "Record was not found"
-  kErrEncryptionKey = 8961,      // "Corrupt Header"
-  kErrTransactionActive = 10122, // "Cannot perform this operation while a transaction is active"
-  kErrNotABlob = 10753,          // "Field is not a blob"
+  kErrRecordChanged = 8708,       // "Record Deleted/Key Modified"
+  kErrRecordNotFound = 8710,      // "Record was not found"
+  kErrEncryptionKey = 8961,       // "Corrupt Header"
+  kErrTransactionActive = 10122,  // "Cannot perform this operation while a transaction is active"
+  kErrNotABlob = 10753,           // "Field is not a blob"
 };
 
 [[noreturn]] void OutOfRange(const TInternalFieldItem& f) {
@@ -160,8 +160,7 @@ TOpenTable::TOpenTable(TDiskMgr& disk, TTableHeaderMgr& headers, TTableDef def,
         return true;
       });
     }
-    nodeIo_ = std::make_unique<TDiskIOInterface>(&disk_, kIndexPageSize, TableId(), usIndex,
-                                                 flags);
+    nodeIo_ = std::make_unique<TDiskIOInterface>(&disk_, kIndexPageSize, TableId(), usIndex, flags);
     nodeIo_->SetGlobalFirstEmpty(ghIndexFirstEmpty);
     nodeIo_->Open();
     TTableIndexContext context{&disk_, &def_, header_, nodeIo_.get()};
@@ -200,7 +199,8 @@ bool TOpenTable::ReadImage(uint32_t address, std::vector<uint8_t>& image) {
   if (!IsRecordBlock(address)) return false;
   image.resize(static_cast<size_t>(def_.RecordSize));
   recordMgr_.Read(address, image.data());
-  return image[kRecStatus] == 1 && GetU32(image.data() + kRecOwnerCheck) == RecordOwnerCheck(TableId());
+  return image[kRecStatus] == 1 &&
+         GetU32(image.data() + kRecOwnerCheck) == RecordOwnerCheck(TableId());
 }
 
 std::vector<uint32_t> TOpenTable::RecordAddresses() {
@@ -218,7 +218,9 @@ std::vector<uint32_t> TOpenTable::RecordAddresses() {
   return out;
 }
 
-uint32_t TOpenTable::RecordCount() { return static_cast<uint32_t>(RecordAddresses().size()); }
+uint32_t TOpenTable::RecordCount() {
+  return static_cast<uint32_t>(RecordAddresses().size());
+}
 
 bool TOpenTable::ReadRecord(uint32_t address) {
   TLockScope lock(*this, ltRead);
@@ -240,13 +242,17 @@ void TOpenTable::NewRecord() {
   for (auto& b : blobs_.Blobs()) b.state = TBlob::bsRead;  // empty, nothing to load
 }
 
-uint32_t TOpenTable::BufferSequence() const { return GetU32(buffer_.data() + kRecSequence); }
-uint32_t TOpenTable::BufferVersion() const { return GetU32(buffer_.data() + kRecVersion); }
+uint32_t TOpenTable::BufferSequence() const {
+  return GetU32(buffer_.data() + kRecSequence);
+}
+uint32_t TOpenTable::BufferVersion() const {
+  return GetU32(buffer_.data() + kRecVersion);
+}
 
 const TInternalFieldItem& TOpenTable::Field(int field, const char* caller) const {
   if (field < 0 || field >= static_cast<int>(def_.InternalFields.size())) {
-    ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Field number out of range: " + std::to_string(field),
-                     kObject);
+    ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller,
+                     "Field number out of range: " + std::to_string(field), kObject);
   }
   return def_.InternalFields[static_cast<size_t>(field)];
 }
@@ -274,13 +280,19 @@ TFieldValue TOpenTable::GetValue(int field) const {
       }
       return std::string(reinterpret_cast<const char*>(p), n);
     }
-    case TFieldType::ftSmallint: return int64_t{static_cast<int16_t>(GetU16(p))};
-    case TFieldType::ftWord: return int64_t{GetU16(p)};
+    case TFieldType::ftSmallint:
+      return int64_t{static_cast<int16_t>(GetU16(p))};
+    case TFieldType::ftWord:
+      return int64_t{GetU16(p)};
     case TFieldType::ftInteger:
-    case TFieldType::ftAutoInc: return int64_t{static_cast<int32_t>(GetU32(p))};
-    case TFieldType::ftBoolean: return *p != 0;
-    case TFieldType::ftBytes: return std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(f.FieldSize));
-    default: return GetF64(p);  // the float, currency, date and time types
+    case TFieldType::ftAutoInc:
+      return int64_t{static_cast<int32_t>(GetU32(p))};
+    case TFieldType::ftBoolean:
+      return *p != 0;
+    case TFieldType::ftBytes:
+      return std::string(reinterpret_cast<const char*>(p), static_cast<size_t>(f.FieldSize));
+    default:
+      return GetF64(p);  // the float, currency, date and time types
   }
 }
 
@@ -330,16 +342,22 @@ void TOpenTable::SetValue(int field, const TFieldValue& value) {
       break;
     }
     case TFieldType::ftBoolean:
-      if (auto* b = std::get_if<bool>(&value)) *p = *b ? 1 : 0;
-      else *p = AsInteger(value, f) != 0 ? 1 : 0;
+      if (auto* b = std::get_if<bool>(&value))
+        *p = *b ? 1 : 0;
+      else
+        *p = AsInteger(value, f) != 0 ? 1 : 0;
       break;
-    case TFieldType::ftDate: PutF64(p, std::trunc(AsDouble(value, f))); break;
+    case TFieldType::ftDate:
+      PutF64(p, std::trunc(AsDouble(value, f)));
+      break;
     case TFieldType::ftTime: {
       const double d = AsDouble(value, f);
       PutF64(p, std::fabs(d - std::trunc(d)));
       break;
     }
-    default: PutF64(p, AsDouble(value, f)); break;
+    default:
+      PutF64(p, AsDouble(value, f));
+      break;
   }
   flag = 1;
 }
@@ -451,8 +469,7 @@ void TOpenTable::WriteBlobsToInterface(uint8_t* image, const uint8_t* fileImage,
         blob->data = first != 0 ? blobIo_->Read(first, length) : std::string();
         blob->state = TBlob::bsRead;
       }
-      PutBlobRef(image, f, blobIo_->WriteNew(blob->data),
-                 static_cast<uint32_t>(blob->data.size()));
+      PutBlobRef(image, f, blobIo_->WriteNew(blob->data), static_cast<uint32_t>(blob->data.size()));
       continue;
     }
     const uint32_t oldFirst = GetU32(fileImage + f.DataOffset);
@@ -548,7 +565,8 @@ int TOpenTable::DeleteRecord(bool compareImage) {
   try {
     std::vector<uint8_t> fileImage;
     const bool live = ReadImage(current_, fileImage);
-    if (compareImage && (!live || std::memcmp(fileImage.data(), buffer_.data(), kRecVersion) != 0)) {
+    if (compareImage &&
+        (!live || std::memcmp(fileImage.data(), buffer_.data(), kRecVersion) != 0)) {
       return -1;
     }
     // Never release a block that holds no live record of this table.

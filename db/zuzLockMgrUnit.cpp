@@ -189,6 +189,8 @@ void TLinuxLockMgr::UnlockBytes(int64_t offset, int64_t count) {
   (void)file_->UnlockRange(offset, count);
 }
 
-bool TLinuxLockMgr::HandleUsable() { return file_->Size() >= 0; }
+bool TLinuxLockMgr::HandleUsable() {
+  return file_->Size() >= 0;
+}
 
 }  // namespace zuz

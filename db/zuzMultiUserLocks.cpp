@@ -26,7 +26,9 @@ std::unique_ptr<TZuzLockProvider> MakeDefaultLockProvider() {
   return std::make_unique<TMultiUserLockProvider>();
 }
 
-TMultiUserLockProvider::~TMultiUserLockProvider() { Close(); }
+TMultiUserLockProvider::~TMultiUserLockProvider() {
+  Close();
+}
 
 void TMultiUserLockProvider::Open(const TZuzLockSetup& setup) {
   Close();
@@ -35,8 +37,8 @@ void TMultiUserLockProvider::Open(const TZuzLockSetup& setup) {
   }
   setup_ = setup;
   std::mt19937_64 random(setup.randomSeed != 0 ? setup.randomSeed : SystemSeed());
-  auto monitor = std::make_unique<TDBUserMonitor>(*setup.fileSystem, setup.lockFileName,
-                                                  setup.databaseFile);
+  auto monitor =
+      std::make_unique<TDBUserMonitor>(*setup.fileSystem, setup.lockFileName, setup.databaseFile);
   monitor->Open(setup.userName, setup.computerName);
   TZuzOSFile* file = monitor->Handle();
   const int retries = setup.retryCount > 0 ? setup.retryCount : 1;
@@ -45,10 +47,10 @@ void TMultiUserLockProvider::Open(const TZuzLockSetup& setup) {
       file, kTableLockBase, kTableLockRegion, retries, setup.retryIntervalMs,
       "A read lock could not be obtained on the table",
       "A write lock could not be obtained on the table", random());
-  records_ = std::make_unique<TLinuxLockMgr>(file, kRecordLockBase, 1, retries,
-                                             setup.retryIntervalMs,
-                                             "A lock could not be obtained on the record",
-                                             "A lock could not be obtained on the record", random());
+  records_ =
+      std::make_unique<TLinuxLockMgr>(file, kRecordLockBase, 1, retries, setup.retryIntervalMs,
+                                      "A lock could not be obtained on the record",
+                                      "A lock could not be obtained on the record", random());
   transactions_ = std::make_unique<TLinuxLockMgr>(
       file, kTransactionLockBase, 1, kTransactionRetries, transactionInterval,
       "A transaction lock could not be obtained", "A transaction lock could not be obtained",

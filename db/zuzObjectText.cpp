@@ -60,7 +60,9 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-bool Printable(char32_t cp) { return cp >= 0x20 && cp < 0x7F; }
+bool Printable(char32_t cp) {
+  return cp >= 0x20 && cp < 0x7F;
+}
 
 // The string as pieces of at most kPieceLength characters, each piece a run of quoted text and
 // #codes.
@@ -109,9 +111,15 @@ void WriteProps(std::string& out, const TObjectProps& props, int level);
 void WriteValue(std::string& out, const TObjectValue& value, int level) {
   const std::string indent(static_cast<size_t>(level) * 2, ' ');
   switch (value.kind) {
-    case TObjectValue::TKind::Integer: out += std::to_string(value.integer); break;
-    case TObjectValue::TKind::Float: out += FloatText(value.real); break;
-    case TObjectValue::TKind::Ident: out += value.text; break;
+    case TObjectValue::TKind::Integer:
+      out += std::to_string(value.integer);
+      break;
+    case TObjectValue::TKind::Float:
+      out += FloatText(value.real);
+      break;
+    case TObjectValue::TKind::Ident:
+      out += value.text;
+      break;
     case TObjectValue::TKind::String: {
       auto pieces = StringPieces(value.text);
       for (std::size_t k = 0; k < pieces.size(); ++k) {
@@ -187,9 +195,7 @@ class TReader {
     while (pos_ < s_.size() && (s_[pos_] == ' ' || s_[pos_] == '\t')) ++pos_;
   }
 
-  static bool IdentStart(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
-  }
+  static bool IdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 
   std::string Ident(const char* what) {
     SkipSpace();
@@ -246,7 +252,8 @@ class TReader {
       if (c == '\'') {
         ++pos_;
         for (;;) {
-          if (pos_ >= s_.size() || s_[pos_] == '\r' || s_[pos_] == '\n') Fail("unterminated string");
+          if (pos_ >= s_.size() || s_[pos_] == '\r' || s_[pos_] == '\n')
+            Fail("unterminated string");
           if (s_[pos_] == '\'') {
             if (pos_ + 1 < s_.size() && s_[pos_ + 1] == '\'') {
               out += '\'';
@@ -376,7 +383,9 @@ std::string WriteObjectText(const TObjectText& object) {
   return out;
 }
 
-TObjectText ReadObjectText(std::string_view text) { return TReader(text).Read(); }
+TObjectText ReadObjectText(std::string_view text) {
+  return TReader(text).Read();
+}
 
 std::string QuoteObjectString(std::string_view utf8) {
   std::string out;

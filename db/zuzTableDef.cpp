@@ -131,9 +131,12 @@ void CopyFieldIntoKey(const TInternalFieldItem& f, TKeyFieldItem& k) {
 
 uint32_t IoFlagsFor(TEncryptionLevel level) {
   switch (level) {
-    case TEncryptionLevel::encWeak: return ioEncWeak;
-    case TEncryptionLevel::encStrong: return ioEncStrong;
-    default: return ioEncNone;
+    case TEncryptionLevel::encWeak:
+      return ioEncWeak;
+    case TEncryptionLevel::encStrong:
+      return ioEncStrong;
+    default:
+      return ioEncNone;
   }
 }
 
@@ -351,9 +354,12 @@ std::string AltNameFor(const std::string& tableName, bool encrypted) {
 
 std::string EncryptionLevelName(TEncryptionLevel level) {
   switch (level) {
-    case TEncryptionLevel::encWeak: return "encWeak";
-    case TEncryptionLevel::encStrong: return "encStrong";
-    default: return "encNone";
+    case TEncryptionLevel::encWeak:
+      return "encWeak";
+    case TEncryptionLevel::encStrong:
+      return "encStrong";
+    default:
+      return "encNone";
   }
 }
 
@@ -368,10 +374,14 @@ namespace {
 
 const char* CompressionName(TCompressionMode m) {
   switch (m) {
-    case TCompressionMode::dcZLib: return "dcZLib";
-    case TCompressionMode::dcCustom: return "dcCustom";
-    case TCompressionMode::dcUnknown: return "dcUnknown";
-    default: return "dcNone";
+    case TCompressionMode::dcZLib:
+      return "dcZLib";
+    case TCompressionMode::dcCustom:
+      return "dcCustom";
+    case TCompressionMode::dcUnknown:
+      return "dcUnknown";
+    default:
+      return "dcNone";
   }
 }
 
@@ -397,11 +407,15 @@ class TPropWriter {
   void Str(const char* name, const std::string& v) {
     if (!v.empty()) props.emplace_back(name, TObjectValue::Str(v));
   }
-  void Bool(const char* name, bool v) { props.emplace_back(name, TObjectValue::Id(v ? "True" : "False")); }
+  void Bool(const char* name, bool v) {
+    props.emplace_back(name, TObjectValue::Id(v ? "True" : "False"));
+  }
   void BoolUnlessFalse(const char* name, bool v) {
     if (v) Bool(name, v);
   }
-  void Ident(const char* name, std::string v) { props.emplace_back(name, TObjectValue::Id(std::move(v))); }
+  void Ident(const char* name, std::string v) {
+    props.emplace_back(name, TObjectValue::Id(std::move(v)));
+  }
   void Date(const char* name, double v) {
     if (v != 0) props.emplace_back(name, TObjectValue::Real(v));
   }
@@ -460,9 +474,12 @@ class TPropReader {
 
   void Date(const char* name, double& out) {
     if (const TObjectValue* v = Get(name)) {
-      if (v->kind == TObjectValue::TKind::Float) out = v->real;
-      else if (v->kind == TObjectValue::TKind::Integer) out = static_cast<double>(v->integer);
-      else Fail(std::string(name) + " is not a number");
+      if (v->kind == TObjectValue::TKind::Float)
+        out = v->real;
+      else if (v->kind == TObjectValue::TKind::Integer)
+        out = static_cast<double>(v->integer);
+      else
+        Fail(std::string(name) + " is not a number");
     }
   }
 
@@ -479,7 +496,8 @@ class TPropReader {
   const std::vector<TObjectProps>* Items(const char* name) {
     const TObjectValue* v = Get(name);
     if (!v) return nullptr;
-    if (v->kind != TObjectValue::TKind::Collection) Fail(std::string(name) + " is not a collection");
+    if (v->kind != TObjectValue::TKind::Collection)
+      Fail(std::string(name) + " is not a collection");
     return &v->items;
   }
 

@@ -53,7 +53,9 @@ constexpr int kDefaultBlobSize = 512;
 constexpr const char* kLogicalRecNoIndex = "_LogicalRecNo";
 
 // The owner check of the table's records.
-inline uint32_t RecordOwnerCheck(uint32_t tableId) { return tableId * 16 + kRecordOwnerUsage; }
+inline uint32_t RecordOwnerCheck(uint32_t tableId) {
+  return tableId * 16 + kRecordOwnerUsage;
+}
 // Page IO flags of a table's records, blobs and index nodes by its encryption level.
 uint32_t IoFlagsFor(TEncryptionLevel level);
 

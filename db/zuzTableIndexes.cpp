@@ -21,6 +21,8 @@ void CreateEmptyIndexes(const TTableIndexContext& context) {
   }
 }
 
-void TNoTableIndexes::RecreateEmpty() { CreateEmptyIndexes(context_); }
+void TNoTableIndexes::RecreateEmpty() {
+  CreateEmptyIndexes(context_);
+}
 
 }  // namespace zuz

@@ -14,19 +14,21 @@ namespace {
 
 constexpr const char* kObject = "TZuzTable";
 enum : int {
-  kErrNoSuchTable = 10024,         // "No such table"
-  kErrTableInUse = 10053,          // "Invalid table delete request"
-  kErrTransactionActive = 10122,   // "Cannot perform this operation while a transaction is active"
-  kErrTableType = 10766,           // "The requested operation cannot be performed on this table type"
-  kErrInMemory = 10880,            // "... cannot be performed on an in-memory database"
-  kErrTableExists = 13060,         // "Table already exists"
+  kErrNoSuchTable = 10024,        // "No such table"
+  kErrTableInUse = 10053,         // "Invalid table delete request"
+  kErrTransactionActive = 10122,  // "Cannot perform this operation while a transaction is active"
+  kErrTableType = 10766,    // "The requested operation cannot be performed on this table type"
+  kErrInMemory = 10880,     // "... cannot be performed on an in-memory database"
+  kErrTableExists = 13060,  // "Table already exists"
 };
 
 // Catalogue fields.
 constexpr int kCatName = 1;
 constexpr int kCatTableDef = 2;
 
-bool IsInternalName(const std::string& name) { return !name.empty() && name[0] == '$'; }
+bool IsInternalName(const std::string& name) {
+  return !name.empty() && name[0] == '$';
+}
 
 // Runs f in a transaction of its own unless one is open.
 template <typename F>
@@ -168,10 +170,10 @@ void TTableMgr::CreateSystemTables() {
   };
   TIndexDesc byId = index("ixObjectID", "ObjectID", true);
   TIndexDesc byName = index("ixObjectName", "ObjectName", false);
-  InternalCreateTable(BuildTableDef(
-      kObjectIdTable,
-      {{"ObjectID", TFieldType::ftInteger}, {"ObjectName", TFieldType::ftString, 40}},
-      {byId, byName}, options));
+  InternalCreateTable(
+      BuildTableDef(kObjectIdTable,
+                    {{"ObjectID", TFieldType::ftInteger}, {"ObjectName", TFieldType::ftString, 40}},
+                    {byId, byName}, options));
   TIndexDesc byGenerator = index("ixGenName", "GeneratorName", true);
   InternalCreateTable(BuildTableDef(kGeneratorTable,
                                     {{"GeneratorName", TFieldType::ftString, 20},
@@ -198,8 +200,8 @@ void TTableMgr::Open() {
   try {
     OpenCatalogues();
     open_ = true;
-    systemTablesReady_ = dbHeader_.MinorVersion() > 1 && TableExists(kObjectIdTable) &&
-                         TableExists(kGeneratorTable);
+    systemTablesReady_ =
+        dbHeader_.MinorVersion() > 1 && TableExists(kObjectIdTable) && TableExists(kGeneratorTable);
   } catch (...) {
     Close();
     throw;
@@ -267,8 +269,8 @@ TTableDef TTableMgr::InternalGetTableDef(const std::string& name) {
   TTableDef def = TableDefFromText(catalogue.GetBlob(kCatTableDef));
   ValidateStoredTableDef(def);
   const uint32_t id = static_cast<uint32_t>(def.TableID);
-  const uint32_t base = def.InternalTable ? TTableHeaderMgr::kSystemBaseId
-                                          : TTableHeaderMgr::kUserBaseId;
+  const uint32_t base =
+      def.InternalTable ? TTableHeaderMgr::kSystemBaseId : TTableHeaderMgr::kUserBaseId;
   if (def.TableName != name || def.InternalTable != IsInternalName(name) || id < base ||
       id >= base + TTableHeaderMgr::kMaxTables || def.OwnerFlag != id * 16) {
     ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TZuzTable.InternalGetTableDef",
@@ -319,7 +321,8 @@ TTableDef TTableMgr::InternalCreateTable(TTableDef def) {
     {
       TTableHeader& header = headers.OpenTable(id);
       try {
-        TDiskIOInterface nodes(&disk_, kIndexPageSize, id, usIndex, IoFlagsFor(def.EncryptionLevel));
+        TDiskIOInterface nodes(&disk_, kIndexPageSize, id, usIndex,
+                               IoFlagsFor(def.EncryptionLevel));
         nodes.SetGlobalFirstEmpty(ghIndexFirstEmpty);
         nodes.Open();
         CreateEmptyIndexes({&disk_, &def, &header, &nodes});

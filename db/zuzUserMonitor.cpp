@@ -36,7 +36,9 @@ TDBUserMonitor::TDBUserMonitor(TZuzFileSystem& fs, std::string lockFileName,
                                TZuzOSFile* databaseFile)
     : fs_(fs), fileName_(std::move(lockFileName)), databaseFile_(databaseFile) {}
 
-TDBUserMonitor::~TDBUserMonitor() { Close(); }
+TDBUserMonitor::~TDBUserMonitor() {
+  Close();
+}
 
 void TDBUserMonitor::SetLockFileAttempts(int attempts, int intervalMs) {
   attempts_ = std::max(1, attempts);
@@ -60,7 +62,8 @@ void TDBUserMonitor::SetMutex() {
 }
 
 void TDBUserMonitor::SetParentLock() {
-  if (!databaseFile_) ZuzInternalError("TDBUserMonitor.InternalSetParentLock", "File handle is not set");
+  if (!databaseFile_)
+    ZuzInternalError("TDBUserMonitor.InternalSetParentLock", "File handle is not set");
   for (int i = 0; i < attempts_; ++i) {
     if (databaseFile_->LockRange(kParentLockOffset, 1)) return;
     if (databaseFile_->Size() < 0) break;
@@ -145,7 +148,8 @@ void TDBUserMonitor::RegisterSlot() {
     slotOffset_ = freeSlot != 0 ? freeSlot : kFirstSlot + slots * kSlotSize;
     // A slot reaching the presence ranges would be locked over by them.
     if (slotOffset_ + kSlotSize > kMaxFileSize + 1) {
-      ZuzDatabaseError(kErrTooManyClients, "TDBUserMonitor.Open", "The lock file has grown too large", kObject);
+      ZuzDatabaseError(kErrTooManyClients, "TDBUserMonitor.Open",
+                       "The lock file has grown too large", kObject);
     }
     WriteSlot(slotOffset_, slotText_);
   }
@@ -181,7 +185,8 @@ void TDBUserMonitor::Open(const std::string& userName, const std::string& comput
     }
     if (size > kMaxFileSize) {
       handle_.reset();
-      ZuzDatabaseError(kErrTooManyClients, "TDBUserMonitor.Open", "The lock file has grown too large", kObject);
+      ZuzDatabaseError(kErrTooManyClients, "TDBUserMonitor.Open",
+                       "The lock file has grown too large", kObject);
     }
     try {
       SetMutex();

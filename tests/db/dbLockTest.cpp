@@ -20,8 +20,8 @@ constexpr int64_t kTables = TMultiUserLockProvider::kTableLockBase;
 
 std::unique_ptr<TZuzOSFile> OpenShared(TZuzFileSystem& fs, const std::string& path) {
   std::string error;
-  auto f = fs.Open(path, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::OpenExisting,
-                   &error);
+  auto f =
+      fs.Open(path, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::OpenExisting, &error);
   EXPECT_NE(f, nullptr) << error;
   return f;
 }
@@ -143,14 +143,17 @@ struct TLockDb {
     disk.FileName = kDbPath;
     disk.CreateNewFile(false);
   }
-  std::unique_ptr<TDBUserMonitor> Monitor(const std::string& user, const std::string& computer = "pc") {
+  std::unique_ptr<TDBUserMonitor> Monitor(const std::string& user,
+                                          const std::string& computer = "pc") {
     dbFiles.push_back(OpenShared(fs, kDbPath));
     auto m = std::make_unique<TDBUserMonitor>(fs, "/mem/test.lck", dbFiles.back().get());
     m->SetLockFileAttempts(3, 1);
     m->Open(user, computer);
     return m;
   }
-  std::vector<uint8_t> LockFile() { return fs.Contents("/mem/test.lck").value_or(std::vector<uint8_t>{}); }
+  std::vector<uint8_t> LockFile() {
+    return fs.Contents("/mem/test.lck").value_or(std::vector<uint8_t>{});
+  }
   std::string SlotText(int k) {
     auto f = LockFile();
     std::string s(reinterpret_cast<const char*>(f.data()) + 4096 + 4096 * k);
@@ -194,7 +197,8 @@ TEST(DbUserMonitor, StaleSlotsAreClearedAndLimitsHold) {
     std::string ghost = "pc\r\nghost\r\n";
     f->WriteAt(8192, ghost.data(), static_cast<int64_t>(ghost.size()));
     std::vector<uint8_t> zeros(4096 - ghost.size(), 0);
-    f->WriteAt(8192 + static_cast<int64_t>(ghost.size()), zeros.data(), static_cast<int64_t>(zeros.size()));
+    f->WriteAt(8192 + static_cast<int64_t>(ghost.size()), zeros.data(),
+               static_cast<int64_t>(zeros.size()));
   }
   auto b = db.Monitor("bert");
   EXPECT_EQ(b->SlotOffset(), 12288);

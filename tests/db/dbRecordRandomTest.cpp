@@ -114,7 +114,8 @@ void CheckBlocks(TOpenTable& t, const std::map<uint32_t, uint32_t>& live) {
     TDiskIOInterface io(&disk, static_cast<uint32_t>(size), id, usage, ioEncNone);
     for (int64_t block : io.ListBlocks()) {
       const bool isUsed = inUse.count(block) > 0, isFree = free.erase(block) > 0;
-      EXPECT_TRUE(isUsed != isFree) << what << " block " << block << (isUsed ? " used and free" : " lost");
+      EXPECT_TRUE(isUsed != isFree)
+          << what << " block " << block << (isUsed ? " used and free" : " lost");
     }
     EXPECT_TRUE(free.empty()) << what << ": free list leads outside the table";
   };
@@ -127,10 +128,14 @@ void CheckBlocks(TOpenTable& t, const std::map<uint32_t, uint32_t>& live) {
 std::string RandomBlob(std::mt19937& rng) {
   const int kind = static_cast<int>(rng() % 10);
   size_t n = 0;
-  if (kind < 2) n = 0;
-  else if (kind < 5) n = rng() % 100;
-  else if (kind < 8) n = (kBlobBlock - 8) * (1 + rng() % 4) + (rng() % 3) - 1;  // around chunks
-  else n = rng() % 5000;
+  if (kind < 2)
+    n = 0;
+  else if (kind < 5)
+    n = rng() % 100;
+  else if (kind < 8)
+    n = (kBlobBlock - 8) * (1 + rng() % 4) + (rng() % 3) - 1;  // around chunks
+  else
+    n = rng() % 5000;
   std::string s(n, '\0');
   for (auto& c : s) c = static_cast<char>(rng());
   return s;
@@ -292,7 +297,8 @@ TEST(DbRecordRandom, FaultsInsideATransactionLeaveTheFileAsItWas) {
       c.disk->StartTransaction();
       t->AddRecord();
       c.disk->Rollback();
-    }) << "fault at call " << n;
+    }) << "fault at call "
+       << n;
     if (completed && !triggered) break;
     ASSERT_LT(n, 3000);
   }

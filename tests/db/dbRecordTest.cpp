@@ -10,10 +10,9 @@
 namespace zuz::test {
 namespace {
 
-const std::vector<TFieldDesc> kTaskFields = {F("Id", TFieldType::ftInteger),
-                                             F("Name", TFieldType::ftString, 30),
-                                             F("Done", TFieldType::ftBoolean),
-                                             F("Due", TFieldType::ftDate)};
+const std::vector<TFieldDesc> kTaskFields = {
+    F("Id", TFieldType::ftInteger), F("Name", TFieldType::ftString, 30),
+    F("Done", TFieldType::ftBoolean), F("Due", TFieldType::ftDate)};
 
 TTableDef Build(const std::vector<TFieldDesc>& fields, const std::vector<TIndexDesc>& indexes = {},
                 const std::string& name = "T") {
@@ -70,7 +69,9 @@ TEST(DbRecordLayout, DefinitionChecks) {
   EXPECT_EQ(code([] { Build({}); }), 9492);
   EXPECT_EQ(code([] { Build(std::vector<TFieldDesc>(256, F("X", TFieldType::ftInteger))); }), 9492);
   EXPECT_EQ(code([] { Build({F(std::string(41, 'f').c_str(), TFieldType::ftInteger)}); }), 10038);
-  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger), F("a", TFieldType::ftWord)}); }),
+  EXPECT_EQ(code([] {
+              Build({F("A", TFieldType::ftInteger), F("a", TFieldType::ftWord)});
+            }),
             10038);
   EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBCD)}); }), 10000);
   EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {}, std::string(41, 't')); }), 10039);
@@ -141,10 +142,10 @@ TEST(DbRecordLayout, KeyFieldsOfIndexes) {
 }
 
 TEST(DbTableDefText, RoundTripWithQuotesNonAsciiAndLongStrings) {
-  TTableDef def = Build({F("Ünïcödé 'quoted'", TFieldType::ftString, 20),
-                         F("Amount", TFieldType::ftCurrency), F("Notes", TFieldType::ftMemo),
-                         F("When", TFieldType::ftDateTime)},
-                        {Ix("by 'name'", "Ünïcödé 'quoted';When", true)}, "Tâches d'été");
+  TTableDef def =
+      Build({F("Ünïcödé 'quoted'", TFieldType::ftString, 20), F("Amount", TFieldType::ftCurrency),
+             F("Notes", TFieldType::ftMemo), F("When", TFieldType::ftDateTime)},
+            {Ix("by 'name'", "Ünïcödé 'quoted';When", true)}, "Tâches d'été");
   def.TableID = 7;
   def.OwnerFlag = 112;
   def.OS = "XX:  0.6.1.0 line\r\nbreak";
@@ -345,8 +346,8 @@ TEST(DbBlob, DamagedChainsAreErrors) {
 TEST(DbRows, SequenceNumbersVersionsAndAutoIncrement) {
   TRecDb db;
   db.Tables().CreateTable("Log",
-                          {F("No", TFieldType::ftAutoInc), F("Text", TFieldType::ftString, 10)},
-                          {}, db.Tables().DefaultTableOptions());
+                          {F("No", TFieldType::ftAutoInc), F("Text", TFieldType::ftString, 10)}, {},
+                          db.Tables().DefaultTableOptions());
   auto t = db.Tables().OpenTable("Log");
   auto add = [&](const char* text) {
     t->NewRecord();
@@ -470,7 +471,8 @@ TEST(DbTables, CatalogueRowsAndSystemTables) {
   std::vector<std::pair<int64_t, std::string>> objects;
   for (uint32_t a : ids->RecordAddresses()) {
     ASSERT_TRUE(ids->ReadRecord(a));
-    objects.emplace_back(std::get<int64_t>(ids->GetValue(0)), std::get<std::string>(ids->GetValue(1)));
+    objects.emplace_back(std::get<int64_t>(ids->GetValue(0)),
+                         std::get<std::string>(ids->GetValue(1)));
   }
   EXPECT_EQ(objects, (std::vector<std::pair<int64_t, std::string>>{{1, "Tasks"}, {2, "$Mine"}}));
   ids.reset();
@@ -541,8 +543,8 @@ TEST(DbTables, EncryptedDatabaseAndTables) {
   TRecDb db(key);
   TTableOptions options = db.Tables().DefaultTableOptions();
   options.EncryptionLevel = TEncryptionLevel::encWeak;
-  TTableDef def = db.Tables().CreateTable("Hidden", {F("Text", TFieldType::ftString, 40)}, {},
-                                          options);
+  TTableDef def =
+      db.Tables().CreateTable("Hidden", {F("Text", TFieldType::ftString, 40)}, {}, options);
   EXPECT_NE(def.AltName, def.TableName);
   {
     auto t = db.Tables().OpenTable("Hidden");
@@ -586,7 +588,7 @@ TEST(DbRows, TransactionsHoldChangesUntilCommit) {
     t->DeleteRecord();
     EXPECT_EQ(t->RecordCount(), 1u);
     EXPECT_EQ(db.Bytes(), before);  // nothing reached the file
-  }  // rolled back
+  }                                 // rolled back
   EXPECT_EQ(db.Bytes(), before);
   auto rows = t->RecordAddresses();
   ASSERT_EQ(rows, std::vector<uint32_t>{kept});

@@ -34,7 +34,8 @@ class TRawDb {
  public:
   TRawDb(const std::vector<uint8_t>& file, const char* key) : f_(file) {
     std::string_view k = key && *key ? std::string_view(key) : DefaultBlowfishKey();
-    blowfish_ = std::make_unique<TZuzBlowfish>(reinterpret_cast<const uint8_t*>(k.data()), k.size());
+    blowfish_ =
+        std::make_unique<TZuzBlowfish>(reinterpret_cast<const uint8_t*>(k.data()), k.size());
     LoadMap();
   }
 
@@ -97,7 +98,8 @@ class TRawDb {
         Problem("pages " + std::to_string(pages[i] / kPage) + "... of tag " + std::to_string(tag) +
                 " do not form a group of " + std::to_string(groupPages) + " pages");
       } else {
-        for (int64_t off = 0; off + blockSize <= group; off += blockSize) blocks.push_back(pages[i] + off);
+        for (int64_t off = 0; off + blockSize <= group; off += blockSize)
+          blocks.push_back(pages[i] + off);
       }
       i += n;
     }
@@ -131,7 +133,8 @@ class TRawDb {
     std::string out;
     *blocks = 0;
     if (first == 0 || length == 0) {
-      if (first != length) *problem = "reference " + std::to_string(first) + "/" + std::to_string(length);
+      if (first != length)
+        *problem = "reference " + std::to_string(first) + "/" + std::to_string(length);
       return out;
     }
     const int64_t data = blockSize - 8;
@@ -139,7 +142,8 @@ class TRawDb {
     std::vector<uint8_t> block(static_cast<size_t>(blockSize));
     uint32_t address = first;
     for (int64_t i = 0; i < expected; ++i) {
-      if (TagOf(address - address % kPage) != tag || !Read(address, blockSize, flags, tableId, block.data())) {
+      if (TagOf(address - address % kPage) != tag ||
+          !Read(address, blockSize, flags, tableId, block.data())) {
         *problem = "block " + std::to_string(address) + " is no blob block of this table";
         return out;
       }
@@ -254,14 +258,15 @@ TTableInfo LoadTable(TRawDb& db, const TTableDef& def, bool report) {
     if (!db.Read(address, def.RecordSize, flags, id, r.image.data())) continue;
     const bool isFree = free.erase(address) > 0;
     if (r.image[0] == 1 && GetU32(r.image.data() + 2) == owner) {
-      if (isFree && report) db.Problem("record at " + std::to_string(address) + " is on the free list");
+      if (isFree && report)
+        db.Problem("record at " + std::to_string(address) + " is on the free list");
       info.live.push_back(std::move(r));
     } else if (isFree) {
       ++info.free;
     } else if (report) {
       db.Problem("block at " + std::to_string(address) + " is neither a record (status " +
-                 std::to_string(r.image[0]) + ", owner " + std::to_string(GetU32(r.image.data() + 2)) +
-                 ") nor on the free list");
+                 std::to_string(r.image[0]) + ", owner " +
+                 std::to_string(GetU32(r.image.data() + 2)) + ") nor on the free list");
     }
   }
   if (!free.empty() && report) db.Problem("the record free list leads outside the table's blocks");
@@ -269,7 +274,8 @@ TTableInfo LoadTable(TRawDb& db, const TTableDef& def, bool report) {
 }
 
 // The catalogue rows: name -> definition text (problems reported).
-std::vector<std::pair<std::string, TTableDef>> Catalogue(TRawDb& db, uint32_t id, const char* name) {
+std::vector<std::pair<std::string, TTableDef>> Catalogue(TRawDb& db, uint32_t id,
+                                                         const char* name) {
   const bool encrypted = db.SecurityLevel() != 0;
   TTableDef master = TTableMgr::SetMasterTableDef(
       id, name, encrypted, db.SortOrder() == 1 ? TSortOrder::soASCII : TSortOrder::soANSI);
@@ -287,9 +293,10 @@ std::vector<std::pair<std::string, TTableDef>> Catalogue(TRawDb& db, uint32_t id
     std::string tableName(reinterpret_cast<const char*>(img + nameField.DataOffset), n);
     std::string problem;
     int blocks = 0;
-    std::string text = db.Blob(GetU32(img + defField.DataOffset), GetU32(img + defField.DataOffset + 4),
-                               master.DefaultBlobSize, static_cast<uint16_t>(id * 16 + 10),
-                               IoFlagsFor(master.EncryptionLevel), id, &problem, &blocks);
+    std::string text =
+        db.Blob(GetU32(img + defField.DataOffset), GetU32(img + defField.DataOffset + 4),
+                master.DefaultBlobSize, static_cast<uint16_t>(id * 16 + 10),
+                IoFlagsFor(master.EncryptionLevel), id, &problem, &blocks);
     if (!problem.empty()) {
       db.Problem("the definition of " + tableName + ": blob chain damaged: " + problem);
       continue;
@@ -297,7 +304,8 @@ std::vector<std::pair<std::string, TTableDef>> Catalogue(TRawDb& db, uint32_t id
     try {
       TTableDef def = TableDefFromText(text);
       ValidateStoredTableDef(def);
-      if (def.TableName != tableName) db.Problem("row " + tableName + " holds the definition of " + def.TableName);
+      if (def.TableName != tableName)
+        db.Problem("row " + tableName + " holds the definition of " + def.TableName);
       out.emplace_back(tableName, std::move(def));
     } catch (const EZuzDatabaseError& e) {
       db.Problem("the definition of " + tableName + " can't be read: " + e.CustomMessage());
@@ -308,28 +316,30 @@ std::vector<std::pair<std::string, TTableDef>> Catalogue(TRawDb& db, uint32_t id
 
 void PrintTable(TRawDb& db, const TTableDef& def) {
   TTableInfo info = LoadTable(db, def, true);
-  std::printf("\n  %s: table %d, record size %d, %zu field%s, %zu index%s, %s, %s%s\n",
-              QuoteObjectString(def.TableName).c_str(), def.TableID, def.RecordSize,
-              def.InternalFields.size(), def.InternalFields.size() == 1 ? "" : "s",
-              def.InternalIndexDefs.size(), def.InternalIndexDefs.size() == 1 ? "" : "es",
-              EncryptionLevelName(def.EncryptionLevel).c_str(), SortOrderName(def.SortOrder).c_str(),
-              def.UsesBlobs ? (", blob blocks " + std::to_string(def.DefaultBlobSize)).c_str() : "");
+  std::printf(
+      "\n  %s: table %d, record size %d, %zu field%s, %zu index%s, %s, %s%s\n",
+      QuoteObjectString(def.TableName).c_str(), def.TableID, def.RecordSize,
+      def.InternalFields.size(), def.InternalFields.size() == 1 ? "" : "s",
+      def.InternalIndexDefs.size(), def.InternalIndexDefs.size() == 1 ? "" : "es",
+      EncryptionLevelName(def.EncryptionLevel).c_str(), SortOrderName(def.SortOrder).c_str(),
+      def.UsesBlobs ? (", blob blocks " + std::to_string(def.DefaultBlobSize)).c_str() : "");
   std::printf("    created %s by %s, version %s\n", DayText(def.CreationDate).c_str(),
               QuoteObjectString(def.CreatedBy).c_str(), def.Version.c_str());
   for (const auto& f : def.InternalFields) {
     std::string type = FieldTypeName(f.DataType);
     if (f.DataType == TFieldType::ftString) type += " " + std::to_string(f.FieldSize - 1);
     if (f.DataType == TFieldType::ftBytes) type += " " + std::to_string(f.FieldSize);
-    std::printf("    field %-3d %-24s %-14s null flag %d, %sdata %d%s\n", f.FieldNo,
-                QuoteObjectString(f.FieldName).c_str(), type.c_str(), f.NullFlagOffset,
-                f.SizeMarkerOffset ? ("length " + std::to_string(f.SizeMarkerOffset) + ", ").c_str() : "",
-                f.DataOffset, f.Required ? ", required" : "");
+    std::printf(
+        "    field %-3d %-24s %-14s null flag %d, %sdata %d%s\n", f.FieldNo,
+        QuoteObjectString(f.FieldName).c_str(), type.c_str(), f.NullFlagOffset,
+        f.SizeMarkerOffset ? ("length " + std::to_string(f.SizeMarkerOffset) + ", ").c_str() : "",
+        f.DataOffset, f.Required ? ", required" : "");
   }
   for (const auto& x : def.InternalIndexDefs) {
     std::string root;
     if (info.header && x.IndexSequence < 34) {
-      root = ", root " + std::to_string(GetU32(info.header + 48 + 6 * x.IndexSequence)) + " levels " +
-             std::to_string(GetU16(info.header + 52 + 6 * x.IndexSequence));
+      root = ", root " + std::to_string(GetU32(info.header + 48 + 6 * x.IndexSequence)) +
+             " levels " + std::to_string(GetU16(info.header + 52 + 6 * x.IndexSequence));
     }
     std::printf("    index %d %s%s%s%s: key size %d, key data offset %d%s\n", x.IndexSequence,
                 QuoteObjectString(x.IndexName).c_str(), x.Primary ? " primary" : "",
@@ -338,8 +348,8 @@ void PrintTable(TRawDb& db, const TTableDef& def) {
     for (const auto& k : def.KeyFieldsOf(x.IndexName)) {
       std::printf("      key %d: %s %s at %d%s%s\n", k.KeyIndex,
                   k.Hidden ? "(sequence number)" : QuoteObjectString(k.FieldName).c_str(),
-                  FieldTypeName(k.DataType).c_str(), k.RecBufOffset, k.Descending ? ", descending" : "",
-                  k.CaseInsensitive ? ", without case" : "");
+                  FieldTypeName(k.DataType).c_str(), k.RecBufOffset,
+                  k.Descending ? ", descending" : "", k.CaseInsensitive ? ", without case" : "");
     }
   }
   if (info.header) {
@@ -353,20 +363,23 @@ void PrintTable(TRawDb& db, const TTableDef& def) {
 void PrintRecords(TRawDb& db, const TTableDef& def) {
   TTableInfo info = LoadTable(db, def, true);
   const uint32_t id = static_cast<uint32_t>(def.TableID);
-  std::printf("\nRecords of %s (table %u, record size %d): %zu\n", QuoteObjectString(def.TableName).c_str(),
-              id, def.RecordSize, info.live.size());
+  std::printf("\nRecords of %s (table %u, record size %d): %zu\n",
+              QuoteObjectString(def.TableName).c_str(), id, def.RecordSize, info.live.size());
   std::set<uint32_t> sequences;
   for (const auto& r : info.live) {
     const uint8_t* img = r.image.data();
     const uint32_t seq = GetU32(img + 6);
-    std::printf("  @%lld seq %u version %u:", static_cast<long long>(r.address), seq, GetU32(img + 10));
-    if (!sequences.insert(seq).second) db.Problem("sequence number " + std::to_string(seq) + " twice");
+    std::printf("  @%lld seq %u version %u:", static_cast<long long>(r.address), seq,
+                GetU32(img + 10));
+    if (!sequences.insert(seq).second)
+      db.Problem("sequence number " + std::to_string(seq) + " twice");
     std::string problems;
     for (const auto& f : def.InternalFields) {
       const uint8_t flag = img[f.NullFlagOffset];
       const uint8_t* p = img + f.DataOffset;
       std::string value;
-      if (flag > 1) problems += " null flag of " + f.FieldName + " is " + std::to_string(flag) + ";";
+      if (flag > 1)
+        problems += " null flag of " + f.FieldName + " is " + std::to_string(flag) + ";";
       if (flag == 0 && !IsBlobFieldType(f.DataType)) {
         value = "NULL";
       } else {
@@ -381,10 +394,16 @@ void PrintRecords(TRawDb& db, const TTableDef& def) {
             }
             break;
           }
-          case TFieldType::ftSmallint: value = std::to_string(static_cast<int16_t>(GetU16(p))); break;
-          case TFieldType::ftWord: value = std::to_string(GetU16(p)); break;
+          case TFieldType::ftSmallint:
+            value = std::to_string(static_cast<int16_t>(GetU16(p)));
+            break;
+          case TFieldType::ftWord:
+            value = std::to_string(GetU16(p));
+            break;
           case TFieldType::ftInteger:
-          case TFieldType::ftAutoInc: value = std::to_string(static_cast<int32_t>(GetU32(p))); break;
+          case TFieldType::ftAutoInc:
+            value = std::to_string(static_cast<int32_t>(GetU32(p)));
+            break;
           case TFieldType::ftBoolean:
             value = *p == 0 ? "False" : *p == 1 ? "True" : "?" + std::to_string(*p);
             break;
@@ -395,24 +414,29 @@ void PrintRecords(TRawDb& db, const TTableDef& def) {
             value = buf;
             break;
           }
-          case TFieldType::ftBytes: value = "x" + Hex(p, f.FieldSize); break;
+          case TFieldType::ftBytes:
+            value = "x" + Hex(p, f.FieldSize);
+            break;
           case TFieldType::ftBlob:
           case TFieldType::ftMemo:
           case TFieldType::ftGraphic:
           case TFieldType::ftFmtMemo: {
             const uint32_t first = GetU32(p), length = GetU32(p + 4);
-            if ((length != 0) != (flag == 1)) problems += " null flag of " + f.FieldName + " disagrees;";
+            if ((length != 0) != (flag == 1))
+              problems += " null flag of " + f.FieldName + " disagrees;";
             std::string problem;
             int blocks = 0;
-            std::string data = db.Blob(first, length, def.DefaultBlobSize, static_cast<uint16_t>(id * 16 + 10),
-                                       IoFlagsFor(def.EncryptionLevel), id, &problem, &blocks);
+            std::string data =
+                db.Blob(first, length, def.DefaultBlobSize, static_cast<uint16_t>(id * 16 + 10),
+                        IoFlagsFor(def.EncryptionLevel), id, &problem, &blocks);
             if (length == 0) {
               value = "NULL";
             } else {
               value = "<blob " + std::to_string(length) + " bytes in " + std::to_string(blocks) +
                       " block" + (blocks == 1 ? "" : "s") + " from " + std::to_string(first);
               if (f.DataType == TFieldType::ftMemo && problem.empty()) {
-                value += ": " + QuoteObjectString(data.substr(0, 60)) + (data.size() > 60 ? "..." : "");
+                value +=
+                    ": " + QuoteObjectString(data.substr(0, 60)) + (data.size() > 60 ? "..." : "");
               }
               value += ">";
             }
@@ -439,17 +463,20 @@ int InspectTables(const std::vector<uint8_t>& file, const char* masterKey, bool 
                   const char* recordsOf) {
   TRawDb db(file, masterKey);
   if (db.SecurityLevel() != 0 && !masterKey) {
-    std::printf("\nThe database has a master key: give it with --key to read its encrypted tables.\n");
+    std::printf(
+        "\nThe database has a master key: give it with --key to read its encrypted tables.\n");
   }
   std::map<std::string, TTableDef> all;
-  for (const auto& [id, name] : {std::pair{TTableMgr::kUserCatalogueId, TTableMgr::kUserCatalogue},
-                                 std::pair{TTableMgr::kSystemCatalogueId, TTableMgr::kSystemCatalogue}}) {
+  for (const auto& [id, name] :
+       {std::pair{TTableMgr::kUserCatalogueId, TTableMgr::kUserCatalogue},
+        std::pair{TTableMgr::kSystemCatalogueId, TTableMgr::kSystemCatalogue}}) {
     if (listTables) std::printf("\nTables of %s (table %u)\n", name, id);
     auto rows = Catalogue(db, id, name);
     if (listTables && rows.empty()) std::printf("  (none)\n");
     for (auto& [tableName, def] : rows) {
       if (listTables) PrintTable(db, def);
-      if (!all.emplace(tableName, def).second) db.Problem("table " + tableName + " is catalogued twice");
+      if (!all.emplace(tableName, def).second)
+        db.Problem("table " + tableName + " is catalogued twice");
     }
   }
   if (recordsOf) {
