@@ -17,9 +17,10 @@ enum : int {
   kErrNoSuchTable = 10024,        // "No such table"
   kErrTableInUse = 10053,         // "Invalid table delete request"
   kErrTransactionActive = 10122,  // "Cannot perform this operation while a transaction is active"
-  kErrTableType = 10766,    // "The requested operation cannot be performed on this table type"
-  kErrInMemory = 10880,     // "... cannot be performed on an in-memory database"
-  kErrTableExists = 13060,  // "Table already exists"
+  kErrTableType = 10766,     // "The requested operation cannot be performed on this table type"
+  kErrInMemory = 10880,      // "... cannot be performed on an in-memory database"
+  kErrTableExists = 13060,   // "Table already exists"
+  kErrReservedName = 10041,  // "Name is reserved"
 };
 
 // Catalogue fields.
@@ -294,6 +295,9 @@ TTableDef TTableMgr::InternalCreateTable(TTableDef def) {
   const char* caller = "TZuzTable.InternalCreateTable";
   CheckOpen(caller);
   CheckTableName(def.TableName);
+  if (def.TableName == kUserCatalogue || def.TableName == kSystemCatalogue) {
+    ZuzDatabaseError(kErrReservedName, caller, def.TableName, kObject);
+  }
   if (def.Memory) {
     // Memory tables live in the memory table-definition manager, never in a catalogue.
     ZuzDatabaseError(def.Encrypted ? kErrInMemory : kErrTableType, caller, {}, kObject);

@@ -525,6 +525,7 @@ TEST(DbTables, RefusedOperations) {
   EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("M", kTaskFields, {}, options); }), 10766);
   EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable(std::string(41, 'n'), kTaskFields, {}, {}); }),
             10039);
+  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("$MSTRTBLUSER", kTaskFields, {}, {}); }), 10041);
   EXPECT_EQ(tables.TableNames(), std::vector<std::string>{"T"});
 
   // Renaming rewrites the row; a name in use is refused.
