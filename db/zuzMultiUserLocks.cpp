@@ -70,14 +70,24 @@ void TMultiUserLockProvider::Close() {
   setup_.databaseFile = nullptr;  // closed next by the disk manager
 }
 
+void TMultiUserLockProvider::CheckHandle(int lockType, const char* caller) const {
+  if (monitor_) return;
+  if (lockType == ltRead) ZuzDatabaseError(ZUZ_ERR_OPEN_FILE, caller, {}, "TZuzFile");
+  ZuzDatabaseError(ZUZ_ERR_IO, caller, "File handle is invalid", "TZuzFile");
+}
+
 int TMultiUserLockProvider::LockTableId(uint16_t tableId, int lockType) {
-  if (!tables_) return ltNone;
-  if (lockType == ltWrite) return tables_->SetWriteLock(tableId);
+  if (lockType == ltWrite) {
+    CheckHandle(ltWrite, "TZuzFile.SetWriteLock");
+    return tables_->SetWriteLock(tableId);
+  }
+  CheckHandle(ltRead, "TZuzFile.ReadLockZuzFile");
   return tables_->SetReadLock(tableId);
 }
 
 void TMultiUserLockProvider::UnlockTableId(uint16_t tableId) {
-  if (tables_) tables_->Unlock(tableId);
+  CheckHandle(ltWrite, "TZuzFile.UnlockZuzFile");
+  tables_->Unlock(tableId);
 }
 
 int TMultiUserLockProvider::TableLockHeld(uint16_t tableId) const {
@@ -85,15 +95,18 @@ int TMultiUserLockProvider::TableLockHeld(uint16_t tableId) const {
 }
 
 void TMultiUserLockProvider::LockTransaction(uint16_t tableId) {
-  if (transactions_) transactions_->SetWriteLock(tableId);
+  CheckHandle(ltWrite, "TZuzFile.SetWriteLock");
+  transactions_->SetWriteLock(tableId);
 }
 
 int TMultiUserLockProvider::LockRecordAt(uint32_t address) {
-  return records_ ? records_->SetWriteLock(address) : ltNone;
+  CheckHandle(ltWrite, "TZuzFile.SetWriteLock");
+  return records_->SetWriteLock(address);
 }
 
 void TMultiUserLockProvider::UnlockRecordAt(uint32_t address) {
-  if (records_) records_->Unlock(address);
+  CheckHandle(ltWrite, "TZuzFile.UnlockZuzFile");
+  records_->Unlock(address);
 }
 
 void TMultiUserLockProvider::UpgradeTableLocksToWrite() {

@@ -38,6 +38,8 @@ class TMultiUserLockProvider : public TZuzLockProvider {
   void Open(const TZuzLockSetup& setup) override;
   void Close() override;
 
+  // Lock requests while closed: 8449 for a read lock, 8450 "File handle is invalid" for a write
+  // lock or an unlock.
   int LockTableId(uint16_t tableId, int lockType) override;
   void UnlockTableId(uint16_t tableId) override;
   int TableLockHeld(uint16_t tableId) const override;
@@ -56,6 +58,8 @@ class TMultiUserLockProvider : public TZuzLockProvider {
   TBaseLockMgr* Transactions() const { return transactions_.get(); }
 
  private:
+  void CheckHandle(int lockType, const char* caller) const;
+
   TZuzLockSetup setup_;
   std::unique_ptr<TDBUserMonitor> monitor_;
   std::unique_ptr<TLinuxLockMgr> tables_;

@@ -363,6 +363,10 @@ TEST(DbDiskLocks, DatabaseOpenRegisterAndLeaveTheLockFile) {
   EXPECT_TRUE(p.fs.Exists("/mem/test.lck"));
   p.b->Close();
   EXPECT_FALSE(p.fs.Exists("/mem/test.lck"));
+  // Lock requests after the lock file was closed.
+  EXPECT_EQ(ErrorCodeOf([&] { locks->LockTableId(1, ltRead); }), 8449);
+  EXPECT_EQ(ErrorTextOf([&] { locks->LockTableId(1, ltWrite); }), "File handle is invalid");
+  EXPECT_EQ(ErrorCodeOf([&] { locks->UnlockRecordAt(1); }), 8450);
 }
 
 // Records written by one program are seen by another: its cached pages of the table are dropped
