@@ -263,6 +263,10 @@ TTableInfo LoadTable(TRawDb& db, const TTableDef& def, bool report) {
       info.live.push_back(std::move(r));
     } else if (isFree) {
       ++info.free;
+      if (report && (GetU64(r.image.data()) != 0)) {
+        db.Problem("free block at " + std::to_string(address) + " is not empty (status " +
+                   std::to_string(r.image[0]) + "): the engine refuses to reuse it");
+      }
     } else if (report) {
       db.Problem("block at " + std::to_string(address) + " is neither a record (status " +
                  std::to_string(r.image[0]) + ", owner " +

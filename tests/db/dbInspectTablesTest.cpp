@@ -1,0 +1,95 @@
+// zuzinspect --tables and --records on a database written by the engine, and on a damaged copy.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "db/zuzPosixFile.h"
+#include "dbRecordUtil.h"
+
+namespace zuz::test {
+namespace {
+
+// Runs the inspector; returns its output and sets *status to its exit status.
+std::string Inspect(const std::string& arguments, int* status) {
+  std::string command = std::string(VZ_ZUZINSPECT) + " " + arguments + " 2>&1";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  while (size_t n = std::fread(buf, 1, sizeof buf, pipe)) out.append(buf, n);
+  const int raw = ::pclose(pipe);
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+TEST(DbInspectTables, TablesAndRecordsOfAFile) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("vz-inspect-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "db.zuz").string();
+  uint32_t second = 0;
+  int nameMarker = 0;
+  {
+    TDiskMgr disk(TPosixFileSystem::Instance());
+    disk.FileName = path;
+    TTableMgr::CreateDatabase(disk, {});
+    TConnection c(TPosixFileSystem::Instance(), path);
+    c.tables->CreateTable("Tâches",
+                          {F("Id", TFieldType::ftAutoInc), F("Name", TFieldType::ftString, 30),
+                           F("Due", TFieldType::ftDate), F("Notes", TFieldType::ftMemo)},
+                          {Ix("byName", "Name", true)}, {});
+    auto t = c.tables->OpenTable("Tâches");
+    t->NewRecord();
+    t->SetValue(1, std::string("Plan 'it'"));
+    t->SetValue(2, 45000.0);
+    t->AddRecord();
+    t->NewRecord();
+    t->SetValue(1, std::string("Do"));
+    t->SetBlob(3, std::string(1000, 'x'));
+    second = t->AddRecord();
+    nameMarker = t->Def().InternalFields[1].SizeMarkerOffset;
+  }
+  int status = 0;
+  std::string out = Inspect(path + " --tables", &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("'T'#226'ches': table 1, record size 71, 4 fields, 1 index"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("'Name'                   ftString 30"), std::string::npos) << out;
+  EXPECT_NE(out.find("index 0 'byName' unique: key size 44"), std::string::npos) << out;
+  EXPECT_NE(out.find("records: 2 live"), std::string::npos) << out;
+  EXPECT_NE(out.find("'$SYSTBL_INTGENERATOR'"), std::string::npos) << out;
+
+  out = Inspect(path + " --records Tâches", &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("seq 1 version 0: Id=1 Name='Plan ''it''' Due=45000 (2023-03-15 00:00:00) "
+                     "Notes=NULL"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("Name='Do' Due=NULL Notes=<blob 1000 bytes in 2 blocks"), std::string::npos)
+      << out;
+
+  // A damaged length marker and a damaged free block are reported.
+  {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(second + nameMarker);
+    f.put(static_cast<char>(99));
+    f.seekp(second + 71);  // the next block of the group, free until now
+    f.put(static_cast<char>(7));
+  }
+  out = Inspect(path + " --records Tâches", &status);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("!! length of Name is 99"), std::string::npos) << out;
+  EXPECT_NE(
+      out.find("!! free block at " + std::to_string(second + 71) + " is not empty (status 7)"),
+      std::string::npos)
+      << out;
+  out = Inspect(path + " --records Missing", &status);
+  EXPECT_NE(out.find("No table Missing in the catalogues."), std::string::npos) << out;
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace zuz::test
