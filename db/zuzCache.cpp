@@ -12,23 +12,33 @@ TCachePage* TCacheMgr::Find(int64_t address) {
   return it == hash_.end() ? nullptr : it->second;
 }
 
+void TCacheMgr::Unlink(TCachePage* page) {
+  if (!page->older && !page->newer && oldest_ != page) return;  // not in the list
+  (page->older ? page->older->newer : oldest_) = page->newer;
+  (page->newer ? page->newer->older : newest_) = page->older;
+  page->older = page->newer = nullptr;
+}
+
+void TCacheMgr::LinkNewest(TCachePage* page) {
+  page->older = newest_;
+  page->newer = nullptr;
+  (newest_ ? newest_->newer : oldest_) = page;
+  newest_ = page;
+}
+
 TCachePage* TCacheMgr::GetNextEmptyPage() {
   if (!invalid_.empty()) {
     TCachePage* page = invalid_.back();
     invalid_.pop_back();
     return page;
   }
-  if (PageCount() >= capacity_) {
-    TCachePage* oldest = nullptr;
-    for (const auto& p : pages_) {
-      if (p->state == cpsClean && (!oldest || p->lastUse < oldest->lastUse)) oldest = p.get();
-    }
-    if (oldest) {
-      hash_.erase(oldest->address);
-      oldest->state = cpsInvalid;
-      oldest->address = -1;
-      return oldest;
-    }
+  if (PageCount() >= capacity_ && oldest_) {
+    TCachePage* page = oldest_;
+    Unlink(page);
+    hash_.erase(page->address);
+    page->state = cpsInvalid;
+    page->address = -1;
+    return page;
   }
   pages_.push_back(std::make_unique<TCachePage>());
   pages_.back()->data.assign(static_cast<size_t>(pageSize_), 0);
@@ -38,21 +48,49 @@ TCachePage* TCacheMgr::GetNextEmptyPage() {
 void TCacheMgr::Enter(TCachePage* page, int64_t address, uint32_t tableId, uint32_t ioFlags,
                       TCachePageState state) {
   if (page->state != cpsInvalid && page->address != address) hash_.erase(page->address);
+  Unlink(page);
   page->address = address;
   page->tableId = tableId;
   page->ioFlags = ioFlags;
   page->state = state;
   hash_[address] = page;
-  Touch(page);
+  if (state == cpsClean) LinkNewest(page);
+  page->lastUse = ++useCounter_;
+}
+
+void TCacheMgr::Touch(TCachePage* page) {
+  page->lastUse = ++useCounter_;
+  if (page->state == cpsClean && newest_ != page) {
+    Unlink(page);
+    LinkNewest(page);
+  }
+}
+
+void TCacheMgr::MarkDirty(TCachePage* page) {
+  if (page->state == cpsClean) Unlink(page);
+  page->state = cpsDirty;
+}
+
+void TCacheMgr::MarkClean(TCachePage* page) {
+  if (page->state == cpsClean) return;
+  page->state = cpsClean;
+  LinkNewest(page);
 }
 
 void TCacheMgr::Invalidate(TCachePage* page) {
   if (page->state == cpsInvalid) return;
+  Unlink(page);
   auto it = hash_.find(page->address);
   if (it != hash_.end() && it->second == page) hash_.erase(it);
   page->state = cpsInvalid;
   page->address = -1;
   invalid_.push_back(page);
+}
+
+std::vector<const TCachePage*> TCacheMgr::CleanPagesByUse() const {
+  std::vector<const TCachePage*> out;
+  for (const TCachePage* p = oldest_; p; p = p->newer) out.push_back(p);
+  return out;
 }
 
 void TCacheMgr::InvalidateAll() {

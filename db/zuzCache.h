@@ -4,6 +4,8 @@
 // address. Each image carries the table id and IO flags it was read or written with, a last-use
 // number and a state: invalid, clean (equal to the file) or dirty (changed inside a transaction,
 // not yet written). Dirty pages are never evicted: the cache grows past its capacity instead.
+// The clean pages stand in a list from least to most recently used (every access moves a page to
+// its end), so the page to reuse is found without looking at the others.
 //
 // Block cache: inside a transaction, the bytes of every uncached write, held until commit as
 // disjoint address ranges. A later write over the same bytes replaces them; overlapping and
@@ -26,7 +28,12 @@ struct TCachePage {
   uint32_t tableId = 0;
   uint32_t ioFlags = 0;
   uint64_t lastUse = 0;
+  // Change the state through TCacheMgr (MarkDirty, MarkClean), which keeps the use list.
   TCachePageState state = cpsInvalid;
+  // The neighbours in the use list of clean pages (both null, and not the list's head, when the
+  // page is not in it).
+  TCachePage* older = nullptr;
+  TCachePage* newer = nullptr;
 };
 
 class TCacheMgr {
@@ -35,6 +42,8 @@ class TCacheMgr {
   static constexpr int kMaxPages = 1000;
 
   explicit TCacheMgr(int pageSize);
+  TCacheMgr(TCacheMgr&&) = default;
+  TCacheMgr& operator=(TCacheMgr&&) = default;
 
   int PageSize() const { return pageSize_; }
   // Sets the number of pages kept before clean pages are reused.
@@ -50,8 +59,12 @@ class TCacheMgr {
   // Stamps the page and enters it in the hash under its address.
   void Enter(TCachePage* page, int64_t address, uint32_t tableId, uint32_t ioFlags,
              TCachePageState state);
-  // Sets the page's last-use number from the access counter.
-  void Touch(TCachePage* page) { page->lastUse = ++useCounter_; }
+  // Sets the page's last-use number from the access counter; a clean page becomes the most
+  // recently used.
+  void Touch(TCachePage* page);
+  // A valid page changed inside a transaction / written to the file.
+  void MarkDirty(TCachePage* page);
+  void MarkClean(TCachePage* page);
   void Invalidate(TCachePage* page);
   // Gives back a page from GetNextEmptyPage that could not be loaded.
   void ReturnEmptyPage(TCachePage* page) { invalid_.push_back(page); }
@@ -64,17 +77,25 @@ class TCacheMgr {
   // The dirty pages in ascending address order.
   std::vector<TCachePage*> DirtyPages() const;
 
+  // The clean pages from least to most recently used (for tests).
+  std::vector<const TCachePage*> CleanPagesByUse() const;
+
   void CountHit() { ++hits_; }
   void CountMiss() { ++misses_; }
   uint64_t Hits() const { return hits_; }
   uint64_t Misses() const { return misses_; }
 
  private:
+  void Unlink(TCachePage* page);
+  void LinkNewest(TCachePage* page);
+
   int pageSize_;
   int capacity_ = kMinPages;
   std::vector<std::unique_ptr<TCachePage>> pages_;
   std::unordered_map<int64_t, TCachePage*> hash_;
   std::vector<TCachePage*> invalid_;
+  TCachePage* oldest_ = nullptr;  // the use list of clean pages
+  TCachePage* newest_ = nullptr;
   uint64_t useCounter_ = 0;
   uint64_t hits_ = 0;
   uint64_t misses_ = 0;

@@ -93,6 +93,7 @@ void TDiskMgr::CreateNewFile(bool overwrite) {
       file_.WriteData(int64_t{p} * kMapPageSize, kMapPageSize, zeros.data(), 0, 0);
     }
     globalHdr_.Clear();
+    mapMgr_.ForgetChain();
     globalHdr_.SetItem(ghFirstMapPage, kFirstMapPageAddress);
     globalHdr_.SetItem(ghMapPageCount, 1);
     globalHdr_.SetItem(ghFreeMapPage, kFirstMapPageAddress);
@@ -147,6 +148,7 @@ void TDiskMgr::Open() {
     }
     file_.SetCacheActive(true);
     globalHdr_.Clear();
+    mapMgr_.ForgetChain();
     LockHeaderRead();
     UnlockHeader();
     if (lockingActive_) {
@@ -194,6 +196,7 @@ void TDiskMgr::Close() {
   }
   file_.CloseZuzFile();
   globalHdr_.Clear();
+  mapMgr_.ForgetChain();
   if (failure) std::rethrow_exception(failure);
 }
 
@@ -473,11 +476,17 @@ void TDiskMgr::StartTransaction(bool skipTransactionLocks) {
 }
 
 void TDiskMgr::Commit() {
+  Commit({});
+}
+
+void TDiskMgr::Commit(
+    const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>& beforeWriting) {
   if (!file_.InTransaction()) {
     ZuzDatabaseError(ZUZ_ERR_NO_TRANSACTION, "TZuzFile.Commit", {}, "TZuzFile");
   }
   if (LockProvider()) locks_->UpgradeTableLocksToWrite();
   if (headerLocked_ && globalHdr_.Dirty()) WriteHeader();
+  if (beforeWriting) beforeWriting(file_.PendingWrites());
   file_.Commit();
   headerLocked_ = headerWriteLocked_ = false;
   if (LockProvider()) locks_->ReleaseAllLocks();
@@ -485,6 +494,8 @@ void TDiskMgr::Commit() {
 
 void TDiskMgr::Rollback() {
   file_.Rollback();
+  ++rollbacks_;
+  mapMgr_.ForgetChain();
   headerLocked_ = headerWriteLocked_ = false;
   std::exception_ptr failure;
   try {
@@ -501,6 +512,23 @@ void TDiskMgr::Rollback() {
   }
   if (LockProvider()) locks_->ReleaseAllLocks();
   if (failure) std::rethrow_exception(failure);
+}
+
+void TDiskMgr::RestoreRawImages(const std::vector<TRawImage>& images, int64_t size) {
+  const char* caller = "TDiskMgr.RestoreRawImages";
+  if (!IsOpen()) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "The file is not open", kObject);
+  if (file_.InTransaction()) ZuzDatabaseError(ZUZ_ERR_TRANSACTION_ACTIVE, caller, {}, kObject);
+  ++rollbacks_;
+  mapMgr_.ForgetChain();
+  for (const TRawImage& image : images) {
+    file_.InternalWrite(image.address, static_cast<int64_t>(image.bytes.size()),
+                        image.bytes.data());
+  }
+  file_.AfterRestore(size);
+  uint8_t bytes[TGlobalHdr::kSize];
+  file_.ReadData(TGlobalHdr::kFileOffset, TGlobalHdr::kSize, bytes, 0, 0);
+  globalHdr_.Load(bytes);
+  CheckGlobalHeader();
 }
 
 THeaderWriteLock::THeaderWriteLock(TDiskMgr& disk) : disk_(disk) {

@@ -148,8 +148,25 @@ class TDiskMgr {
   // releases all locks.
   void StartTransaction(bool skipTransactionLocks = false);
   void Commit();
+  // Commit, with beforeWriting called once everything to be written is known and before the
+  // first byte is written, with the byte ranges (address, length) the commit will write. When it
+  // throws, nothing is written and the transaction stays open.
+  void Commit(const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>&
+                  beforeWriting);
   void Rollback();
   bool InTransaction() const { return file_.InTransaction(); }
+  // Counts the rollbacks (and restores) of this disk manager: whatever was read from the file
+  // before one may be gone.
+  uint64_t RollbackCount() const { return rollbacks_; }
+
+  // Puts raw bytes back into the file (as they were read before a commit that did not finish)
+  // and cuts it to size, then drops the caches and reads the global header again.
+  // REQUIRES: an open file outside a transaction that nobody else changes meanwhile.
+  struct TRawImage {
+    int64_t address = 0;
+    std::vector<uint8_t> bytes;
+  };
+  void RestoreRawImages(const std::vector<TRawImage>& images, int64_t size);
 
   void CopyZuzFile(const std::string& destination) { file_.CopyZuzFile(destination); }
 
@@ -173,6 +190,7 @@ class TDiskMgr {
   bool skipTransactionLocks_ = false;
   bool headerLocked_ = false;
   bool headerWriteLocked_ = false;
+  uint64_t rollbacks_ = 0;
   std::string masterKey_;
 };
 

@@ -250,7 +250,7 @@ void TZuzFile::PagewiseTransfer(int64_t address, int64_t n, uint8_t* readBuf,
     } else {
       std::memcpy(image + offset, writeBuf + done, static_cast<size_t>(count));
       if (inTransaction_) {
-        page->state = cpsDirty;
+        cache_.MarkDirty(page);
         NoteWritten(pageAddress + pageSize_);
       } else {
         try {
@@ -259,7 +259,7 @@ void TZuzFile::PagewiseTransfer(int64_t address, int64_t n, uint8_t* readBuf,
           if (page) cache_.Invalidate(page);  // the file may hold either image now
           throw;
         }
-        if (page) page->state = cpsClean;
+        if (page) cache_.MarkClean(page);
       }
     }
     done += count;
@@ -279,7 +279,7 @@ void TZuzFile::PatchCachedPages(int64_t address, int64_t n, const uint8_t* data)
     }
     int64_t lo = std::max(address, a), hi = std::min(address + n, a + pageSize_);
     std::memcpy(page->data.data() + (lo - a), data + (lo - address), static_cast<size_t>(hi - lo));
-    page->state = cpsDirty;
+    cache_.MarkDirty(page);
   }
 }
 
@@ -341,7 +341,7 @@ void TZuzFile::WriteBlockByRef(int64_t address, int64_t size, uint32_t ioFlags, 
   TCachePage* page = CachedPage(pageAddress, ioFlags, tableId, false, true);
   edit(page->data.data() + (address - pageAddress));
   if (inTransaction_) {
-    page->state = cpsDirty;
+    cache_.MarkDirty(page);
   } else {
     try {
       InternalWritePage(pageAddress, page->data.data(), ioFlags, tableId);
@@ -380,6 +380,32 @@ void TZuzFile::InvalidateCleanTablePages(uint32_t tableId) {
   cache_.InvalidateTable(tableId);
 }
 
+std::vector<std::pair<int64_t, int64_t>> TZuzFile::PendingWrites() const {
+  std::vector<std::pair<int64_t, int64_t>> out;
+  if (!inTransaction_) return out;
+  for (const auto& [address, block] : blocks_.Blocks()) {
+    out.emplace_back(address, static_cast<int64_t>(block.data.size()));
+  }
+  for (const TCachePage* page : cache_.DirtyPages()) out.emplace_back(page->address, pageSize_);
+  return out;
+}
+
+void TZuzFile::AfterRestore(int64_t size) {
+  const char* caller = "TZuzFile.AfterRestore";
+  CheckOpen(caller);
+  if (inTransaction_) {
+    ZuzDatabaseError(ZUZ_ERR_TRANSACTION_ACTIVE, caller, {}, kObject);
+  }
+  cache_.InvalidateAll();
+  const int64_t current = handle_->Size();
+  if (current < 0 || (current > size && !handle_->Truncate(size)) || !handle_->Sync()) {
+    ZuzDatabaseError(ZUZ_ERR_WRITE, caller, "Unable to complete file write operation", kObject);
+  }
+  const int64_t now = handle_->Size();
+  if (now < 0) ZuzDatabaseError(ZUZ_ERR_IO, caller, handle_->LastErrorText(), kObject);
+  physicalSize_ = logicalEnd_ = now;
+}
+
 void TZuzFile::StartTransaction() {
   if (inTransaction_) {
     ZuzDatabaseError(ZUZ_ERR_TRANSACTION_ACTIVE, "TZuzFile.StartTransaction", {}, kObject);
@@ -406,7 +432,7 @@ void TZuzFile::Commit() {
   blocks_.Clear();
   for (TCachePage* page : cache_.DirtyPages()) {
     InternalWritePage(page->address, page->data.data(), page->ioFlags, page->tableId);
-    page->state = cpsClean;
+    cache_.MarkClean(page);
   }
   if (!handle_->Sync()) {
     ZuzDatabaseError(ZUZ_ERR_WRITE, "TZuzFile.Commit", "Unable to complete file write operation",

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db/zuzCache.h"
@@ -99,6 +100,16 @@ class TZuzFile {
   int64_t SeekAndAppendZuzFile(int64_t n, const void* buffer, uint32_t ioFlags, uint32_t tableId);
   // The file's size, or inside a transaction its size at the start plus what was appended since.
   int64_t LogicalEndOfFile() const { return logicalEnd_; }
+
+  // The byte ranges (address, length) a Commit now would write: the block cache's ranges and the
+  // dirty pages, in that order.
+  std::vector<std::pair<int64_t, int64_t>> PendingWrites() const;
+  // The file's size on disk (inside a transaction: at its start).
+  int64_t PhysicalSize() const { return physicalSize_; }
+  // After bytes were put back into the file past the caches (a restore): cuts the file to size
+  // (when it is larger), syncs it, drops every cached page and takes the file's size anew.
+  // REQUIRES: no transaction.
+  void AfterRestore(int64_t size);
 
   void StartTransaction();  // 10256 when one is active
   void Commit();            // 10257 without a transaction

@@ -57,15 +57,18 @@ int64_t TMapPageMgr::SearchMapsForMapPage(uint32_t k) {
     ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TMapPageMgr.SearchMapsForMapPage",
                      "Map Page pageno invalid", kObject);
   }
-  int64_t address = disk_.GlobalHdr().Item(ghFirstMapPage);
-  for (uint32_t i = 0; i < k; ++i) {
-    address = ReadMapPage(address, i).Next();
+  const int64_t first = disk_.GlobalHdr().Item(ghFirstMapPage);
+  if (chain_.empty() || chain_.front() != first) chain_.assign(1, first);
+  while (chain_.size() <= k) {
+    const auto i = static_cast<uint32_t>(chain_.size() - 1);
+    const int64_t address = ReadMapPage(chain_.back(), i).Next();
     if (address == 0) {
       ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TMapPageMgr.SearchMapsForMapPage",
                        "Map Page address invalid", kObject);
     }
+    chain_.push_back(address);
   }
-  return address;
+  return chain_[k];
 }
 
 int64_t TMapPageMgr::SearchMapsForFirstEmptyMapPage() {

@@ -60,8 +60,11 @@ class TMapPageMgr {
   // Tags (value without bit 15) or frees (value 0x8000) the entries of a run of pages, map page
   // by map page, adding a map page when the run reaches one past the last.
   void SetMapEntryFlags(int64_t address, int pageCount, uint16_t value);
-  // The address of map page k (walking the chain).
+  // The address of map page k. Map pages never move or leave the chain, so the addresses found
+  // by walking it are kept; ForgetChain drops them (after a rollback or a restore, which may
+  // take back appended map pages).
   int64_t SearchMapsForMapPage(uint32_t k);
+  void ForgetChain() { chain_.clear(); }
   // The first map page in chain order whose free chain is not empty, or 0.
   int64_t SearchMapsForFirstEmptyMapPage();
   // Appends a map page and links it from the last one; returns its address.
@@ -92,6 +95,7 @@ class TMapPageMgr {
   void UpdateFreeMapPageHint(const TMapPage& page);
 
   TDiskMgr& disk_;
+  std::vector<int64_t> chain_;  // addresses of map pages 0, 1, ... as far as walked
 };
 
 }  // namespace zuz

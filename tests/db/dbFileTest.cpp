@@ -328,6 +328,44 @@ TEST(DbCache, WriteThroughOutsideTransactionsAndLimits) {
             9217);
 }
 
+TEST(DbCache, ReusesTheLeastRecentlyUsedCleanPageAndNeverADirtyOne) {
+  TCacheMgr cache(static_cast<int>(P));
+  cache.SetCapacity(3);
+  auto load = [&](int64_t address) {
+    TCachePage* page = cache.GetNextEmptyPage();
+    cache.Enter(page, address, 1, ioEncNone, cpsClean);
+    return page;
+  };
+  TCachePage* a = load(0);
+  TCachePage* b = load(P);
+  TCachePage* c = load(2 * P);
+  cache.Touch(a);  // b is now the least recently used
+  EXPECT_EQ(load(3 * P), b);
+  EXPECT_EQ(cache.Find(P), nullptr);
+  EXPECT_EQ(cache.Find(0), a);
+  // A dirty page leaves the use list; when it is written it counts as just used.
+  cache.MarkDirty(c);
+  EXPECT_EQ(load(4 * P), a);
+  TCachePage* d = cache.Find(3 * P);
+  ASSERT_NE(d, nullptr);
+  cache.MarkClean(c);
+  std::vector<const TCachePage*> order = cache.CleanPagesByUse();
+  ASSERT_EQ(order.size(), 3u);
+  EXPECT_EQ(order.front(), d);
+  EXPECT_EQ(order.back(), c);
+  // With only dirty pages at capacity the cache grows.
+  for (const TCachePage* p : order) cache.MarkDirty(const_cast<TCachePage*>(p));
+  TCachePage* fresh = load(5 * P);
+  EXPECT_EQ(cache.PageCount(), 4);
+  EXPECT_EQ(cache.CleanPagesByUse(), std::vector<const TCachePage*>{fresh});
+  // An invalidated page is reused first.
+  cache.Invalidate(a);
+  EXPECT_EQ(cache.Find(4 * P), nullptr);
+  EXPECT_EQ(load(6 * P), a);
+  cache.InvalidateDirty();
+  EXPECT_EQ(cache.CleanPagesByUse().size(), 2u);
+}
+
 TEST(DbFile, CopyIncludesATailThatIsNotAWholePage) {
   TMemoryFileSystem fs;
   std::vector<uint8_t> data = Pattern(3 * P + 123, 11);
