@@ -93,10 +93,14 @@ void TOpenTable::Refresh() {
   disk_.RefreshSharedState();
   header_->ReadHeader();
   const uint32_t counter = header_->DWord(thWriteCounter);
-  const bool changed = !lastWriteCounter_ || *lastWriteCounter_ != counter;
+  const bool rolledBack = disk_.RollbackCount() != lastRollbackCount_;
+  const bool changed = !lastWriteCounter_ || *lastWriteCounter_ != counter || rolledBack;
   if (changed) {
     disk_.File().InvalidateCleanTablePages(TableId());
     lastWriteCounter_ = counter;
+    lastRollbackCount_ = disk_.RollbackCount();
+    recordPages_.clear();
+    blobPages_.clear();
   }
   indexes_->HeaderReloaded(changed);
 }
@@ -108,9 +112,11 @@ void TOpenTable::FinishWrite() {
 }
 
 void TOpenTable::AfterFailedWrite() {
-  // Blocks taken from the free lists may be written already: keep the lists in step with them
-  // (inside a transaction this goes to the transaction, which the caller rolls back or not).
+  // Blocks taken from the free lists and index nodes may be written already: keep the lists and
+  // the index roots in step with them (inside a transaction this goes to the transaction, which
+  // the caller rolls back or not).
   try {
+    indexes_->StoreRoots();
     if (header_->Dirty()) {
       header_->WriteHeader();
       lastWriteCounter_ = header_->DWord(thWriteCounter);
@@ -152,19 +158,14 @@ TOpenTable::TOpenTable(TDiskMgr& disk, TTableHeaderMgr& headers, TTableDef def,
       const uint16_t blobTag = blobBlocks_->OwnerTag();
       const uint32_t blockSize = blobIo_->BlockSize();
       blobIo_->SetBlockCheck([this, blobTag, blockSize](uint32_t address) {
-        const int64_t page = disk_.PageSize;
-        const int64_t end = int64_t{address} + blockSize;
-        if (address < kInitialPages * page || end > disk_.LogicalEndOfFile()) return false;
-        for (int64_t p = address - address % page; p < end; p += page)
-          if (disk_.MapMgr().EntryOf(p) != blobTag) return false;
-        return true;
+        return OnOwnPages(address, blockSize, blobTag, blobPages_);
       });
     }
     nodeIo_ = std::make_unique<TDiskIOInterface>(&disk_, kIndexPageSize, TableId(), usIndex, flags);
     nodeIo_->SetGlobalFirstEmpty(ghIndexFirstEmpty);
     nodeIo_->Open();
     TTableIndexContext context{&disk_, &def_, header_, nodeIo_.get()};
-    indexes_ = indexes ? indexes(context) : std::make_unique<TNoTableIndexes>(context);
+    indexes_ = indexes ? indexes(context) : MakeDefaultTableIndexes(context);
   } catch (...) {
     headers_.CloseTable(TableId());
     throw;
@@ -185,14 +186,21 @@ TOpenTable::~TOpenTable() {
 // ---------------------------------------------------------------------------------------------
 // Reading
 
-bool TOpenTable::IsRecordBlock(uint32_t address) {
+bool TOpenTable::OnOwnPages(uint32_t address, int64_t size, uint16_t tag,
+                            std::unordered_set<int64_t>& known) {
   const int64_t page = disk_.PageSize;
-  const int64_t end = int64_t{address} + def_.RecordSize;
+  const int64_t end = int64_t{address} + size;
   if (address < kInitialPages * page || end > disk_.LogicalEndOfFile()) return false;
-  const uint16_t tag = recordIo_->OwnerTag();
-  for (int64_t p = address - address % page; p < end; p += page)
+  for (int64_t p = address - address % page; p < end; p += page) {
+    if (known.count(p) != 0) continue;
     if (disk_.MapMgr().EntryOf(p) != tag) return false;
+    known.insert(p);
+  }
   return true;
+}
+
+bool TOpenTable::IsRecordBlock(uint32_t address) {
+  return OnOwnPages(address, def_.RecordSize, recordIo_->OwnerTag(), recordPages_);
 }
 
 bool TOpenTable::ReadImage(uint32_t address, std::vector<uint8_t>& image) {
@@ -206,6 +214,15 @@ bool TOpenTable::ReadImage(uint32_t address, std::vector<uint8_t>& image) {
 std::vector<uint32_t> TOpenTable::RecordAddresses() {
   TLockScope lock(*this, ltRead);
   if (auto ordered = indexes_->AddressesInOrder()) return *ordered;
+  return BlockOrderAddresses();
+}
+
+bool TOpenTable::ReadRecordImage(uint32_t address, std::vector<uint8_t>& image) {
+  return ReadImage(address, image);
+}
+
+std::vector<uint32_t> TOpenTable::BlockOrderAddresses() {
+  TLockScope lock(*this, ltRead);
   std::vector<uint32_t> out;
   const uint32_t owner = RecordOwnerCheck(TableId());
   uint8_t head[6];
@@ -240,6 +257,18 @@ void TOpenTable::NewRecord() {
   current_ = 0;
   blobs_.Reset(blobFields_);
   for (auto& b : blobs_.Blobs()) b.state = TBlob::bsRead;  // empty, nothing to load
+}
+
+void TOpenTable::NewRecordFrom(const std::vector<uint8_t>& image) {
+  if (image.size() != static_cast<size_t>(def_.RecordSize)) {
+    ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TZuzDataSet.NewRecordFrom", "Invalid record image size",
+                     kObject);
+  }
+  NewRecord();
+  buffer_ = image;
+  for (int fieldNo : blobFields_) {
+    PutBlobRef(buffer_.data(), def_.InternalFields[static_cast<size_t>(fieldNo)], 0, 0);
+  }
 }
 
 uint32_t TOpenTable::BufferSequence() const {
@@ -509,18 +538,28 @@ uint32_t TOpenTable::AddRecord() {
       }
       image[static_cast<size_t>(f.NullFlagOffset)] = 1;
     }
-    const uint32_t sequence = header_->DWord(thLastSequence) + 1;
+    uint32_t sequence = header_->DWord(thLastSequence) + 1;
+    uint32_t lastSequence = sequence;
+    if (KeepSequenceValues) {
+      sequence = GetU32(image.data() + kRecSequence);
+      if (sequence == 0) {
+        ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TZuzDataSet.AddRecord",
+                         "A copied record has no sequence number", kObject);
+      }
+      lastSequence = std::max(sequence, header_->DWord(thLastSequence));
+    } else {
+      PutU32(image.data() + kRecVersion, 0);
+    }
     image[kRecStatus] = 1;
     image[kRecStatus + 1] = 0;
     PutU32(image.data() + kRecOwnerCheck, RecordOwnerCheck(TableId()));
     PutU32(image.data() + kRecSequence, sequence);
-    PutU32(image.data() + kRecVersion, 0);
     indexes_->CheckForAdd(image.data());
     WriteBlobsToInterface(image.data(), nullptr, false);
     const uint32_t address = recordMgr_.Add(image.data());
     indexes_->InsertKeys(image.data(), address);
     if (autoInc >= 0) header_->SetDWord(thLastAutoInc, lastAuto);
-    header_->SetDWord(thLastSequence, sequence);
+    header_->SetDWord(thLastSequence, lastSequence);
     FinishWrite();
     buffer_ = std::move(image);
     current_ = address;
@@ -600,6 +639,8 @@ void TOpenTable::EmptyTable() {
     try {
       TLockScope lock(*this, ltWrite);
       disk_.FreeTablePages(TableId(), 0, false);
+      recordPages_.clear();
+      blobPages_.clear();
       header_->SetDWord(thRecordFirstEmpty, 0);
       header_->SetDWord(thBlobFirstEmpty, 0);
       header_->SetDWord(thLastSequence, 0);

@@ -18,8 +18,14 @@
 //
 // Locking. Every operation takes the table's lock (read for reading, write for changing) unless
 // it is held already, re-reads the table header first (so that other programs' changes are seen:
-// a changed write counter drops the table's cached pages and reloads its index roots), and
-// releases the lock when it ends; inside a transaction the locks are kept until it ends.
+// a changed write counter, or a rollback since the last operation, drops the table's cached
+// pages and reloads its index roots), and releases the lock when it ends; inside a transaction
+// the locks are kept until it ends.
+//
+// Owner checks. A record or blob block is used only when the map tags its pages as this table's
+// records or blobs. Pages found so are remembered until the write counter moves or a rollback
+// happens: a page leaves a table only when the table is emptied or deleted, which writes or
+// removes its header.
 // Outside a transaction every change reaches the file at once; a change that fails half-way
 // leaves what was written, so callers that need all or nothing use a transaction.
 #pragma once
@@ -30,6 +36,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <variant>
 #include <vector>
 
@@ -80,13 +87,22 @@ class TOpenTable {
   TBlobInterface* Blobs() { return blobIo_.get(); }
   TDiskMgr& Disk() { return disk_; }
 
-  // Restructuring copies rows with their auto-increment values instead of numbering them anew.
+  // Restructuring copies rows with their auto-increment values instead of numbering them anew,
+  // and a recovery copy keeps their sequence numbers and versions as well (a sequence number
+  // must then be set and not yet used in the table).
   bool KeepAutoIncValues = false;
+  bool KeepSequenceValues = false;
 
   // --- Reading (under the read lock) ---
   // The addresses of the live records, in the current index's order (block order without one).
   std::vector<uint32_t> RecordAddresses();
   uint32_t RecordCount();
+  // The addresses of the live records in block order, whatever the indexes hold.
+  std::vector<uint32_t> BlockOrderAddresses();
+  // The image of the live record at the address into image, leaving the buffer alone; false
+  // when there is none. REQUIRES: the caller holds a lock scope of the table; the header is not
+  // read again, so that index roots changed by the caller and not yet written stay as they are.
+  bool ReadRecordImage(uint32_t address, std::vector<uint8_t>& image);
   // Reads the record into the buffer and positions on it; false (buffer unchanged) when no live
   // record of this table is at the address.
   bool ReadRecord(uint32_t address);
@@ -96,6 +112,10 @@ class TOpenTable {
   // --- The record buffer ---
   // Starts a new record: every field NULL, no position.
   void NewRecord();
+  // Starts a new record as a copy of an image of this table's records: values, null flags,
+  // sequence number and version; blob fields empty (set them with SetBlob). 8581 for an image
+  // of another size.
+  void NewRecordFrom(const std::vector<uint8_t>& image);
   const std::vector<uint8_t>& RecordBuffer() const { return buffer_; }
   uint32_t BufferSequence() const;
   uint32_t BufferVersion() const;
@@ -143,12 +163,17 @@ class TOpenTable {
   // transaction (10122). Runs as a transaction of its own.
   void EmptyTable();
 
+  // After a change of the table's indexes made outside the row operations (a rebuild): writes
+  // the roots and the header. REQUIRES: the table's write lock.
+  void FinishWrite();
+
  private:
   friend class TLockScope;
   const TInternalFieldItem& Field(int field, const char* caller) const;
   void Refresh();
-  void FinishWrite();
   void AfterFailedWrite();
+  // The block lies in the file on pages tagged with the tag (remembered in known).
+  bool OnOwnPages(uint32_t address, int64_t size, uint16_t tag, std::unordered_set<int64_t>& known);
   bool IsRecordBlock(uint32_t address);
   bool ReadImage(uint32_t address, std::vector<uint8_t>& image);
   void PutBlobRef(uint8_t* image, const TInternalFieldItem& f, uint32_t address, uint32_t length);
@@ -168,6 +193,9 @@ class TOpenTable {
   std::vector<uint8_t> buffer_;
   uint32_t current_ = 0;
   std::optional<uint32_t> lastWriteCounter_;
+  uint64_t lastRollbackCount_ = 0;
+  std::unordered_set<int64_t> recordPages_;  // pages known to hold this table's records
+  std::unordered_set<int64_t> blobPages_;
   std::function<void(uint32_t)> onClose_;
 };
 

@@ -570,6 +570,12 @@ void TZuzTransaction::Commit() {
   active_ = false;
 }
 
+void TZuzTransaction::Commit(
+    const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>& beforeWriting) {
+  disk_.Commit(beforeWriting);
+  active_ = false;
+}
+
 void TZuzTransaction::Rollback() {
   active_ = false;
   disk_.Rollback();

@@ -218,7 +218,12 @@ class TZuzTransaction {
   TZuzTransaction(const TZuzTransaction&) = delete;
   TZuzTransaction& operator=(const TZuzTransaction&) = delete;
   void Commit();
+  // Commits with the disk manager's beforeWriting call (see TDiskMgr::Commit). When that call
+  // throws, the transaction stays open (and rolls back in the destructor).
+  void Commit(const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>&
+                  beforeWriting);
   void Rollback();
+  bool Active() const { return active_; }
 
  private:
   TDiskMgr& disk_;

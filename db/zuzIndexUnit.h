@@ -18,11 +18,11 @@
 #include <string>
 #include <string_view>
 
+#include "db/zuzKeyFields.h"
+
 namespace zuz {
 
-constexpr int kIndexPageSize = 4096;  // bytes of a node
 constexpr int kNodeHeaderSize = 16;   // leaf flag, used bytes, next and previous leaf
-constexpr int kMaxKeySize = 500;      // the largest key entry an index may have
 constexpr int kMaxKeyFields = 32;     // key fields of one index, the hidden one included
 constexpr int kMaxTreeDepth = 48;     // more levels than any file below 2 GiB can need
 

@@ -10,6 +10,9 @@
 
 namespace zuz {
 
+constexpr int kIndexPageSize = 4096;  // bytes of an index node
+constexpr int kMaxKeySize = 500;      // the largest key entry an index may have
+
 struct TKeyFieldItem {
   std::string FieldName;  // empty for the hidden sequence field
   TFieldType DataType = TFieldType::ftUnknown;

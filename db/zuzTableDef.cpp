@@ -129,6 +129,14 @@ void CopyFieldIntoKey(const TInternalFieldItem& f, TKeyFieldItem& k) {
 
 }  // namespace
 
+bool SameName(std::string_view a, std::string_view b) {
+  return SameIgnoringCase(a, b);
+}
+
+std::vector<std::string> SplitNameList(std::string_view list) {
+  return SplitNames(list);
+}
+
 uint32_t IoFlagsFor(TEncryptionLevel level) {
   switch (level) {
     case TEncryptionLevel::encWeak:

@@ -47,8 +47,6 @@ constexpr int kMaxTableNameLength = 40;
 constexpr int kMaxFieldNameLength = 40;
 constexpr int kMaxFields = 255;
 constexpr int kMaxDeclaredIndexes = 32;
-constexpr int kMaxKeySize = 500;
-constexpr int kIndexPageSize = 4096;
 constexpr int kDefaultBlobSize = 512;
 constexpr const char* kLogicalRecNoIndex = "_LogicalRecNo";
 
@@ -180,6 +178,11 @@ TTableDef TableDefFromText(std::string_view text);
 // Checks a definition read from a file before it is used: field types and sizes, the record
 // layout (recomputed; RecordSize must agree), indexes and key fields (8451 when damaged).
 void ValidateStoredTableDef(TTableDef& def);
+
+// Names of fields and indexes compare without case in ASCII letters.
+bool SameName(std::string_view a, std::string_view b);
+// The names of a ";"-separated list, trimmed, empty ones left out.
+std::vector<std::string> SplitNameList(std::string_view list);
 
 // The catalogue's AltName of a table: the name itself, or for an encrypted table the name's
 // bytes XORed with the built-in XOR key (key index advancing by 1), each byte written as the code

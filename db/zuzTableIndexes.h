@@ -5,9 +5,11 @@
 //   update   CheckForUpdate (duplicate new keys) -> blobs, record block -> UpdateKeys
 //   delete   CheckForDelete (every key present) -> record block, blobs -> DeleteKeys
 //
-// and StoreRoots before they write the table header. TNoTableIndexes keeps no index: the table is
-// read in block order. Empty index trees are still created for every index of the definition so
-// that a file always holds valid trees: one 4096-byte node from the table's index interface,
+// and StoreRoots before they write the table header. The index layer keeps the indexes
+// (MakeDefaultTableIndexes, linked in with it); every open table uses that unless a test asks
+// for TNoTableIndexes, which keeps no index: the table is then read in block order. Empty index
+// trees are created for every index of a new table: one 4096-byte node from the table's index
+// interface,
 //
 //   0    u32   1 (a leaf)
 //   4    ...   zero (no entries, no neighbours)
@@ -19,6 +21,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
 #include <vector>
 
 namespace zuz {
@@ -27,6 +32,9 @@ class TBaseIOInterface;
 class TDiskMgr;
 class TTableHeader;
 struct TTableDef;
+
+// A value to look up: NULL, an integer, a double, a boolean or a text (as TFieldValue).
+using TLookupValue = std::variant<std::monostate, int64_t, double, bool, std::string>;
 
 struct TTableIndexContext {
   TDiskMgr* disk = nullptr;
@@ -59,10 +67,20 @@ class TTableIndexes {
   virtual void RecreateEmpty() = 0;
   // Writes the roots and depths into the table header (not yet into the file).
   virtual void StoreRoots() = 0;
+  // The addresses of the records whose fields (a ";"-separated list) hold the values, found
+  // through an index that leads with those fields; nothing when no index does. The addresses are
+  // candidates: an index that compares without case, or cuts long texts to the field's size,
+  // also finds near matches, so the caller compares the records' values.
+  virtual std::optional<std::vector<uint32_t>> FindByFields(std::string_view fields,
+                                                            const std::vector<TLookupValue>& values) = 0;
 };
 
 using TTableIndexesFactory =
     std::function<std::unique_ptr<TTableIndexes>(const TTableIndexContext&)>;
+
+// The index manager of the index layer (zuzIndexManager.h), which every open table uses unless
+// it is given another factory.
+std::unique_ptr<TTableIndexes> MakeDefaultTableIndexes(const TTableIndexContext& context);
 
 class TNoTableIndexes : public TTableIndexes {
  public:
@@ -78,6 +96,10 @@ class TNoTableIndexes : public TTableIndexes {
   std::optional<std::vector<uint32_t>> AddressesInOrder() override { return std::nullopt; }
   void RecreateEmpty() override;
   void StoreRoots() override {}
+  std::optional<std::vector<uint32_t>> FindByFields(std::string_view,
+                                                    const std::vector<TLookupValue>&) override {
+    return std::nullopt;
+  }
 
  private:
   TTableIndexContext context_;

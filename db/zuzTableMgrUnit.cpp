@@ -5,6 +5,7 @@
 #include "db/zuzDisk.h"
 #include "db/zuzError.h"
 #include "db/zuzIOInterface.h"
+#include "db/zuzLogger.h"
 #include "db/zuzSystemInfo.h"
 #include "db/zuzTableHeader.h"
 
@@ -194,6 +195,7 @@ void TTableMgr::CreateSystemTables() {
 
 void TTableMgr::Open() {
   Close();
+  if (RecoverOnOpen) RecoverRestructure(*this);
   dbHeader_ = disk_.ReadDatabaseHeader();
   if (dbHeader_.securityLevel != 0) disk_.ReadSecurityHeader();
   systemHeaders_.Open();
@@ -229,10 +231,29 @@ int TTableMgr::OpenCount(uint32_t tableId) const {
 }
 
 bool TTableMgr::FindRow(TOpenTable& table, int field, const std::string& value) {
-  for (uint32_t address : table.RecordAddresses()) {
-    if (!table.ReadRecord(address)) continue;
+  TOpenTable::TLockScope lock(table, ltRead);
+  auto holdsValue = [&] {
     const TFieldValue v = table.GetValue(field);
-    if (const auto* text = std::get_if<std::string>(&v); text && *text == value) return true;
+    const auto* text = std::get_if<std::string>(&v);
+    return text && *text == value;
+  };
+  const std::string& fieldName = table.Def().InternalFields[static_cast<size_t>(field)].FieldName;
+  const auto found = table.Indexes().FindByFields(fieldName, {value});
+  if (found) {
+    for (uint32_t address : *found) {
+      if (table.ReadRecord(address) && holdsValue()) return true;
+    }
+  }
+  // Not through the index: make sure by reading every record. An index of a soANSI table built
+  // under another collation than the user's current one may miss keys it holds.
+  for (uint32_t address : table.BlockOrderAddresses()) {
+    if (!table.ReadRecord(address) || !holdsValue()) continue;
+    if (found) {
+      TDBLogger::Instance().AddLine(kObject, "Index of " + table.Def().TableName +
+                                                 " did not find " + value + "; rebuild it");
+      TDBLogger::Instance().IncCounter("INDEXLOOKUPMISSED");
+    }
+    return true;
   }
   table.NewRecord();
   return false;

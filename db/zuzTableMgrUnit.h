@@ -72,15 +72,20 @@ class TTableMgr {
   static void CreateDatabase(TDiskMgr& disk, const TDatabaseCreateOptions& options);
 
   // REQUIRES: the disk manager is open (with its master key set for an encrypted database).
-  // Reads the database header (8961, 12041), checks the master key (8451), opens the catalogues.
+  // Recovers an interrupted restructure, reads the database header (8961, 12041), checks the
+  // master key (8451), opens the catalogues.
   void Open();
   void Close();
   bool IsOpen() const { return open_; }
   const TDatabaseHeader& DatabaseHeader() const { return dbHeader_; }
   // The system tables are present (minor version 2 and later).
   bool HasSystemTables() const { return systemTablesReady_; }
-  // How the open tables keep their indexes (default: TNoTableIndexes).
+  // How the open tables keep their indexes (default, or null: the index layer's index manager).
   void SetIndexesFactory(TTableIndexesFactory factory) { indexes_ = std::move(factory); }
+  // Open first finishes a restructure that a program left behind (RecoverRestructure); a table
+  // manager that opens a restructure's own copy turns this off.
+  bool RecoverOnOpen = true;
+  TDiskMgr& Disk() { return disk_; }
 
   // Options for a new table: the database's sort order and this program's login name.
   TTableOptions DefaultTableOptions() const;
@@ -126,6 +131,8 @@ class TTableMgr {
   void OpenCatalogues();
   // Positions the catalogue on the row of the name; false when there is none.
   bool FindCatalogueRow(TOpenTable& catalogue, const std::string& name);
+  // Positions the table on the first row whose text field holds the value, looked up through an
+  // index on the field where there is one.
   bool FindRow(TOpenTable& table, int field, const std::string& value);
   void AddObjectId(const std::string& name);
   void DeleteObjectId(const std::string& name);
@@ -141,5 +148,10 @@ class TTableMgr {
   bool open_ = false;
   bool systemTablesReady_ = false;
 };
+
+// Finishes or undoes a restructure (index changes, index rebuild) that a program left behind when
+// it stopped, from the restructure's temporary copies beside the database file. Defined by the
+// index layer (zuzRestructureCopy.h), linked in with it; called by TTableMgr::Open.
+void RecoverRestructure(TTableMgr& tables);
 
 }  // namespace zuz

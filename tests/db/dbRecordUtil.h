@@ -16,9 +16,11 @@ struct TConnection {
   std::unique_ptr<TDiskMgr> disk;
   std::unique_ptr<TTableMgr> tables;
 
-  TConnection(TZuzFileSystem& fs, const std::string& path, const std::string& masterKey = {}) {
+  TConnection(TZuzFileSystem& fs, const std::string& path, const std::string& masterKey = {},
+              bool exclusive = false) {
     disk = std::make_unique<TDiskMgr>(fs);
     disk->FileName = path;
+    disk->Exclusive = exclusive;
     disk->LockRetryCount = 3;
     disk->LockRetryInterval = 5;
     disk->Open();
@@ -38,23 +40,28 @@ struct TRecDb {
   TMemoryFileSystem fs;
   std::unique_ptr<TConnection> db;
 
-  explicit TRecDb(const std::string& masterKey = {}) {
+  // exclusive: the database is opened for this connection alone (restructures need it).
+  explicit TRecDb(const std::string& masterKey = {}, bool exclusive = false,
+                  TSortOrder sortOrder = TSortOrder::soANSI)
+      : exclusive_(exclusive) {
     TDiskMgr disk(fs);
     disk.FileName = kDbPath;
     TDatabaseCreateOptions options;
     options.databaseName = "test";
     options.masterKey = masterKey;
+    options.sortOrder = sortOrder;
     TTableMgr::CreateDatabase(disk, options);
     Open(masterKey);
   }
   void Open(const std::string& masterKey = {}) {
-    db = std::make_unique<TConnection>(fs, kDbPath, masterKey);
+    db = std::make_unique<TConnection>(fs, kDbPath, masterKey, exclusive_);
   }
   void Close() { db.reset(); }
   void Reopen(const std::string& masterKey = {}) {
     Close();
     Open(masterKey);
   }
+  bool exclusive_ = false;
   TTableMgr& Tables() { return *db->tables; }
   TDiskMgr& Disk() { return *db->disk; }
   std::vector<uint8_t> Bytes() { return *fs.Contents(kDbPath); }
