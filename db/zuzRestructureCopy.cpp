@@ -468,38 +468,46 @@ void TRestructureCopy::WriteStep(TStep step) {
   step_ = step;
 }
 
+void TRestructureCopy::UndoCommit(TZuzTransaction& transaction) {
+  keepFiles_ = true;
+  try {
+    if (transaction.Active()) transaction.Rollback();
+  } catch (...) {
+  }
+  try {
+    TManifest m;
+    m.sizeBefore = static_cast<uint64_t>(sizeBefore_);
+    m.images = imageCount_;
+    PutImagesBack(disk_, uddPath_, m);
+    TDBLogger::Instance().AddLine(kLogName,
+                                  "Restored table " + tableName_ + " after its restructure failed");
+    keepFiles_ = false;
+  } catch (...) {
+    TDBLogger::Instance().AddLine(kLogName, "Table " + tableName_ +
+                                                " could not be restored at once; the next open "
+                                                "of the database restores it");
+  }
+}
+
 void TRestructureCopy::Commit(TZuzTransaction& transaction) {
   try {
     transaction.Commit([this](const auto& ranges) { SaveImages(ranges); });
   } catch (...) {
-    if (step_ == stCommit) {
-      // The commit may have written part of its pages: put back what was there.
-      keepFiles_ = true;
-      try {
-        if (transaction.Active()) transaction.Rollback();
-      } catch (...) {
-      }
-      try {
-        TManifest m;
-        m.sizeBefore = static_cast<uint64_t>(sizeBefore_);
-        m.images = imageCount_;
-        PutImagesBack(disk_, uddPath_, m);
-        TDBLogger::Instance().AddLine(
-            kLogName, "Restored table " + tableName_ + " after its restructure failed to commit");
-        keepFiles_ = false;
-      } catch (...) {
-        TDBLogger::Instance().AddLine(kLogName, "Table " + tableName_ +
-                                                    " could not be restored at once; the next "
-                                                    "open of the database restores it");
-      }
-    }
+    // The commit may have written part of its pages: put back what was there.
+    if (step_ == stCommit) UndoCommit(transaction);
     throw;
   }
+  // The commit is in the file, but the manifest still says that the next open puts the images
+  // back. Without "done" in it, nor the copy to take the images from, the restructure counts as
+  // failed: it is undone now rather than at the next open.
   try {
     WriteStep(stDone);
   } catch (...) {
-    // The commit is complete; a manifest left at "commit" would only undo it at the next open.
-    keepFiles_ = false;
+    std::string error;
+    if (!disk_.FileSystem().Delete(uddPath_, &error)) {
+      UndoCommit(transaction);
+      throw;
+    }
   }
   RemoveFiles();
 }

@@ -19,7 +19,9 @@
 //      file) go into $RESTORE_IMAGES, synced; manifest "commit" with the file's size, synced
 //   5. T writes; manifest "done"; <name>.udd and then <name>.udx are deleted
 // A failure before step 5 writes anything rolls T back and deletes both files. A failure while T
-// writes puts the images back at once; when that fails too, the files stay for the next open.
+// writes, or when the manifest can't be marked "done" (nor the copy deleted) afterwards, puts
+// the images back at once and reports the failure; when that fails too, the files stay for the
+// next open, which puts them back.
 //
 // Manifest: two slots of 512 bytes, at 0 and 512, written in turn; of the slots whose checksum
 // is right the one with the higher sequence counts, so a torn write leaves the previous step:
@@ -81,6 +83,9 @@ class TRestructureCopy {
   void Claim();
   void CopyTable();
   void SaveImages(const std::vector<std::pair<int64_t, int64_t>>& ranges);
+  // Puts the images back after a commit that failed or can't be marked done; the files stay
+  // for the next open when that fails too.
+  void UndoCommit(TZuzTransaction& transaction);
   void WriteStep(TStep step);
   void RemoveFiles();
 

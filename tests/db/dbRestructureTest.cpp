@@ -3,8 +3,11 @@
 // copy's files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "db/zuzIndexCheck.h"
 #include "db/zuzIndexManager.h"
+#include "db/zuzLogger.h"
 #include "db/zuzRestructure.h"
 #include "db/zuzRestructureCopy.h"
 #include "dbRecordUtil.h"
@@ -215,6 +218,48 @@ TEST(DbRestructure, RenamesChangeOnlyTheDefinition) {
   EXPECT_EQ(log, (Strings{": Unchanged Item", "ixLabel: Data Requirements Changed"}));
   EXPECT_EQ(db.IdsBy("ixLabel").front(), "6");  // "item7", the newest of them first
   EXPECT_EQ(db.Problems(), "");
+}
+
+TEST(DbRestructure, TheCopyOfAnEncryptedTableIsEncryptedAndLeftoversGo) {
+  TRecDb db("master key 1", true);
+  TTableOptions options = db.Tables().DefaultTableOptions();
+  options.EncryptionLevel = TEncryptionLevel::encStrong;
+  db.Tables().CreateTable("Secret", {F("Text", TFieldType::ftString, 40), F("Doc", TFieldType::ftMemo)},
+                          {Ix("ixText", "Text")}, options);
+  {
+    auto t = db.Tables().OpenTable("Secret");
+    for (int i = 0; i < 10; ++i) {
+      t->NewRecord();
+      t->SetValue(0, "SECRETVALUE" + std::to_string(i));
+      t->SetBlob(1, "SECRETBLOB" + std::to_string(i));
+      t->AddRecord();
+    }
+  }
+  auto contains = [&](const std::string& path, const std::string& text) {
+    const auto bytes = db.fs.Contents(path);
+    return bytes && std::search(bytes->begin(), bytes->end(), text.begin(), text.end()) != bytes->end();
+  };
+  bool sawCopy = false;
+  ReIndex(db.Tables(), "Secret", false, [&](int, bool&) {
+    sawCopy = db.fs.Exists("/mem/test.udd") && db.fs.Exists("/mem/test.udx");
+    EXPECT_FALSE(contains("/mem/test.udd", "SECRETVALUE"));
+    EXPECT_FALSE(contains("/mem/test.udd", "SECRETBLOB"));
+  });
+  EXPECT_TRUE(sawCopy);
+  EXPECT_FALSE(db.fs.Exists("/mem/test.udd"));
+  AddIndex(db.Tables(), "Secret", Ix("ixDesc", "Text"));
+  {
+    auto t = db.Tables().OpenTable("Secret");
+    EXPECT_EQ(t->RecordCount(), 10u);
+    EXPECT_TRUE(CheckTableIndexes(*t).empty());
+  }
+  // A copy without its manifest is what is left after the manifest went: it goes at open.
+  db.Close();
+  db.fs.SetContents("/mem/test.udd", std::vector<uint8_t>(100, 7));
+  TDBLogger::Instance().Clear();
+  db.Open("master key 1");
+  EXPECT_FALSE(db.fs.Exists("/mem/test.udd"));
+  EXPECT_EQ(TDBLogger::Instance().Lines().size(), 1u);
 }
 
 TEST(DbRestructure, IndexDescriptionsRoundTripAndFieldRenames) {

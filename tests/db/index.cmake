@@ -5,3 +5,4 @@ vz_add_test(db_btree_random_test dbBTreeRandomTest.cpp LIBS vz_db)
 # The index manager of a table, rebuilding indexes, and index restructures.
 vz_add_test(db_index_manager_test dbIndexManagerTest.cpp LIBS vz_db)
 vz_add_test(db_restructure_test dbRestructureTest.cpp LIBS vz_db)
+vz_add_test(db_restructure_fault_test dbRestructureFaultTest.cpp LIBS vz_db)
