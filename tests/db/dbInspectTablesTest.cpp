@@ -91,5 +91,65 @@ TEST(DbInspectTables, TablesAndRecordsOfAFile) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(DbInspectTables, IndexesWithLevelsChecksAndKeys) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("vz-inspect-ix-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "db.zuz").string();
+  int64_t firstNode = 0;
+  {
+    TDiskMgr disk(TPosixFileSystem::Instance());
+    disk.FileName = path;
+    TTableMgr::CreateDatabase(disk, {});
+    TConnection c(TPosixFileSystem::Instance(), path);
+    TIndexDesc byCode = Ix("byCode", "Code;Name");
+    byCode.DescFields = "Code";
+    c.tables->CreateTable("Parts", {F("Name", TFieldType::ftString, 30), F("Code", TFieldType::ftInteger)},
+                          {Ix("byName", "Name", true), byCode}, {});
+    auto t = c.tables->OpenTable("Parts");
+    for (int i = 0; i < 300; ++i) {
+      t->NewRecord();
+      t->SetValue(0, "part " + std::to_string(1000 + i));
+      if (i % 10 != 0) t->SetValue(1, int64_t{i % 7});
+      t->AddRecord();
+    }
+    firstNode = t->Header().IndexRoot(0);
+  }
+  int status = 0;
+  std::string out = Inspect(path + " --index Parts --limit 3", &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("Index 0 'byName' of 'Parts' (table 1): unique, key size 44"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("  key 0: 'Code' ftInteger, descending\n  key 1: 'Name' ftString\n"
+                     "  key 2: (sequence number) ftInteger\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("  root " + std::to_string(firstNode) + ", 2 levels\n  level 1: 1 node, "),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("keys: 300 for 300 live records\n    1 @"), std::string::npos) << out;
+  EXPECT_NE(out.find(" ('part 1000')\n"), std::string::npos) << out;
+  EXPECT_NE(out.find(" (6, 'part 1006', 7)\n"), std::string::npos) << out;  // the highest code
+  EXPECT_NE(out.find("    ... 297 more\n"), std::string::npos) << out;
+  out = Inspect(path + " --index Parts BYCODE", &status);
+  EXPECT_EQ(out.find("'byName' of"), std::string::npos) << out;
+  EXPECT_NE(out.find("    300 @"), std::string::npos) << out;
+  EXPECT_NE(out.find("(NULL, 'part 1290', 291)"), std::string::npos) << out;  // NULL last
+
+  // A damaged node: the checker's finding and the keys the index no longer holds.
+  {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(firstNode + 16 + 44 + 6);  // the root's second child address
+    f.put(static_cast<char>(0x10));
+  }
+  out = Inspect(path + " --index Parts byName", &status);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("  !! index byName: "), std::string::npos) << out;
+  out = Inspect(path + " --index Parts nothing", &status);
+  EXPECT_NE(out.find("Table 'Parts' has no index 'nothing'."), std::string::npos) << out;
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace zuz::test

@@ -15,10 +15,13 @@
 #include <memory>
 #include <set>
 
+#include "db/zuzBTree.h"
+#include "db/zuzBTreeCheck.h"
 #include "db/zuzCoding.h"
 #include "db/zuzCrypt.h"
 #include "db/zuzDisk.h"
 #include "db/zuzError.h"
+#include "db/zuzIOInterface.h"
 #include "db/zuzMapPage.h"
 #include "db/zuzObjectText.h"
 #include "db/zuzTableDef.h"
@@ -461,10 +464,138 @@ void PrintRecords(TRawDb& db, const TTableDef& def) {
   }
 }
 
+// The index nodes of a table read from the raw file, for the tree and its checker: read only, and
+// only pages the map tags as the table's index nodes.
+class TRawNodeInterface : public TBaseIOInterface {
+ public:
+  TRawNodeInterface(TRawDb& db, uint32_t tableId, uint32_t ioFlags) : db_(db) {
+    blockSize_ = kIndexPageSize;
+    tableId_ = tableId;
+    usage_ = 8;
+    ioFlags_ = ioFlags;
+    buf_.resize(kIndexPageSize);
+  }
+  void ReadBlock(int64_t address, int64_t size, void* buffer) override {
+    if (size <= 0 || size > kIndexPageSize || address % kPage != 0 ||
+        db_.TagOf(address) != OwnerTag() ||
+        !db_.Read(address, kIndexPageSize, ioFlags_, tableId_, buf_.data())) {
+      ZuzDatabaseError(ZUZ_ERR_CORRUPT, "zuzinspect",
+                       "node " + std::to_string(address) + " is no index node of this table");
+    }
+    if (buffer != buf_.data()) std::memcpy(buffer, buf_.data(), static_cast<size_t>(size));
+  }
+  const uint8_t* ReadBlockByRef(int64_t address, int64_t size) override {
+    ReadBlock(address, size, buf_.data());
+    return buf_.data();
+  }
+  void ReadBlockHeader(int64_t address, int64_t n, void* buffer) override {
+    ReadBlock(address, n, buffer);
+  }
+
+ private:
+  TRawDb& db_;
+  std::vector<uint8_t> buf_;
+};
+
+// Each index of the table (or the named one): definition, levels and fill, the checker's
+// findings, the keys against the live records, and the first keys in order (at most limit).
+void PrintIndexes(TRawDb& db, const TTableDef& def, const char* indexName, int64_t limit) {
+  TTableInfo info = LoadTable(db, def, true);
+  const uint32_t id = static_cast<uint32_t>(def.TableID);
+  bool any = false;
+  for (const auto& x : def.InternalIndexDefs) {
+    if (indexName && !SameName(x.IndexName, indexName)) continue;
+    any = true;
+    const TKeyFields keys = def.KeyFieldsOf(x.IndexName);
+    std::printf("\nIndex %d %s of %s (table %u):%s%s%s key size %d, key data offset %d\n",
+                x.IndexSequence, QuoteObjectString(x.IndexName).c_str(),
+                QuoteObjectString(def.TableName).c_str(), id, x.Primary ? " primary," : "",
+                x.Unique ? " unique," : "", x.Hidden ? " hidden," : "", x.MaximumKeySize,
+                x.KeyDataOffset);
+    for (const auto& k : keys) {
+      std::printf("  key %d: %s %s%s%s\n", k.KeyIndex,
+                  k.Hidden ? "(sequence number)" : QuoteObjectString(k.FieldName).c_str(),
+                  FieldTypeName(k.DataType).c_str(), k.Descending ? ", descending" : "",
+                  k.CaseInsensitive ? ", without case" : "");
+    }
+    if (!info.header || x.IndexSequence >= 34) {
+      db.Problem("index " + x.IndexName + " has no header slot");
+      continue;
+    }
+    uint32_t root = GetU32(info.header + 48 + 6 * x.IndexSequence);
+    uint16_t depth = GetU16(info.header + 52 + 6 * x.IndexSequence);
+    std::printf("  root %u, %u level%s\n", root, depth, depth == 1 ? "" : "s");
+    TRawNodeInterface nodes(db, id, IoFlagsFor(def.EncryptionLevel));
+    try {
+      TBTree tree(&nodes, root, depth, keys, x.KeyDataOffset, x.MaximumKeySize,
+                  SortOrderFunction(def.SortOrder));
+      tree.Open();
+      const TBTreeReport report = CheckBTree(tree, x.Unique || x.Primary, 50);
+      for (size_t level = 0; level < report.Levels.size(); ++level) {
+        const TBTreeLevelStats& s = report.Levels[level];
+        const double room = static_cast<double>(s.Nodes) * (kIndexPageSize - kNodeHeaderSize);
+        std::printf("  level %zu: %d node%s, %lld entries, %.0f%% full, %d underfull\n", level + 1,
+                    s.Nodes, s.Nodes == 1 ? "" : "s", static_cast<long long>(s.Entries),
+                    room > 0 ? 100.0 * static_cast<double>(s.UsedBytes) / room : 0.0,
+                    s.Underfull);
+      }
+      for (const auto& p : report.Problems) db.Problem("index " + x.IndexName + ": " + p);
+      if (!report.Ok()) continue;
+      // The keys against the live records.
+      const auto m = static_cast<size_t>(x.MaximumKeySize);
+      std::map<uint32_t, std::vector<uint8_t>> expected;
+      std::vector<uint8_t> key(m);
+      for (const auto& r : info.live) {
+        tree.BuildKey(r.image, key.data());
+        expected[static_cast<uint32_t>(r.address)] = key;
+      }
+      const int64_t count = tree.KeyCount();
+      std::printf("  keys: %lld for %zu live records\n", static_cast<long long>(count),
+                  info.live.size());
+      if (count == 0) continue;
+      int64_t recNo = 1;
+      tree.SearchByRecNo(1);
+      do {
+        const uint32_t address = tree.GetRecordAddress();
+        const uint8_t* k = tree.GetCurrentKeyBuf();
+        if (recNo <= limit) {
+          std::printf("    %lld @%u %s\n", static_cast<long long>(recNo), address,
+                      tree.Format().Describe(k).c_str());
+        }
+        auto it = expected.find(address);
+        if (it == expected.end()) {
+          db.Problem("index " + x.IndexName + ": key " + tree.Format().Describe(k) + " for " +
+                     std::to_string(address) + ", which holds no live record");
+        } else {
+          if (std::memcmp(it->second.data() + keBitmap, k + keBitmap, m - keBitmap) != 0) {
+            db.Problem("index " + x.IndexName + ": the key at " + std::to_string(address) +
+                       " is not its record's " + tree.Format().Describe(it->second.data()));
+          }
+          expected.erase(it);
+        }
+        ++recNo;
+      } while (tree.NextKey());
+      if (count > limit) std::printf("    ... %lld more\n", static_cast<long long>(count - limit));
+      for (const auto& [address, k] : expected) {
+        db.Problem("index " + x.IndexName + ": no key for the record at " +
+                   std::to_string(address) + " " + tree.Format().Describe(k.data()));
+      }
+    } catch (const EZuzDatabaseError& e) {
+      db.Problem("index " + x.IndexName + ": " + e.CustomMessage());
+    }
+  }
+  if (!any) {
+    std::printf("\nTable %s has no index %s.\n", QuoteObjectString(def.TableName).c_str(),
+                indexName ? QuoteObjectString(indexName).c_str() : "");
+    ++db.problems;
+  }
+}
+
 }  // namespace
 
 int InspectTables(const std::vector<uint8_t>& file, const char* masterKey, bool listTables,
-                  const char* recordsOf) {
+                  const char* recordsOf, const char* indexesOf, const char* indexName,
+                  int64_t keyLimit) {
   TRawDb db(file, masterKey);
   if (db.SecurityLevel() != 0 && !masterKey) {
     std::printf(
@@ -483,13 +614,16 @@ int InspectTables(const std::vector<uint8_t>& file, const char* masterKey, bool 
         db.Problem("table " + tableName + " is catalogued twice");
     }
   }
-  if (recordsOf) {
-    auto it = all.find(recordsOf);
+  for (const char* name : {recordsOf, indexesOf}) {
+    if (!name) continue;
+    auto it = all.find(name);
     if (it == all.end()) {
-      std::printf("\nNo table %s in the catalogues.\n", recordsOf);
+      std::printf("\nNo table %s in the catalogues.\n", name);
       ++db.problems;
-    } else {
+    } else if (name == recordsOf) {
       PrintRecords(db, it->second);
+    } else {
+      PrintIndexes(db, it->second, indexName, keyLimit);
     }
   }
   return db.problems;

@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
-// Prints the tables of both catalogues (listTables) and/or the records of the named table
-// (recordsOf, or null). masterKey: the database's master key, or null for the built-in key.
+// Prints the tables of both catalogues (listTables), the records of the named table (recordsOf,
+// or null), and the indexes of the named table (indexesOf, or null; only indexName when given):
+// each index's definition, its levels with their nodes and fill, the tree checker's findings,
+// its keys against the live records, and its first keyLimit keys in order, readable, with their
+// record addresses. masterKey: the database's master key, or null for the built-in key.
 // Returns the number of problems found.
 int InspectTables(const std::vector<uint8_t>& file, const char* masterKey, bool listTables,
-                  const char* recordsOf);
+                  const char* recordsOf, const char* indexesOf = nullptr,
+                  const char* indexName = nullptr, int64_t keyLimit = INT64_MAX);

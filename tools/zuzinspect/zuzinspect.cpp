@@ -2,15 +2,18 @@
 // so that it also works on damaged files. Layouts: see docs/file-format.md.
 //
 //   zuzinspect <file.zuz> [--pages] [--key <master key>] [--tables] [--records <table>]
+//              [--index <table> [<index name>]] [--limit <n>]
 //
 // Sections: database header (with checksum verdict), security header, global header, every map
 // page (which pages belong to which owner tag), the free chains, and the table-header maps with
-// the header blocks they lead to. With --tables or --records, instead: the tables of both
-// catalogues with their fields, record sizes and indexes, or the records of one table field by
-// field (inspectTables.h). Problems are reported as "!! ..." lines; the exit status is 1 when
+// the header blocks they lead to. With --tables, --records or --index, instead: the tables of
+// both catalogues with their fields, record sizes and indexes, the records of one table field by
+// field, or the indexes of one table with their levels, fill, checks and keys in order
+// (inspectTables.h). Problems are reported as "!! ..." lines; the exit status is 1 when
 // any was found, 2 when the file can't be read.
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <set>
@@ -302,12 +305,16 @@ void MapPages(const TFile& f, bool everyPage) {
 int Usage() {
   std::fprintf(stderr,
                "usage: zuzinspect <file.zuz> [--pages] [--key <master key>] [--tables]\n"
-               "                  [--records <table>]\n"
+               "                  [--records <table>] [--index <table> [<index name>]]\n"
+               "                  [--limit <n>]\n"
                "  --pages    one line per page instead of runs of pages with the same owner\n"
                "  --key      check a master key against the security header's digest (and\n"
                "             decrypt the tables with it)\n"
                "  --tables   the tables of both catalogues: fields, record sizes, indexes\n"
-               "  --records  the records of a table, field by field, with blob lengths\n");
+               "  --records  the records of a table, field by field, with blob lengths\n"
+               "  --index    the indexes of a table (or one of them; the primary index is \"\"):\n"
+               "             definition, levels, nodes and fill, checks, keys in order\n"
+               "  --limit    list at most n keys of each index\n");
   return 2;
 }
 
@@ -317,6 +324,9 @@ int main(int argc, char** argv) {
   const char* path = nullptr;
   const char* key = nullptr;
   const char* recordsOf = nullptr;
+  const char* indexesOf = nullptr;
+  const char* indexName = nullptr;
+  int64_t limit = INT64_MAX;
   bool everyPage = false;
   bool tables = false;
   for (int i = 1; i < argc; ++i) {
@@ -326,6 +336,15 @@ int main(int argc, char** argv) {
       tables = true;
     } else if (std::strcmp(argv[i], "--records") == 0 && i + 1 < argc) {
       recordsOf = argv[++i];
+    } else if (std::strcmp(argv[i], "--index") == 0 && i + 1 < argc) {
+      indexesOf = argv[++i];
+      // An index name follows unless it would be the file's name.
+      if (i + 1 < argc && argv[i + 1][0] != '-' && (path || (i + 2 < argc && argv[i + 2][0] != '-'))) {
+        indexName = argv[++i];
+      }
+    } else if (std::strcmp(argv[i], "--limit") == 0 && i + 1 < argc) {
+      limit = std::strtoll(argv[++i], nullptr, 10);
+      if (limit < 0) return Usage();
     } else if (std::strcmp(argv[i], "--key") == 0 && i + 1 < argc) {
       key = argv[++i];
     } else if (std::strcmp(argv[i], "--help") == 0 || argv[i][0] == '-' || path) {
@@ -356,8 +375,8 @@ int main(int argc, char** argv) {
   std::printf("File %s: %lld bytes, %lld pages of 4096%s\n\n", path, static_cast<long long>(size),
               static_cast<long long>(size / kPage), size % kPage ? " and a partial page" : "");
   if (size % kPage) Problem("the size is not a whole number of pages");
-  if (tables || recordsOf) {
-    problems += InspectTables(f.bytes, key, tables, recordsOf);
+  if (tables || recordsOf || indexesOf) {
+    problems += InspectTables(f.bytes, key, tables, recordsOf, indexesOf, indexName, limit);
     std::printf("\n%s\n", problems == 0 ? "No problems found."
                                          : (std::to_string(problems) + " problem(s) found.").c_str());
     return problems == 0 ? 0 : 1;
