@@ -68,13 +68,14 @@ std::string FieldValueText(const TFieldValue& value) {
 TOpenTable::TLockScope::TLockScope(TOpenTable& table, int lockType) : table_(table) {
   TDiskMgr& disk = table_.disk_;
   const auto id = static_cast<uint16_t>(table_.TableId());
+  bool held = false;
   if (TZuzLockProvider* locks = disk.LockProvider()) {
-    const int held = locks->TableLockHeld(id);
+    held = locks->TableLockHeld(id) != ltNone;
     disk.LockTable(id, lockType);
-    taken_ = held == ltNone;
+    taken_ = !held;
   }
   try {
-    table_.Refresh();
+    table_.Refresh(held);
   } catch (...) {
     if (taken_) disk.UnlockTable(id);
     throw;
@@ -89,9 +90,17 @@ TOpenTable::TLockScope::~TLockScope() {
   }
 }
 
-void TOpenTable::Refresh() {
-  disk_.RefreshSharedState();
-  header_->ReadHeader();
+void TOpenTable::Refresh(bool lockWasHeld) {
+  // A table lock held all the time since the last refresh (taken before it, none released
+  // since) kept other programs from writing the table: the header in memory is current.
+  const bool current = lockWasHeld && lastWriteCounter_ &&
+                       disk_.RollbackCount() == lastRollbackCount_ &&
+                       disk_.LockReleaseCount() == lastLockReleaseCount_;
+  if (!current) {
+    disk_.RefreshSharedState();
+    header_->ReadHeader();
+  }
+  lastLockReleaseCount_ = disk_.LockReleaseCount();
   const uint32_t counter = header_->DWord(thWriteCounter);
   const bool rolledBack = disk_.RollbackCount() != lastRollbackCount_;
   const bool changed = !lastWriteCounter_ || *lastWriteCounter_ != counter || rolledBack;

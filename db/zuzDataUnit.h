@@ -170,7 +170,9 @@ class TOpenTable {
  private:
   friend class TLockScope;
   const TInternalFieldItem& Field(int field, const char* caller) const;
-  void Refresh();
+  // Reads the header again (unless a lock held before the scope kept it current) and drops
+  // what another writer may have changed.
+  void Refresh(bool lockWasHeld);
   void AfterFailedWrite();
   // The block lies in the file on pages tagged with the tag (remembered in known).
   bool OnOwnPages(uint32_t address, int64_t size, uint16_t tag, std::unordered_set<int64_t>& known);
@@ -194,6 +196,7 @@ class TOpenTable {
   uint32_t current_ = 0;
   std::optional<uint32_t> lastWriteCounter_;
   uint64_t lastRollbackCount_ = 0;
+  uint64_t lastLockReleaseCount_ = 0;
   std::unordered_set<int64_t> recordPages_;  // pages known to hold this table's records
   std::unordered_set<int64_t> blobPages_;
   std::function<void(uint32_t)> onClose_;

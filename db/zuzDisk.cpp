@@ -185,6 +185,7 @@ void TDiskMgr::Close() {
     }
   }
   headerLocked_ = headerWriteLocked_ = false;
+  ++lockReleases_;
   if (lockProviderOpen_) {
     try {
       locks_->ReleaseAllLocks();
@@ -415,7 +416,10 @@ int TDiskMgr::LockTable(uint16_t tableId, int lockType) {
 }
 
 void TDiskMgr::UnlockTable(uint16_t tableId) {
-  if (LockProvider() && !file_.InTransaction()) locks_->UnlockTableId(tableId);
+  if (LockProvider() && !file_.InTransaction()) {
+    ++lockReleases_;
+    locks_->UnlockTableId(tableId);
+  }
 }
 
 int TDiskMgr::LockRecord(uint32_t address, uint16_t tableId) {
@@ -431,6 +435,7 @@ void TDiskMgr::UnlockRecord(uint32_t address) {
 void TDiskMgr::ReleaseAllLocks() {
   if (headerLocked_ && globalHdr_.Dirty() && !file_.InTransaction()) WriteHeader();
   headerLocked_ = headerWriteLocked_ = false;
+  ++lockReleases_;
   if (LockProvider()) locks_->ReleaseAllLocks();
 }
 
@@ -489,12 +494,14 @@ void TDiskMgr::Commit(
   if (beforeWriting) beforeWriting(file_.PendingWrites());
   file_.Commit();
   headerLocked_ = headerWriteLocked_ = false;
+  ++lockReleases_;
   if (LockProvider()) locks_->ReleaseAllLocks();
 }
 
 void TDiskMgr::Rollback() {
   file_.Rollback();
   ++rollbacks_;
+  ++lockReleases_;
   mapMgr_.ForgetChain();
   headerLocked_ = headerWriteLocked_ = false;
   std::exception_ptr failure;

@@ -158,6 +158,9 @@ class TDiskMgr {
   // Counts the rollbacks (and restores) of this disk manager: whatever was read from the file
   // before one may be gone.
   uint64_t RollbackCount() const { return rollbacks_; }
+  // Counts the calls that may release a table lock: a table lock held now and no release since a
+  // moment means the lock was held all the time since then.
+  uint64_t LockReleaseCount() const { return lockReleases_; }
 
   // Puts raw bytes back into the file (as they were read before a commit that did not finish)
   // and cuts it to size, then drops the caches and reads the global header again.
@@ -191,6 +194,7 @@ class TDiskMgr {
   bool headerLocked_ = false;
   bool headerWriteLocked_ = false;
   uint64_t rollbacks_ = 0;
+  uint64_t lockReleases_ = 0;
   std::string masterKey_;
 };
 

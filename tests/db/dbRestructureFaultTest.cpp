@@ -82,32 +82,37 @@ struct TState {
   bool operator==(const TState&) const = default;
 };
 
-// The state of the database, checked on the way: indexes agree with records, and both tables
-// still take a new row.
-TState Inspect(TMemoryFileSystem& fs, std::string* problems) {
-  TConnection c(fs, kDbPath, {}, true);
+// The state seen through a connection, checked on the way: indexes agree with records, and
+// both tables still take a new row (in a transaction that is rolled back).
+TState InspectWith(TTableMgr& tables, TDiskMgr& disk, std::string* problems) {
   TState s;
-  for (const auto& x : c.tables->InternalGetTableDef("Items").InternalIndexDefs) {
+  for (const auto& x : tables.InternalGetTableDef("Items").InternalIndexDefs) {
     s.itemsIndexes += x.IndexName + ";";
   }
   for (const char* name : {"Items", "Other"}) {
-    auto t = c.tables->OpenTable(name);
+    auto t = tables.OpenTable(name);
     for (const auto& p : CheckTableIndexes(*t)) *problems += std::string(name) + ": " + p + "\n";
     (name == std::string("Items") ? s.items : s.other) = Rows(*t);
     if (t->RecordCount() != t->BlockOrderAddresses().size()) *problems += "records left out\n";
   }
-  TZuzTransaction transaction(*c.disk);  // a probe: the map and free lists still work
-  auto other = c.tables->OpenTable("Other");
+  TZuzTransaction transaction(disk);  // a probe: the map and free lists still work
+  auto other = tables.OpenTable("Other");
   other->NewRecord();
   other->SetValue(0, int64_t{1000});
   other->AddRecord();
-  auto items = c.tables->OpenTable("Items");
+  auto items = tables.OpenTable("Items");
   items->NewRecord();
   items->SetValue(0, int64_t{1000});
   items->SetBlob(3, std::string(5000, 'q'));
   items->AddRecord();
   for (const auto& p : CheckTableIndexes(*items)) *problems += "probe: " + p + "\n";
   return s;
+}
+
+// The state of the database as the next program to open it sees it.
+TState Inspect(TMemoryFileSystem& fs, std::string* problems) {
+  TConnection c(fs, kDbPath, {}, true);
+  return InspectWith(*c.tables, *c.disk, problems);
 }
 
 // One program's connection that may die: closing it never throws.
@@ -191,10 +196,13 @@ void RunFaults(TOperation operation, bool sticky, bool distinct = true) {
       } catch (const std::exception& e) {
         ADD_FAILURE() << "call " << n << ": a foreign exception " << e.what();
       }
+      fs.Disarm();
       if (!sticky) {
-        // The program goes on: what it sees now must already be one of the two states.
-        fs.Disarm();
-        EXPECT_FALSE(memory.Exists(kUdd) && !failed) << "call " << n;
+        // The program goes on: what it sees now is already one of the two states.
+        std::string seen;
+        const TState now = InspectWith(*c.tables, *c.disk, &seen);
+        EXPECT_EQ(seen, "") << "call " << n;
+        EXPECT_TRUE(now == (failed ? before : after)) << "call " << n;
       }
     }
     // The program ends (or died); the next one opens the database.
@@ -205,7 +213,9 @@ void RunFaults(TOperation operation, bool sticky, bool distinct = true) {
     EXPECT_TRUE(isBefore || isAfter) << "call " << n << " indexes " << state.itemsIndexes;
     EXPECT_FALSE(memory.Exists(kUdd)) << "call " << n;
     EXPECT_FALSE(memory.Exists(kUdx)) << "call " << n;
-    if (!failed && fs.Triggered()) EXPECT_TRUE(isAfter) << "call " << n;  // a fault absorbed
+    if (!failed && fs.Triggered()) {
+      EXPECT_TRUE(isAfter) << "call " << n;  // a fault absorbed
+    }
     asBefore += isBefore;
     asAfter += isAfter;
     for (const auto& line : TDBLogger::Instance().Lines()) {
