@@ -186,6 +186,16 @@ TEST(DbIndexManager, CurrentIndexAndIndexesForFields) {
   EXPECT_EQ(Column(*u, 0), (Strings{"4", "3", "2", "1", "0"}));
   IndexManagerOf(*u).SelectCurrentIndex("ixA");
   EXPECT_EQ(Column(*u, 0), (Strings{"0", "1", "2", "3", "4"}));
+  // The hash list of a join on B comes from the index on B, whichever index is current.
+  THashList list;
+  EXPECT_TRUE(IndexManagerOf(*u).LoadHashList("b", list));
+  EXPECT_EQ(list.Count(), 5);
+  uint8_t seven[4];
+  PutU32(seven, 7);
+  ASSERT_EQ(list.Find(seven, 4).size(), 1u);
+  ASSERT_TRUE(u->ReadRecord(list.Find(seven, 4)[0]));
+  EXPECT_EQ(FieldValueText(u->GetValue(0)), "3");
+  EXPECT_FALSE(indexes.LoadHashList("Missing", list));
 }
 
 TEST(DbIndexManager, MultiFieldDescendingCaseInsensitiveOrderThroughUpdatesAndDeletes) {
