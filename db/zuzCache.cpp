@@ -143,8 +143,7 @@ void TCacheBlockMgr::Write(int64_t address, const uint8_t* data, int64_t n, uint
   if (first != last && std::next(first) == last && first->first <= address &&
       first->second.End() >= end) {
     // Wholly inside one block: patch it in place.
-    std::memcpy(first->second.data.data() + (address - first->first), data,
-                static_cast<size_t>(n));
+    std::memcpy(first->second.data.data() + (address - first->first), data, static_cast<size_t>(n));
     first->second.tableId = tableId;
     return;
   }

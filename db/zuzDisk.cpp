@@ -130,8 +130,8 @@ void TDiskMgr::Open() {
   file_.OpenZuzFile(FileName);
   try {
     int64_t pages = (file_.LogicalEndOfFile() / 4096) / 4;
-    file_.SetCacheCapacity(static_cast<int>(
-        std::clamp<int64_t>(pages, TCacheMgr::kMinPages, TCacheMgr::kMaxPages)));
+    file_.SetCacheCapacity(
+        static_cast<int>(std::clamp<int64_t>(pages, TCacheMgr::kMinPages, TCacheMgr::kMaxPages)));
     if (lockingActive_) {
       TZuzLockSetup setup;
       setup.databaseFileName = FileName;
@@ -305,8 +305,7 @@ void TDiskMgr::SetMasterKey(const std::string& key) {
   file_.SetBlowKeyBuf(reinterpret_cast<const uint8_t*>(k.data()), k.size());
 }
 
-int64_t TDiskMgr::AppendPages(const void* data, int pageCount, uint32_t ioFlags,
-                              uint32_t tableId) {
+int64_t TDiskMgr::AppendPages(const void* data, int pageCount, uint32_t ioFlags, uint32_t tableId) {
   NoteTableId(tableId);
   if (pageCount <= 0) ZuzInternalError("TDiskMgr.AppendPages", "Invalid page count");
   THeaderWriteLock lock(*this);
@@ -321,8 +320,8 @@ int64_t TDiskMgr::AppendPages(const void* data, int pageCount, uint32_t ioFlags,
   return address;
 }
 
-int64_t TDiskMgr::AllocatePages(uint32_t tableId, uint32_t ioFlags, const void* data,
-                                int pageCount, uint32_t usage) {
+int64_t TDiskMgr::AllocatePages(uint32_t tableId, uint32_t ioFlags, const void* data, int pageCount,
+                                uint32_t usage) {
   if (tableId >= kMaxTableId || usage >= 16 || pageCount <= 0) {
     // A larger id would set the free bit of its map entries.
     ZuzInternalError("TDiskMgr.AllocatePages", "Invalid table id");
@@ -391,7 +390,8 @@ std::vector<int64_t> TDiskMgr::ListAllocatedFixedBlocks(uint32_t blockSize, uint
   std::vector<int64_t> blocks;
   for (std::size_t i = 0; i < pages.size(); i += static_cast<size_t>(groupPages)) {
     if (i + static_cast<size_t>(groupPages) > pages.size()) {
-      ZuzInternalError("TDiskMgr.ListAllocatedFixedBlocks", "Invalid requestpage/pagelist sequence");
+      ZuzInternalError("TDiskMgr.ListAllocatedFixedBlocks",
+                       "Invalid requestpage/pagelist sequence");
     }
     for (int64_t p = 1; p < groupPages; ++p) {
       if (pages[i + static_cast<size_t>(p)] != pages[i] + p * PageSize) {

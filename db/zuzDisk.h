@@ -151,8 +151,8 @@ class TDiskMgr {
   // Commit, with beforeWriting called once everything to be written is known and before the
   // first byte is written, with the byte ranges (address, length) the commit will write. When it
   // throws, nothing is written and the transaction stays open.
-  void Commit(const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>&
-                  beforeWriting);
+  void Commit(
+      const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>& beforeWriting);
   void Rollback();
   bool InTransaction() const { return file_.InTransaction(); }
   // Counts the rollbacks (and restores) of this disk manager: whatever was read from the file
@@ -224,8 +224,8 @@ class TZuzTransaction {
   void Commit();
   // Commits with the disk manager's beforeWriting call (see TDiskMgr::Commit). When that call
   // throws, the transaction stays open (and rolls back in the destructor).
-  void Commit(const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>&
-                  beforeWriting);
+  void Commit(
+      const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>& beforeWriting);
   void Rollback();
   bool Active() const { return active_; }
 

@@ -18,15 +18,18 @@ TZuzFile::TZuzFile(TZuzFileSystem& fs) : fs_(fs), cache_(4096) {
   const auto& key = BuiltInXorKey();
   xorKey_.assign(key.begin(), key.end());
   std::string_view def = DefaultBlowfishKey();
-  blowfish_ = std::make_unique<TZuzBlowfish>(reinterpret_cast<const uint8_t*>(def.data()),
-                                             def.size());
+  blowfish_ =
+      std::make_unique<TZuzBlowfish>(reinterpret_cast<const uint8_t*>(def.data()), def.size());
   scratch_.assign(static_cast<size_t>(pageSize_), 0);
 }
 
-TZuzFile::~TZuzFile() { CloseZuzFile(); }
+TZuzFile::~TZuzFile() {
+  CloseZuzFile();
+}
 
 void TZuzFile::SetPageSize(int pageSize) {
-  if (IsOpen()) ZuzInternalError("TZuzFile.SetPageSize", "Cannot change the page size of an opened file");
+  if (IsOpen())
+    ZuzInternalError("TZuzFile.SetPageSize", "Cannot change the page size of an opened file");
   pageSize_ = pageSize;
   cache_ = TCacheMgr(pageSize);
   scratch_.assign(static_cast<size_t>(pageSize_), 0);
@@ -56,9 +59,9 @@ void TZuzFile::OpenZuzFile(const std::string& path) {
 
 bool TZuzFile::CreateZuzFile(const std::string& path, bool overwrite, std::string* error) {
   CloseZuzFile();
-  handle_ = fs_.Open(path, TZuzAccess::ReadWrite,
-                     exclusive_ ? TZuzShare::Exclusive : TZuzShare::DenyNone,
-                     overwrite ? TZuzCreate::CreateAlways : TZuzCreate::CreateNew, error);
+  handle_ =
+      fs_.Open(path, TZuzAccess::ReadWrite, exclusive_ ? TZuzShare::Exclusive : TZuzShare::DenyNone,
+               overwrite ? TZuzCreate::CreateAlways : TZuzCreate::CreateNew, error);
   if (!handle_) return false;
   fileName_ = path;
   physicalSize_ = logicalEnd_ = 0;
@@ -107,8 +110,8 @@ void TZuzFile::InternalRead(int64_t address, int64_t n, void* buffer) {
                      kObject);
   }
   if (handle_->ReadAt(address, buffer, n) != n) {
-    ZuzDatabaseError(ZUZ_ERR_READ, "TZuzFile.InternalRead", "Unable to complete file read operation",
-                     kObject);
+    ZuzDatabaseError(ZUZ_ERR_READ, "TZuzFile.InternalRead",
+                     "Unable to complete file read operation", kObject);
   }
 }
 
@@ -214,8 +217,10 @@ TCachePage* TZuzFile::CachedPage(int64_t pageAddress, uint32_t ioFlags, uint32_t
     try {
       LoadPage(pageAddress, page->data.data(), ioFlags, tableId, forWrite, &overlaid);
     } catch (...) {
-      if (reuse) cache_.Invalidate(page);
-      else cache_.ReturnEmptyPage(page);
+      if (reuse)
+        cache_.Invalidate(page);
+      else
+        cache_.ReturnEmptyPage(page);
       throw;
     }
     state = overlaid ? cpsDirty : cpsClean;

@@ -82,8 +82,7 @@ class TZuzFile {
   // One page image: read (decrypted by the flags) or written (encrypted by the flags). Inside a
   // transaction the read sees the block cache; the write always goes to the file.
   void InternalReadPage(int64_t address, uint8_t* page, uint32_t ioFlags, uint32_t tableId);
-  void InternalWritePage(int64_t address, const uint8_t* page, uint32_t ioFlags,
-                         uint32_t tableId);
+  void InternalWritePage(int64_t address, const uint8_t* page, uint32_t ioFlags, uint32_t tableId);
 
   // Any byte range, through the caches as the flags say.
   void ReadData(int64_t address, int64_t n, void* buffer, uint32_t ioFlags, uint32_t tableId);

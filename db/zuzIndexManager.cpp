@@ -62,7 +62,8 @@ void TIndexItem::Assign(const TInternalIndexDef& def) {
 }
 
 void TIndexItem::Open(TBaseIOInterface* io, TSortOrderFunc sortOrder) {
-  if (!io) ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TIndexItem.Open", "IO Interface is unassigned", kObject);
+  if (!io)
+    ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TIndexItem.Open", "IO Interface is unassigned", kObject);
   tree_ = std::make_unique<TBTree>(io, Root, Depth, KeyFields, KeyDataOffset, MaximumKeySize,
                                    sortOrder, static_cast<int>(IndexPageSize));
   try {
@@ -335,8 +336,7 @@ void TIndexManager::HeaderReloaded(bool changedElsewhere) {
   ReloadRoots(changedElsewhere);
 }
 
-bool TIndexManager::KeyChanged(TIndexItem& item, const uint8_t* oldImage,
-                               const uint8_t* newImage) {
+bool TIndexManager::KeyChanged(TIndexItem& item, const uint8_t* oldImage, const uint8_t* newImage) {
   const auto m = static_cast<size_t>(item.MaximumKeySize);
   oldKey_.resize(m);
   newKey_.resize(m);
@@ -381,8 +381,7 @@ void TIndexManager::CheckForUpdate(const uint8_t* oldImage, const uint8_t* newIm
   }
 }
 
-void TIndexManager::UpdateKeys(const uint8_t* oldImage, const uint8_t* newImage,
-                               uint32_t address) {
+void TIndexManager::UpdateKeys(const uint8_t* oldImage, const uint8_t* newImage, uint32_t address) {
   const char* caller = "TZuzDataSet.UpdateRecord";
   for (auto& item : items_) {
     if (!KeyChanged(*item, oldImage, newImage)) continue;
@@ -391,8 +390,8 @@ void TIndexManager::UpdateKeys(const uint8_t* oldImage, const uint8_t* newImage,
     OrFail(caller, "Key not found in Index - " + IndexAndNumber(*item),
            [&] { found = PositionOnRecord(*item, oldImage, address); });
     if (!found) {
-      ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Key not found in Index - " + IndexAndNumber(*item),
-                       kObject);
+      ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller,
+                       "Key not found in Index - " + IndexAndNumber(*item), kObject);
     }
     OrFail(caller, "Failed to delete key from Index " + IndexAndNumber(*item),
            [&] { tree.DeleteCurrentKey(); });

@@ -13,19 +13,39 @@ namespace {
 constexpr const char* kObject = "TMapPageMgr";
 }
 
-uint32_t TMapPage::Index() const { return GetU32(data.data() + 0); }
-uint32_t TMapPage::Next() const { return GetU32(data.data() + 4); }
-void TMapPage::SetNext(uint32_t a) { PutU32(data.data() + 4, a); }
-uint16_t TMapPage::Head() const { return GetU16(data.data() + 8); }
-void TMapPage::SetHead(uint16_t offset) { PutU16(data.data() + 8, offset); }
-uint16_t TMapPage::Entry(int i) const { return GetU16(data.data() + OffsetOfEntry(i)); }
-void TMapPage::SetEntry(int i, uint16_t value) { PutU16(data.data() + OffsetOfEntry(i), value); }
-uint16_t TMapPage::EntryAt(int offset) const { return GetU16(data.data() + offset); }
-void TMapPage::SetEntryAt(int offset, uint16_t value) { PutU16(data.data() + offset, value); }
+uint32_t TMapPage::Index() const {
+  return GetU32(data.data() + 0);
+}
+uint32_t TMapPage::Next() const {
+  return GetU32(data.data() + 4);
+}
+void TMapPage::SetNext(uint32_t a) {
+  PutU32(data.data() + 4, a);
+}
+uint16_t TMapPage::Head() const {
+  return GetU16(data.data() + 8);
+}
+void TMapPage::SetHead(uint16_t offset) {
+  PutU16(data.data() + 8, offset);
+}
+uint16_t TMapPage::Entry(int i) const {
+  return GetU16(data.data() + OffsetOfEntry(i));
+}
+void TMapPage::SetEntry(int i, uint16_t value) {
+  PutU16(data.data() + OffsetOfEntry(i), value);
+}
+uint16_t TMapPage::EntryAt(int offset) const {
+  return GetU16(data.data() + offset);
+}
+void TMapPage::SetEntryAt(int offset, uint16_t value) {
+  PutU16(data.data() + offset, value);
+}
 
 TMapPageMgr::TMapPageMgr(TDiskMgr& disk) : disk_(disk) {}
 
-uint32_t TMapPageMgr::MapPageCount() const { return disk_.GlobalHdr().Item(ghMapPageCount); }
+uint32_t TMapPageMgr::MapPageCount() const {
+  return disk_.GlobalHdr().Item(ghMapPageCount);
+}
 
 TMapPage TMapPageMgr::ReadMapPage(int64_t address, uint32_t k) {
   if (address < kFirstMapPageAddress || address % kMapPageSize != 0 ||
@@ -40,10 +60,10 @@ TMapPage TMapPageMgr::ReadMapPage(int64_t address, uint32_t k) {
   uint16_t head = page.Head();
   if (page.Index() != k || (head != 0 && !TMapPage::IsEntryOffset(head)) ||
       (next != 0 && (next % kMapPageSize != 0 || next == address))) {
-    ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TMapPageMgr.ReadMapPage",
-                     "Map page " + std::to_string(k) + " at " + std::to_string(address) +
-                         " is damaged",
-                     kObject);
+    ZuzDatabaseError(
+        ZUZ_ERR_INTERNAL, "TMapPageMgr.ReadMapPage",
+        "Map page " + std::to_string(k) + " at " + std::to_string(address) + " is damaged",
+        kObject);
   }
   return page;
 }
@@ -152,8 +172,8 @@ int64_t TMapPageMgr::FindEmptyMapRun(int pageCount) {
   auto tryPage = [&](TMapPage& page) -> int64_t {
     int offset = FindEmptyPagesInMap(page, pageCount);
     if (offset == 0) return 0;
-    int64_t pageNo = static_cast<int64_t>(page.Index()) * kMapEntriesPerPage +
-                     TMapPage::EntryOfOffset(offset);
+    int64_t pageNo =
+        static_cast<int64_t>(page.Index()) * kMapEntriesPerPage + TMapPage::EntryOfOffset(offset);
     int64_t address = pageNo * kMapPageSize;
     if (address < kInitialPages * kMapPageSize ||
         address + int64_t{pageCount} * kMapPageSize > disk_.LogicalEndOfFile()) {

@@ -44,7 +44,8 @@ struct TMapPage {
   void SetEntryAt(int offset, uint16_t value);
 
   static bool IsEntryOffset(int offset) {
-    return offset >= kMapEntriesOffset && offset < kMapPageSize && (offset - kMapEntriesOffset) % 2 == 0;
+    return offset >= kMapEntriesOffset && offset < kMapPageSize &&
+           (offset - kMapEntriesOffset) % 2 == 0;
   }
   static int OffsetOfEntry(int i) { return kMapEntriesOffset + 2 * i; }
   static int EntryOfOffset(int offset) { return (offset - kMapEntriesOffset) / 2; }

@@ -44,8 +44,8 @@ TReIndexResult ReIndexTable(TOpenTable& table, bool skipDuplicates,
               item.Tree().SetKeyAddress(address);
               item.Tree().InsertKey();
             } catch (const EZuzDatabaseError&) {
-              ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Failed to add key to Index " + item.IndexName,
-                               "TIndexManager");
+              ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller,
+                               "Failed to add key to Index " + item.IndexName, "TIndexManager");
             }
           }
         }

@@ -163,7 +163,8 @@ std::vector<TIndexChange> DropIndex(TTableMgr& tables, const std::string& tableN
   auto it = std::find_if(indexes.begin(), indexes.end(),
                          [&](const TIndexDesc& d) { return SameName(d.Name, indexName); });
   if (it == indexes.end() && SameName(indexName, "primary")) {
-    it = std::find_if(indexes.begin(), indexes.end(), [](const TIndexDesc& d) { return d.Primary; });
+    it =
+        std::find_if(indexes.begin(), indexes.end(), [](const TIndexDesc& d) { return d.Primary; });
   }
   if (it == indexes.end()) ZuzDatabaseError(kErrNoIndex, caller, "Index not found", kObject);
   indexes.erase(it);

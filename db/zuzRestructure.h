@@ -32,8 +32,7 @@ TReIndexResult ReIndex(TTableMgr& tables, const std::string& tableName, bool ski
 // log (lines "<index>: <status>") when one is given. A stop by the progress handler undoes
 // everything and raises 9996 "The restructure was cancelled".
 std::vector<TIndexChange> AddIndex(TTableMgr& tables, const std::string& tableName,
-                                   const TIndexDesc& index,
-                                   std::vector<std::string>* log = nullptr,
+                                   const TIndexDesc& index, std::vector<std::string>* log = nullptr,
                                    const TUpdateProgressProc& progress = {});
 // Drops the named index ("primary" names the primary index when no index has that name);
 // 9997 "Index not found" when there is none.

@@ -131,7 +131,7 @@ TFieldDesc FieldDescOf(const TInternalFieldItem& f) {
   TFieldDesc d;
   d.Name = f.FieldName;
   d.DataType = f.DataType;
-  d.Size = f.DataType == TFieldType::ftString ? f.FieldSize - 1
+  d.Size = f.DataType == TFieldType::ftString  ? f.FieldSize - 1
            : f.DataType == TFieldType::ftBytes ? f.FieldSize
                                                : 0;
   d.Required = f.Required;
@@ -179,8 +179,8 @@ void PutImagesBack(TDiskMgr& disk, const std::string& uddPath, const TManifest& 
       const TFieldValue at = table->GetValue(0);
       const std::string bytes = table->GetBlob(1);
       if (!std::holds_alternative<int64_t>(at) || std::get<int64_t>(at) < 0 || bytes.empty()) {
-        ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TRestructureCopy.Restore",
-                         "A restore image is damaged", kObject);
+        ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TRestructureCopy.Restore", "A restore image is damaged",
+                         kObject);
       }
       images.push_back({std::get<int64_t>(at), std::vector<uint8_t>(bytes.begin(), bytes.end())});
     }
@@ -247,8 +247,8 @@ void RecoverFrom(TDiskMgr& disk, TZuzOSFile& udx, const std::string& udxPath,
   const bool readable = ReadManifest(udx, &m);
   const std::string which = readable ? "table " + m.table : "a table";
   if (!readable || m.step < TRestructureCopy::stCommit) {
-    log.AddLine(kLogName, "The restructure of " + which +
-                              " stopped before its commit; nothing to restore");
+    log.AddLine(kLogName,
+                "The restructure of " + which + " stopped before its commit; nothing to restore");
     DeleteFile(fs, uddPath);
     DeleteFile(fs, udxPath);
     return;
@@ -266,8 +266,8 @@ void RecoverFrom(TDiskMgr& disk, TZuzOSFile& udx, const std::string& udxPath,
     return;
   }
   if (m.step == TRestructureCopy::stFailed) {
-    log.AddLine(kLogName, "The restore of " + which + " failed earlier; its copy is kept in " +
-                              uddPath);
+    log.AddLine(kLogName,
+                "The restore of " + which + " failed earlier; its copy is kept in " + uddPath);
     return;
   }
   PutImagesBack(disk, uddPath, m);
@@ -344,8 +344,8 @@ void TRestructureCopy::Claim() {
   // Held to the end of the transaction: nobody else appends to the file or recovers meanwhile.
   THeaderWriteLock headerLock(disk_);
   std::string error;
-  udx_ = fs.Open(udxPath_, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::CreateNew,
-                 &error);
+  udx_ =
+      fs.Open(udxPath_, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::CreateNew, &error);
   if (!udx_ || !udx_->LockRange(kClaimOffset, 1)) {
     const bool created = udx_ != nullptr;
     udx_.reset();
@@ -389,11 +389,12 @@ void TRestructureCopy::CopyTable() {
   for (const auto& f : def.InternalFields) fields.push_back(FieldDescOf(f));
   copy.tables.InternalCreateTable(BuildTableDef(kCopyTable, fields, {}, tableOptions));
   tableOptions.DefaultBlobSize = kImageBlobSize;
-  copy.tables.InternalCreateTable(BuildTableDef(
-      kInfoTable,
-      {{"Name", TFieldType::ftString, kMaxTableNameLength}, {"Definition", TFieldType::ftBlob},
-       {"Header", TFieldType::ftBlob}},
-      {}, tableOptions));
+  copy.tables.InternalCreateTable(
+      BuildTableDef(kInfoTable,
+                    {{"Name", TFieldType::ftString, kMaxTableNameLength},
+                     {"Definition", TFieldType::ftBlob},
+                     {"Header", TFieldType::ftBlob}},
+                    {}, tableOptions));
   copy.tables.InternalCreateTable(BuildTableDef(
       kImageTable, {{"ImageAddress", TFieldType::ftInteger}, {"Image", TFieldType::ftBlob}}, {},
       tableOptions));
@@ -442,8 +443,8 @@ void TRestructureCopy::SaveImages(const std::vector<std::pair<int64_t, int64_t>>
         disk_.File().InternalRead(at, n, bytes.data());
         images->NewRecord();
         images->SetValue(0, at);
-        images->SetBlob(1, std::string_view(reinterpret_cast<const char*>(bytes.data()),
-                                            bytes.size()));
+        images->SetBlob(
+            1, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
         images->AddRecord();
         ++count;
       }

@@ -36,8 +36,8 @@ std::string KeySignature(const TTableDef& def, const TInternalIndexDef& index) {
   std::string s = std::string(index.Unique ? "U" : "-") + (index.Primary ? "P" : "-");
   for (const auto& k : def.KeyFieldsOf(index.IndexName)) {
     s += '|' + Lower(k.FieldName) + ':' + std::to_string(static_cast<int>(k.DataType)) + ':' +
-         std::to_string(k.FieldSize) + (k.Descending ? "D" : "A") + (k.CaseInsensitive ? "I" : "C") +
-         (k.Hidden ? "H" : "");
+         std::to_string(k.FieldSize) + (k.Descending ? "D" : "A") +
+         (k.CaseInsensitive ? "I" : "C") + (k.Hidden ? "H" : "");
   }
   return s;
 }
@@ -67,8 +67,8 @@ void TRestructureIndexDefs::ValidateNewIndexDefs(const TTableDef& def,
   auto fail = [](const std::string& message) {
     ZuzDatabaseError(kErrModify, kValidate, message, kObject);
   };
-  const auto primaries = std::count_if(indexes.begin(), indexes.end(),
-                                       [](const TIndexDesc& d) { return d.Primary; });
+  const auto primaries =
+      std::count_if(indexes.begin(), indexes.end(), [](const TIndexDesc& d) { return d.Primary; });
   if (primaries > 1) fail("Only one primary index is permitted per table");
   for (const TIndexDesc& index : indexes) {
     const std::vector<std::string> fields = SplitNameList(index.Fields);

@@ -71,8 +71,8 @@ class TTableIndexes {
   // through an index that leads with those fields; nothing when no index does. The addresses are
   // candidates: an index that compares without case, or cuts long texts to the field's size,
   // also finds near matches, so the caller compares the records' values.
-  virtual std::optional<std::vector<uint32_t>> FindByFields(std::string_view fields,
-                                                            const std::vector<TLookupValue>& values) = 0;
+  virtual std::optional<std::vector<uint32_t>> FindByFields(
+      std::string_view fields, const std::vector<TLookupValue>& values) = 0;
 };
 
 using TTableIndexesFactory =

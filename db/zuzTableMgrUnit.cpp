@@ -249,8 +249,8 @@ bool TTableMgr::FindRow(TOpenTable& table, int field, const std::string& value) 
   for (uint32_t address : table.BlockOrderAddresses()) {
     if (!table.ReadRecord(address) || !holdsValue()) continue;
     if (found) {
-      TDBLogger::Instance().AddLine(kObject, "Index of " + table.Def().TableName +
-                                                 " did not find " + value + "; rebuild it");
+      TDBLogger::Instance().AddLine(
+          kObject, "Index of " + table.Def().TableName + " did not find " + value + "; rebuild it");
       TDBLogger::Instance().IncCounter("INDEXLOOKUPMISSED");
     }
     return true;

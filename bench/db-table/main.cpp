@@ -78,7 +78,8 @@ TResult RunEngine(const std::string& path, int n, const std::vector<int>& probes
     byName.Name = "ixName";
     byName.Fields = "Name";
     tables.CreateTable("Rows",
-                       {{"Id", TFieldType::ftInteger}, {"Name", TFieldType::ftString, 20},
+                       {{"Id", TFieldType::ftInteger},
+                        {"Name", TFieldType::ftString, 20},
                         {"Amount", TFieldType::ftFloat}},
                        {primary, byName}, tables.DefaultTableOptions());
     auto t = tables.OpenTable("Rows");
@@ -182,8 +183,8 @@ TResult RunSqlite(const std::string& path, int n, const std::vector<int>& probes
 
   Check(sqlite3_open(path.c_str(), &db), db, "reopen");
   sqlite3_stmt* select = nullptr;
-  Check(sqlite3_prepare_v2(db, "SELECT Name, Amount FROM t WHERE Id = ?", -1, &select, nullptr),
-        db, "prepare");
+  Check(sqlite3_prepare_v2(db, "SELECT Name, Amount FROM t WHERE Id = ?", -1, &select, nullptr), db,
+        "prepare");
   Check(sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), db, "begin");
   t0 = Clock::now();
   for (int i : probes) {

@@ -254,8 +254,8 @@ TEST(DbCrypt, CfbRoundTripAndPerPageReset) {
 TEST(DbCrypt, NoPlaintextOfAWrittenPageInAnEncryptedFile) {
   const std::string secret = "Confidential project plan: Phoenix rollout";
   for (uint32_t flags : {ioEncWeak, ioEncStrong}) {
-    for (const std::string& masterKey : {std::string(), std::string("pw12"),
-                                          std::string(70, 'L')}) {
+    for (const std::string& masterKey :
+         {std::string(), std::string("pw12"), std::string(70, 'L')}) {
       TMemDb db;
       db.disk->SetMasterKey(masterKey);
       std::vector<uint8_t> page(3 * P, 0);
@@ -293,7 +293,8 @@ TEST(DbCrypt, XorKeyOnlyWhileClosed) {
   file.SetXORKeyBuf(key, 3);
   std::string error;
   ASSERT_TRUE(file.CreateZuzFile("/mem/x", false, &error));
-  EXPECT_EQ(ErrorTextOf([&] { file.SetXORKeyBuf(key, 3); }), "Cannot set Crypt key on an opened file");
+  EXPECT_EQ(ErrorTextOf([&] { file.SetXORKeyBuf(key, 3); }),
+            "Cannot set Crypt key on an opened file");
 }
 
 TEST(DbCache, WriteThroughOutsideTransactionsAndLimits) {
@@ -410,18 +411,18 @@ class DbOSFile : public ::testing::TestWithParam<bool> {
 
 TEST_P(DbOSFile, ReadWriteAndByteRangeLocks) {
   std::string error;
-  auto a = fs_->Open(path_, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::CreateNew,
-                     &error);
+  auto a =
+      fs_->Open(path_, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::CreateNew, &error);
   ASSERT_TRUE(a) << error;
-  EXPECT_FALSE(fs_->Open(path_, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::CreateNew,
-                         &error));
+  EXPECT_FALSE(
+      fs_->Open(path_, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::CreateNew, &error));
   EXPECT_EQ(a->WriteAt(10, "hello", 5), 5);
   EXPECT_EQ(a->Size(), 15);
   char buf[8] = {};
   EXPECT_EQ(a->ReadAt(12, buf, 8), 3);
   EXPECT_STREQ(buf, "llo");
-  auto b = fs_->Open(path_, TZuzAccess::ReadOnly, TZuzShare::DenyNone, TZuzCreate::OpenExisting,
-                     &error);
+  auto b =
+      fs_->Open(path_, TZuzAccess::ReadOnly, TZuzShare::DenyNone, TZuzCreate::OpenExisting, &error);
   ASSERT_TRUE(b) << error;
   EXPECT_EQ(b->WriteAt(0, "x", 1), -1);  // read-only access
   // Locks are exclusive between handles, allowed beyond the end, and end with the handle.
@@ -445,8 +446,8 @@ TEST_P(DbOSFile, ReadWriteAndByteRangeLocks) {
   auto only = fs_->Open(path_, TZuzAccess::ReadWrite, TZuzShare::Exclusive,
                         TZuzCreate::OpenExisting, &error);
   ASSERT_TRUE(only);
-  EXPECT_FALSE(fs_->Open(path_, TZuzAccess::ReadOnly, TZuzShare::DenyNone,
-                         TZuzCreate::OpenExisting, &error));
+  EXPECT_FALSE(fs_->Open(path_, TZuzAccess::ReadOnly, TZuzShare::DenyNone, TZuzCreate::OpenExisting,
+                         &error));
   EXPECT_FALSE(error.empty());
   // CreateAlways never truncates a file that another handle has open exclusively.
   EXPECT_FALSE(fs_->Open(path_, TZuzAccess::ReadWrite, TZuzShare::DenyNone,

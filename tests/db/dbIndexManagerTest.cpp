@@ -32,8 +32,7 @@ void CreatePeople(TTableMgr& tables) {
   tables.CreateTable("People",
                      {F("Id", TFieldType::ftInteger), F("Name", TFieldType::ftString, 20),
                       F("Code", TFieldType::ftInteger), F("Note", TFieldType::ftBlob)},
-                     {Index("", "Id", true, true), byName, byCode},
-                     tables.DefaultTableOptions());
+                     {Index("", "Id", true, true), byName, byCode}, tables.DefaultTableOptions());
 }
 
 uint32_t AddPerson(TOpenTable& t, int64_t id, const TFieldValue& name, const TFieldValue& code,
@@ -203,12 +202,13 @@ TEST(DbIndexManager, MultiFieldDescendingCaseInsensitiveOrderThroughUpdatesAndDe
   TIndexDesc d = Index("ix", "Group;Name");
   d.DescFields = "Group";
   d.CaseInsFields = "Name";
-  db.Tables().CreateTable("T", {F("Group", TFieldType::ftSmallint), F("Name", TFieldType::ftString, 8)},
+  db.Tables().CreateTable("T",
+                          {F("Group", TFieldType::ftSmallint), F("Name", TFieldType::ftString, 8)},
                           {d}, db.Tables().DefaultTableOptions());
   auto t = db.Tables().OpenTable("T");
   std::vector<uint32_t> at;
-  const std::vector<std::pair<int, std::string>> rows = {
-      {1, "b"}, {2, "A"}, {1, "a"}, {2, "c"}, {1, "C"}, {3, "b"}};
+  const std::vector<std::pair<int, std::string>> rows = {{1, "b"}, {2, "A"}, {1, "a"},
+                                                         {2, "c"}, {1, "C"}, {3, "b"}};
   for (const auto& [group, name] : rows) {
     t->NewRecord();
     t->SetValue(0, int64_t{group});
@@ -305,7 +305,8 @@ std::vector<int64_t> PagesTagged(const std::vector<uint8_t>& file, uint16_t tag)
   const uint32_t count = GetU32(file.data() + 1024 + 24);
   for (uint32_t k = 0; k < count && map != 0; ++k) {
     for (int i = 0; i < 2038; ++i) {
-      if (GetU16(file.data() + map + 20 + 2 * i) == tag) out.push_back((int64_t{k} * 2038 + i) * 4096);
+      if (GetU16(file.data() + map + 20 + 2 * i) == tag)
+        out.push_back((int64_t{k} * 2038 + i) * 4096);
     }
     map = GetU32(file.data() + map + 4);
   }
@@ -359,7 +360,8 @@ TEST(DbIndexManager, ReIndexRebuildsDamagedIndexesAndCanLeaveDuplicatesOut) {
   EXPECT_EQ(db.Bytes(), file);  // refused and rolled back
 
   std::vector<int> percents;
-  r = ReIndex(db.Tables(), "People", true, [&](int percent, bool&) { percents.push_back(percent); });
+  r = ReIndex(db.Tables(), "People", true,
+              [&](int percent, bool&) { percents.push_back(percent); });
   EXPECT_EQ(r.LeftOut, 1);
   ASSERT_EQ(percents.size(), 400u);
   EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
@@ -382,9 +384,8 @@ TEST(DbIndexManager, AStoppedReIndexChangesNothing) {
     for (int i = 1; i <= 50; ++i) AddPerson(*t, i, "n" + std::to_string(i), int64_t{i});
   }
   const std::vector<uint8_t> before = db.Bytes();
-  const TReIndexResult r = ReIndex(db.Tables(), "People", false, [](int percent, bool& cancel) {
-    cancel = percent >= 50;
-  });
+  const TReIndexResult r = ReIndex(db.Tables(), "People", false,
+                                   [](int percent, bool& cancel) { cancel = percent >= 50; });
   EXPECT_TRUE(r.Aborted);
   EXPECT_EQ(db.Bytes(), before);
   EXPECT_FALSE(db.fs.Exists("/mem/test.udd"));

@@ -56,10 +56,18 @@ std::string Upper(std::string s) {
   return s;
 }
 // Under C.UTF-8 the collation is byte order; the shorter of two equal prefixes first.
-bool TextLess(const std::string& a, const std::string& b) { return a < b; }
-bool TextLessNoCase(const std::string& a, const std::string& b) { return Upper(a) < Upper(b); }
-bool NumLess(double a, double b) { return a < b; }
-bool IntLess(int64_t a, int64_t b) { return a < b; }
+bool TextLess(const std::string& a, const std::string& b) {
+  return a < b;
+}
+bool TextLessNoCase(const std::string& a, const std::string& b) {
+  return Upper(a) < Upper(b);
+}
+bool NumLess(double a, double b) {
+  return a < b;
+}
+bool IntLess(int64_t a, int64_t b) {
+  return a < b;
+}
 
 struct TIndexOrder {
   const char* name;
@@ -72,10 +80,14 @@ struct TIndexOrder {
 
 const std::vector<TIndexOrder>& Orders() {
   static const std::vector<TIndexOrder> orders = {
-      {"", [](const TRow& a, const TRow& b) { return a.id < b.id ? -1 : a.id > b.id ? 1 : 0; },
+      {"", [](const TRow& a, const TRow& b) { return a.id < b.id   ? -1
+                                                     : a.id > b.id ? 1
+                                                                   : 0; },
        true, false},
       {"ixName",
-       [](const TRow& a, const TRow& b) { return CompareOpt(a.name, b.name, TextLessNoCase, false); },
+       [](const TRow& a, const TRow& b) {
+         return CompareOpt(a.name, b.name, TextLessNoCase, false);
+       },
        true, false},
       {"ixGroupDue",
        [](const TRow& a, const TRow& b) {
@@ -238,8 +250,12 @@ TEST(DbIndexTableRandom, FiveIndexesAgainstAModel) {
     for (int i = 0; i < 40 && done < steps; ++i, ++done) {
       const int64_t dice = model.empty() ? 0 : run.Pick(0, 9);
       // 0-4 add, 5-7 update, 8-9 delete
-      const int64_t what = growing ? (dice < 7 ? 0 : dice < 9 ? 5 : 8)
-                                   : (dice < 1 ? 0 : dice < 3 ? 5 : 8);
+      const int64_t what = growing ? (dice < 7   ? 0
+                                      : dice < 9 ? 5
+                                                 : 8)
+                                   : (dice < 1   ? 0
+                                      : dice < 3 ? 5
+                                                 : 8);
       if (what < 5) {
         const TRow row = run.RandomRow();
         const bool collides = run.Collides(model, row, 0);
@@ -262,11 +278,23 @@ TEST(DbIndexTableRandom, FiveIndexesAgainstAModel) {
           TRow row = it->second;
           const TRow fresh = run.RandomRow();
           switch (run.Pick(0, 4)) {
-            case 0: row.id = fresh.id; break;
-            case 1: row.name = fresh.name; break;
-            case 2: row.group = fresh.group; row.due = fresh.due; break;
-            case 3: row.amount = fresh.amount; row.note = fresh.note; break;
-            default: row = fresh; break;
+            case 0:
+              row.id = fresh.id;
+              break;
+            case 1:
+              row.name = fresh.name;
+              break;
+            case 2:
+              row.group = fresh.group;
+              row.due = fresh.due;
+              break;
+            case 3:
+              row.amount = fresh.amount;
+              row.note = fresh.note;
+              break;
+            default:
+              row = fresh;
+              break;
           }
           const bool collides = run.Collides(model, row, seq);
           Put(*t, row);

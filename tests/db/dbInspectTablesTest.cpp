@@ -104,7 +104,8 @@ TEST(DbInspectTables, IndexesWithLevelsChecksAndKeys) {
     TConnection c(TPosixFileSystem::Instance(), path);
     TIndexDesc byCode = Ix("byCode", "Code;Name");
     byCode.DescFields = "Code";
-    c.tables->CreateTable("Parts", {F("Name", TFieldType::ftString, 30), F("Code", TFieldType::ftInteger)},
+    c.tables->CreateTable("Parts",
+                          {F("Name", TFieldType::ftString, 30), F("Code", TFieldType::ftInteger)},
                           {Ix("byName", "Name", true), byCode}, {});
     auto t = c.tables->OpenTable("Parts");
     for (int i = 0; i < 300; ++i) {

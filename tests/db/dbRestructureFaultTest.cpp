@@ -69,7 +69,9 @@ std::map<std::string, std::string> Rows(TOpenTable& t) {
     EXPECT_TRUE(t.ReadRecord(a));
     std::string row;
     for (const auto& f : t.Def().InternalFields) {
-      row += (IsBlobFieldType(f.DataType) ? t.GetBlob(f.FieldNo) : FieldValueText(t.GetValue(f.FieldNo))) + "|";
+      row += (IsBlobFieldType(f.DataType) ? t.GetBlob(f.FieldNo)
+                                          : FieldValueText(t.GetValue(f.FieldNo))) +
+             "|";
     }
     out[FieldValueText(t.GetValue(0))] = row;
   }

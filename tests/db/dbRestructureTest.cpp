@@ -71,8 +71,9 @@ TEST(DbRestructure, AddAndDropIndexesRebuildTheDefinitionAndTheKeys) {
   auto changes = AddIndex(db.Tables(), "Items", byQty, &log);
   EXPECT_EQ(log, (Strings{": Unchanged Item", "ixQty: New Item"}));
   ASSERT_EQ(changes.size(), 2u);
-  EXPECT_EQ(db.IdsBy("ixQty"), (Strings{"3", "6", "9", "12", "15", "18", "2", "5", "8", "11",
-                                        "14", "17", "20", "1", "4", "7", "10", "13", "16", "19"}));
+  EXPECT_EQ(db.IdsBy("ixQty"),
+            (Strings{"3",  "6",  "9",  "12", "15", "18", "2",  "5",  "8",  "11",
+                     "14", "17", "20", "1",  "4",  "7",  "10", "13", "16", "19"}));
   EXPECT_EQ(db.Problems(), "");
   EXPECT_TRUE(db.CopyFilesGone());
 
@@ -134,7 +135,8 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
   std::vector<TFieldDesc> wide = {F("A", TFieldType::ftString, 255),
                                   F("B", TFieldType::ftString, 236),
                                   F("C", TFieldType::ftString, 234)};
-  for (int i = 0; i < 33; ++i) wide.push_back(F(("N" + std::to_string(i)).c_str(), TFieldType::ftBoolean));
+  for (int i = 0; i < 33; ++i)
+    wide.push_back(F(("N" + std::to_string(i)).c_str(), TFieldType::ftBoolean));
   db.Tables().CreateTable("Wide", wide, {}, db.Tables().DefaultTableOptions());
   // 2 + 256 + 2 + 237 = 497 bytes of fields: no more than 500, but an entry of 10 + 1 + 497 + 4
   EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ixAB", "A;B")); }), 9602);
@@ -142,9 +144,9 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
             "The Index 'ixABC' with fields 'A;B;C' has exceeded the maximum key size of 500");
   std::string many;
   for (int i = 0; i < 33; ++i) many += "N" + std::to_string(i) + ";";
-  EXPECT_EQ(text([&] { AddIndex(db.Tables(), "Wide", Desc("ixN", many.c_str())); }),
-            "The Index 'ixN' with fields '" + many +
-                "' has exceeded the maximum key field count of 32");
+  EXPECT_EQ(
+      text([&] { AddIndex(db.Tables(), "Wide", Desc("ixN", many.c_str())); }),
+      "The Index 'ixN' with fields '" + many + "' has exceeded the maximum key field count of 32");
   // 32 declared indexes, not 33; the table header has a slot for each.
   for (int i = 1; i <= 32; ++i) {
     AddIndex(db.Tables(), "Wide", Desc(("ix" + std::to_string(i)).c_str(), "N5"));
@@ -224,7 +226,8 @@ TEST(DbRestructure, TheCopyOfAnEncryptedTableIsEncryptedAndLeftoversGo) {
   TRecDb db("master key 1", true);
   TTableOptions options = db.Tables().DefaultTableOptions();
   options.EncryptionLevel = TEncryptionLevel::encStrong;
-  db.Tables().CreateTable("Secret", {F("Text", TFieldType::ftString, 40), F("Doc", TFieldType::ftMemo)},
+  db.Tables().CreateTable("Secret",
+                          {F("Text", TFieldType::ftString, 40), F("Doc", TFieldType::ftMemo)},
                           {Ix("ixText", "Text")}, options);
   {
     auto t = db.Tables().OpenTable("Secret");
@@ -237,7 +240,8 @@ TEST(DbRestructure, TheCopyOfAnEncryptedTableIsEncryptedAndLeftoversGo) {
   }
   auto contains = [&](const std::string& path, const std::string& text) {
     const auto bytes = db.fs.Contents(path);
-    return bytes && std::search(bytes->begin(), bytes->end(), text.begin(), text.end()) != bytes->end();
+    return bytes &&
+           std::search(bytes->begin(), bytes->end(), text.begin(), text.end()) != bytes->end();
   };
   bool sawCopy = false;
   ReIndex(db.Tables(), "Secret", false, [&](int, bool&) {
@@ -263,10 +267,10 @@ TEST(DbRestructure, TheCopyOfAnEncryptedTableIsEncryptedAndLeftoversGo) {
 }
 
 TEST(DbRestructure, IndexDescriptionsRoundTripAndFieldRenames) {
-  TTableDef def = BuildTableDef("T",
-                                {F("A", TFieldType::ftInteger), F("B", TFieldType::ftString, 5),
-                                 F("C", TFieldType::ftDate)},
-                                {}, TTableOptions{});
+  TTableDef def = BuildTableDef(
+      "T",
+      {F("A", TFieldType::ftInteger), F("B", TFieldType::ftString, 5), F("C", TFieldType::ftDate)},
+      {}, TTableOptions{});
   TIndexDesc mixed = Desc("m", "A;B");
   mixed.Descending = true;
   mixed.DescFields = "B";

@@ -536,8 +536,7 @@ void PrintIndexes(TRawDb& db, const TTableDef& def, const char* indexName, int64
         const double room = static_cast<double>(s.Nodes) * (kIndexPageSize - kNodeHeaderSize);
         std::printf("  level %zu: %d node%s, %lld entries, %.0f%% full, %d underfull\n", level + 1,
                     s.Nodes, s.Nodes == 1 ? "" : "s", static_cast<long long>(s.Entries),
-                    room > 0 ? 100.0 * static_cast<double>(s.UsedBytes) / room : 0.0,
-                    s.Underfull);
+                    room > 0 ? 100.0 * static_cast<double>(s.UsedBytes) / room : 0.0, s.Underfull);
       }
       for (const auto& p : report.Problems) db.Problem("index " + x.IndexName + ": " + p);
       if (!report.Ok()) continue;

@@ -67,12 +67,24 @@ std::string OwnerText(uint16_t entry) {
   char buf[96];
   const char* usage;
   switch (entry & 15) {
-    case 1: usage = "system structures"; break;
-    case 2: usage = "map page"; break;
-    case 8: usage = "index nodes"; break;
-    case 9: usage = "records"; break;
-    case 10: usage = "blobs"; break;
-    default: usage = "unknown usage"; break;
+    case 1:
+      usage = "system structures";
+      break;
+    case 2:
+      usage = "map page";
+      break;
+    case 8:
+      usage = "index nodes";
+      break;
+    case 9:
+      usage = "records";
+      break;
+    case 10:
+      usage = "blobs";
+      break;
+    default:
+      usage = "unknown usage";
+      break;
   }
   std::snprintf(buf, sizeof buf, "tag 0x%04x: table %u, %s (usage %u)", entry, entry >> 4, usage,
                 entry & 15);
@@ -106,7 +118,10 @@ void DatabaseHeader(const TFile& f) {
               DayText(GetF64(h.data() + 126)).c_str());
   std::printf("  created by       \"%s\"\n", GetUtf16Slot(h.data() + 134, 60).c_str());
   uint32_t sort = GetU32(h.data() + 200);
-  std::printf("  sort order       %u (%s)\n", sort, sort == 0 ? "soANSI" : sort == 1 ? "soASCII" : "?");
+  std::printf("  sort order       %u (%s)\n", sort,
+              sort == 0   ? "soANSI"
+              : sort == 1 ? "soASCII"
+                          : "?");
   TDatabaseHeader parsed;
   parsed.version = GetUtf16Slot(h.data() + 204, 40);
   std::printf("  version          \"%s\" (major %d, minor %d, disk format %d)\n",
@@ -114,10 +129,14 @@ void DatabaseHeader(const TFile& f) {
               parsed.DiskFormat());
   uint32_t level = GetU32(h.data() + 246);
   std::printf("  security level   %u (%s)\n", level,
-              level == 0 ? "none" : level == 1 ? "master key" : level == 2 ? "master key and users" : "?");
+              level == 0   ? "none"
+              : level == 1 ? "master key"
+              : level == 2 ? "master key and users"
+                           : "?");
   std::printf("  checksum         stored %08x, computed %08x: %s\n", stored, computed,
               stored == computed ? "correct" : "WRONG");
-  if (stored != computed) Problem("database header checksum is wrong (the engine refuses it: 8961)");
+  if (stored != computed)
+    Problem("database header checksum is wrong (the engine refuses it: 8961)");
   if (parsed.DiskFormat() > kSupportedDiskFormat) {
     Problem("disk format is newer than this engine's (the engine refuses it: 12041)");
   }
@@ -137,7 +156,8 @@ void SecurityHeader(const TFile& f, const char* key) {
   PutU32(s.data() + 36, 0);
   uint32_t computed = Crc32(s.data(), s.size());
   std::printf("  length           %u\n", GetU32(s.data()));
-  std::printf("  written at       %.6f (%s)\n", GetF64(s.data() + 4), DayText(GetF64(s.data() + 4)).c_str());
+  std::printf("  written at       %.6f (%s)\n", GetF64(s.data() + 4),
+              DayText(GetF64(s.data() + 4)).c_str());
   std::printf("  words            %u %u\n", GetU16(s.data() + 12), GetU16(s.data() + 14));
   std::printf("  key digest       %s\n", Hex(s.data() + 16, 20).c_str());
   std::printf("  CRC              stored %08x, computed %08x: %s\n", stored, computed,
@@ -146,7 +166,8 @@ void SecurityHeader(const TFile& f, const char* key) {
   if (key) {
     auto digest = MasterKeyDigest(key);
     bool match = std::memcmp(digest.data(), s.data() + 16, 20) == 0;
-    std::printf("  given key        %s\n", match ? "matches the digest" : "does NOT match the digest");
+    std::printf("  given key        %s\n",
+                match ? "matches the digest" : "does NOT match the digest");
     if (!match) Problem("the given master key does not match");
   }
 }
@@ -176,10 +197,11 @@ void TableHeaderMap(const TFile& f, const char* name, int64_t base, uint32_t fir
       continue;
     }
     const uint8_t* h = f.At(address);
-    std::printf("\n            id %u, writes %u, size %u, record first-empty %u, last autoinc %u,"
-                " last sequence %u, blob first-empty %u, indexes %u\n",
-                GetU32(h), GetU32(h + 4), GetU32(h + 8), GetU32(h + 12), GetU32(h + 16),
-                GetU32(h + 20), GetU32(h + 24), GetU32(h + 36));
+    std::printf(
+        "\n            id %u, writes %u, size %u, record first-empty %u, last autoinc %u,"
+        " last sequence %u, blob first-empty %u, indexes %u\n",
+        GetU32(h), GetU32(h + 4), GetU32(h + 8), GetU32(h + 12), GetU32(h + 16), GetU32(h + 20),
+        GetU32(h + 24), GetU32(h + 36));
     uint32_t indexes = GetU32(h + 36);
     for (uint32_t k = 0; k < indexes && k < 34; ++k) {
       std::printf("            index %u: root %u, levels %u\n", k, GetU32(h + 48 + 6 * k),
@@ -217,8 +239,10 @@ void MapPages(const TFile& f, bool everyPage) {
     if (!seen.insert(address).second) return Problem("the map page chain loops");
     TMapPage page;
     std::memcpy(page.data.data(), f.At(address), kPage);
-    std::printf("  index %u, next %u, free chain head %u\n", page.Index(), page.Next(), page.Head());
-    if (page.Index() != k) Problem("index word is " + std::to_string(page.Index()) + ", expected " + std::to_string(k));
+    std::printf("  index %u, next %u, free chain head %u\n", page.Index(), page.Next(),
+                page.Head());
+    if (page.Index() != k)
+      Problem("index word is " + std::to_string(page.Index()) + ", expected " + std::to_string(k));
     // Owners, as runs of equal entries (or one line per page with --pages).
     int runStart = 0;
     for (int i = 1; i <= kMapEntriesPerPage; ++i) {
@@ -265,13 +289,15 @@ void MapPages(const TFile& f, bool everyPage) {
       off = e & 0x7FFF;
     }
     int freeEntries = 0;
-    for (int i = 0; i < kMapEntriesPerPage; ++i) freeEntries += (page.Entry(i) & kMapFreeBit) ? 1 : 0;
+    for (int i = 0; i < kMapEntriesPerPage; ++i)
+      freeEntries += (page.Entry(i) & kMapFreeBit) ? 1 : 0;
     std::printf("  free chain: %zu entr%s", chain.size(), chain.size() == 1 ? "y" : "ies");
     for (std::size_t i = 0; i < chain.size();) {
       std::size_t j = i + 1;
       while (j < chain.size() && chain[j] == chain[j - 1] + 2) ++j;
       int64_t a = int64_t{k} * kMapEntriesPerPage + TMapPage::EntryOfOffset(chain[i]);
-      std::printf("%s %s", i == 0 ? ":" : ",", PageRange(a, a + static_cast<int64_t>(j - i) - 1).c_str());
+      std::printf("%s %s", i == 0 ? ":" : ",",
+                  PageRange(a, a + static_cast<int64_t>(j - i) - 1).c_str());
       i = j;
     }
     std::printf("\n");
@@ -294,8 +320,9 @@ void MapPages(const TFile& f, bool everyPage) {
     Problem("global item 16 names a map page although no map page has free entries");
   }
   if (lowestWithFree != 0 && hint != lowestWithFree) {
-    Problem("global item 16 (" + std::to_string(hint) + ") is not the first map page with free entries (" +
-            std::to_string(lowestWithFree) + ")");
+    Problem("global item 16 (" + std::to_string(hint) +
+            ") is not the first map page with free entries (" + std::to_string(lowestWithFree) +
+            ")");
   }
   if (count == 0 || int64_t{count} > pages / kMapEntriesPerPage + 2) {
     Problem("the map page count does not fit the file size");
@@ -339,7 +366,8 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--index") == 0 && i + 1 < argc) {
       indexesOf = argv[++i];
       // An index name follows unless it would be the file's name.
-      if (i + 1 < argc && argv[i + 1][0] != '-' && (path || (i + 2 < argc && argv[i + 2][0] != '-'))) {
+      if (i + 1 < argc && argv[i + 1][0] != '-' &&
+          (path || (i + 2 < argc && argv[i + 2][0] != '-'))) {
         indexName = argv[++i];
       }
     } else if (std::strcmp(argv[i], "--limit") == 0 && i + 1 < argc) {
@@ -364,7 +392,8 @@ int main(int argc, char** argv) {
   TFile f;
   int64_t size = file->Size();
   if (size < 0 || size > (int64_t{1} << 31)) {
-    std::fprintf(stderr, "zuzinspect: %s: unusable file size %lld\n", path, static_cast<long long>(size));
+    std::fprintf(stderr, "zuzinspect: %s: unusable file size %lld\n", path,
+                 static_cast<long long>(size));
     return 2;
   }
   f.bytes.resize(static_cast<size_t>(size));
@@ -377,8 +406,9 @@ int main(int argc, char** argv) {
   if (size % kPage) Problem("the size is not a whole number of pages");
   if (tables || recordsOf || indexesOf) {
     problems += InspectTables(f.bytes, key, tables, recordsOf, indexesOf, indexName, limit);
-    std::printf("\n%s\n", problems == 0 ? "No problems found."
-                                         : (std::to_string(problems) + " problem(s) found.").c_str());
+    std::printf("\n%s\n", problems == 0
+                              ? "No problems found."
+                              : (std::to_string(problems) + " problem(s) found.").c_str());
     return problems == 0 ? 0 : 1;
   }
   DatabaseHeader(f);
@@ -404,6 +434,6 @@ int main(int argc, char** argv) {
   TableHeaderMap(f, "System", 4096, 1024);
   TableHeaderMap(f, "User", 12288, 1);
   std::printf("\n%s\n", problems == 0 ? "No problems found."
-                                       : (std::to_string(problems) + " problem(s) found.").c_str());
+                                      : (std::to_string(problems) + " problem(s) found.").c_str());
   return problems == 0 ? 0 : 1;
 }
