@@ -1,7 +1,7 @@
-// zuzinspect: prints what a database file holds at the storage level, reading the bytes itself
+// zuzdump: prints what a database file holds at the storage level, reading the bytes itself
 // so that it also works on damaged files. Layouts: see docs/file-format.md.
 //
-//   zuzinspect <file.zuz> [--pages] [--key <master key>] [--tables] [--records <table>]
+//   zuzdump <file.zuz> [--pages] [--key <master key>] [--tables] [--records <table>]
 //              [--index <table> [<index name>]] [--limit <n>]
 //
 // Sections: database header (with checksum verdict), security header, global header, every map
@@ -9,7 +9,7 @@
 // the header blocks they lead to. With --tables, --records or --index, instead: the tables of
 // both catalogues with their fields, record sizes and indexes, the records of one table field by
 // field, or the indexes of one table with their levels, fill, checks and keys in order
-// (inspectTables.h). Problems are reported as "!! ..." lines; the exit status is 1 when
+// (dumpTables.h). Problems are reported as "!! ..." lines; the exit status is 1 when
 // any was found, 2 when the file can't be read.
 #include <cmath>
 #include <cstdio>
@@ -27,7 +27,7 @@
 #include "db/zuzMapPage.h"
 #include "db/zuzPosixFile.h"
 #include "db/zuzSystemInfo.h"
-#include "tools/zuzinspect/inspectTables.h"
+#include "tools/zuzdump/dumpTables.h"
 
 using namespace zuz;
 
@@ -331,7 +331,7 @@ void MapPages(const TFile& f, bool everyPage) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: zuzinspect <file.zuz> [--pages] [--key <master key>] [--tables]\n"
+               "usage: zuzdump <file.zuz> [--pages] [--key <master key>] [--tables]\n"
                "                  [--records <table>] [--index <table> [<index name>]]\n"
                "                  [--limit <n>]\n"
                "  --pages    one line per page instead of runs of pages with the same owner\n"
@@ -386,26 +386,26 @@ int main(int argc, char** argv) {
   auto file = TPosixFileSystem::Instance().Open(path, TZuzAccess::ReadOnly, TZuzShare::DenyNone,
                                                 TZuzCreate::OpenExisting, &error);
   if (!file) {
-    std::fprintf(stderr, "zuzinspect: cannot open %s: %s\n", path, error.c_str());
+    std::fprintf(stderr, "zuzdump: cannot open %s: %s\n", path, error.c_str());
     return 2;
   }
   TFile f;
   int64_t size = file->Size();
   if (size < 0 || size > (int64_t{1} << 31)) {
-    std::fprintf(stderr, "zuzinspect: %s: unusable file size %lld\n", path,
+    std::fprintf(stderr, "zuzdump: %s: unusable file size %lld\n", path,
                  static_cast<long long>(size));
     return 2;
   }
   f.bytes.resize(static_cast<size_t>(size));
   if (file->ReadAt(0, f.bytes.data(), size) != size) {
-    std::fprintf(stderr, "zuzinspect: cannot read %s: %s\n", path, file->LastErrorText().c_str());
+    std::fprintf(stderr, "zuzdump: cannot read %s: %s\n", path, file->LastErrorText().c_str());
     return 2;
   }
   std::printf("File %s: %lld bytes, %lld pages of 4096%s\n\n", path, static_cast<long long>(size),
               static_cast<long long>(size / kPage), size % kPage ? " and a partial page" : "");
   if (size % kPage) Problem("the size is not a whole number of pages");
   if (tables || recordsOf || indexesOf) {
-    problems += InspectTables(f.bytes, key, tables, recordsOf, indexesOf, indexName, limit);
+    problems += DumpTables(f.bytes, key, tables, recordsOf, indexesOf, indexName, limit);
     std::printf("\n%s\n", problems == 0
                               ? "No problems found."
                               : (std::to_string(problems) + " problem(s) found.").c_str());

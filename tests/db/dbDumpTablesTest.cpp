@@ -1,4 +1,4 @@
-// zuzinspect --tables and --records on a database written by the engine, and on a damaged copy.
+// zuzdump --tables and --records on a database written by the engine, and on a damaged copy.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -14,7 +14,7 @@ namespace {
 
 // Runs the inspector; returns its output and sets *status to its exit status.
 std::string Inspect(const std::string& arguments, int* status) {
-  std::string command = std::string(VZ_ZUZINSPECT) + " " + arguments + " 2>&1";
+  std::string command = std::string(VZ_ZUZDUMP) + " " + arguments + " 2>&1";
   FILE* pipe = ::popen(command.c_str(), "r");
   std::string out;
   char buf[4096];
@@ -24,7 +24,7 @@ std::string Inspect(const std::string& arguments, int* status) {
   return out;
 }
 
-TEST(DbInspectTables, TablesAndRecordsOfAFile) {
+TEST(DbDumpTables, TablesAndRecordsOfAFile) {
   const auto dir =
       std::filesystem::temp_directory_path() / ("vz-inspect-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
@@ -91,7 +91,7 @@ TEST(DbInspectTables, TablesAndRecordsOfAFile) {
   std::filesystem::remove_all(dir);
 }
 
-TEST(DbInspectTables, IndexesWithLevelsChecksAndKeys) {
+TEST(DbDumpTables, IndexesWithLevelsChecksAndKeys) {
   const auto dir =
       std::filesystem::temp_directory_path() / ("vz-inspect-ix-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);

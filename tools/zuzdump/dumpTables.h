@@ -1,4 +1,4 @@
-// The table view of zuzinspect: the catalogues with every table's definition, and the records of
+// The table view of zuzdump: the catalogues with every table's definition, and the records of
 // one table field by field. It reads the file's bytes itself (decrypting pages where the tables
 // are encrypted), so that it also shows what it can of a damaged file.
 #pragma once
@@ -13,6 +13,6 @@
 // its keys against the live records, and its first keyLimit keys in order, readable, with their
 // record addresses. masterKey: the database's master key, or null for the built-in key.
 // Returns the number of problems found.
-int InspectTables(const std::vector<uint8_t>& file, const char* masterKey, bool listTables,
+int DumpTables(const std::vector<uint8_t>& file, const char* masterKey, bool listTables,
                   const char* recordsOf, const char* indexesOf = nullptr,
                   const char* indexName = nullptr, int64_t keyLimit = INT64_MAX);

@@ -5,7 +5,7 @@
 //   the catalogues $MSTRTBLUSER (1024) and $MSTRTBLSYSTEM (1025): Name, TableDef text.
 // Pages of encrypted tables are decrypted as the engine does (XOR stepping by table id, Blowfish
 // in 8-bit cipher feedback restarted at every page).
-#include "tools/zuzinspect/inspectTables.h"
+#include "tools/zuzdump/dumpTables.h"
 
 #include <cmath>
 #include <cstdio>
@@ -479,7 +479,7 @@ class TRawNodeInterface : public TBaseIOInterface {
     if (size <= 0 || size > kIndexPageSize || address % kPage != 0 ||
         db_.TagOf(address) != OwnerTag() ||
         !db_.Read(address, kIndexPageSize, ioFlags_, tableId_, buf_.data())) {
-      ZuzDatabaseError(ZUZ_ERR_CORRUPT, "zuzinspect",
+      ZuzDatabaseError(ZUZ_ERR_CORRUPT, "zuzdump",
                        "node " + std::to_string(address) + " is no index node of this table");
     }
     if (buffer != buf_.data()) std::memcpy(buffer, buf_.data(), static_cast<size_t>(size));
@@ -592,7 +592,7 @@ void PrintIndexes(TRawDb& db, const TTableDef& def, const char* indexName, int64
 
 }  // namespace
 
-int InspectTables(const std::vector<uint8_t>& file, const char* masterKey, bool listTables,
+int DumpTables(const std::vector<uint8_t>& file, const char* masterKey, bool listTables,
                   const char* recordsOf, const char* indexesOf, const char* indexName,
                   int64_t keyLimit) {
   TRawDb db(file, masterKey);
