@@ -17,5 +17,6 @@ add_library(vz_db_storage STATIC
   zuzIOInterface.cpp
   zuzTableHeaderMgr.cpp
   zuzFieldTypes.cpp
+  zuzUtf8.cpp
 )
 target_link_libraries(vz_db_storage PUBLIC ZLIB::ZLIB PkgConfig::NETTLE)

@@ -205,26 +205,6 @@ class TRawDb {
   std::vector<std::pair<int64_t, uint16_t>> order_;
 };
 
-std::string DayText(double day) {
-  if (!std::isfinite(day) || day < -700000 || day > 3000000) return "invalid date";
-  auto seconds = static_cast<std::time_t>(std::llround((day - 25569.0) * 86400.0));
-  std::tm tm{};
-  gmtime_r(&seconds, &tm);
-  char buf[40];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
-}
-
-std::string Hex(const uint8_t* p, int n) {
-  std::string s;
-  char b[3];
-  for (int i = 0; i < n; ++i) {
-    std::snprintf(b, sizeof b, "%02x", p[i]);
-    s += b;
-  }
-  return s;
-}
-
 struct TRecordInfo {
   int64_t address;
   std::vector<uint8_t> image;
@@ -626,4 +606,24 @@ int DumpTables(const std::vector<uint8_t>& file, const char* masterKey, bool lis
     }
   }
   return db.problems;
+}
+
+std::string DayText(double day) {
+  if (!std::isfinite(day) || day < -700000 || day > 3000000) return "(invalid date)";
+  auto seconds = static_cast<std::time_t>(std::llround((day - 25569.0) * 86400.0));
+  std::tm tm{};
+  gmtime_r(&seconds, &tm);
+  char buf[40];
+  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+  return buf;
+}
+
+std::string Hex(const uint8_t* p, int n) {
+  std::string s;
+  char b[3];
+  for (int i = 0; i < n; ++i) {
+    std::snprintf(b, sizeof b, "%02x", p[i]);
+    s += b;
+  }
+  return s;
 }

@@ -14,5 +14,10 @@
 // record addresses. masterKey: the database's master key, or null for the built-in key.
 // Returns the number of problems found.
 int DumpTables(const std::vector<uint8_t>& file, const char* masterKey, bool listTables,
-                  const char* recordsOf, const char* indexesOf = nullptr,
-                  const char* indexName = nullptr, int64_t keyLimit = INT64_MAX);
+               const char* recordsOf, const char* indexesOf = nullptr,
+               const char* indexName = nullptr, int64_t keyLimit = INT64_MAX);
+
+// A day number (days since 30 December 1899) as "yyyy-mm-dd hh:nn:ss", or "(invalid date)".
+std::string DayText(double day);
+// The bytes in lower-case hexadecimal.
+std::string Hex(const uint8_t* p, int n);

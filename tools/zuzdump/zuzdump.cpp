@@ -41,26 +41,6 @@ void Problem(const std::string& text) {
   ++problems;
 }
 
-std::string DayText(double day) {
-  if (!std::isfinite(day) || day < -700000 || day > 3000000) return "(invalid date)";
-  auto seconds = static_cast<std::time_t>(std::llround((day - 25569.0) * 86400.0));
-  std::tm tm{};
-  gmtime_r(&seconds, &tm);
-  char buf[64];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
-  return buf;
-}
-
-std::string Hex(const uint8_t* p, int n) {
-  std::string s;
-  char b[3];
-  for (int i = 0; i < n; ++i) {
-    std::snprintf(b, sizeof b, "%02x", p[i]);
-    s += b;
-  }
-  return s;
-}
-
 std::string OwnerText(uint16_t entry) {
   if (entry == 0) return "never allocated";
   if (entry & kMapFreeBit) return "free";
