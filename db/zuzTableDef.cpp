@@ -11,6 +11,7 @@
 #include "db/zuzDisk.h"
 #include "db/zuzError.h"
 #include "db/zuzObjectText.h"
+#include "db/zuzUtf8.h"
 
 namespace zuz {
 
@@ -350,12 +351,7 @@ std::string AltNameFor(const std::string& tableName, bool encrypted) {
   for (char c : tableName) {
     const auto b = static_cast<uint8_t>(static_cast<uint8_t>(c) ^ key[static_cast<size_t>(j)]);
     if (++j >= kXorKeyLength) j -= kXorKeyLength;
-    if (b < 0x80) {
-      out += static_cast<char>(b);
-    } else {
-      out += static_cast<char>(0xC0 | (b >> 6));
-      out += static_cast<char>(0x80 | (b & 0x3F));
-    }
+    AppendUtf8(out, b);  // each scrambled byte as a character, so the text stays valid
   }
   return out;
 }
