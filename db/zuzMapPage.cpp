@@ -91,19 +91,22 @@ int64_t TMapPageMgr::SearchMapsForMapPage(uint32_t k) {
   return chain_[k];
 }
 
-int64_t TMapPageMgr::SearchMapsForFirstEmptyMapPage() {
-  uint32_t count = MapPageCount();
+int64_t TMapPageMgr::WalkMapPages(const char* caller,
+                                  const std::function<bool(TMapPage&, uint32_t)>& visit) {
+  const uint32_t count = MapPageCount();
   int64_t address = disk_.GlobalHdr().Item(ghFirstMapPage);
   for (uint32_t k = 0; k < count; ++k) {
-    if (address == 0) {
-      ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TMapPageMgr.SearchMapsForFirstEmptyMapPage",
-                       "Illegal map page address", kObject);
-    }
+    if (address == 0) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Illegal map page address", kObject);
     TMapPage page = ReadMapPage(address, k);
-    if (page.Head() != 0) return address;
+    if (visit(page, k)) return address;
     address = page.Next();
   }
   return 0;
+}
+
+int64_t TMapPageMgr::SearchMapsForFirstEmptyMapPage() {
+  return WalkMapPages("TMapPageMgr.SearchMapsForFirstEmptyMapPage",
+                      [](TMapPage& page, uint32_t) { return page.Head() != 0; });
 }
 
 std::vector<int> TMapPageMgr::FreeChain(const TMapPage& page, const char* caller) {
@@ -202,19 +205,12 @@ int64_t TMapPageMgr::FindEmptyMapRun(int pageCount) {
       hint = 0;
     }
   }
-  int64_t address = disk_.GlobalHdr().Item(ghFirstMapPage);
-  for (uint32_t k = 0; k < count; ++k) {
-    if (address == 0) {
-      ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TMapPageMgr.SearchMapsForEmptyPages",
-                       "Illegal map page address", kObject);
-    }
-    TMapPage page = ReadMapPage(address, k);
-    if (address != hint) {
-      if (int64_t found = tryPage(page)) return found;
-    }
-    address = page.Next();
-  }
-  return 0;
+  int64_t found = 0;
+  WalkMapPages("TMapPageMgr.SearchMapsForEmptyPages", [&](TMapPage& page, uint32_t) {
+    if (page.address != hint) found = tryPage(page);
+    return found != 0;
+  });
+  return found;
 }
 
 int64_t TMapPageMgr::AddMapPage() {
@@ -320,35 +316,19 @@ uint16_t TMapPageMgr::EntryOf(int64_t pageAddress) {
 
 std::vector<int64_t> TMapPageMgr::ListTaggedPages(uint16_t tag) {
   std::vector<int64_t> out;
-  uint32_t count = MapPageCount();
-  int64_t address = disk_.GlobalHdr().Item(ghFirstMapPage);
-  for (uint32_t k = 0; k < count; ++k) {
-    if (address == 0) {
-      ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TMapPageMgr.ListTaggedPages", "Illegal map page address",
-                       kObject);
-    }
-    TMapPage page = ReadMapPage(address, k);
+  WalkMapPages("TMapPageMgr.ListTaggedPages", [&](TMapPage& page, uint32_t k) {
     for (int i = 0; i < kMapEntriesPerPage; ++i) {
-      if (page.Entry(i) == tag) {
-        out.push_back((int64_t{k} * kMapEntriesPerPage + i) * kMapPageSize);
-      }
+      if (page.Entry(i) == tag) out.push_back((int64_t{k} * kMapEntriesPerPage + i) * kMapPageSize);
     }
-    address = page.Next();
-  }
+    return false;
+  });
   return out;
 }
 
 std::vector<int64_t> TMapPageMgr::FreeMatchingEntries(uint32_t tableId, uint32_t usage,
                                                       bool matchUsage) {
   std::vector<int64_t> freed;
-  uint32_t count = MapPageCount();
-  int64_t address = disk_.GlobalHdr().Item(ghFirstMapPage);
-  for (uint32_t k = 0; k < count; ++k) {
-    if (address == 0) {
-      ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TMapPageMgr.FreeTablePages", "Illegal map page address",
-                       kObject);
-    }
-    TMapPage page = ReadMapPage(address, k);
+  WalkMapPages("TMapPageMgr.FreeTablePages", [&](TMapPage& page, uint32_t k) {
     std::vector<int> offsets;
     for (int i = 0; i < kMapEntriesPerPage; ++i) {
       uint16_t e = page.Entry(i);
@@ -361,8 +341,8 @@ std::vector<int64_t> TMapPageMgr::FreeMatchingEntries(uint32_t tableId, uint32_t
       SortFreeChain(page, offsets);
       WriteMapPage(page);
     }
-    address = page.Next();
-  }
+    return false;
+  });
   disk_.GlobalHdr().SetItem(ghFreeMapPage, static_cast<uint32_t>(SearchMapsForFirstEmptyMapPage()));
   return freed;
 }

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace zuz {
@@ -94,6 +95,9 @@ class TMapPageMgr {
   int FindEmptyPagesInMap(TMapPage& page, int pageCount);
   void SetMapEntryFlagsOnPage(uint32_t k, int firstEntry, int count, uint16_t value);
   void UpdateFreeMapPageHint(const TMapPage& page);
+  // Reads the map pages in chain order, calling visit with each page and its index until it
+  // returns true; returns the address of that page, or 0. A zero link is 8581 under caller.
+  int64_t WalkMapPages(const char* caller, const std::function<bool(TMapPage&, uint32_t)>& visit);
 
   TDiskMgr& disk_;
   std::vector<int64_t> chain_;  // addresses of map pages 0, 1, ... as far as walked

@@ -29,24 +29,12 @@
 #include "planner/qorRegionalSettings.h"
 #include "planner/qorStrings.h"
 #include "planner/qorUserPrompts.h"
+#include "tests/qtTestEnvironment.h"
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = new TqorApplication(argc, argv);
-  }
-  void TearDown() override { delete app_; }
-
- private:
-  TqorApplication* app_ = nullptr;
-};
-const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+const auto* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TQtTestEnvironment<TqorApplication>("app_tests"));
 
 // Answers every message box that opens while it lives with Answer when the box has that
 // button (else closes it), recording its title and text.

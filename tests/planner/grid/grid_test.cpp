@@ -11,24 +11,12 @@
 #include "planner/grid/qorPlannerGrid.h"
 #include "planner/qorRegionalSettings.h"
 #include "planner/qorStrings.h"
+#include "tests/qtTestEnvironment.h"
 
 namespace {
 
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "plannergrid_tests";
-    static char* argv[] = {name, nullptr};
-    app_ = new QApplication(argc, argv);
-  }
-  void TearDown() override { delete app_; }
-
- private:
-  QApplication* app_ = nullptr;
-};
-const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+const auto* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TQtTestEnvironment<QApplication>("plannergrid_tests"));
 
 double Day(int m, int d, int y = 2005) {
   return EncodeDate(y, m, d);
