@@ -29,15 +29,14 @@
 #include "db/zuzGlobalHdr.h"
 #include "db/zuzIOInterface.h"
 #include "db/zuzPosixFile.h"
+#include "bench/benchCommon.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Check;
+using bench::Clock;
+using bench::Seconds;
 using namespace zuz;
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
 
 // Distinct keys in a scrambled order: multiplying by an odd number is a bijection mod 2^32.
 int32_t IntKey(int i) {
@@ -145,13 +144,6 @@ TResult RunEngine(const std::string& path, int n, bool strings, const std::vecto
   return result;
 }
 
-void Check(int rc, sqlite3* db, const char* what) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "SQLite %s: %s\n", what, sqlite3_errmsg(db));
-    std::exit(1);
-  }
-}
-
 TResult RunSqlite(const std::string& path, int n, bool strings, const std::vector<int>& probes) {
   TResult result;
   std::filesystem::remove(path);
@@ -213,17 +205,7 @@ TResult RunSqlite(const std::string& path, int n, bool strings, const std::vecto
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string dir;
-  if (argc > 1) {
-    dir = argv[1];
-  } else {
-    char tmpl[] = "/tmp/vz-bench-btree-XXXXXX";
-    if (!mkdtemp(tmpl)) {
-      std::perror("mkdtemp");
-      return 1;
-    }
-    dir = tmpl;
-  }
+  const std::string dir = bench::WorkFolder(argc, argv, "vz-bench-btree");
   const int kProbes = 200000;
   std::printf("%-8s %8s | %10s %10s | %10s %10s %10s | %5s\n", "keys", "kind", "inserts/s",
               "SQLite", "lookup ns", "full cache", "SQLite", "depth");

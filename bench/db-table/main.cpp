@@ -26,15 +26,14 @@
 #include "db/zuzIndexManager.h"
 #include "db/zuzPosixFile.h"
 #include "db/zuzTableMgrUnit.h"
+#include "bench/benchCommon.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Check;
+using bench::Clock;
+using bench::Seconds;
 using namespace zuz;
-
-double Seconds(Clock::time_point since) {
-  return std::chrono::duration<double>(Clock::now() - since).count();
-}
 
 int32_t Id(int i) {
   return static_cast<int32_t>(static_cast<uint32_t>(i) * 2654435761u >> 1);
@@ -146,13 +145,6 @@ TResult RunEngine(const std::string& path, int n, const std::vector<int>& probes
   return result;
 }
 
-void Check(int rc, sqlite3* db, const char* what) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "SQLite %s: %s\n", what, sqlite3_errmsg(db));
-    std::exit(1);
-  }
-}
-
 TResult RunSqlite(const std::string& path, int n, const std::vector<int>& probes) {
   TResult result;
   std::filesystem::remove(path);
@@ -209,17 +201,7 @@ TResult RunSqlite(const std::string& path, int n, const std::vector<int>& probes
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string dir;
-  if (argc > 1) {
-    dir = argv[1];
-  } else {
-    char tmpl[] = "/tmp/vz-bench-table-XXXXXX";
-    if (!mkdtemp(tmpl)) {
-      std::perror("mkdtemp");
-      return 1;
-    }
-    dir = tmpl;
-  }
+  const std::string dir = bench::WorkFolder(argc, argv, "vz-bench-table");
   const int kProbes = 100000;
   std::printf("%-8s | %10s %10s | %10s %10s %10s | %12s %12s\n", "rows", "inserts/s", "SQLite",
               "lookup ns", "one lock", "SQLite", "scan rows/s", "SQLite");
