@@ -1,7 +1,7 @@
 // The questions and messages of the planner core, as message boxes over the active window.
 #pragma once
 
-#include "planner/qorUserPrompts.h"
+#include "planner/base/qorUserPrompts.h"
 
 class TqorMessagePrompts : public TqorUserPrompts {
  public:

@@ -18,7 +18,7 @@
 #include "app/qorErrorReport.h"
 #include "app/qorHelpWindow.h"
 #include "planner/grid/qorPlannerGrid.h"
-#include "planner/qorRegionalSettings.h"
+#include "planner/base/qorRegionalSettings.h"
 
 #ifndef VAZADOD_VERSION
 #define VAZADOD_VERSION "0.1"

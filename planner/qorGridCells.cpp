@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "planner/qorRegionalSettings.h"
+#include "planner/base/qorRegionalSettings.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "planner/qorPlannerModel.h"
-#include "planner/qorStrings.h"
+#include "planner/base/qorStrings.h"
 
 struct TqorRect {
   int Left = 0;

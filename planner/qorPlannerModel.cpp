@@ -3,8 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "planner/qorQSort.h"
-#include "planner/qorStrings.h"
+#include "planner/base/qorQSort.h"
+#include "planner/base/qorStrings.h"
 
 namespace {
 

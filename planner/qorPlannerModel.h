@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "planner/qorXMLParser2.h"
+#include "planner/xml/qorXMLParser2.h"
 
 // The rescheduling gestures of the grid: Ctrl+Shift sets the start day, Ctrl the end day,
 // Shift moves the bar keeping its length.

@@ -23,12 +23,12 @@
 #include <string>
 #include <vector>
 
-#include "db/zuzBTree.h"
-#include "db/zuzCoding.h"
-#include "db/zuzDisk.h"
-#include "db/zuzGlobalHdr.h"
-#include "db/zuzIOInterface.h"
-#include "db/zuzPosixFile.h"
+#include "db/index/zuzBTree.h"
+#include "db/storage/zuzCoding.h"
+#include "db/storage/zuzDisk.h"
+#include "db/storage/zuzGlobalHdr.h"
+#include "db/storage/zuzIOInterface.h"
+#include "db/storage/zuzPosixFile.h"
 #include "bench/benchCommon.h"
 
 namespace {

@@ -22,10 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "db/zuzDisk.h"
-#include "db/zuzIndexManager.h"
-#include "db/zuzPosixFile.h"
-#include "db/zuzTableMgrUnit.h"
+#include "db/objects/zuzEngineSetup.h"
+#include "db/storage/zuzDisk.h"
+#include "db/index/zuzIndexManager.h"
+#include "db/storage/zuzPosixFile.h"
+#include "db/record/zuzTableMgrUnit.h"
 #include "bench/benchCommon.h"
 
 namespace {
@@ -56,20 +57,13 @@ TResult RunEngine(const std::string& path, int n, const std::vector<int>& probes
   TResult result;
   std::filesystem::remove(path);
   {
-    TDiskMgr disk(TPosixFileSystem::Instance());
-    disk.FileName = path;
-    TTableMgr::CreateDatabase(disk, {});
+    TZuzEngineDb::Create(TPosixFileSystem::Instance(), path, {});
   }
-  auto open = [&](TDiskMgr& disk, TTableMgr& tables) {
-    disk.FileName = path;
-    disk.Open();
-    disk.SetMasterKey("");
-    tables.Open();
-  };
+  TZuzOpenOptions options;
+  options.fileName = path;
   {
-    TDiskMgr disk(TPosixFileSystem::Instance());
-    TTableMgr tables(disk);
-    open(disk, tables);
+    TZuzEngineDb db(TPosixFileSystem::Instance(), options);
+    TTableMgr& tables = db.Tables();
     TIndexDesc primary;
     primary.Fields = "Id";
     primary.Primary = primary.Unique = true;
@@ -83,7 +77,7 @@ TResult RunEngine(const std::string& path, int n, const std::vector<int>& probes
                        {primary, byName}, tables.DefaultTableOptions());
     auto t = tables.OpenTable("Rows");
     const auto t0 = Clock::now();
-    TZuzTransaction transaction(disk);
+    TZuzTransaction transaction(db.Disk());
     for (int i = 0; i < n; ++i) {
       t->NewRecord();
       t->SetValue(0, int64_t{Id(i)});
@@ -94,12 +88,9 @@ TResult RunEngine(const std::string& path, int n, const std::vector<int>& probes
     transaction.Commit();
     result.insertsPerSecond = n / Seconds(t0);
     t.reset();
-    tables.Close();
-    disk.Close();
   }
-  TDiskMgr disk(TPosixFileSystem::Instance());
-  TTableMgr tables(disk);
-  open(disk, tables);
+  TZuzEngineDb db(TPosixFileSystem::Instance(), options);
+  TTableMgr& tables = db.Tables();
   auto t = tables.OpenTable("Rows");
   auto lookups = [&] {
     const auto start = Clock::now();
@@ -140,8 +131,7 @@ TResult RunEngine(const std::string& path, int n, const std::vector<int>& probes
   }
   result.scanRowsPerSecond = n / Seconds(t0);
   t.reset();
-  tables.Close();
-  disk.Close();
+  db.Close();
   return result;
 }
 

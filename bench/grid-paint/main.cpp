@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "planner/grid/qorPlannerGrid.h"
-#include "planner/qorStrings.h"
+#include "planner/base/qorStrings.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "planner/qorPlannerModel.h"
-#include "planner/qorRegionalSettings.h"
-#include "planner/qorStrings.h"
+#include "planner/base/qorRegionalSettings.h"
+#include "planner/base/qorStrings.h"
 
 namespace {
 

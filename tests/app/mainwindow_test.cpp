@@ -26,9 +26,9 @@
 #include "app/qorMessagePrompts.h"
 #include "app/uVazadod.h"
 #include "planner/grid/qorPlannerGrid.h"
-#include "planner/qorRegionalSettings.h"
-#include "planner/qorStrings.h"
-#include "planner/qorUserPrompts.h"
+#include "planner/base/qorRegionalSettings.h"
+#include "planner/base/qorStrings.h"
+#include "planner/base/qorUserPrompts.h"
 #include "tests/qtTestEnvironment.h"
 
 namespace {

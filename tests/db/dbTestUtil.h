@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "db/zuzCoding.h"
-#include "db/zuzDisk.h"
-#include "db/zuzError.h"
-#include "db/zuzMemoryFile.h"
+#include "db/storage/zuzCoding.h"
+#include "db/storage/zuzDisk.h"
+#include "db/storage/zuzError.h"
+#include "db/storage/zuzMemoryFile.h"
 
 namespace zuz::test {
 

@@ -2,8 +2,8 @@
 #include <algorithm>
 
 #include "planner/qorGridCells.h"
-#include "planner/qorStrings.h"
-#include "test_util.h"
+#include "planner/base/qorStrings.h"
+#include "tests/planner/base/test_util.h"
 
 namespace {
 

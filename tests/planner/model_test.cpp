@@ -2,9 +2,9 @@
 #include <set>
 
 #include "planner/qorPlannerModel.h"
-#include "planner/qorStrings.h"
-#include "planner/qorUserPrompts.h"
-#include "test_util.h"
+#include "planner/base/qorStrings.h"
+#include "planner/base/qorUserPrompts.h"
+#include "tests/planner/base/test_util.h"
 
 namespace {
 

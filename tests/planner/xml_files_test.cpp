@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "planner/qorPlannerModel.h"
-#include "planner/qorStrings.h"
-#include "test_util.h"
+#include "planner/base/qorStrings.h"
+#include "tests/planner/base/test_util.h"
 
 namespace {
 

@@ -15,17 +15,17 @@
 #include <memory>
 #include <set>
 
-#include "db/zuzBTree.h"
-#include "db/zuzBTreeCheck.h"
-#include "db/zuzCoding.h"
-#include "db/zuzCrypt.h"
-#include "db/zuzDisk.h"
-#include "db/zuzError.h"
-#include "db/zuzIOInterface.h"
-#include "db/zuzMapPage.h"
-#include "db/zuzObjectText.h"
-#include "db/zuzTableDef.h"
-#include "db/zuzTableMgrUnit.h"
+#include "db/index/zuzBTree.h"
+#include "db/index/zuzBTreeCheck.h"
+#include "db/storage/zuzCoding.h"
+#include "db/storage/zuzCrypt.h"
+#include "db/storage/zuzDisk.h"
+#include "db/storage/zuzError.h"
+#include "db/storage/zuzIOInterface.h"
+#include "db/storage/zuzMapPage.h"
+#include "db/record/zuzObjectText.h"
+#include "db/record/zuzTableDef.h"
+#include "db/record/zuzTableMgrUnit.h"
 
 using namespace zuz;
 

@@ -20,13 +20,13 @@
 #include <string>
 #include <vector>
 
-#include "db/zuzCoding.h"
-#include "db/zuzCrypt.h"
-#include "db/zuzDbHeader.h"
-#include "db/zuzError.h"
-#include "db/zuzMapPage.h"
-#include "db/zuzPosixFile.h"
-#include "db/zuzSystemInfo.h"
+#include "db/storage/zuzCoding.h"
+#include "db/storage/zuzCrypt.h"
+#include "db/storage/zuzDbHeader.h"
+#include "db/storage/zuzError.h"
+#include "db/storage/zuzMapPage.h"
+#include "db/storage/zuzPosixFile.h"
+#include "db/storage/zuzSystemInfo.h"
 #include "tools/zuzdump/dumpTables.h"
 
 using namespace zuz;

@@ -9,8 +9,8 @@
 #include <random>
 
 #include "planner/grid/qorPlannerGrid.h"
-#include "planner/qorRegionalSettings.h"
-#include "planner/qorStrings.h"
+#include "planner/base/qorRegionalSettings.h"
+#include "planner/base/qorStrings.h"
 #include "tests/qtTestEnvironment.h"
 
 namespace {

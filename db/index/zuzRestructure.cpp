@@ -1,0 +1,198 @@
+#include "db/index/zuzRestructure.h"
+
+#include <algorithm>
+
+#include "db/storage/zuzDisk.h"
+#include "db/storage/zuzError.h"
+#include "db/index/zuzIndexManager.h"
+#include "db/index/zuzRestructureCopy.h"
+#include "db/storage/zuzSystemInfo.h"
+#include "db/storage/zuzTableHeader.h"
+#include "db/record/zuzTableMgrUnit.h"
+
+namespace zuz {
+
+namespace {
+
+constexpr const char* kObject = "TZuzTable";
+enum : int {
+  kErrTableOpen = 10031,          // "Table is open"
+  kErrFieldName = 10038,          // "Invalid field name"
+  kErrModify = 9996,              // "Invalid modify request"
+  kErrNoIndex = 9997,             // "Index does not exist"
+  kErrNoSuchField = 10116,        // "No such field"
+  kErrNotExclusive = 10121,       // "... without exclusive database access"
+  kErrTransactionActive = 10122,  // "... while a transaction is active"
+  kErrTableType = 10766,          // "... cannot be performed on this table type"
+};
+
+// The checks every restructure makes; leftovers of an earlier one are recovered first.
+void CheckRestructure(TTableMgr& tables, const std::string& tableName, const char* caller,
+                      bool changesDefinition) {
+  if (!tables.IsOpen()) ZuzDatabaseError(10113, caller, {}, kObject);
+  TDiskMgr& disk = tables.Disk();
+  if (disk.InTransaction()) ZuzDatabaseError(kErrTransactionActive, caller, {}, kObject);
+  if (tableName == TTableMgr::kUserCatalogue || tableName == TTableMgr::kSystemCatalogue) {
+    ZuzDatabaseError(kErrTableType, caller, tableName, kObject);
+  }
+  if (changesDefinition) {
+    if (!disk.Exclusive && disk.LockingActive()) {
+      ZuzDatabaseError(kErrNotExclusive, caller, {}, kObject);
+    }
+    const TTableDef def = tables.InternalGetTableDef(tableName);
+    if (tables.OpenCount(static_cast<uint32_t>(def.TableID)) > 0) {
+      ZuzDatabaseError(kErrTableOpen, caller, tableName, kObject);
+    }
+  }
+  RecoverRestructure(tables);
+}
+
+void AddToLog(std::vector<std::string>* log, const std::vector<TIndexChange>& changes) {
+  if (!log) return;
+  for (const auto& c : changes) {
+    log->push_back((c.NewName.empty() ? c.OldName : c.NewName) + ": " +
+                   IndexChangeStatusText(c.Status));
+  }
+}
+
+// Writes a changed definition whose keys stay as they are.
+void UpdateDefinitionOnly(TTableMgr& tables, const std::string& tableName, TTableDef def) {
+  TZuzTransaction transaction(tables.Disk());
+  TRestructureCopy copy(tables, tableName);
+  def.LastModDate = NowDayNumber();
+  tables.InternalUpdateTableDef(def, tableName);
+  copy.Commit(transaction);
+}
+
+}  // namespace
+
+TReIndexResult ReIndex(TTableMgr& tables, const std::string& tableName, bool skipDuplicates,
+                       const TUpdateProgressProc& progress) {
+  CheckRestructure(tables, tableName, "TZuzDataSet.ReIndex", false);
+  TZuzTransaction transaction(tables.Disk());
+  TRestructureCopy copy(tables, tableName);
+  auto table = tables.OpenTable(tableName);
+  const TReIndexResult result = ReIndexTable(*table, skipDuplicates, progress);
+  table.reset();
+  if (result.Aborted) {
+    transaction.Rollback();
+    return result;
+  }
+  copy.Commit(transaction);
+  return result;
+}
+
+std::vector<TIndexChange> ChangeIndexes(TTableMgr& tables, const std::string& tableName,
+                                        const std::vector<TIndexDesc>& indexes,
+                                        std::vector<std::string>* log,
+                                        const TUpdateProgressProc& progress) {
+  const char* caller = "TZuzTable.ChangeIndexes";
+  CheckRestructure(tables, tableName, caller, true);
+  const TTableDef def = tables.InternalGetTableDef(tableName);
+  TRestructureIndexDefs::ValidateNewIndexDefs(def, indexes);
+  TTableDef newDef = DefinitionWithIndexes(def, indexes);
+  const std::vector<TIndexChange> changes = TRestructureIndexDefs::ChangeStatuses(def, newDef);
+  AddToLog(log, changes);
+  if (TRestructureIndexDefs::DefinitionOnly(changes)) {
+    TTableDef renamed = def;
+    bool any = false;
+    for (const auto& c : changes) {
+      if (c.Status != TIndexChangeStatus::DefinitionOnly) continue;
+      renamed = DefinitionWithIndexRenamed(renamed, c.OldName, c.NewName);
+      any = true;
+    }
+    if (any) UpdateDefinitionOnly(tables, tableName, std::move(renamed));
+    return changes;
+  }
+  TZuzTransaction transaction(tables.Disk());
+  TRestructureCopy copy(tables, tableName);
+  {
+    // The old indexes go; the header gets a slot for every new index, each empty until the
+    // rebuild gives it a root.
+    auto old = tables.OpenTable(tableName);
+    TOpenTable::TLockScope lock(*old, ltWrite);
+    IndexManagerOf(*old).FreeNodes();
+    TTableHeader& header = old->Header();
+    header.SetDWord(thIndexCount, static_cast<uint32_t>(newDef.InternalIndexDefs.size()));
+    for (int slot = 0; slot < TTableHeader::kMaxIndexes; ++slot) header.SetIndexSlot(slot, 0, 0);
+    header.WriteHeader();
+  }
+  newDef.LastModDate = NowDayNumber();
+  tables.InternalUpdateTableDef(newDef, tableName);
+  auto table = tables.OpenTable(tableName);
+  const TReIndexResult result = ReIndexTable(*table, true, progress);
+  table.reset();
+  if (result.Aborted) {
+    transaction.Rollback();
+    ZuzDatabaseError(kErrModify, caller, "The restructure was cancelled", kObject);
+  }
+  copy.Commit(transaction);
+  return changes;
+}
+
+std::vector<TIndexChange> AddIndex(TTableMgr& tables, const std::string& tableName,
+                                   const TIndexDesc& index, std::vector<std::string>* log,
+                                   const TUpdateProgressProc& progress) {
+  const char* caller = "TZuzTable.AddIndex";
+  CheckRestructure(tables, tableName, caller, true);
+  const TTableDef def = tables.InternalGetTableDef(tableName);
+  const std::vector<std::string> fields = SplitNameList(index.Fields);
+  if (fields.empty()) ZuzDatabaseError(kErrModify, caller, "No index columns specified", kObject);
+  for (const auto& name : fields) {
+    if (def.FindField(name) < 0) {
+      ZuzDatabaseError(kErrModify, caller, "Field not found : " + name, kObject);
+    }
+  }
+  std::vector<TIndexDesc> indexes = IndexDescsOf(def);
+  for (const auto& d : indexes) {
+    if (SameName(d.Name, index.Name)) {
+      ZuzDatabaseError(kErrModify, caller, "Index already exists", kObject);
+    }
+  }
+  indexes.push_back(index);
+  return ChangeIndexes(tables, tableName, indexes, log, progress);
+}
+
+std::vector<TIndexChange> DropIndex(TTableMgr& tables, const std::string& tableName,
+                                    const std::string& indexName, std::vector<std::string>* log,
+                                    const TUpdateProgressProc& progress) {
+  const char* caller = "TZuzTable.DropIndex";
+  CheckRestructure(tables, tableName, caller, true);
+  const TTableDef def = tables.InternalGetTableDef(tableName);
+  std::vector<TIndexDesc> indexes = IndexDescsOf(def);
+  auto it = std::find_if(indexes.begin(), indexes.end(),
+                         [&](const TIndexDesc& d) { return SameName(d.Name, indexName); });
+  if (it == indexes.end() && SameName(indexName, "primary")) {
+    it =
+        std::find_if(indexes.begin(), indexes.end(), [](const TIndexDesc& d) { return d.Primary; });
+  }
+  if (it == indexes.end()) ZuzDatabaseError(kErrNoIndex, caller, "Index not found", kObject);
+  indexes.erase(it);
+  return ChangeIndexes(tables, tableName, indexes, log, progress);
+}
+
+void RenameField(TTableMgr& tables, const std::string& tableName, const std::string& oldName,
+                 const std::string& newName) {
+  const char* caller = "TZuzTable.RenameField";
+  CheckRestructure(tables, tableName, caller, true);
+  TTableDef def = tables.InternalGetTableDef(tableName);
+  const int field = def.FindField(oldName);
+  if (field < 0) ZuzDatabaseError(kErrNoSuchField, caller, oldName, kObject);
+  if (newName.empty() || newName.size() > static_cast<size_t>(kMaxFieldNameLength)) {
+    ZuzDatabaseError(kErrFieldName, caller,
+                     newName + " is not a valid value (min. length 1, max. length " +
+                         std::to_string(kMaxFieldNameLength) + ")",
+                     kObject);
+  }
+  const int taken = def.FindField(newName);
+  if (taken >= 0 && taken != field) {
+    ZuzDatabaseError(kErrFieldName, caller, "Duplicate field name " + newName, kObject);
+  }
+  def.InternalFields[static_cast<size_t>(field)].FieldName = newName;
+  for (auto& k : def.KeyFields) {
+    if (k.PhysicalFieldNo == field) k.FieldName = newName;
+  }
+  UpdateDefinitionOnly(tables, tableName, std::move(def));
+}
+
+}  // namespace zuz

@@ -1,0 +1,126 @@
+#include "db/lock/zuzMultiUserLocks.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+
+#include "db/storage/zuzError.h"
+#include "db/storage/zuzOSFile.h"
+
+namespace zuz {
+
+namespace {
+
+uint64_t SystemSeed() {
+  std::random_device device;
+  uint64_t seed = (uint64_t{device()} << 32) ^ device();
+  seed ^= static_cast<uint64_t>(::getpid()) << 16;
+  seed ^= static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  return seed == 0 ? 1 : seed;
+}
+
+}  // namespace
+
+TMultiUserLockProvider::~TMultiUserLockProvider() {
+  Close();
+}
+
+void TMultiUserLockProvider::Open(const TZuzLockSetup& setup) {
+  Close();
+  if (!setup.fileSystem || !setup.databaseFile) {
+    ZuzInternalError("TDBUserMonitor.Open", "File handle is not set");
+  }
+  setup_ = setup;
+  std::mt19937_64 random(setup.randomSeed != 0 ? setup.randomSeed : SystemSeed());
+  auto monitor =
+      std::make_unique<TDBUserMonitor>(*setup.fileSystem, setup.lockFileName, setup.databaseFile);
+  monitor->Open(setup.userName, setup.computerName);
+  TZuzOSFile* file = monitor->Handle();
+  const int retries = setup.retryCount > 0 ? setup.retryCount : 1;
+  const int transactionInterval = 80 + static_cast<int>(random() % 40);
+  tables_ = std::make_unique<TLinuxLockMgr>(
+      file, kTableLockBase, kTableLockRegion, retries, setup.retryIntervalMs,
+      "A read lock could not be obtained on the table",
+      "A write lock could not be obtained on the table", random());
+  records_ =
+      std::make_unique<TLinuxLockMgr>(file, kRecordLockBase, 1, retries, setup.retryIntervalMs,
+                                      "A lock could not be obtained on the record",
+                                      "A lock could not be obtained on the record", random());
+  transactions_ = std::make_unique<TLinuxLockMgr>(
+      file, kTransactionLockBase, 1, kTransactionRetries, transactionInterval,
+      "A transaction lock could not be obtained", "A transaction lock could not be obtained",
+      random());
+  monitor_ = std::move(monitor);
+}
+
+void TMultiUserLockProvider::Close() {
+  if (monitor_) {
+    ReleaseAllLocks();
+    tables_.reset();
+    records_.reset();
+    transactions_.reset();
+    monitor_->Close();
+    monitor_.reset();
+  }
+  setup_.databaseFile = nullptr;  // closed next by the disk manager
+}
+
+void TMultiUserLockProvider::CheckHandle(int lockType, const char* caller) const {
+  if (monitor_) return;
+  if (lockType == ltRead) ZuzDatabaseError(ZUZ_ERR_OPEN_FILE, caller, {}, "TZuzFile");
+  ZuzDatabaseError(ZUZ_ERR_IO, caller, "File handle is invalid", "TZuzFile");
+}
+
+int TMultiUserLockProvider::LockTableId(uint16_t tableId, int lockType) {
+  if (lockType == ltWrite) {
+    CheckHandle(ltWrite, "TZuzFile.SetWriteLock");
+    return tables_->SetWriteLock(tableId);
+  }
+  CheckHandle(ltRead, "TZuzFile.ReadLockZuzFile");
+  return tables_->SetReadLock(tableId);
+}
+
+void TMultiUserLockProvider::UnlockTableId(uint16_t tableId) {
+  CheckHandle(ltWrite, "TZuzFile.UnlockZuzFile");
+  tables_->Unlock(tableId);
+}
+
+int TMultiUserLockProvider::TableLockHeld(uint16_t tableId) const {
+  return tables_ ? tables_->LockType(tableId) : ltNone;
+}
+
+void TMultiUserLockProvider::LockTransaction(uint16_t tableId) {
+  CheckHandle(ltWrite, "TZuzFile.SetWriteLock");
+  transactions_->SetWriteLock(tableId);
+}
+
+int TMultiUserLockProvider::LockRecordAt(uint32_t address) {
+  CheckHandle(ltWrite, "TZuzFile.SetWriteLock");
+  return records_->SetWriteLock(address);
+}
+
+void TMultiUserLockProvider::UnlockRecordAt(uint32_t address) {
+  CheckHandle(ltWrite, "TZuzFile.UnlockZuzFile");
+  records_->Unlock(address);
+}
+
+void TMultiUserLockProvider::UpgradeTableLocksToWrite() {
+  if (tables_) tables_->UpgradeAll();
+}
+
+void TMultiUserLockProvider::ReleaseAllLocks() {
+  if (tables_) tables_->ReleaseAll();
+  if (records_) records_->ReleaseAll();
+  if (transactions_) transactions_->ReleaseAll();
+}
+
+bool TMultiUserLockProvider::LockDatabaseRange(int64_t offset, int64_t length) {
+  return setup_.databaseFile && setup_.databaseFile->LockRange(offset, length);
+}
+
+void TMultiUserLockProvider::UnlockDatabaseRange(int64_t offset, int64_t length) {
+  if (setup_.databaseFile) (void)setup_.databaseFile->UnlockRange(offset, length);
+}
+
+}  // namespace zuz

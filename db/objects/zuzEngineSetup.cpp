@@ -1,0 +1,62 @@
+#include "db/objects/zuzEngineSetup.h"
+
+#include "db/index/zuzRestructureCopy.h"
+#include "db/lock/zuzMultiUserLocks.h"
+
+namespace zuz {
+
+std::unique_ptr<TZuzLockProvider> MakeEngineLockProvider() {
+  return std::make_unique<TMultiUserLockProvider>();
+}
+
+TTableMgrServices EngineTableServices() { return IndexedTableServices(); }
+
+TZuzEngineDb::TZuzEngineDb(TZuzFileSystem& fs, const TZuzOpenOptions& options)
+    : disk_(std::make_unique<TDiskMgr>(fs)) {
+  disk_->FileName = options.fileName;
+  disk_->ReadOnly = options.readOnly;
+  disk_->Exclusive = options.exclusive;
+  disk_->LockRetryCount = options.lockRetryCount;
+  disk_->LockRetryInterval = options.lockRetryInterval;
+  disk_->SetLockProvider(MakeEngineLockProvider());
+  disk_->Open();
+  try {
+    disk_->SetMasterKey(options.masterKey);
+    tables_ = std::make_unique<TTableMgr>(*disk_, EngineTableServices());
+    tables_->Open();
+  } catch (...) {
+    tables_.reset();
+    try {
+      disk_->Close();
+    } catch (...) {
+      // The first failure is the one reported.
+    }
+    throw;
+  }
+}
+
+TZuzEngineDb::~TZuzEngineDb() {
+  try {
+    Close();
+  } catch (...) {
+    // A failure to write the last header can't be reported from a destructor.
+  }
+}
+
+void TZuzEngineDb::Close() {
+  if (tables_) {
+    tables_->Close();
+    tables_.reset();
+  }
+  if (disk_->IsOpen()) disk_->Close();
+}
+
+void TZuzEngineDb::Create(TZuzFileSystem& fs, const std::string& fileName,
+                          const TDatabaseCreateOptions& options) {
+  TDiskMgr disk(fs);
+  disk.FileName = fileName;
+  disk.SetLockProvider(MakeEngineLockProvider());
+  TTableMgr::CreateDatabase(disk, options, EngineTableServices());
+}
+
+}  // namespace zuz

@@ -1,0 +1,59 @@
+// The one place where the engine's layers are put together. A lower layer never makes what a
+// higher one provides: the disk manager is handed the lock layer's provider, and the table
+// manager the index layer's index set for its tables and the recovery it runs at open. The
+// database object is built on this unit.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "db/record/zuzTableMgrUnit.h"
+#include "db/storage/zuzDisk.h"
+#include "db/storage/zuzLockProvider.h"
+
+namespace zuz {
+
+class TZuzFileSystem;
+
+// The lock layer's provider: the lock file beside the database and byte-range locks in it.
+std::unique_ptr<TZuzLockProvider> MakeEngineLockProvider();
+// The index layer's services for a table manager: the index manager, the restructure recovery.
+TTableMgrServices EngineTableServices();
+
+// How a database file is opened.
+struct TZuzOpenOptions {
+  std::string fileName;
+  bool readOnly = false;
+  bool exclusive = false;
+  std::string masterKey;  // empty: the database is not encrypted
+  int lockRetryCount = 10;
+  int lockRetryInterval = 200;  // milliseconds
+};
+
+// One database file opened through every layer: its disk manager (with the lock layer's
+// provider) and its table manager (with the index layer's services).
+class TZuzEngineDb {
+ public:
+  // Opens the file and its catalogues: the disk manager's and table manager's errors (11010,
+  // 8449, 8961, 8451, 12041, ...). The file system must outlive the object.
+  TZuzEngineDb(TZuzFileSystem& fs, const TZuzOpenOptions& options);
+  // Closes the tables, then the file.
+  ~TZuzEngineDb();
+  TZuzEngineDb(const TZuzEngineDb&) = delete;
+  TZuzEngineDb& operator=(const TZuzEngineDb&) = delete;
+
+  TDiskMgr& Disk() { return *disk_; }
+  TTableMgr& Tables() { return *tables_; }
+  // Closes the tables and the file, reporting a failure to write the last header.
+  void Close();
+
+  // Creates a new database file with its catalogues (8582 when it exists without overwrite).
+  static void Create(TZuzFileSystem& fs, const std::string& fileName,
+                     const TDatabaseCreateOptions& options);
+
+ private:
+  std::unique_ptr<TDiskMgr> disk_;
+  std::unique_ptr<TTableMgr> tables_;
+};
+
+}  // namespace zuz

@@ -1,0 +1,491 @@
+#include "db/record/zuzTableMgrUnit.h"
+
+#include <algorithm>
+
+#include "db/storage/zuzDisk.h"
+#include "db/storage/zuzError.h"
+#include "db/storage/zuzIOInterface.h"
+#include "db/storage/zuzLogger.h"
+#include "db/storage/zuzSystemInfo.h"
+#include "db/storage/zuzTableHeader.h"
+
+namespace zuz {
+
+namespace {
+
+constexpr const char* kObject = "TZuzTable";
+enum : int {
+  kErrNoSuchTable = 10024,        // "No such table"
+  kErrTableInUse = 10053,         // "Invalid table delete request"
+  kErrTransactionActive = 10122,  // "Cannot perform this operation while a transaction is active"
+  kErrTableType = 10766,     // "The requested operation cannot be performed on this table type"
+  kErrInMemory = 10880,      // "... cannot be performed on an in-memory database"
+  kErrTableExists = 13060,   // "Table already exists"
+  kErrReservedName = 10041,  // "Name is reserved"
+};
+
+// Catalogue fields.
+constexpr int kCatName = 1;
+constexpr int kCatTableDef = 2;
+
+bool IsInternalName(const std::string& name) {
+  return !name.empty() && name[0] == '$';
+}
+
+// Runs f in a transaction of its own unless one is open.
+template <typename F>
+auto InTransaction(TDiskMgr& disk, F&& f) {
+  if (disk.InTransaction()) return f();
+  TZuzTransaction transaction(disk);
+  auto result = f();
+  transaction.Commit();
+  return result;
+}
+
+}  // namespace
+
+TTableMgr::TTableMgr(TDiskMgr& disk, TTableMgrServices services)
+    : disk_(disk),
+      systemHeaders_(disk, true),
+      userHeaders_(disk, false),
+      services_(std::move(services)),
+      openCounts_(std::make_shared<std::map<uint32_t, int>>()) {
+  if (!services_.indexes) {
+    ZuzInternalError("TTableMgr.Create", "A table manager needs the index set of its tables");
+  }
+}
+
+TTableMgr::~TTableMgr() {
+  try {
+    Close();
+  } catch (...) {
+  }
+}
+
+void TTableMgr::CheckOpen(const char* caller) const {
+  if (!open_) ZuzDatabaseError(10113, caller, {}, kObject);  // unconnected database
+}
+
+TTableDef TTableMgr::SetMasterTableDef(uint32_t tableId, const std::string& name, bool encrypted,
+                                       TSortOrder sortOrder) {
+  TTableOptions options;
+  options.SortOrder = sortOrder;
+  options.DefaultBlobSize = kCatalogueBlobSize;
+  options.EncryptionLevel = encrypted ? TEncryptionLevel::encStrong : TEncryptionLevel::encNone;
+  TIndexDesc byName;
+  byName.Fields = "Name";
+  byName.Primary = true;
+  byName.Unique = true;
+  TTableDef def = BuildTableDef(name,
+                                {{"AutoID", TFieldType::ftAutoInc},
+                                 {"Name", TFieldType::ftString, kMaxTableNameLength},
+                                 {"TableDef", TFieldType::ftBlob}},
+                                {byName}, options);
+  def.TableID = static_cast<int>(tableId);
+  def.OwnerFlag = tableId * 16;
+  def.InternalTable = true;
+  def.Version = kEngineVersion;
+  return def;
+}
+
+TTableOptions TTableMgr::DefaultTableOptions() const {
+  TTableOptions options;
+  options.SortOrder = dbHeader_.sortOrder == 1 ? TSortOrder::soASCII : TSortOrder::soANSI;
+  options.CreatedBy = LoginUserName();
+  return options;
+}
+
+void TTableMgr::CreateDatabase(TDiskMgr& disk, const TDatabaseCreateOptions& options,
+                               const TTableMgrServices& services) {
+  disk.CreateNewFile(options.overwrite);
+  try {
+    TDatabaseHeader header;
+    header.databaseName = options.databaseName;
+    header.operatingSystem = OperatingSystemText();
+    header.creationTime = NowDayNumber();
+    header.userName = LoginUserName();
+    header.sortOrder = options.sortOrder == TSortOrder::soASCII ? 1 : 0;
+    header.securityLevel = options.masterKey.empty() ? 0 : 1;
+    disk.WriteDatabaseHeader(header);
+    disk.SetMasterKey(options.masterKey);
+    if (!options.masterKey.empty()) disk.WriteSecurityHeader();
+    TTableMgr tables(disk, services);
+    tables.dbHeader_ = header;
+    tables.systemHeaders_.Open();
+    tables.userHeaders_.Open();
+    tables.CreateMasterTables();
+    tables.OpenCatalogues();
+    tables.open_ = true;
+    if (header.MinorVersion() > 1) tables.CreateSystemTables();
+    tables.Close();
+  } catch (...) {
+    try {
+      disk.Close();
+    } catch (...) {
+    }
+    throw;
+  }
+  disk.Close();
+}
+
+void TTableMgr::CreateMasterTables() {
+  const bool encrypted = dbHeader_.securityLevel != 0;
+  const TSortOrder order = dbHeader_.sortOrder == 1 ? TSortOrder::soASCII : TSortOrder::soANSI;
+  for (const auto& [name, wantId] : {std::pair{kUserCatalogue, kUserCatalogueId},
+                                     std::pair{kSystemCatalogue, kSystemCatalogueId}}) {
+    TTableDef def = SetMasterTableDef(wantId, name, encrypted, order);
+    const uint32_t id = systemHeaders_.AddTable(static_cast<int>(def.InternalIndexDefs.size()));
+    if (id != wantId) {
+      ZuzInternalError("TZuzTable.CreateMasterTables",
+                       "The catalogue tables must be the first system tables");
+    }
+    TTableHeader& header = systemHeaders_.OpenTable(id);
+    try {
+      TDiskIOInterface nodes(&disk_, kIndexPageSize, id, usIndex, IoFlagsFor(def.EncryptionLevel));
+      nodes.SetGlobalFirstEmpty(ghIndexFirstEmpty);
+      nodes.Open();
+      CreateEmptyIndexes({&disk_, &def, &header, &nodes});
+      header.WriteHeader();
+    } catch (...) {
+      systemHeaders_.CloseTable(id);
+      throw;
+    }
+    systemHeaders_.CloseTable(id);
+  }
+}
+
+void TTableMgr::OpenCatalogues() {
+  const bool encrypted = dbHeader_.securityLevel != 0;
+  const TSortOrder order = dbHeader_.sortOrder == 1 ? TSortOrder::soASCII : TSortOrder::soANSI;
+  userCatalogue_ = std::make_unique<TOpenTable>(
+      disk_, systemHeaders_, SetMasterTableDef(kUserCatalogueId, kUserCatalogue, encrypted, order),
+      services_.indexes, nullptr);
+  systemCatalogue_ = std::make_unique<TOpenTable>(
+      disk_, systemHeaders_,
+      SetMasterTableDef(kSystemCatalogueId, kSystemCatalogue, encrypted, order), services_.indexes, nullptr);
+}
+
+void TTableMgr::CreateSystemTables() {
+  TTableOptions options = DefaultTableOptions();
+  // They name every table: as secret as the catalogue in a database with a master key.
+  if (dbHeader_.securityLevel != 0) options.EncryptionLevel = TEncryptionLevel::encStrong;
+  auto index = [](const char* name, const char* fields, bool unique) {
+    TIndexDesc desc;
+    desc.Name = name;
+    desc.Fields = fields;
+    desc.Unique = unique;
+    return desc;
+  };
+  TIndexDesc byId = index("ixObjectID", "ObjectID", true);
+  TIndexDesc byName = index("ixObjectName", "ObjectName", false);
+  InternalCreateTable(
+      BuildTableDef(kObjectIdTable,
+                    {{"ObjectID", TFieldType::ftInteger}, {"ObjectName", TFieldType::ftString, 40}},
+                    {byId, byName}, options));
+  TIndexDesc byGenerator = index("ixGenName", "GeneratorName", true);
+  InternalCreateTable(BuildTableDef(kGeneratorTable,
+                                    {{"GeneratorName", TFieldType::ftString, 20},
+                                     {"GeneratorValue", TFieldType::ftInteger},
+                                     {"GeneratorStep", TFieldType::ftInteger},
+                                     {"GeneratorResetValue", TFieldType::ftInteger}},
+                                    {byGenerator}, options));
+  auto generators = OpenTable(kGeneratorTable);
+  generators->NewRecord();
+  generators->SetValue(0, std::string(kObjectIdGenerator));
+  generators->SetValue(1, int64_t{0});
+  generators->SetValue(2, int64_t{1});
+  generators->SetValue(3, int64_t{0});
+  generators->AddRecord();
+  systemTablesReady_ = true;
+}
+
+void TTableMgr::Open() {
+  Close();
+  if (RecoverOnOpen && services_.recover) services_.recover(*this);
+  dbHeader_ = disk_.ReadDatabaseHeader();
+  if (dbHeader_.securityLevel != 0) disk_.ReadSecurityHeader();
+  systemHeaders_.Open();
+  userHeaders_.Open();
+  try {
+    OpenCatalogues();
+    open_ = true;
+    systemTablesReady_ =
+        dbHeader_.MinorVersion() > 1 && TableExists(kObjectIdTable) && TableExists(kGeneratorTable);
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void TTableMgr::Close() {
+  userCatalogue_.reset();
+  systemCatalogue_.reset();
+  systemHeaders_.Close();
+  userHeaders_.Close();
+  open_ = false;
+  systemTablesReady_ = false;
+}
+
+TOpenTable& TTableMgr::Catalogue(bool internal) {
+  CheckOpen("TZuzTable.Catalogue");
+  return internal ? *systemCatalogue_ : *userCatalogue_;
+}
+
+int TTableMgr::OpenCount(uint32_t tableId) const {
+  auto it = openCounts_->find(tableId);
+  return it == openCounts_->end() ? 0 : it->second;
+}
+
+bool TTableMgr::FindRow(TOpenTable& table, int field, const std::string& value) {
+  TOpenTable::TLockScope lock(table, ltRead);
+  auto holdsValue = [&] {
+    const TFieldValue v = table.GetValue(field);
+    const auto* text = std::get_if<std::string>(&v);
+    return text && *text == value;
+  };
+  const std::string& fieldName = table.Def().InternalFields[static_cast<size_t>(field)].FieldName;
+  const auto found = table.Indexes().FindByFields(fieldName, {value});
+  if (found) {
+    for (uint32_t address : *found) {
+      if (table.ReadRecord(address) && holdsValue()) return true;
+    }
+  }
+  // Not through the index: make sure by reading every record. An index of a soANSI table built
+  // under another collation than the user's current one may miss keys it holds.
+  for (uint32_t address : table.BlockOrderAddresses()) {
+    if (!table.ReadRecord(address) || !holdsValue()) continue;
+    if (found) {
+      TDBLogger::Instance().AddLine(
+          kObject, "Index of " + table.Def().TableName + " did not find " + value + "; rebuild it");
+      TDBLogger::Instance().IncCounter("INDEXLOOKUPMISSED");
+    }
+    return true;
+  }
+  table.NewRecord();
+  return false;
+}
+
+bool TTableMgr::FindCatalogueRow(TOpenTable& catalogue, const std::string& name) {
+  return FindRow(catalogue, kCatName, name);
+}
+
+bool TTableMgr::TableExists(const std::string& name) {
+  TOpenTable& catalogue = Catalogue(IsInternalName(name));
+  TOpenTable::TLockScope lock(catalogue, ltRead);
+  return FindCatalogueRow(catalogue, name);
+}
+
+std::vector<std::string> TTableMgr::TableNames(bool internal) {
+  TOpenTable& catalogue = Catalogue(internal);
+  TOpenTable::TLockScope lock(catalogue, ltRead);
+  std::vector<std::string> names;
+  for (uint32_t address : catalogue.RecordAddresses()) {
+    if (!catalogue.ReadRecord(address)) continue;
+    const TFieldValue v = catalogue.GetValue(kCatName);
+    if (const auto* text = std::get_if<std::string>(&v)) names.push_back(*text);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TTableDef TTableMgr::InternalGetTableDef(const std::string& name) {
+  TOpenTable& catalogue = Catalogue(IsInternalName(name));
+  TOpenTable::TLockScope lock(catalogue, ltRead);
+  if (!FindCatalogueRow(catalogue, name)) {
+    ZuzDatabaseError(kErrNoSuchTable, "TZuzTable.InternalGetTableDef", name, kObject);
+  }
+  TTableDef def = TableDefFromText(catalogue.GetBlob(kCatTableDef));
+  ValidateStoredTableDef(def);
+  const uint32_t id = static_cast<uint32_t>(def.TableID);
+  const uint32_t base =
+      def.InternalTable ? TTableHeaderMgr::kSystemBaseId : TTableHeaderMgr::kUserBaseId;
+  if (def.TableName != name || def.InternalTable != IsInternalName(name) || id < base ||
+      id >= base + TTableHeaderMgr::kMaxTables || def.OwnerFlag != id * 16) {
+    ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TZuzTable.InternalGetTableDef",
+                     "The catalogue row of table " + name + " is damaged", kObject);
+  }
+  return def;
+}
+
+TTableDef TTableMgr::CreateTable(const std::string& name, const std::vector<TFieldDesc>& fields,
+                                 const std::vector<TIndexDesc>& indexes,
+                                 const TTableOptions& options) {
+  CheckOpen("TZuzTable.CreateTable");
+  if (disk_.InTransaction()) {
+    ZuzDatabaseError(kErrTransactionActive, "TZuzTable.CreateTable", {}, kObject);
+  }
+  TTableDef def = BuildTableDef(name, fields, indexes, options);
+  return InternalCreateTable(std::move(def));
+}
+
+TTableDef TTableMgr::InternalCreateTable(TTableDef def) {
+  const char* caller = "TZuzTable.InternalCreateTable";
+  CheckOpen(caller);
+  CheckTableName(def.TableName);
+  if (def.TableName == kUserCatalogue || def.TableName == kSystemCatalogue) {
+    ZuzDatabaseError(kErrReservedName, caller, def.TableName, kObject);
+  }
+  if (def.Memory) {
+    // Memory tables live in the memory table-definition manager, never in a catalogue.
+    ZuzDatabaseError(def.Encrypted ? kErrInMemory : kErrTableType, caller, {}, kObject);
+  }
+  if (def.Encrypted && dbHeader_.securityLevel == 0) {
+    ZuzDatabaseError(kErrTableType, caller, "This database does not use/support encryption",
+                     kObject);
+  }
+  return InTransaction(disk_, [&] {
+    TOpenTable& catalogue = Catalogue(def.InternalTable);
+    TOpenTable::TLockScope catalogueLock(catalogue, ltWrite);
+    if (FindCatalogueRow(catalogue, def.TableName)) {
+      ZuzDatabaseError(kErrTableExists, caller, def.TableName, kObject);
+    }
+    THeaderWriteLock headerLock(disk_);
+    TTableHeaderMgr& headers = HeaderMgr(def.InternalTable);
+    const uint32_t id = headers.AddTable(static_cast<int>(def.InternalIndexDefs.size()));
+    def.TableID = static_cast<int>(id);
+    def.OwnerFlag = id * 16;
+    def.Version = kEngineVersion;
+    def.OS = OperatingSystemText();
+    def.CreationDate = def.LastModDate = NowDayNumber();
+    if (def.CreatedBy.empty()) def.CreatedBy = LoginUserName();
+    def.AltName = AltNameFor(def.TableName, def.Encrypted);
+    {
+      TTableHeader& header = headers.OpenTable(id);
+      try {
+        TDiskIOInterface nodes(&disk_, kIndexPageSize, id, usIndex,
+                               IoFlagsFor(def.EncryptionLevel));
+        nodes.SetGlobalFirstEmpty(ghIndexFirstEmpty);
+        nodes.Open();
+        CreateEmptyIndexes({&disk_, &def, &header, &nodes});
+        header.WriteHeader();
+      } catch (...) {
+        headers.CloseTable(id);
+        throw;
+      }
+      headers.CloseTable(id);
+    }
+    catalogue.NewRecord();
+    catalogue.SetValue(kCatName, def.TableName);
+    catalogue.SetBlob(kCatTableDef, TableDefToText(def));
+    catalogue.AddRecord();
+    if (systemTablesReady_) AddObjectId(def.TableName);
+    headerLock.Release();
+    return def;
+  });
+}
+
+void TTableMgr::InternalUpdateTableDef(const TTableDef& def, const std::string& oldName) {
+  const char* caller = "TZuzTable.InternalUpdateTableDef";
+  CheckOpen(caller);
+  CheckTableName(def.TableName);
+  if (def.Memory) ZuzDatabaseError(kErrTableType, caller, {}, kObject);
+  if (IsInternalName(def.TableName) != IsInternalName(oldName)) {
+    ZuzDatabaseError(10039, caller, def.TableName + " is not a valid value for this table",
+                     kObject);
+  }
+  InTransaction(disk_, [&] {
+    TOpenTable& catalogue = Catalogue(IsInternalName(oldName));
+    TOpenTable::TLockScope lock(catalogue, ltWrite);
+    if (def.TableName != oldName && FindCatalogueRow(catalogue, def.TableName)) {
+      ZuzDatabaseError(kErrTableExists, caller, def.TableName, kObject);
+    }
+    if (!FindCatalogueRow(catalogue, oldName)) {
+      ZuzDatabaseError(kErrNoSuchTable, caller, oldName, kObject);
+    }
+    TTableDef stored = def;
+    stored.AltName = AltNameFor(stored.TableName, stored.Encrypted);
+    catalogue.SetValue(kCatName, stored.TableName);
+    catalogue.SetBlob(kCatTableDef, TableDefToText(stored));
+    catalogue.UpdateRecord();
+    if (systemTablesReady_ && def.TableName != oldName) {
+      auto ids = OpenTable(kObjectIdTable);
+      if (FindRow(*ids, 1, oldName)) {
+        ids->SetValue(1, def.TableName);
+        ids->UpdateRecord();
+      }
+    }
+    return 0;
+  });
+}
+
+std::unique_ptr<TOpenTable> TTableMgr::OpenTable(const std::string& name) {
+  CheckOpen("TZuzTable.OpenTable");
+  TTableDef def = InternalGetTableDef(name);
+  const uint32_t id = static_cast<uint32_t>(def.TableID);
+  TTableHeaderMgr& headers = HeaderMgr(def.InternalTable);
+  std::weak_ptr<std::map<uint32_t, int>> counts = openCounts_;
+  auto table = std::make_unique<TOpenTable>(disk_, headers, std::move(def), services_.indexes,
+                                            [counts](uint32_t tableId) {
+                                              if (auto c = counts.lock()) --(*c)[tableId];
+                                            });
+  ++(*openCounts_)[id];
+  return table;
+}
+
+void TTableMgr::DeleteTable(const std::string& name) {
+  const char* caller = "TZuzTable.DeleteTable";
+  CheckOpen(caller);
+  const TTableDef def = InternalGetTableDef(name);
+  const auto id = static_cast<uint32_t>(def.TableID);
+  if (OpenCount(id) > 0) {
+    ZuzDatabaseError(kErrTableInUse, caller, "The table " + name + " is in use", kObject);
+  }
+  InTransaction(disk_, [&] {
+    TOpenTable& catalogue = Catalogue(def.InternalTable);
+    TOpenTable::TLockScope catalogueLock(catalogue, ltWrite);
+    // No other program may read the table while it goes (the commit waits for its readers).
+    disk_.LockTable(static_cast<uint16_t>(id), ltWrite);
+    THeaderWriteLock headerLock(disk_);
+    HeaderMgr(def.InternalTable).DeleteTable(id);
+    disk_.FreeTablePages(id, 0, false);
+    if (!FindCatalogueRow(catalogue, name)) {
+      ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller,
+                       "Unable to delete internal table definition: " + name, kObject);
+    }
+    catalogue.DeleteRecord(false);
+    if (systemTablesReady_) DeleteObjectId(name);
+    headerLock.Release();
+    return 0;
+  });
+}
+
+void TTableMgr::EmptyTable(const std::string& name) {
+  CheckOpen("TZuzTable.EmptyTable");
+  if (disk_.InTransaction()) {
+    ZuzDatabaseError(kErrTransactionActive, "TZuzTable.EmptyTable", {}, kObject);
+  }
+  OpenTable(name)->EmptyTable();
+}
+
+int64_t TTableMgr::NextGeneratorValue(const std::string& generator) {
+  const char* caller = "TZuzTable.NextGeneratorValue";
+  auto table = OpenTable(kGeneratorTable);
+  TOpenTable::TLockScope lock(*table, ltWrite);
+  if (!FindRow(*table, 0, generator)) {
+    ZuzDatabaseError(ZUZ_ERR_NOT_FOUND, caller, "Generator " + generator, kObject);
+  }
+  const TFieldValue value = table->GetValue(1);
+  const TFieldValue step = table->GetValue(2);
+  const int64_t next = (std::holds_alternative<int64_t>(value) ? std::get<int64_t>(value) : 0) +
+                       (std::holds_alternative<int64_t>(step) ? std::get<int64_t>(step) : 1);
+  table->SetValue(1, next);
+  table->UpdateRecord();
+  return next;
+}
+
+void TTableMgr::AddObjectId(const std::string& name) {
+  const int64_t objectId = NextGeneratorValue(kObjectIdGenerator);
+  auto ids = OpenTable(kObjectIdTable);
+  ids->NewRecord();
+  ids->SetValue(0, objectId);
+  ids->SetValue(1, name);
+  ids->AddRecord();
+}
+
+void TTableMgr::DeleteObjectId(const std::string& name) {
+  auto ids = OpenTable(kObjectIdTable);
+  TOpenTable::TLockScope lock(*ids, ltWrite);
+  if (FindRow(*ids, 1, name)) ids->DeleteRecord(false);
+}
+
+}  // namespace zuz

@@ -1,0 +1,23 @@
+#include "planner/base/qorUserPrompts.h"
+
+#include <cstdio>
+
+namespace {
+TqorUserPrompts* g_prompts = nullptr;
+}
+
+TqorUserPrompts* SetUserPrompts(TqorUserPrompts* prompts) {
+  TqorUserPrompts* old = g_prompts;
+  g_prompts = prompts;
+  return old;
+}
+
+TqorUserPrompts* UserPrompts() { return g_prompts; }
+
+void ShowMessage(const std::string& text) {
+  if (g_prompts) {
+    g_prompts->ShowMessage(text);
+    return;
+  }
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
