@@ -211,7 +211,7 @@ int main(int argc, char** argv) {
               "SQLite", "lookup ns", "full cache", "SQLite", "depth");
   for (bool strings : {false, true}) {
     double firstNs = 0, firstFull = 0;
-    for (int n : {10000, 100000, 1000000}) {
+    for (int n : {10'000, 100000, 1000000}) {
       std::mt19937 rng(static_cast<unsigned>(n));
       std::vector<int> probes(kProbes);
       for (int& p : probes) p = std::uniform_int_distribution<int>(0, n - 1)(rng);
@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
       std::printf("%-8d %8s | %10.0f %10.0f | %10.0f %10.0f %10.0f | %5d\n", n,
                   strings ? "string" : "integer", e.insertsPerSecond, s.insertsPerSecond,
                   e.lookupNs, e.lookupNsFullCache, s.lookupNs, e.depth);
-      if (n == 10000) {
+      if (n == 10'000) {
         firstNs = e.lookupNs;
         firstFull = e.lookupNsFullCache;
       }

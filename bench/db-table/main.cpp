@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
   const int kProbes = 100000;
   std::printf("%-8s | %10s %10s | %10s %10s %10s | %12s %12s\n", "rows", "inserts/s", "SQLite",
               "lookup ns", "one lock", "SQLite", "scan rows/s", "SQLite");
-  for (int n : {10000, 100000, 300000}) {
+  for (int n : {10'000, 100000, 300000}) {
     std::mt19937 rng(static_cast<unsigned>(n));
     std::vector<int> probes(kProbes);
     for (int& p : probes) p = std::uniform_int_distribution<int>(0, n - 1)(rng);

@@ -26,18 +26,8 @@ void TNode::Load(uint32_t address, int expectLeaf, bool allowEmpty, bool checkEn
   }
   const uint8_t* src = nullptr;
   try {
-    if (byRef_) {
-      try {
-        src = io_->ReadBlockByRef(address, nodeSize_);
-      } catch (const EZuzDatabaseError& e) {
-        // An interface or a file without a page cache reads into the buffer instead.
-        if (e.ErrorCode() != ZUZ_ERR_NOT_IMPLEMENTED &&
-            e.CustomMessage() != "ReadCacheByRef failed") {
-          throw;
-        }
-        byRef_ = false;
-      }
-    }
+    // An interface or a file without a page cache reads into the buffer instead.
+    src = io_->ReadBlockByRef(address, nodeSize_);
     if (!src) io_->ReadBlock(address, nodeSize_, buf_.data());
   } catch (const EZuzDatabaseError& e) {
     // The interface refuses addresses outside the file: a damaged link, not an I/O failure.

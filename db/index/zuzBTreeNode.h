@@ -101,7 +101,6 @@ class TNode {
   int keySize_;
   uint32_t address_ = 0;
   bool loaded_ = false;
-  bool byRef_ = true;  // read through the page cache's own page, copying the used part
   std::vector<uint8_t> buf_;
 };
 

@@ -13,14 +13,8 @@ namespace zuz {
 namespace {
 
 constexpr const char* kObject = "TIndexManager";
-enum : int {
-  kErrRecordChanged = 8708,  // "Record Deleted/Key Modified"
-  kErrKeyViolation = 9729,   // "Key violation "
-  kErrNoIndex = 9997,        // "Index does not exist"
-};
-
 [[noreturn]] void KeyViolation(const TIndexItem& item, const char* caller) {
-  ZuzDatabaseError(kErrKeyViolation, caller, "Index " + item.IndexName, kObject);
+  ZuzDatabaseError(ZUZ_ERR_KEY_VIOLATION, caller, "Index " + item.IndexName, kObject);
 }
 
 // Raises 8581 with the message when f fails with an engine error; the original error is in the
@@ -95,7 +89,7 @@ void TIndexManager::AssignKeyFields(const TKeyFields& keyFields) {
   for (auto& item : items_) item->KeyFields.clear();
   for (const TKeyFieldItem& k : keyFields) {
     TIndexItem* item = FindIndex(k.IndexName);
-    if (!item) ZuzDatabaseError(kErrNoIndex, caller, k.IndexName, kObject);
+    if (!item) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, caller, k.IndexName, kObject);
     if (k.DataType == TFieldType::ftString && k.SizeMarkerOffset == 0) {
       ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "KeyBuffers invalid", kObject);
     }
@@ -185,12 +179,12 @@ void TIndexManager::SelectCurrentIndex(std::string_view indexName) {
       return;
     }
   }
-  ZuzDatabaseError(kErrNoIndex, "TIndexManager.CurrentIndex", indexName, kObject);
+  ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, "TIndexManager.CurrentIndex", indexName, kObject);
 }
 
 TIndexItem& TIndexManager::CurrentIndex() {
   if (current_ < 0 || current_ >= Count()) {
-    ZuzDatabaseError(kErrNoIndex, "TIndexManager.CurrentIndex", {}, kObject);
+    ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, "TIndexManager.CurrentIndex", {}, kObject);
   }
   return *items_[static_cast<size_t>(current_)];
 }
@@ -213,12 +207,12 @@ TIndexItem* TIndexManager::IndexForFields(std::string_view fields, bool caseSens
 
 TIndexItem& TIndexManager::FindIndexForFields(std::string_view fields, bool caseSensitiveOnly) {
   TIndexItem* item = IndexForFields(fields, caseSensitiveOnly);
-  if (!item) ZuzDatabaseError(kErrNoIndex, "TZuzDataSet.FindIndexForFields", fields, kObject);
+  if (!item) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, "TZuzDataSet.FindIndexForFields", fields, kObject);
   return *item;
 }
 
 void TIndexManager::CheckIndexesPresent() const {
-  if (visible_ == 0) ZuzDatabaseError(kErrNoIndex, "TZuzDataSet.CheckIndexesPresent", {}, kObject);
+  if (visible_ == 0) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, "TZuzDataSet.CheckIndexesPresent", {}, kObject);
 }
 
 // ---- roots --------------------------------------------------------------------------------
@@ -406,7 +400,7 @@ void TIndexManager::UpdateKeys(const uint8_t* oldImage, const uint8_t* newImage,
 void TIndexManager::CheckForDelete(const uint8_t* image, uint32_t address) {
   for (auto& item : items_) {
     if (!PositionOnRecord(*item, image, address)) {
-      ZuzDatabaseError(kErrRecordChanged, "TZuzDataSet.DeleteRecord", "Index " + item->IndexName,
+      ZuzDatabaseError(ZUZ_ERR_RECORD_CHANGED, "TZuzDataSet.DeleteRecord", "Index " + item->IndexName,
                        kObject);
     }
   }

@@ -21,7 +21,7 @@ struct TReadAheadItem {
 
 class TReadAheadBuffer {
  public:
-  static constexpr int64_t kWindow = 10000;
+  static constexpr int64_t kWindow = 10'000;
 
   void Clear();
   // Appends the next item in key order. REQUIRES: recNo one above the last item's and an address

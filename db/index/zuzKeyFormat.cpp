@@ -40,7 +40,7 @@ std::string DoubleText(double d) {
 }
 
 [[noreturn]] void ConversionError(const std::string& what, TFieldType type) {
-  ZuzDatabaseError(10000, kFromVariants, what + " is not a valid value for " + FieldTypeName(type),
+  ZuzDatabaseError(ZUZ_ERR_FIELD_TYPE, kFromVariants, what + " is not a valid value for " + FieldTypeName(type),
                    "TBTree");
 }
 
@@ -153,7 +153,7 @@ TKeyFormat::TKeyFormat(TKeyFields fields, int keyDataOffset, int maximumKeySize,
         }
         break;
       default:
-        ZuzDatabaseError(10000, caller, FieldTypeName(f.DataType), "TBTree");
+        ZuzDatabaseError(ZUZ_ERR_FIELD_TYPE, caller, FieldTypeName(f.DataType), "TBTree");
     }
     info.width = KeyCoreSize(f.DataType);
     size += info.width + (info.kind == TKind::kString ? f.FieldSize : 0);
@@ -237,7 +237,7 @@ void TKeyFormat::BuildFromValues(const std::vector<TKeyValue>& values, uint8_t* 
         const int64_t i = ValueInteger(v, f.DataType);
         int64_t lo = std::numeric_limits<int32_t>::min(), hi = std::numeric_limits<int32_t>::max();
         if (info.kind == TKind::kSmallint) lo = -32768, hi = 32767;
-        if (info.kind == TKind::kWord) lo = 0, hi = 65535;
+        if (info.kind == TKind::kWord) lo = 0, hi = 0xFFFF;
         if (i < lo || i > hi) ConversionError(std::to_string(i), f.DataType);
         if (info.width == 2) {
           PutU16(p, static_cast<uint16_t>(i));

@@ -32,7 +32,7 @@ TReIndexResult ReIndexTable(TOpenTable& table, bool skipDuplicates,
           if (tree.SearchKey(skEqual) == 0) holder = &manager.Item(i);
         }
         if (holder && !skipDuplicates) {
-          ZuzDatabaseError(9729, caller, "Index " + holder->IndexName, "TIndexManager");
+          ZuzDatabaseError(ZUZ_ERR_KEY_VIOLATION, caller, "Index " + holder->IndexName, "TIndexManager");
         }
         if (holder) {
           ++result.LeftOut;

@@ -15,33 +15,22 @@ namespace zuz {
 namespace {
 
 constexpr const char* kObject = "TZuzTable";
-enum : int {
-  kErrTableOpen = 10031,          // "Table is open"
-  kErrFieldName = 10038,          // "Invalid field name"
-  kErrModify = 9996,              // "Invalid modify request"
-  kErrNoIndex = 9997,             // "Index does not exist"
-  kErrNoSuchField = 10116,        // "No such field"
-  kErrNotExclusive = 10121,       // "... without exclusive database access"
-  kErrTransactionActive = 10122,  // "... while a transaction is active"
-  kErrTableType = 10766,          // "... cannot be performed on this table type"
-};
-
 // The checks every restructure makes; leftovers of an earlier one are recovered first.
 void CheckRestructure(TTableMgr& tables, const std::string& tableName, const char* caller,
                       bool changesDefinition) {
-  if (!tables.IsOpen()) ZuzDatabaseError(10113, caller, {}, kObject);
+  if (!tables.IsOpen()) ZuzDatabaseError(ZUZ_ERR_NOT_CONNECTED, caller, {}, kObject);
   TDiskMgr& disk = tables.Disk();
-  if (disk.InTransaction()) ZuzDatabaseError(kErrTransactionActive, caller, {}, kObject);
+  if (disk.InTransaction()) ZuzDatabaseError(ZUZ_ERR_IN_TRANSACTION, caller, {}, kObject);
   if (tableName == TTableMgr::kUserCatalogue || tableName == TTableMgr::kSystemCatalogue) {
-    ZuzDatabaseError(kErrTableType, caller, tableName, kObject);
+    ZuzDatabaseError(ZUZ_ERR_TABLE_TYPE, caller, tableName, kObject);
   }
   if (changesDefinition) {
     if (!disk.Exclusive && disk.LockingActive()) {
-      ZuzDatabaseError(kErrNotExclusive, caller, {}, kObject);
+      ZuzDatabaseError(ZUZ_ERR_NOT_EXCLUSIVE, caller, {}, kObject);
     }
     const TTableDef def = tables.InternalGetTableDef(tableName);
     if (tables.OpenCount(static_cast<uint32_t>(def.TableID)) > 0) {
-      ZuzDatabaseError(kErrTableOpen, caller, tableName, kObject);
+      ZuzDatabaseError(ZUZ_ERR_TABLE_OPEN, caller, tableName, kObject);
     }
   }
   RecoverRestructure(tables);
@@ -124,7 +113,7 @@ std::vector<TIndexChange> ChangeIndexes(TTableMgr& tables, const std::string& ta
   table.reset();
   if (result.Aborted) {
     transaction.Rollback();
-    ZuzDatabaseError(kErrModify, caller, "The restructure was cancelled", kObject);
+    ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "The restructure was cancelled", kObject);
   }
   copy.Commit(transaction);
   return changes;
@@ -137,16 +126,16 @@ std::vector<TIndexChange> AddIndex(TTableMgr& tables, const std::string& tableNa
   CheckRestructure(tables, tableName, caller, true);
   const TTableDef def = tables.InternalGetTableDef(tableName);
   const std::vector<std::string> fields = SplitNameList(index.Fields);
-  if (fields.empty()) ZuzDatabaseError(kErrModify, caller, "No index columns specified", kObject);
+  if (fields.empty()) ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "No index columns specified", kObject);
   for (const auto& name : fields) {
     if (def.FindField(name) < 0) {
-      ZuzDatabaseError(kErrModify, caller, "Field not found : " + name, kObject);
+      ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "Field not found : " + name, kObject);
     }
   }
   std::vector<TIndexDesc> indexes = IndexDescsOf(def);
   for (const auto& d : indexes) {
     if (SameName(d.Name, index.Name)) {
-      ZuzDatabaseError(kErrModify, caller, "Index already exists", kObject);
+      ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "Index already exists", kObject);
     }
   }
   indexes.push_back(index);
@@ -166,7 +155,7 @@ std::vector<TIndexChange> DropIndex(TTableMgr& tables, const std::string& tableN
     it =
         std::find_if(indexes.begin(), indexes.end(), [](const TIndexDesc& d) { return d.Primary; });
   }
-  if (it == indexes.end()) ZuzDatabaseError(kErrNoIndex, caller, "Index not found", kObject);
+  if (it == indexes.end()) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, caller, "Index not found", kObject);
   indexes.erase(it);
   return ChangeIndexes(tables, tableName, indexes, log, progress);
 }
@@ -177,16 +166,16 @@ void RenameField(TTableMgr& tables, const std::string& tableName, const std::str
   CheckRestructure(tables, tableName, caller, true);
   TTableDef def = tables.InternalGetTableDef(tableName);
   const int field = def.FindField(oldName);
-  if (field < 0) ZuzDatabaseError(kErrNoSuchField, caller, oldName, kObject);
+  if (field < 0) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_FIELD, caller, oldName, kObject);
   if (newName.empty() || newName.size() > static_cast<size_t>(kMaxFieldNameLength)) {
-    ZuzDatabaseError(kErrFieldName, caller,
+    ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, caller,
                      newName + " is not a valid value (min. length 1, max. length " +
                          std::to_string(kMaxFieldNameLength) + ")",
                      kObject);
   }
   const int taken = def.FindField(newName);
   if (taken >= 0 && taken != field) {
-    ZuzDatabaseError(kErrFieldName, caller, "Duplicate field name " + newName, kObject);
+    ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, caller, "Duplicate field name " + newName, kObject);
   }
   def.InternalFields[static_cast<size_t>(field)].FieldName = newName;
   for (auto& k : def.KeyFields) {

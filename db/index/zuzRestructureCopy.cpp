@@ -29,8 +29,6 @@ constexpr int kSlotSize = 512;
 constexpr char kMagic[9] = "VZUDX001";
 constexpr int64_t kMaxImageRow = 64 * 1024;
 constexpr int kImageBlobSize = 4096;
-enum : int { kErrInUse = 8578 };  // "The requested object is in use"
-
 // ---- the manifest -------------------------------------------------------------------------
 
 struct TManifest {
@@ -353,7 +351,7 @@ void TRestructureCopy::Claim() {
     if (created) DeleteFile(fs, udxPath_);
     // Either another program restructures now, or one left its files behind (RecoverRestructure
     // deals with those outside a transaction).
-    ZuzDatabaseError(kErrInUse, caller,
+    ZuzDatabaseError(ZUZ_ERR_IN_USE, caller,
                      "Another restructure of " + disk_.FileName + " is running or unfinished",
                      kObject);
   }

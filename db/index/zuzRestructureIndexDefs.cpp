@@ -11,11 +11,6 @@ namespace {
 
 constexpr const char* kObject = "TRestructureIndexDefs";
 constexpr const char* kValidate = "TRestructureIndexDefs.ValidateNewIndexDefs";
-enum : int {
-  kErrTooManyIndexes = 9604,  // "Too many indexes"
-  kErrModify = 9996,          // "Invalid modify request"
-};
-
 std::string Join(const std::vector<std::string>& names) {
   std::string out;
   for (const auto& n : names) {
@@ -65,7 +60,7 @@ const char* IndexChangeStatusText(TIndexChangeStatus status) {
 void TRestructureIndexDefs::ValidateNewIndexDefs(const TTableDef& def,
                                                  const std::vector<TIndexDesc>& indexes) {
   auto fail = [](const std::string& message) {
-    ZuzDatabaseError(kErrModify, kValidate, message, kObject);
+    ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, kValidate, message, kObject);
   };
   const auto primaries =
       std::count_if(indexes.begin(), indexes.end(), [](const TIndexDesc& d) { return d.Primary; });
@@ -210,7 +205,7 @@ std::vector<TIndexDesc> IndexDescsOf(const TTableDef& def) {
 TTableDef DefinitionWithIndexes(const TTableDef& def, const std::vector<TIndexDesc>& indexes) {
   const char* caller = "TRestructureIndexDefs.DefinitionWithIndexes";
   if (indexes.size() > static_cast<size_t>(kMaxDeclaredIndexes)) {
-    ZuzDatabaseError(kErrTooManyIndexes, caller,
+    ZuzDatabaseError(ZUZ_ERR_TOO_MANY_INDEXES, caller,
                      "Maximum allowed is " + std::to_string(kMaxDeclaredIndexes), kObject);
   }
   TTableDef out = def;
@@ -219,7 +214,7 @@ TTableDef DefinitionWithIndexes(const TTableDef& def, const std::vector<TIndexDe
   for (std::size_t i = 0; i < indexes.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
       if (SameName(indexes[i].Name, indexes[j].Name)) {
-        ZuzDatabaseError(kErrModify, caller, "Index already exists", kObject);
+        ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "Index already exists", kObject);
       }
     }
     out.InternalIndexDefs.push_back(DeriveIndex(out, indexes[i], static_cast<int>(i)));

@@ -17,8 +17,6 @@ constexpr const char* kObject = "TDBUserMonitor";
 constexpr const char* kLockFileText = "A lock could not be obtained on the lock file";
 constexpr int64_t kMutexOffset = 0;
 constexpr int64_t kDeletedMarkOffset = 1;
-constexpr int kErrTooManyClients = 9486;  // "Too many clients "
-
 bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -148,7 +146,7 @@ void TDBUserMonitor::RegisterSlot() {
     slotOffset_ = freeSlot != 0 ? freeSlot : kFirstSlot + slots * kSlotSize;
     // A slot reaching the presence ranges would be locked over by them.
     if (slotOffset_ + kSlotSize > kMaxFileSize + 1) {
-      ZuzDatabaseError(kErrTooManyClients, "TDBUserMonitor.Open",
+      ZuzDatabaseError(ZUZ_ERR_TOO_MANY_CLIENTS, "TDBUserMonitor.Open",
                        "The lock file has grown too large", kObject);
     }
     WriteSlot(slotOffset_, slotText_);
@@ -185,7 +183,7 @@ void TDBUserMonitor::Open(const std::string& userName, const std::string& comput
     }
     if (size > kMaxFileSize) {
       handle_.reset();
-      ZuzDatabaseError(kErrTooManyClients, "TDBUserMonitor.Open",
+      ZuzDatabaseError(ZUZ_ERR_TOO_MANY_CLIENTS, "TDBUserMonitor.Open",
                        "The lock file has grown too large", kObject);
     }
     try {

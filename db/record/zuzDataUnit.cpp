@@ -16,14 +16,6 @@ namespace zuz {
 namespace {
 
 constexpr const char* kObject = "TZuzDataSet";
-enum : int {
-  kErrRecordChanged = 8708,       // "Record Deleted/Key Modified"
-  kErrRecordNotFound = 8710,      // "Record was not found"
-  kErrEncryptionKey = 8961,       // "Corrupt Header"
-  kErrTransactionActive = 10122,  // "Cannot perform this operation while a transaction is active"
-  kErrNotABlob = 10753,           // "Field is not a blob"
-};
-
 [[noreturn]] void OutOfRange(const TInternalFieldItem& f) {
   ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TZuzDataSet.DataSetSetFieldDataToRecBuf",
                    "Field data length is out of range: " + f.FieldName, kObject);
@@ -141,7 +133,7 @@ TOpenTable::TOpenTable(TDiskMgr& disk, TTableHeaderMgr& headers, TTableDef def,
                        const TTableIndexesFactory& indexes, std::function<void(uint32_t)> onClose)
     : disk_(disk), headers_(headers), def_(std::move(def)), onClose_(std::move(onClose)) {
   if (def_.Encrypted && AltNameFor(def_.TableName, true) != def_.AltName) {
-    ZuzDatabaseError(kErrEncryptionKey, "TZuzBaseTable.Open",
+    ZuzDatabaseError(ZUZ_ERR_CORRUPT_HEADER, "TZuzBaseTable.Open",
                      "The encrpytion key is not valid or corrupted", kObject);
   }
   header_ = &headers_.OpenTable(TableId());
@@ -445,7 +437,7 @@ void TOpenTable::DataSetSetFieldDataToRecBuf(int field, const void* data, std::s
 std::string TOpenTable::DataSetSetFieldStreamFromRecBuf(int field) {
   const char* caller = "TZuzDataSet.DataSetSetFieldStreamFromRecBuf";
   const TInternalFieldItem& f = Field(field, caller);
-  if (!IsBlobFieldType(f.DataType)) ZuzDatabaseError(kErrNotABlob, caller, f.FieldName, kObject);
+  if (!IsBlobFieldType(f.DataType)) ZuzDatabaseError(ZUZ_ERR_NOT_A_BLOB, caller, f.FieldName, kObject);
   TBlob* blob = blobs_.Find(field);
   if (!blob) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Blob field not found", kObject);
   if (blob->state != TBlob::bsNotLoaded) return blob->data;
@@ -459,7 +451,7 @@ std::string TOpenTable::DataSetSetFieldStreamFromRecBuf(int field) {
     if (!ReadImage(current_, image) ||
         std::memcmp(image.data(), buffer_.data(), kRecVersion + 4) != 0) {
       // The chain the buffer names may have been freed and reused since.
-      ZuzDatabaseError(kErrRecordChanged, caller, {}, kObject);
+      ZuzDatabaseError(ZUZ_ERR_RECORD_CHANGED, caller, {}, kObject);
     }
     blob->data = blobIo_->Read(first, length);
   }
@@ -470,7 +462,7 @@ std::string TOpenTable::DataSetSetFieldStreamFromRecBuf(int field) {
 void TOpenTable::SetBlob(int field, std::string_view data) {
   const char* caller = "TZuzDataSet.SetBlob";
   const TInternalFieldItem& f = Field(field, caller);
-  if (!IsBlobFieldType(f.DataType)) ZuzDatabaseError(kErrNotABlob, caller, f.FieldName, kObject);
+  if (!IsBlobFieldType(f.DataType)) ZuzDatabaseError(ZUZ_ERR_NOT_A_BLOB, caller, f.FieldName, kObject);
   TBlob* blob = blobs_.Find(field);
   if (!blob) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Blob field not found", kObject);
   blob->data.assign(data.data(), data.size());
@@ -583,14 +575,14 @@ uint32_t TOpenTable::AddRecord() {
 
 void TOpenTable::UpdateRecord() {
   const char* caller = "TZuzDataSet.UpdateRecord";
-  if (current_ == 0) ZuzDatabaseError(kErrRecordNotFound, caller, {}, kObject);
+  if (current_ == 0) ZuzDatabaseError(ZUZ_ERR_RECORD_NOT_FOUND, caller, {}, kObject);
   TLockScope lock(*this, ltWrite);
   try {
     std::vector<uint8_t> fileImage;
     // Status, owner check, sequence number and version: another writer changed or deleted it.
     if (!ReadImage(current_, fileImage) ||
         std::memcmp(fileImage.data(), buffer_.data(), kRecVersion + 4) != 0) {
-      ZuzDatabaseError(kErrRecordChanged, caller, {}, kObject);
+      ZuzDatabaseError(ZUZ_ERR_RECORD_CHANGED, caller, {}, kObject);
     }
     std::vector<uint8_t> image = buffer_;
     indexes_->CheckForUpdate(fileImage.data(), image.data(), current_);
@@ -609,7 +601,7 @@ void TOpenTable::UpdateRecord() {
 
 int TOpenTable::DeleteRecord(bool compareImage) {
   const char* caller = "TZuzDataSet.DeleteRecord";
-  if (current_ == 0) ZuzDatabaseError(kErrRecordNotFound, caller, {}, kObject);
+  if (current_ == 0) ZuzDatabaseError(ZUZ_ERR_RECORD_NOT_FOUND, caller, {}, kObject);
   TLockScope lock(*this, ltWrite);
   try {
     std::vector<uint8_t> fileImage;
@@ -619,7 +611,7 @@ int TOpenTable::DeleteRecord(bool compareImage) {
       return -1;
     }
     // Never release a block that holds no live record of this table.
-    if (!live) ZuzDatabaseError(kErrRecordChanged, caller, {}, kObject);
+    if (!live) ZuzDatabaseError(ZUZ_ERR_RECORD_CHANGED, caller, {}, kObject);
     indexes_->CheckForDelete(fileImage.data(), current_);
     // A damaged blob chain stops the delete before anything is released.
     for (int fieldNo : blobFields_) {
@@ -642,7 +634,7 @@ int TOpenTable::DeleteRecord(bool compareImage) {
 
 void TOpenTable::EmptyTable() {
   if (disk_.InTransaction()) {
-    ZuzDatabaseError(kErrTransactionActive, "TZuzTable.EmptyTable", {}, kObject);
+    ZuzDatabaseError(ZUZ_ERR_IN_TRANSACTION, "TZuzTable.EmptyTable", {}, kObject);
   }
   {
     TZuzTransaction transaction(disk_);

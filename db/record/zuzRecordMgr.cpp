@@ -7,12 +7,11 @@ namespace zuz {
 
 namespace {
 constexpr const char* kObject = "TRecordMgr";
-constexpr int kErrNotInitialized = 8576;  // "System object is not initialized"
 }  // namespace
 
 void TRecordMgr::Open(TBaseIOInterface* records, uint32_t recordSize) {
   if (!records || recordSize == 0) {
-    ZuzDatabaseError(kErrNotInitialized, "TRecordMgr.Open", {}, kObject);
+    ZuzDatabaseError(ZUZ_ERR_NOT_INITIALIZED, "TRecordMgr.Open", {}, kObject);
   }
   if (!last_.empty() && recordSize != recordSize_) {
     ZuzInternalError("TRecordMgr.Open", "The record size can't change while buffers exist");
@@ -28,7 +27,7 @@ void TRecordMgr::Close() {
 }
 
 void TRecordMgr::CheckOpen(const char* caller) const {
-  if (!io_) ZuzDatabaseError(kErrNotInitialized, caller, {}, kObject);
+  if (!io_) ZuzDatabaseError(ZUZ_ERR_NOT_INITIALIZED, caller, {}, kObject);
 }
 
 uint32_t TRecordMgr::Add(const uint8_t* image) {

@@ -21,18 +21,6 @@ constexpr const char* kObject = "TTableDef";
 constexpr const char* kSetTableDef = "TZuzBaseTable.SetTableDef";
 constexpr const char* kAssignKeyFields = "TInternalIndexDef.AssignKeyFields";
 
-enum : int {
-  kErrTooManyFields = 9492,   // "None or too many Fields in Table Create "
-  kErrKeyTooLarge = 9602,     // "Key size too large"
-  kErrTooManyIndexes = 9604,  // "Too many indexes"
-  kErrFieldLength = 9606,     // "The field length is invalid"
-  kErrModify = 9996,          // "Invalid modify request"
-  kErrFieldType = 10000,      // "Invalid field type"
-  kErrFieldName = 10038,      // "Invalid field name"
-  kErrTableName = 10039,      // "Invalid table name"
-  kErrNoSuchField = 10116,    // "No such field"
-  kErrNotIndexable = 10117,   // "Field type cannot be indexed"
-};
 constexpr int kMaxKeyFieldsPerIndex = 32;
 
 std::string LengthRange(const std::string& value, int min, int max) {
@@ -178,7 +166,7 @@ int TTableDef::AutoIncField() const {
 
 void CheckTableName(const std::string& name) {
   if (name.empty() || name.size() > static_cast<size_t>(kMaxTableNameLength)) {
-    ZuzDatabaseError(kErrTableName, kSetTableDef, LengthRange(name, 1, kMaxTableNameLength),
+    ZuzDatabaseError(ZUZ_ERR_TABLE_NAME, kSetTableDef, LengthRange(name, 1, kMaxTableNameLength),
                      kObject);
   }
 }
@@ -218,10 +206,10 @@ TInternalIndexDef DeriveIndex(TTableDef& def, const TIndexDesc& desc, int sequen
   std::vector<TKeyFieldItem> keys;
   for (const auto& name : SplitNames(desc.Fields)) {
     const int f = def.FindField(name);
-    if (f < 0) ZuzDatabaseError(kErrNoSuchField, kAssignKeyFields, name, kObject);
+    if (f < 0) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_FIELD, kAssignKeyFields, name, kObject);
     const TInternalFieldItem& field = def.InternalFields[static_cast<size_t>(f)];
     if (field.DataType == TFieldType::ftBytes || IsBlobFieldType(field.DataType)) {
-      ZuzDatabaseError(kErrNotIndexable, kAssignKeyFields, FieldTypeName(field.DataType), kObject);
+      ZuzDatabaseError(ZUZ_ERR_NOT_INDEXABLE, kAssignKeyFields, FieldTypeName(field.DataType), kObject);
     }
     TKeyFieldItem k;
     CopyFieldIntoKey(field, k);
@@ -238,13 +226,13 @@ TInternalIndexDef DeriveIndex(TTableDef& def, const TIndexDesc& desc, int sequen
     keys.push_back(std::move(k));
   }
   if (keys.empty() && (desc.Unique || desc.Primary)) {
-    ZuzDatabaseError(kErrModify, kAssignKeyFields, "No index columns specified", kObject);
+    ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, kAssignKeyFields, "No index columns specified", kObject);
   }
   if (!desc.Unique && !desc.Primary) {
     keys.push_back(SequenceKeyField(desc.Name, desc.Descending, static_cast<int>(keys.size())));
   }
   if (static_cast<int>(keys.size()) > kMaxKeyFieldsPerIndex) {
-    ZuzDatabaseError(kErrModify, kAssignKeyFields,
+    ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, kAssignKeyFields,
                      "The Index '" + desc.Name + "' with fields '" + desc.Fields +
                          "' has exceeded the maximum key field count of " +
                          std::to_string(kMaxKeyFieldsPerIndex),
@@ -253,7 +241,7 @@ TInternalIndexDef DeriveIndex(TTableDef& def, const TIndexDesc& desc, int sequen
   index.KeyDataOffset = static_cast<int>(keys.size()) / 8 + 1;
   index.MaximumKeySize = KeySizeOf(keys, index.KeyDataOffset);
   if (index.MaximumKeySize > kMaxKeySize) {
-    ZuzDatabaseError(kErrKeyTooLarge, kAssignKeyFields,
+    ZuzDatabaseError(ZUZ_ERR_KEY_TOO_LARGE, kAssignKeyFields,
                      desc.Name + " has not been set or is out of range", kObject);
   }
   for (auto& k : keys) def.KeyFields.push_back(std::move(k));
@@ -265,7 +253,7 @@ TTableDef BuildTableDef(const std::string& tableName, const std::vector<TFieldDe
   CheckTableName(tableName);
   const int n = static_cast<int>(fields.size());
   if (n < 1 || n > kMaxFields) {
-    ZuzDatabaseError(kErrTooManyFields, kSetTableDef,
+    ZuzDatabaseError(ZUZ_ERR_FIELD_COUNT, kSetTableDef,
                      std::to_string(n) + " is not a valid value (min. 1, max. " +
                          std::to_string(kMaxFields) + ")",
                      kObject);
@@ -276,15 +264,15 @@ TTableDef BuildTableDef(const std::string& tableName, const std::vector<TFieldDe
   for (int i = 0; i < n; ++i) {
     const TFieldDesc& d = fields[static_cast<size_t>(i)];
     if (d.Name.empty() || d.Name.size() > static_cast<size_t>(kMaxFieldNameLength)) {
-      ZuzDatabaseError(kErrFieldName, kSetTableDef, LengthRange(d.Name, 1, kMaxFieldNameLength),
+      ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, kSetTableDef, LengthRange(d.Name, 1, kMaxFieldNameLength),
                        kObject);
     }
     if (def.FindField(d.Name) >= 0) {
       // A second field of one name could never be reached by its name.
-      ZuzDatabaseError(kErrFieldName, kSetTableDef, "Duplicate field name " + d.Name, kObject);
+      ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, kSetTableDef, "Duplicate field name " + d.Name, kObject);
     }
     if (!IsStorableFieldType(d.DataType)) {
-      ZuzDatabaseError(kErrFieldType, kSetTableDef, FieldTypeName(d.DataType), kObject);
+      ZuzDatabaseError(ZUZ_ERR_FIELD_TYPE, kSetTableDef, FieldTypeName(d.DataType), kObject);
     }
     TInternalFieldItem f;
     f.FieldName = d.Name;
@@ -296,14 +284,14 @@ TTableDef BuildTableDef(const std::string& tableName, const std::vector<TFieldDe
     f.FieldGeneratorID = NewFieldGeneratorId();
     if (d.DataType == TFieldType::ftString) {
       if (d.Size < 1 || d.Size > 255) {
-        ZuzDatabaseError(kErrFieldLength, kSetTableDef, LengthRange(std::to_string(d.Size), 1, 255),
+        ZuzDatabaseError(ZUZ_ERR_FIELD_LENGTH, kSetTableDef, LengthRange(std::to_string(d.Size), 1, 255),
                          kObject);
       }
       f.FieldSize = d.Size + 1;
       f.IsVariable = true;
     } else if (d.DataType == TFieldType::ftBytes) {
       if (d.Size < 2 || d.Size > 256) {
-        ZuzDatabaseError(kErrFieldLength, kSetTableDef, LengthRange(std::to_string(d.Size), 2, 256),
+        ZuzDatabaseError(ZUZ_ERR_FIELD_LENGTH, kSetTableDef, LengthRange(std::to_string(d.Size), 2, 256),
                          kObject);
       }
       f.FieldSize = d.Size;
@@ -315,13 +303,13 @@ TTableDef BuildTableDef(const std::string& tableName, const std::vector<TFieldDe
   AssignRecordLayout(def);
 
   if (static_cast<int>(indexes.size()) > kMaxDeclaredIndexes) {
-    ZuzDatabaseError(kErrTooManyIndexes, kSetTableDef,
+    ZuzDatabaseError(ZUZ_ERR_TOO_MANY_INDEXES, kSetTableDef,
                      "Maximum allowed is " + std::to_string(kMaxDeclaredIndexes), kObject);
   }
   for (std::size_t i = 0; i < indexes.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
       if (SameIgnoringCase(indexes[i].Name, indexes[j].Name)) {
-        ZuzDatabaseError(kErrModify, kSetTableDef, "Index already exists", kObject);
+        ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, kSetTableDef, "Index already exists", kObject);
       }
     }
     def.InternalIndexDefs.push_back(DeriveIndex(def, indexes[i], static_cast<int>(i)));

@@ -14,16 +14,6 @@ namespace zuz {
 namespace {
 
 constexpr const char* kObject = "TZuzTable";
-enum : int {
-  kErrNoSuchTable = 10024,        // "No such table"
-  kErrTableInUse = 10053,         // "Invalid table delete request"
-  kErrTransactionActive = 10122,  // "Cannot perform this operation while a transaction is active"
-  kErrTableType = 10766,     // "The requested operation cannot be performed on this table type"
-  kErrInMemory = 10880,      // "... cannot be performed on an in-memory database"
-  kErrTableExists = 13060,   // "Table already exists"
-  kErrReservedName = 10041,  // "Name is reserved"
-};
-
 // Catalogue fields.
 constexpr int kCatName = 1;
 constexpr int kCatTableDef = 2;
@@ -63,7 +53,7 @@ TTableMgr::~TTableMgr() {
 }
 
 void TTableMgr::CheckOpen(const char* caller) const {
-  if (!open_) ZuzDatabaseError(10113, caller, {}, kObject);  // unconnected database
+  if (!open_) ZuzDatabaseError(ZUZ_ERR_NOT_CONNECTED, caller, {}, kObject);  // unconnected database
 }
 
 TTableDef TTableMgr::SetMasterTableDef(uint32_t tableId, const std::string& name, bool encrypted,
@@ -292,7 +282,7 @@ TTableDef TTableMgr::InternalGetTableDef(const std::string& name) {
   TOpenTable& catalogue = Catalogue(IsInternalName(name));
   TOpenTable::TLockScope lock(catalogue, ltRead);
   if (!FindCatalogueRow(catalogue, name)) {
-    ZuzDatabaseError(kErrNoSuchTable, "TZuzTable.InternalGetTableDef", name, kObject);
+    ZuzDatabaseError(ZUZ_ERR_NO_SUCH_TABLE, "TZuzTable.InternalGetTableDef", name, kObject);
   }
   TTableDef def = TableDefFromText(catalogue.GetBlob(kCatTableDef));
   ValidateStoredTableDef(def);
@@ -312,7 +302,7 @@ TTableDef TTableMgr::CreateTable(const std::string& name, const std::vector<TFie
                                  const TTableOptions& options) {
   CheckOpen("TZuzTable.CreateTable");
   if (disk_.InTransaction()) {
-    ZuzDatabaseError(kErrTransactionActive, "TZuzTable.CreateTable", {}, kObject);
+    ZuzDatabaseError(ZUZ_ERR_IN_TRANSACTION, "TZuzTable.CreateTable", {}, kObject);
   }
   TTableDef def = BuildTableDef(name, fields, indexes, options);
   return InternalCreateTable(std::move(def));
@@ -323,21 +313,21 @@ TTableDef TTableMgr::InternalCreateTable(TTableDef def) {
   CheckOpen(caller);
   CheckTableName(def.TableName);
   if (def.TableName == kUserCatalogue || def.TableName == kSystemCatalogue) {
-    ZuzDatabaseError(kErrReservedName, caller, def.TableName, kObject);
+    ZuzDatabaseError(ZUZ_ERR_RESERVED_NAME, caller, def.TableName, kObject);
   }
   if (def.Memory) {
     // Memory tables live in the memory table-definition manager, never in a catalogue.
-    ZuzDatabaseError(def.Encrypted ? kErrInMemory : kErrTableType, caller, {}, kObject);
+    ZuzDatabaseError(def.Encrypted ? ZUZ_ERR_IN_MEMORY : ZUZ_ERR_TABLE_TYPE, caller, {}, kObject);
   }
   if (def.Encrypted && dbHeader_.securityLevel == 0) {
-    ZuzDatabaseError(kErrTableType, caller, "This database does not use/support encryption",
+    ZuzDatabaseError(ZUZ_ERR_TABLE_TYPE, caller, "This database does not use/support encryption",
                      kObject);
   }
   return InTransaction(disk_, [&] {
     TOpenTable& catalogue = Catalogue(def.InternalTable);
     TOpenTable::TLockScope catalogueLock(catalogue, ltWrite);
     if (FindCatalogueRow(catalogue, def.TableName)) {
-      ZuzDatabaseError(kErrTableExists, caller, def.TableName, kObject);
+      ZuzDatabaseError(ZUZ_ERR_TABLE_EXISTS, caller, def.TableName, kObject);
     }
     THeaderWriteLock headerLock(disk_);
     TTableHeaderMgr& headers = HeaderMgr(def.InternalTable);
@@ -378,19 +368,19 @@ void TTableMgr::InternalUpdateTableDef(const TTableDef& def, const std::string& 
   const char* caller = "TZuzTable.InternalUpdateTableDef";
   CheckOpen(caller);
   CheckTableName(def.TableName);
-  if (def.Memory) ZuzDatabaseError(kErrTableType, caller, {}, kObject);
+  if (def.Memory) ZuzDatabaseError(ZUZ_ERR_TABLE_TYPE, caller, {}, kObject);
   if (IsInternalName(def.TableName) != IsInternalName(oldName)) {
-    ZuzDatabaseError(10039, caller, def.TableName + " is not a valid value for this table",
+    ZuzDatabaseError(ZUZ_ERR_TABLE_NAME, caller, def.TableName + " is not a valid value for this table",
                      kObject);
   }
   InTransaction(disk_, [&] {
     TOpenTable& catalogue = Catalogue(IsInternalName(oldName));
     TOpenTable::TLockScope lock(catalogue, ltWrite);
     if (def.TableName != oldName && FindCatalogueRow(catalogue, def.TableName)) {
-      ZuzDatabaseError(kErrTableExists, caller, def.TableName, kObject);
+      ZuzDatabaseError(ZUZ_ERR_TABLE_EXISTS, caller, def.TableName, kObject);
     }
     if (!FindCatalogueRow(catalogue, oldName)) {
-      ZuzDatabaseError(kErrNoSuchTable, caller, oldName, kObject);
+      ZuzDatabaseError(ZUZ_ERR_NO_SUCH_TABLE, caller, oldName, kObject);
     }
     TTableDef stored = def;
     stored.AltName = AltNameFor(stored.TableName, stored.Encrypted);
@@ -428,7 +418,7 @@ void TTableMgr::DeleteTable(const std::string& name) {
   const TTableDef def = InternalGetTableDef(name);
   const auto id = static_cast<uint32_t>(def.TableID);
   if (OpenCount(id) > 0) {
-    ZuzDatabaseError(kErrTableInUse, caller, "The table " + name + " is in use", kObject);
+    ZuzDatabaseError(ZUZ_ERR_TABLE_DELETE, caller, "The table " + name + " is in use", kObject);
   }
   InTransaction(disk_, [&] {
     TOpenTable& catalogue = Catalogue(def.InternalTable);
@@ -452,7 +442,7 @@ void TTableMgr::DeleteTable(const std::string& name) {
 void TTableMgr::EmptyTable(const std::string& name) {
   CheckOpen("TZuzTable.EmptyTable");
   if (disk_.InTransaction()) {
-    ZuzDatabaseError(kErrTransactionActive, "TZuzTable.EmptyTable", {}, kObject);
+    ZuzDatabaseError(ZUZ_ERR_IN_TRANSACTION, "TZuzTable.EmptyTable", {}, kObject);
   }
   OpenTable(name)->EmptyTable();
 }

@@ -140,6 +140,9 @@ class TDiskMgr {
   void ReadData(int64_t address, int64_t n, void* buffer, uint32_t ioFlags, uint32_t tableId);
   void WriteData(int64_t address, int64_t n, const void* buffer, uint32_t ioFlags,
                  uint32_t tableId);
+  bool CanReadByRef(int64_t address, int64_t size, uint32_t ioFlags) const {
+    return file_.CanReadByRef(address, size, ioFlags);
+  }
   const uint8_t* ReadBlockByRef(int64_t address, int64_t size, uint32_t ioFlags, uint32_t tableId);
   void WriteBlockByRef(int64_t address, int64_t size, uint32_t ioFlags, uint32_t tableId,
                        const std::function<void(uint8_t*)>& edit);

@@ -11,30 +11,10 @@
 #include <string>
 #include <string_view>
 
+#include "db/storage/zuzErrorCodes.h"
+
 namespace zuz {
 
-// Error codes used by the storage layer (the full table is in zuzError.cpp).
-enum : int {
-  ZUZ_ERR_UNKNOWN = 65535,
-  ZUZ_ERR_OPEN_FILE = 8449,         // "Cannot open the requested file"
-  ZUZ_ERR_IO = 8450,                // "I/O error on a system file"
-  ZUZ_ERR_CORRUPT = 8451,           // "Data structure corruption"
-  ZUZ_ERR_NOT_FOUND = 8579,         // "The requested object could not be found"
-  ZUZ_ERR_INTERNAL = 8581,          // "There was an unexpected internal error ..."
-  ZUZ_ERR_CREATE = 8582,            // "The database file could not be created"
-  ZUZ_ERR_CORRUPT_HEADER = 8961,    // "Corrupt Header"
-  ZUZ_ERR_READ = 9217,              // "Disk read failure"
-  ZUZ_ERR_WRITE = 9218,             // "Disk write failure"
-  ZUZ_ERR_FILE_SIZE_LIMIT = 9600,   // "The database file size limit has been reached"
-  ZUZ_ERR_TABLE_LIMIT = 9601,       // "The database table limit has been reached"
-  ZUZ_ERR_NOT_IMPLEMENTED = 10065,  // "Invalid procedure name"
-  ZUZ_ERR_NO_LOCK = 10248,          // "This operation cannot be performed without a prior lock"
-  ZUZ_ERR_LOCK_TIMEOUT = 10249,     // "The requested lock could not be obtained ..."
-  ZUZ_ERR_TRANSACTION_ACTIVE = 10256,  // "Transaction already active"
-  ZUZ_ERR_NO_TRANSACTION = 10257,      // "There are no active transactions"
-  ZUZ_ERR_NO_SUCH_FILE = 11010,        // "No such file or directory"
-  ZUZ_ERR_VERSION = 12041,             // "Higher database level required"
-};
 
 class EZuzDatabaseError : public std::runtime_error {
  public:

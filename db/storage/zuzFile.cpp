@@ -323,12 +323,18 @@ void TZuzFile::WriteData(int64_t address, int64_t n, const void* buffer, uint32_
   PatchCachedPages(address, n, data);
 }
 
+bool TZuzFile::CanReadByRef(int64_t address, int64_t size, uint32_t ioFlags) const {
+  if (address < 0 || size <= 0) return false;
+  const int64_t pageAddress = address - (address % pageSize_);
+  return (ioFlags & ioCached) && (cacheActive_ || inTransaction_) &&
+         address + size <= pageAddress + pageSize_;
+}
+
 const uint8_t* TZuzFile::ReadBlockByRef(int64_t address, int64_t size, uint32_t ioFlags,
                                         uint32_t tableId) {
   CheckOpen("TZuzFile.ReadBlockByRef");
-  int64_t pageAddress = address - (address % pageSize_);
-  if (!(ioFlags & ioCached) || !(cacheActive_ || inTransaction_) || address < 0 || size <= 0 ||
-      address + size > pageAddress + pageSize_) {
+  const int64_t pageAddress = address - (address % pageSize_);
+  if (!CanReadByRef(address, size, ioFlags)) {
     ZuzInternalError("TZuzFile.ReadBlockByRef", "ReadCacheByRef failed");
   }
   TCachePage* page = CachedPage(pageAddress, ioFlags, tableId, false, false);

@@ -88,8 +88,11 @@ class TZuzFile {
   void ReadData(int64_t address, int64_t n, void* buffer, uint32_t ioFlags, uint32_t tableId);
   void WriteData(int64_t address, int64_t n, const void* buffer, uint32_t ioFlags,
                  uint32_t tableId);
-  // REQUIRES: cached flags, an active cache or a transaction, and the range within one page.
-  // The pointer stays valid until the next transfer on this file.
+  // Whether ReadBlockByRef can hand out the range: cached flags, an active cache or a
+  // transaction, and the range within one page.
+  bool CanReadByRef(int64_t address, int64_t size, uint32_t ioFlags) const;
+  // REQUIRES: CanReadByRef (8581 otherwise). The pointer stays valid until the next transfer on
+  // this file.
   const uint8_t* ReadBlockByRef(int64_t address, int64_t size, uint32_t ioFlags, uint32_t tableId);
   // Lets edit change the cached bytes in place, then marks the page written.
   void WriteBlockByRef(int64_t address, int64_t size, uint32_t ioFlags, uint32_t tableId,

@@ -15,35 +15,19 @@ namespace {
 
 constexpr const char* kObject = "TDiskIOInterface";
 
-[[noreturn]] void NotProvided(const char* op) {
-  ZuzDatabaseError(ZUZ_ERR_NOT_IMPLEMENTED, std::string("TBaseIOInterface.") + op, {},
-                   "TBaseIOInterface");
-}
-
 constexpr int kRunHeaderSize = 16;
 
 }  // namespace
 
-void TBaseIOInterface::Open() { NotProvided("Open"); }
-void TBaseIOInterface::Close() { NotProvided("Close"); }
-void TBaseIOInterface::Empty() { NotProvided("Empty"); }
-int64_t TBaseIOInterface::AllocateNewAddress(int64_t, const void*) {
-  NotProvided("AllocateNewAddress");
+const uint8_t* TBaseIOInterface::ReadBlockByRef(int64_t, int64_t) { return nullptr; }
+
+void TBaseIOInterface::WriteBlockByRef(int64_t address, int64_t size,
+                                       const std::function<void(uint8_t*)>& edit) {
+  std::vector<uint8_t> block(static_cast<size_t>(size));
+  ReadBlock(address, size, block.data());
+  edit(block.data());
+  WriteBlock(address, size, block.data());
 }
-void TBaseIOInterface::ReleaseBlock(int64_t, int64_t) { NotProvided("ReleaseBlock"); }
-void TBaseIOInterface::WriteBlock(int64_t, int64_t, const void*) { NotProvided("WriteBlock"); }
-void TBaseIOInterface::WriteBlockByRef(int64_t, int64_t, const std::function<void(uint8_t*)>&) {
-  NotProvided("WriteBlockByRef");
-}
-void TBaseIOInterface::ReadBlock(int64_t, int64_t, void*) { NotProvided("ReadBlock"); }
-const uint8_t* TBaseIOInterface::ReadBlockByRef(int64_t, int64_t) {
-  NotProvided("ReadBlockByRef");
-}
-void TBaseIOInterface::WriteBlockHeader(int64_t, int64_t, const void*) {
-  NotProvided("WriteBlockHeader");
-}
-void TBaseIOInterface::ReadBlockHeader(int64_t, int64_t, void*) { NotProvided("ReadBlockHeader"); }
-std::vector<int64_t> TBaseIOInterface::ListBlocks() { NotProvided("ListBlocks"); }
 
 TDiskIOInterface::TDiskIOInterface(TDiskMgr* disk, uint32_t blockSize, uint32_t tableId,
                                    uint32_t usage, uint32_t ioFlags)
@@ -251,6 +235,7 @@ void TDiskIOInterface::ReadBlock(int64_t address, int64_t size, void* buffer) {
 
 const uint8_t* TDiskIOInterface::ReadBlockByRef(int64_t address, int64_t size) {
   CheckRange(address, size, "TDiskIOInterface.ReadBlockByRef");
+  if (!disk_->CanReadByRef(address, size, ioFlags_)) return nullptr;
   return disk_->ReadBlockByRef(address, size, ioFlags_, tableId_);
 }
 

@@ -25,24 +25,27 @@ class TBaseIOInterface {
  public:
   virtual ~TBaseIOInterface() = default;
 
-  // Operations a subclass does not provide fail with 10065.
-  virtual void Open();
-  virtual void Close();
+  virtual void Open() = 0;
+  virtual void Close() = 0;
   // Frees every block of the interface.
-  virtual void Empty();
+  virtual void Empty() = 0;
   // A block for size bytes (size <= block size) holding the data (zeros when null).
-  virtual int64_t AllocateNewAddress(int64_t size, const void* data);
-  virtual void ReleaseBlock(int64_t address, int64_t size);
-  virtual void WriteBlock(int64_t address, int64_t size, const void* data);
+  virtual int64_t AllocateNewAddress(int64_t size, const void* data) = 0;
+  virtual void ReleaseBlock(int64_t address, int64_t size) = 0;
+  virtual void WriteBlock(int64_t address, int64_t size, const void* data) = 0;
+  virtual void ReadBlock(int64_t address, int64_t size, void* buffer) = 0;
+  // The first n bytes of a block (n <= block size).
+  virtual void WriteBlockHeader(int64_t address, int64_t n, const void* data) = 0;
+  virtual void ReadBlockHeader(int64_t address, int64_t n, void* buffer) = 0;
+  // Every block of the interface, free ones included, in map order.
+  virtual std::vector<int64_t> ListBlocks() = 0;
+
+  // The block's bytes where they lie in a page cache, valid until the next transfer; null when
+  // the interface can't hand out its bytes in place (the caller then reads with ReadBlock).
+  virtual const uint8_t* ReadBlockByRef(int64_t address, int64_t size);
+  // Lets edit change the block's bytes; by default read, edit, write back.
   virtual void WriteBlockByRef(int64_t address, int64_t size,
                                const std::function<void(uint8_t*)>& edit);
-  virtual void ReadBlock(int64_t address, int64_t size, void* buffer);
-  virtual const uint8_t* ReadBlockByRef(int64_t address, int64_t size);
-  // The first n bytes of a block (n <= block size).
-  virtual void WriteBlockHeader(int64_t address, int64_t n, const void* data);
-  virtual void ReadBlockHeader(int64_t address, int64_t n, void* buffer);
-  // Every block of the interface, free ones included, in map order.
-  virtual std::vector<int64_t> ListBlocks();
 
   uint32_t BlockSize() const { return blockSize_; }
   uint32_t TableId() const { return tableId_; }

@@ -471,8 +471,20 @@ class TRawNodeInterface : public TBaseIOInterface {
   void ReadBlockHeader(int64_t address, int64_t n, void* buffer) override {
     ReadBlock(address, n, buffer);
   }
+  // The inspector never changes the file.
+  void Open() override {}
+  void Close() override {}
+  void Empty() override { ReadOnly(); }
+  int64_t AllocateNewAddress(int64_t, const void*) override { ReadOnly(); }
+  void ReleaseBlock(int64_t, int64_t) override { ReadOnly(); }
+  void WriteBlock(int64_t, int64_t, const void*) override { ReadOnly(); }
+  void WriteBlockHeader(int64_t, int64_t, const void*) override { ReadOnly(); }
+  std::vector<int64_t> ListBlocks() override { ReadOnly(); }
 
  private:
+  [[noreturn]] static void ReadOnly() {
+    ZuzDatabaseError(ZUZ_ERR_INVALID_OPERATION, "zuzdump", "the inspector reads the file only");
+  }
   TRawDb& db_;
   std::vector<uint8_t> buf_;
 };

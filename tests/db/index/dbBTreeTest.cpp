@@ -52,7 +52,7 @@ TEST(DbBTree, EmptyIndex) {
   EXPECT_FALSE(t.tree->NextKey());
   EXPECT_FALSE(t.tree->PriorKey());
   EXPECT_EQ(ErrorTextOf([&] { t.tree->GetCurrentKeyBuf(); }), "CurrentKeyCursor is invalid");
-  EXPECT_EQ(ErrorCodeOf([&] { t.tree->DeleteCurrentKey(); }), 8581);
+  EXPECT_EQ(ErrorCodeOf([&] { t.tree->DeleteCurrentKey(); }), ZUZ_ERR_INTERNAL);
   EXPECT_EQ(t.tree->SearchByRecNo(1), 0u);
   EXPECT_TRUE(t.tree->CollectRange(skGreaterOrEqual, 0, 0, false).empty());
   EXPECT_TRUE(t.Problems().empty());
@@ -346,7 +346,7 @@ TEST(DbBTree, ReadAheadTakesKeysAroundTheCursor) {
   std::vector<uint8_t> image{1, 2, 3};
   EXPECT_TRUE(buffer.SetRecord(Addr(1), image));
   EXPECT_FALSE(buffer.SetRecord(Addr(77), image));
-  EXPECT_TRUE(buffer.InWindow(10000));
+  EXPECT_TRUE(buffer.InWindow(10'000));
   EXPECT_FALSE(buffer.InWindow(10001));
   // The buffer refuses items that break its order.
   EXPECT_EQ(ErrorTextOf([&] { buffer.Add(item->Key.data(), 15, Addr(9), 7); }),
@@ -495,7 +495,7 @@ TEST(DbBTree, DamagedNodesGiveTheInternalError) {
   };
   auto expectDamage = [&](uint32_t address, std::vector<uint8_t> bytes, const std::string& text) {
     WriteNode(t, address, bytes);
-    EXPECT_EQ(ErrorCodeOf(search), 8581) << text;
+    EXPECT_EQ(ErrorCodeOf(search), ZUZ_ERR_INTERNAL) << text;
     EXPECT_NE(ErrorTextOf(search).find(text), std::string::npos) << ErrorTextOf(search);
     EXPECT_FALSE(CheckBTree(*t.tree, true).Ok()) << text;
     WriteNode(t, address, address == t.root ? root : leaf);
@@ -519,7 +519,7 @@ TEST(DbBTree, DamagedNodesGiveTheInternalError) {
       PutU32(bad.data() + 16 + i * 19 + 6, child);
     }
     WriteNode(t, t.root, bad);
-    EXPECT_EQ(ErrorCodeOf(search), 8581) << child;
+    EXPECT_EQ(ErrorCodeOf(search), ZUZ_ERR_INTERNAL) << child;
     EXPECT_FALSE(CheckBTree(*t.tree, true).Ok());
     WriteNode(t, t.root, root);
   }
@@ -584,6 +584,14 @@ class TMapInterface : public TBaseIOInterface {
   }
   void ReadBlockHeader(int64_t address, int64_t n, void* buffer) override {
     ReadBlock(address, n, buffer);
+  }
+  void Open() override {}
+  void Close() override {}
+  void Empty() override { blocks_.clear(); }
+  std::vector<int64_t> ListBlocks() override {
+    std::vector<int64_t> out;
+    for (const auto& [address, block] : blocks_) out.push_back(address);
+    return out;
   }
   size_t Blocks() const { return blocks_.size(); }
 

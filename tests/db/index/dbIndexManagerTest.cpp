@@ -72,7 +72,7 @@ TEST(DbIndexManager, DuplicateKeysAreRefusedBeforeAnythingIsWritten) {
   const std::vector<uint8_t> before = db.Bytes();
 
   // The primary index has the empty name; the unique name index compares without case.
-  EXPECT_EQ(ErrorCodeOf([&] { AddPerson(*t, 1, std::string("Carol"), int64_t{1}, "x"); }), 9729);
+  EXPECT_EQ(ErrorCodeOf([&] { AddPerson(*t, 1, std::string("Carol"), int64_t{1}, "x"); }), ZUZ_ERR_KEY_VIOLATION);
   EXPECT_EQ(ErrorTextOf([&] { AddPerson(*t, 1, std::string("Carol"), int64_t{1}, "x"); }),
             "Index ");
   EXPECT_EQ(ErrorTextOf([&] { AddPerson(*t, 3, std::string("ALICE"), int64_t{1}, "x"); }),
@@ -105,7 +105,7 @@ TEST(DbIndexManager, TwoNullsAreDuplicatesInAUniqueIndexButNotInOthers) {
   const uint32_t bea = t->RecordAddresses()[1];
   ASSERT_TRUE(t->ReadRecord(bea));
   t->SetValue(1, TFieldValue{});
-  EXPECT_EQ(ErrorCodeOf([&] { t->UpdateRecord(); }), 9729);
+  EXPECT_EQ(ErrorCodeOf([&] { t->UpdateRecord(); }), ZUZ_ERR_KEY_VIOLATION);
   // Read in primary key order; NULL codes order last in the descending code index.
   auto& indexes = IndexManagerOf(*t);
   EXPECT_EQ(Column(*t, 0), (Strings{"1", "2"}));
@@ -138,7 +138,7 @@ TEST(DbIndexManager, LogicalRecNoKeepsInsertionOrderWhenBlocksAreReused) {
   EXPECT_EQ(indexes.CurrentIndex().IndexName, "_LogicalRecNo");
   EXPECT_TRUE(indexes.CurrentIndex().Hidden);
   EXPECT_EQ(indexes.VisibleCount(), 0);
-  EXPECT_EQ(ErrorCodeOf([&] { indexes.CheckIndexesPresent(); }), 9997);
+  EXPECT_EQ(ErrorCodeOf([&] { indexes.CheckIndexesPresent(); }), ZUZ_ERR_NO_SUCH_INDEX);
   t.reset();
   db.Reopen();
   t = db.Tables().OpenTable("Log");
@@ -161,14 +161,14 @@ TEST(DbIndexManager, CurrentIndexAndIndexesForFields) {
   EXPECT_EQ(indexes.CurrentIndex().IndexName, "ixName");
   indexes.ChooseCurrentIndex("nothing");  // an unknown name: the first index not hidden
   EXPECT_EQ(indexes.CurrentIndex().IndexName, "ixId");
-  EXPECT_EQ(ErrorCodeOf([&] { indexes.SelectCurrentIndex("nothing"); }), 9997);
+  EXPECT_EQ(ErrorCodeOf([&] { indexes.SelectCurrentIndex("nothing"); }), ZUZ_ERR_NO_SUCH_INDEX);
 
   EXPECT_EQ(indexes.FindIndexForFields("name").IndexName, "ixNameCi");
   EXPECT_EQ(indexes.FindIndexForFields("Name", true).IndexName, "ixName");
   EXPECT_EQ(indexes.FindIndexForFields(" name ; ID ").IndexName, "ixNameCi");
   EXPECT_EQ(indexes.FindIndexForFields("Name;Id", true).IndexName, "");
   EXPECT_EQ(indexes.FindIndexForFields("id").IndexName, "ixId");
-  EXPECT_EQ(ErrorCodeOf([&] { indexes.FindIndexForFields("Id;Name"); }), 9997);
+  EXPECT_EQ(ErrorCodeOf([&] { indexes.FindIndexForFields("Id;Name"); }), ZUZ_ERR_NO_SUCH_INDEX);
   EXPECT_EQ(ErrorTextOf([&] { indexes.FindIndexForFields("Id;Name"); }), "Id;Name");
 
   // A table without a primary index reads in its first index's order.
@@ -288,7 +288,7 @@ TEST(DbIndexManager, CatalogueLookupsGoThroughItsIndex) {
               db.Tables().CreateTable("T3", {F("A", TFieldType::ftInteger)}, {},
                                       db.Tables().DefaultTableOptions());
             }),
-            13060);
+            ZUZ_ERR_TABLE_EXISTS);
   db.Tables().DeleteTable("T3");
   EXPECT_FALSE(db.Tables().TableExists("T3"));
   EXPECT_EQ(db.Tables().TableNames().size(), 59u);
@@ -394,7 +394,7 @@ TEST(DbIndexManager, AStoppedReIndexChangesNothing) {
   EXPECT_EQ(t->RecordCount(), 50u);
   EXPECT_EQ(Problems(*t), "");
   TZuzTransaction transaction(db.Disk());
-  EXPECT_EQ(ErrorCodeOf([&] { ReIndex(db.Tables(), "People", false); }), 10122);
+  EXPECT_EQ(ErrorCodeOf([&] { ReIndex(db.Tables(), "People", false); }), ZUZ_ERR_IN_TRANSACTION);
 }
 
 }  // namespace

@@ -262,7 +262,7 @@ TEST(DbIndexTableRandom, FiveIndexesAgainstAModel) {
         t->NewRecord();
         Put(*t, row);
         const int code = ErrorCodeOf([&] { t->AddRecord(); });
-        ASSERT_EQ(code, collides ? 9729 : 0) << "add in step " << done;
+        ASSERT_EQ(code, collides ? ZUZ_ERR_KEY_VIOLATION : 0) << "add in step " << done;
         if (collides) {
           ++refused;
           continue;
@@ -299,7 +299,7 @@ TEST(DbIndexTableRandom, FiveIndexesAgainstAModel) {
           const bool collides = run.Collides(model, row, seq);
           Put(*t, row);
           const int code = ErrorCodeOf([&] { t->UpdateRecord(); });
-          ASSERT_EQ(code, collides ? 9729 : 0) << "update in step " << done;
+          ASSERT_EQ(code, collides ? ZUZ_ERR_KEY_VIOLATION : 0) << "update in step " << done;
           if (collides) {
             ++refused;
           } else {

@@ -117,9 +117,9 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
             "Field not found : Colour");
   EXPECT_EQ(text([&] { AddIndex(db.Tables(), "Items", Desc("", "Name")); }),
             "Index already exists");
-  EXPECT_EQ(code([&] { DropIndex(db.Tables(), "Items", "ixNone"); }), 9997);
+  EXPECT_EQ(code([&] { DropIndex(db.Tables(), "Items", "ixNone"); }), ZUZ_ERR_NO_SUCH_INDEX);
   EXPECT_EQ(text([&] { DropIndex(db.Tables(), "Items", "ixNone"); }), "Index not found");
-  EXPECT_EQ(code([&] { DropIndex(db.Tables(), "Items", "_LogicalRecNo"); }), 9997);
+  EXPECT_EQ(code([&] { DropIndex(db.Tables(), "Items", "_LogicalRecNo"); }), ZUZ_ERR_NO_SUCH_INDEX);
 
   TIndexDesc secondPrimary = Desc("ixP", "Name", true);
   secondPrimary.Primary = true;
@@ -129,7 +129,7 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
   badDesc.DescFields = "Colour";
   EXPECT_EQ(text([&] { AddIndex(db.Tables(), "Items", badDesc); }),
             "The field 'Colour' in index 'ixD' was not found in the table field definitions.");
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ixB", "Photo")); }), 10117);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ixB", "Photo")); }), ZUZ_ERR_NOT_INDEXABLE);
 
   // Key sizes: the fields' sizes alone (9996), then the whole key entry (9602).
   std::vector<TFieldDesc> wide = {F("A", TFieldType::ftString, 255),
@@ -139,7 +139,7 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
     wide.push_back(F(("N" + std::to_string(i)).c_str(), TFieldType::ftBoolean));
   db.Tables().CreateTable("Wide", wide, {}, db.Tables().DefaultTableOptions());
   // 2 + 256 + 2 + 237 = 497 bytes of fields: no more than 500, but an entry of 10 + 1 + 497 + 4
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ixAB", "A;B")); }), 9602);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ixAB", "A;B")); }), ZUZ_ERR_KEY_TOO_LARGE);
   EXPECT_EQ(text([&] { AddIndex(db.Tables(), "Wide", Desc("ixABC", "A;B;C")); }),
             "The Index 'ixABC' with fields 'A;B;C' has exceeded the maximum key size of 500");
   std::string many;
@@ -151,7 +151,7 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
   for (int i = 1; i <= 32; ++i) {
     AddIndex(db.Tables(), "Wide", Desc(("ix" + std::to_string(i)).c_str(), "N5"));
   }
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ix33", "N6")); }), 9604);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ix33", "N6")); }), ZUZ_ERR_TOO_MANY_INDEXES);
   {
     auto w = db.Tables().OpenTable("Wide");
     EXPECT_EQ(IndexManagerOf(*w).Count(), 32);
@@ -164,18 +164,18 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
   // Restructures need the table closed, no open transaction and an exclusive database.
   {
     auto t = db.Tables().OpenTable("Items");
-    EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ix", "Qty")); }), 10031);
+    EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ix", "Qty")); }), ZUZ_ERR_TABLE_OPEN);
   }
   {
     TZuzTransaction transaction(db.Disk());
-    EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ix", "Qty")); }), 10122);
-    EXPECT_EQ(code([&] { RenameField(db.Tables(), "Items", "Qty", "Count"); }), 10122);
+    EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ix", "Qty")); }), ZUZ_ERR_IN_TRANSACTION);
+    EXPECT_EQ(code([&] { RenameField(db.Tables(), "Items", "Qty", "Count"); }), ZUZ_ERR_IN_TRANSACTION);
   }
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "$MSTRTBLUSER", Desc("ix", "Name")); }), 10766);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "$MSTRTBLUSER", Desc("ix", "Name")); }), ZUZ_ERR_TABLE_TYPE);
   TIndexedDb shared;
   shared.Tables().CreateTable("T", {F("A", TFieldType::ftInteger)}, {},
                               shared.Tables().DefaultTableOptions());
-  EXPECT_EQ(code([&] { AddIndex(shared.Tables(), "T", Desc("ix", "A")); }), 10121);
+  EXPECT_EQ(code([&] { AddIndex(shared.Tables(), "T", Desc("ix", "A")); }), ZUZ_ERR_NOT_EXCLUSIVE);
   EXPECT_EQ(ReIndex(shared.Tables(), "T", false).Records, 0);  // a rebuild is no schema change
   EXPECT_TRUE(db.CopyFilesGone());
 }
@@ -203,8 +203,8 @@ TEST(DbRestructure, RenamesChangeOnlyTheDefinition) {
   const TTableDef def = db.Tables().InternalGetTableDef("Items");
   EXPECT_EQ(def.InternalFields[1].FieldName, "Label");
   EXPECT_EQ(IndexDescsOf(def)[1].Fields, "Label;Qty");
-  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Colour", "X"); }), 10116);
-  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Label", "price"); }), 10038);
+  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Colour", "X"); }), ZUZ_ERR_NO_SUCH_FIELD);
+  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Label", "price"); }), ZUZ_ERR_FIELD_NAME);
   EXPECT_EQ(db.Problems(), "");
   // Changing an index's options rebuilds it; making it unique may lose records from the indexes.
   indexes = IndexDescsOf(def);

@@ -72,14 +72,14 @@ TEST_P(DbLockMgr, ReadersShareAWriterWaitsForAll) {
     c.SetWriteLock(5);
     ADD_FAILURE() << "write lock granted over readers";
   } catch (const EZuzDatabaseError& e) {
-    EXPECT_EQ(e.ErrorCode(), 10249);
+    EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_LOCK_TIMEOUT);
     EXPECT_EQ(e.Caller(), "TBaseLockMgr.SetWriteLock");
     EXPECT_EQ(e.CustomMessage(), "write text");
   }
   EXPECT_EQ(c.LockType(5), ltNone);
   EXPECT_EQ(c.SetReadLock(6), ltRead);  // other tables are free
   a.Unlock(5);
-  EXPECT_EQ(ErrorCodeOf([&] { c.SetWriteLock(5); }), 10249);
+  EXPECT_EQ(ErrorCodeOf([&] { c.SetWriteLock(5); }), ZUZ_ERR_LOCK_TIMEOUT);
   b.ReleaseAll();
   EXPECT_EQ(c.SetWriteLock(5), ltWrite);
   EXPECT_EQ(ErrorTextOf([&] { a.SetReadLock(5); }), "read text");
@@ -125,7 +125,7 @@ TEST_P(DbLockMgr, OneByteRegionsAndAddresses) {
   EXPECT_EQ(b.SetWriteLock(0x12346), ltWrite);
   // Closing another handle of the same file leaves a's lock in place.
   OpenShared(*fs_, path_).reset();
-  EXPECT_EQ(ErrorCodeOf([&] { b.SetReadLock(0x12345); }), 10249);
+  EXPECT_EQ(ErrorCodeOf([&] { b.SetReadLock(0x12345); }), ZUZ_ERR_LOCK_TIMEOUT);
   fa.reset();  // locks end with their handle
   EXPECT_EQ(b.SetWriteLock(0x12345), ltWrite);
 }
@@ -212,7 +212,7 @@ TEST(DbUserMonitor, StaleSlotsAreClearedAndLimitsHold) {
     db.Monitor("carl");
     ADD_FAILURE();
   } catch (const EZuzDatabaseError& e) {
-    EXPECT_EQ(e.ErrorCode(), 10249);
+    EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_LOCK_TIMEOUT);
     EXPECT_EQ(e.Caller(), "TDBUserMonitor.InternalSetLock");
     EXPECT_EQ(e.CustomMessage(), "A lock could not be obtained on the lock file");
   }
@@ -222,7 +222,7 @@ TEST(DbUserMonitor, StaleSlotsAreClearedAndLimitsHold) {
   // A lock file beyond 0x3FFFFF bytes is refused.
   std::vector<uint8_t> big(0x400000, 0);
   db.fs.SetContents("/mem/test.lck", big);
-  EXPECT_EQ(ErrorCodeOf([&] { db.Monitor("dora"); }), 9486);
+  EXPECT_EQ(ErrorCodeOf([&] { db.Monitor("dora"); }), ZUZ_ERR_TOO_MANY_CLIENTS);
   // A deletion mark left by a program that stopped before deleting the file: cleared in the end.
   {
     std::vector<uint8_t> marked(4096, 0);
@@ -286,7 +286,7 @@ TEST(DbDiskLocks, TableLocksBetweenPrograms) {
   EXPECT_EQ(p.b->LockRecord(0x9000, 5), ltWrite);
   // The header lock is table lock 0: a writer of the map waits for readers of the header.
   p.a->LockHeaderRead();
-  EXPECT_EQ(ErrorCodeOf([&] { p.b->AllocatePages(3, ioEncNone, nullptr, 1, usRecord); }), 10249);
+  EXPECT_EQ(ErrorCodeOf([&] { p.b->AllocatePages(3, ioEncNone, nullptr, 1, usRecord); }), ZUZ_ERR_LOCK_TIMEOUT);
   p.a->UnlockHeader();
   EXPECT_NO_THROW(p.b->AllocatePages(3, ioEncNone, nullptr, 1, usRecord));
 }
@@ -298,7 +298,7 @@ TEST(DbDiskLocks, TransactionsAndCommit) {
   // Outside a transaction another program may still read the table, but not write it.
   EXPECT_EQ(p.b->LockTable(7, ltRead), ltRead);
   p.b->UnlockTable(7);
-  EXPECT_EQ(ErrorCodeOf([&] { p.b->LockTable(7, ltWrite); }), 10249);
+  EXPECT_EQ(ErrorCodeOf([&] { p.b->LockTable(7, ltWrite); }), ZUZ_ERR_LOCK_TIMEOUT);
   // A second transaction on the table waits for the transaction lock: 20 tries 80-119 ms apart.
   p.b->StartTransaction();
   const auto start = std::chrono::steady_clock::now();
@@ -366,9 +366,9 @@ TEST(DbDiskLocks, DatabaseOpenRegisterAndLeaveTheLockFile) {
   p.b->Close();
   EXPECT_FALSE(p.fs.Exists("/mem/test.lck"));
   // Lock requests after the lock file was closed.
-  EXPECT_EQ(ErrorCodeOf([&] { locks->LockTableId(1, ltRead); }), 8449);
+  EXPECT_EQ(ErrorCodeOf([&] { locks->LockTableId(1, ltRead); }), ZUZ_ERR_OPEN_FILE);
   EXPECT_EQ(ErrorTextOf([&] { locks->LockTableId(1, ltWrite); }), "File handle is invalid");
-  EXPECT_EQ(ErrorCodeOf([&] { locks->UnlockRecordAt(1); }), 8450);
+  EXPECT_EQ(ErrorCodeOf([&] { locks->UnlockRecordAt(1); }), ZUZ_ERR_IO);
 }
 
 }  // namespace

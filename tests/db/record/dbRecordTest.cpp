@@ -62,37 +62,37 @@ TEST(DbRecordLayout, TaskTableOffsetsAndEncoding) {
 TEST(DbRecordLayout, DefinitionChecks) {
   auto code = [](auto&& f) { return ErrorCodeOf(f); };
   EXPECT_EQ(Build({F("S", TFieldType::ftString, 255)}).InternalFields[0].FieldSize, 256);
-  EXPECT_EQ(code([] { Build({F("S", TFieldType::ftString, 256)}); }), 9606);
-  EXPECT_EQ(code([] { Build({F("S", TFieldType::ftString, 0)}); }), 9606);
-  EXPECT_EQ(code([] { Build({F("B", TFieldType::ftBytes, 1)}); }), 9606);
+  EXPECT_EQ(code([] { Build({F("S", TFieldType::ftString, 256)}); }), ZUZ_ERR_FIELD_LENGTH);
+  EXPECT_EQ(code([] { Build({F("S", TFieldType::ftString, 0)}); }), ZUZ_ERR_FIELD_LENGTH);
+  EXPECT_EQ(code([] { Build({F("B", TFieldType::ftBytes, 1)}); }), ZUZ_ERR_FIELD_LENGTH);
   EXPECT_EQ(Build({F("B", TFieldType::ftBytes, 256)}).RecordSize, 15 + 256);
-  EXPECT_EQ(code([] { Build({}); }), 9492);
-  EXPECT_EQ(code([] { Build(std::vector<TFieldDesc>(256, F("X", TFieldType::ftInteger))); }), 9492);
-  EXPECT_EQ(code([] { Build({F(std::string(41, 'f').c_str(), TFieldType::ftInteger)}); }), 10038);
+  EXPECT_EQ(code([] { Build({}); }), ZUZ_ERR_FIELD_COUNT);
+  EXPECT_EQ(code([] { Build(std::vector<TFieldDesc>(256, F("X", TFieldType::ftInteger))); }), ZUZ_ERR_FIELD_COUNT);
+  EXPECT_EQ(code([] { Build({F(std::string(41, 'f').c_str(), TFieldType::ftInteger)}); }), ZUZ_ERR_FIELD_NAME);
   EXPECT_EQ(code([] {
               Build({F("A", TFieldType::ftInteger), F("a", TFieldType::ftWord)});
             }),
-            10038);
-  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBCD)}); }), 10000);
-  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {}, std::string(41, 't')); }), 10039);
-  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {}, ""); }), 10039);
+            ZUZ_ERR_FIELD_NAME);
+  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBCD)}); }), ZUZ_ERR_FIELD_TYPE);
+  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {}, std::string(41, 't')); }), ZUZ_ERR_TABLE_NAME);
+  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {}, ""); }), ZUZ_ERR_TABLE_NAME);
   EXPECT_EQ(Build({F("A", TFieldType::ftInteger)}, {}, std::string(40, 't')).TableName.size(), 40u);
   EXPECT_EQ(ErrorTextOf([] { Build({F("A", TFieldType::ftInteger)}, {}, std::string(41, 't')); }),
             std::string(41, 't') + " is not a valid value (min. length 1, max. length 40)");
   // Indexes: unknown field, unindexable types, too many, too large a key.
-  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {Ix("i", "B")}); }), 10116);
-  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBlob)}, {Ix("i", "A")}); }), 10117);
-  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBytes, 8)}, {Ix("i", "A")}); }), 10117);
+  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {Ix("i", "B")}); }), ZUZ_ERR_NO_SUCH_FIELD);
+  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBlob)}, {Ix("i", "A")}); }), ZUZ_ERR_NOT_INDEXABLE);
+  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBytes, 8)}, {Ix("i", "A")}); }), ZUZ_ERR_NOT_INDEXABLE);
   std::vector<TIndexDesc> many;
   for (int i = 0; i < 33; ++i) many.push_back(Ix(("i" + std::to_string(i)).c_str(), "A"));
-  EXPECT_EQ(code([&] { Build({F("A", TFieldType::ftInteger)}, many); }), 9604);
+  EXPECT_EQ(code([&] { Build({F("A", TFieldType::ftInteger)}, many); }), ZUZ_ERR_TOO_MANY_INDEXES);
   many.pop_back();
   EXPECT_EQ(Build({F("A", TFieldType::ftInteger)}, many).InternalIndexDefs.size(), 32u);
   EXPECT_EQ(code([] {
               Build({F("A", TFieldType::ftString, 255), F("B", TFieldType::ftString, 255)},
                     {Ix("big", "A;B", true)});
             }),
-            9602);
+            ZUZ_ERR_KEY_TOO_LARGE);
 }
 
 TEST(DbRecordLayout, KeyFieldsOfIndexes) {
@@ -211,13 +211,13 @@ TEST(DbTableDefText, ReadingAcceptsAnyOrderAndRefusesNonsense) {
       ValidateStoredTableDef(d);
     });
   };
-  EXPECT_EQ(bad("RecordSize = 19", "RecordSize = 20"), 8451);  // disagrees with the fields
-  EXPECT_EQ(bad("RecordSize = 19", "Colour = 3"), 8451);
-  EXPECT_EQ(bad("ftInteger\n", "ftNothing\n"), 8451);
-  EXPECT_EQ(bad("'x'#39'y'", "'unterminated"), 8451);
-  EXPECT_EQ(bad("end\n", ""), 8451);
-  EXPECT_EQ(bad("#39", "#99999999"), 8451);
-  EXPECT_EQ(bad("PhysicalFieldNo = -1", "PhysicalFieldNo = 3"), 8451);
+  EXPECT_EQ(bad("RecordSize = 19", "RecordSize = 20"), ZUZ_ERR_CORRUPT);  // disagrees with the fields
+  EXPECT_EQ(bad("RecordSize = 19", "Colour = 3"), ZUZ_ERR_CORRUPT);
+  EXPECT_EQ(bad("ftInteger\n", "ftNothing\n"), ZUZ_ERR_CORRUPT);
+  EXPECT_EQ(bad("'x'#39'y'", "'unterminated"), ZUZ_ERR_CORRUPT);
+  EXPECT_EQ(bad("end\n", ""), ZUZ_ERR_CORRUPT);
+  EXPECT_EQ(bad("#39", "#99999999"), ZUZ_ERR_CORRUPT);
+  EXPECT_EQ(bad("PhysicalFieldNo = -1", "PhysicalFieldNo = 3"), ZUZ_ERR_CORRUPT);
   EXPECT_EQ(QuoteObjectString("a'b\tc"), "'a''b'#9'c'");
   EXPECT_EQ(QuoteObjectString(""), "''");
 }
@@ -334,13 +334,13 @@ TEST(DbBlob, DamagedChainsAreErrors) {
   PutU32(head + 4, 504);
   b.db.Disk().WriteData(chain[0], 8, head, ioEncNone, b.t->TableId());
   ASSERT_TRUE(b.t->ReadRecord(record));
-  EXPECT_EQ(ErrorCodeOf([&] { b.t->GetBlob(1); }), 8451);
-  EXPECT_EQ(ErrorCodeOf([&] { b.t->DeleteRecord(); }), 8451);
+  EXPECT_EQ(ErrorCodeOf([&] { b.t->GetBlob(1); }), ZUZ_ERR_CORRUPT);
+  EXPECT_EQ(ErrorCodeOf([&] { b.t->DeleteRecord(); }), ZUZ_ERR_CORRUPT);
   PutU32(head, chain[1]);
   PutU32(head + 4, 600);
   b.db.Disk().WriteData(chain[0], 8, head, ioEncNone, b.t->TableId());
   ASSERT_TRUE(b.t->ReadRecord(record));
-  EXPECT_EQ(ErrorCodeOf([&] { b.t->GetBlob(1); }), 8451);
+  EXPECT_EQ(ErrorCodeOf([&] { b.t->GetBlob(1); }), ZUZ_ERR_CORRUPT);
 }
 
 TEST(DbRows, SequenceNumbersVersionsAndAutoIncrement) {
@@ -371,7 +371,7 @@ TEST(DbRows, SequenceNumbersVersionsAndAutoIncrement) {
   EXPECT_EQ(t->BufferSequence(), 1u);
   EXPECT_EQ(t->DeleteRecord(), 0);
   EXPECT_EQ(t->CurrentAddress(), 0u);
-  EXPECT_EQ(ErrorCodeOf([&] { t->UpdateRecord(); }), 8710);
+  EXPECT_EQ(ErrorCodeOf([&] { t->UpdateRecord(); }), ZUZ_ERR_RECORD_NOT_FOUND);
   add("c");
   EXPECT_EQ(t->BufferSequence(), 3u);  // never reused
   EXPECT_EQ(std::get<int64_t>(t->GetValue(0)), 3);
@@ -416,10 +416,10 @@ TEST(DbRows, FieldValuesAndTheirChecks) {
   EXPECT_EQ(ErrorTextOf([&] { t->SetValue(0, std::string("abcd")); }),
             "Field data length is out of range: S");
   EXPECT_EQ(std::get<std::string>(t->GetValue(0)), "abc");
-  EXPECT_EQ(ErrorCodeOf([&] { t->SetValue(1, int64_t{40000}); }), 8581);
+  EXPECT_EQ(ErrorCodeOf([&] { t->SetValue(1, int64_t{40000}); }), ZUZ_ERR_INTERNAL);
   t->SetValue(1, int64_t{-32768});
-  EXPECT_EQ(ErrorCodeOf([&] { t->SetValue(2, int64_t{-1}); }), 8581);
-  t->SetValue(2, int64_t{65535});
+  EXPECT_EQ(ErrorCodeOf([&] { t->SetValue(2, int64_t{-1}); }), ZUZ_ERR_INTERNAL);
+  t->SetValue(2, int64_t{ZUZ_ERR_UNKNOWN});
   t->SetValue(3, -1.5);
   EXPECT_EQ(std::get<double>(t->GetValue(3)), -1.0);
   t->SetValue(4, 2.25);
@@ -430,8 +430,8 @@ TEST(DbRows, FieldValuesAndTheirChecks) {
   EXPECT_EQ(std::get<double>(t->GetValue(7)), 3.0);
   EXPECT_EQ(ErrorTextOf([&] { t->SetValue(6, std::string("x")); }),
             "Unable to use this method to access blob fields");
-  EXPECT_EQ(ErrorCodeOf([&] { t->SetBlob(0, "x"); }), 10753);
-  EXPECT_EQ(ErrorCodeOf([&] { t->GetBlob(0); }), 10753);
+  EXPECT_EQ(ErrorCodeOf([&] { t->SetBlob(0, "x"); }), ZUZ_ERR_NOT_A_BLOB);
+  EXPECT_EQ(ErrorCodeOf([&] { t->GetBlob(0); }), ZUZ_ERR_NOT_A_BLOB);
   t->AddRecord();
   t->SetValue(0, std::monostate{});
   EXPECT_TRUE(t->IsNull(0));
@@ -439,7 +439,7 @@ TEST(DbRows, FieldValuesAndTheirChecks) {
   EXPECT_FALSE(t->DataSetGetFieldDataFromRecBuf(0, raw));
   EXPECT_TRUE(t->DataSetGetFieldDataFromRecBuf(1, raw));
   EXPECT_EQ(static_cast<int16_t>(GetU16(reinterpret_cast<uint8_t*>(raw))), -32768);
-  EXPECT_EQ(std::get<int64_t>(t->GetValue(2)), 65535);
+  EXPECT_EQ(std::get<int64_t>(t->GetValue(2)), ZUZ_ERR_UNKNOWN);
 }
 
 TEST(DbTables, CatalogueRowsAndSystemTables) {
@@ -457,8 +457,8 @@ TEST(DbTables, CatalogueRowsAndSystemTables) {
   EXPECT_GE(internal.TableID, 1026);
   EXPECT_TRUE(internal.InternalTable);
   EXPECT_EQ(tables.TableNames(), std::vector<std::string>{"Tasks"});
-  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("Tasks", kTaskFields, {}, {}); }), 13060);
-  EXPECT_EQ(ErrorCodeOf([&] { tables.OpenTable("Nope"); }), 10024);
+  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("Tasks", kTaskFields, {}, {}); }), ZUZ_ERR_TABLE_EXISTS);
+  EXPECT_EQ(ErrorCodeOf([&] { tables.OpenTable("Nope"); }), ZUZ_ERR_NO_SUCH_TABLE);
 
   // The catalogue row holds the definition's text; the object ids number the new tables.
   TOpenTable& catalogue = tables.Catalogue(false);
@@ -488,7 +488,7 @@ TEST(DbTables, CatalogueRowsAndSystemTables) {
   EXPECT_EQ(db.Disk().MapMgr().EntryOf(root), 0x18);
   t->NewRecord();
   t->AddRecord();
-  EXPECT_EQ(ErrorCodeOf([&] { tables.DeleteTable("Tasks"); }), 10053);
+  EXPECT_EQ(ErrorCodeOf([&] { tables.DeleteTable("Tasks"); }), ZUZ_ERR_TABLE_DELETE);
   t.reset();
 
   // Deleting frees every page of the table and both rows.
@@ -496,7 +496,7 @@ TEST(DbTables, CatalogueRowsAndSystemTables) {
   EXPECT_FALSE(tables.TableExists("Tasks"));
   EXPECT_TRUE(db.Disk().MapMgr().ListTaggedPages(0x19).empty());
   EXPECT_TRUE(db.Disk().MapMgr().ListTaggedPages(0x18).empty());
-  EXPECT_EQ(ErrorCodeOf([&] { tables.DeleteTable("Tasks"); }), 10024);
+  EXPECT_EQ(ErrorCodeOf([&] { tables.DeleteTable("Tasks"); }), ZUZ_ERR_NO_SUCH_TABLE);
   ids = tables.OpenTable(TTableMgr::kObjectIdTable);
   EXPECT_EQ(ids->RecordCount(), 1u);
   ids.reset();
@@ -513,8 +513,8 @@ TEST(DbTables, RefusedOperations) {
   tables.CreateTable("T", kTaskFields, {}, {});
   {
     TZuzTransaction tr(db.Disk());
-    EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("U", kTaskFields, {}, {}); }), 10122);
-    EXPECT_EQ(ErrorCodeOf([&] { tables.EmptyTable("T"); }), 10122);
+    EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("U", kTaskFields, {}, {}); }), ZUZ_ERR_IN_TRANSACTION);
+    EXPECT_EQ(ErrorCodeOf([&] { tables.EmptyTable("T"); }), ZUZ_ERR_IN_TRANSACTION);
   }
   TTableOptions options;
   options.EncryptionLevel = TEncryptionLevel::encStrong;
@@ -522,17 +522,17 @@ TEST(DbTables, RefusedOperations) {
             "This database does not use/support encryption");
   options.EncryptionLevel = TEncryptionLevel::encNone;
   options.Memory = true;
-  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("M", kTaskFields, {}, options); }), 10766);
+  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("M", kTaskFields, {}, options); }), ZUZ_ERR_TABLE_TYPE);
   EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable(std::string(41, 'n'), kTaskFields, {}, {}); }),
-            10039);
-  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("$MSTRTBLUSER", kTaskFields, {}, {}); }), 10041);
+            ZUZ_ERR_TABLE_NAME);
+  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("$MSTRTBLUSER", kTaskFields, {}, {}); }), ZUZ_ERR_RESERVED_NAME);
   EXPECT_EQ(tables.TableNames(), std::vector<std::string>{"T"});
 
   // Renaming rewrites the row; a name in use is refused.
   tables.CreateTable("U", kTaskFields, {}, {});
   TTableDef def = tables.InternalGetTableDef("T");
   def.TableName = "U";
-  EXPECT_EQ(ErrorCodeOf([&] { tables.InternalUpdateTableDef(def, "T"); }), 13060);
+  EXPECT_EQ(ErrorCodeOf([&] { tables.InternalUpdateTableDef(def, "T"); }), ZUZ_ERR_TABLE_EXISTS);
   def.TableName = "Renamed";
   tables.InternalUpdateTableDef(def, "T");
   EXPECT_EQ(tables.TableNames(), (std::vector<std::string>{"Renamed", "U"}));
@@ -568,7 +568,7 @@ TEST(DbTables, EncryptedDatabaseAndTables) {
   EXPECT_EQ(std::get<std::string>(t->GetValue(0)), marker);
   t.reset();
   db.Close();
-  EXPECT_EQ(ErrorCodeOf([&] { db.Open("wrong key"); }), 8451);
+  EXPECT_EQ(ErrorCodeOf([&] { db.Open("wrong key"); }), ZUZ_ERR_CORRUPT);
 }
 
 TEST(DbRows, TransactionsHoldChangesUntilCommit) {
@@ -643,13 +643,13 @@ TEST(DbDiskLocks, RecordsOfAnotherProgram) {
   theirs->SetValue(1, std::string("theirs"));
   theirs->UpdateRecord();
   mine->SetValue(1, std::string("mine"));
-  EXPECT_EQ(ErrorCodeOf([&] { mine->UpdateRecord(); }), 8708);
+  EXPECT_EQ(ErrorCodeOf([&] { mine->UpdateRecord(); }), ZUZ_ERR_RECORD_CHANGED);
   // Deleting with the stale image still works (the version is not compared) ...
   ASSERT_TRUE(mine->ReadRecord(first));
   theirs->DeleteRecord();
   EXPECT_EQ(mine->DeleteRecord(), -1);  // ... but not once the record is gone
-  EXPECT_EQ(ErrorCodeOf([&] { mine->DeleteRecord(false); }), 8708);
-  EXPECT_EQ(ErrorCodeOf([&] { mine->UpdateRecord(); }), 8708);
+  EXPECT_EQ(ErrorCodeOf([&] { mine->DeleteRecord(false); }), ZUZ_ERR_RECORD_CHANGED);
+  EXPECT_EQ(ErrorCodeOf([&] { mine->UpdateRecord(); }), ZUZ_ERR_RECORD_CHANGED);
   EXPECT_EQ(mine->RecordCount(), 399u);
 }
 

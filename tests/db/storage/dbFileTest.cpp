@@ -79,14 +79,14 @@ TEST(DbTransaction, RollbackRestoresFileAndHeader) {
     db.disk->Rollback();
     FAIL();
   } catch (const EZuzDatabaseError& e) {
-    EXPECT_EQ(e.ErrorCode(), 10257);
+    EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_NO_TRANSACTION);
     EXPECT_EQ(e.Caller(), "TZuzFile.Rollback");
   }
-  EXPECT_EQ(ErrorCodeOf([&] { db.disk->Commit(); }), 10257);
+  EXPECT_EQ(ErrorCodeOf([&] { db.disk->Commit(); }), ZUZ_ERR_NO_TRANSACTION);
   db.disk->StartTransaction();
-  EXPECT_EQ(ErrorCodeOf([&] { db.disk->StartTransaction(); }), 10256);
+  EXPECT_EQ(ErrorCodeOf([&] { db.disk->StartTransaction(); }), ZUZ_ERR_TRANSACTION_ACTIVE);
   db.disk->Rollback();
-  EXPECT_EQ(ErrorCodeOf([&] { db.disk->Rollback(); }), 10257);
+  EXPECT_EQ(ErrorCodeOf([&] { db.disk->Rollback(); }), ZUZ_ERR_NO_TRANSACTION);
 }
 
 TEST(DbTransaction, PagesFreedAndReusedInOneTransactionKeepTheNewData) {
@@ -309,7 +309,7 @@ TEST(DbCache, WriteThroughOutsideTransactionsAndLimits) {
   EXPECT_EQ(db.Bytes()[a + 5], 'X');
   EXPECT_EQ(ErrorTextOf([&] { db.disk->ReadBlockByRef(a + P - 2, 4, ioEncNone, 3); }),
             "ReadCacheByRef failed");
-  EXPECT_EQ(ErrorCodeOf([&] { db.disk->ReadBlockByRef(a, 4, 0, 3); }), 8581);
+  EXPECT_EQ(ErrorCodeOf([&] { db.disk->ReadBlockByRef(a, 4, 0, 3); }), ZUZ_ERR_INTERNAL);
   // Dirty pages are never evicted: the cache grows past its capacity inside a transaction.
   TZuzTransaction t(*db.disk);
   std::vector<uint8_t> data = Pattern(120 * P, 5);
@@ -326,7 +326,7 @@ TEST(DbCache, WriteThroughOutsideTransactionsAndLimits) {
               uint8_t b[4];
               db.disk->ReadData(db.disk->LogicalEndOfFile(), 4, b, ioEncNone, 3);
             }),
-            9217);
+            ZUZ_ERR_READ);
 }
 
 TEST(DbCache, ReusesTheLeastRecentlyUsedCleanPageAndNeverADirtyOne) {
@@ -376,14 +376,14 @@ TEST(DbFile, CopyIncludesATailThatIsNotAWholePage) {
   file.CopyZuzFile("/mem/dst");
   EXPECT_EQ(*fs.Contents("/mem/dst"), data);
   TZuzFile closed(fs);
-  EXPECT_EQ(ErrorCodeOf([&] { closed.CopyZuzFile("/mem/dst2"); }), 8449);
+  EXPECT_EQ(ErrorCodeOf([&] { closed.CopyZuzFile("/mem/dst2"); }), ZUZ_ERR_OPEN_FILE);
   // An append past 2 GiB is refused (a sparse file on disk holds the large offset cheaply).
   std::string path = ::testing::TempDir() + "vz_big.bin";
   TZuzFile big(TPosixFileSystem::Instance());
   std::string err;
   ASSERT_TRUE(big.CreateZuzFile(path, true, &err)) << err;
   big.WriteData(0x7FFFF000, 16, data.data(), 0, 0);
-  EXPECT_EQ(ErrorCodeOf([&] { big.SeekAndAppendZuzFile(P, data.data(), 0, 0); }), 9600);
+  EXPECT_EQ(ErrorCodeOf([&] { big.SeekAndAppendZuzFile(P, data.data(), 0, 0); }), ZUZ_ERR_FILE_SIZE_LIMIT);
   big.CloseZuzFile();
   std::remove(path.c_str());
 }
@@ -464,37 +464,37 @@ TEST(DbFile, InjectedFaultsBecomeEngineErrors) {
   memory.SetContents("/mem/f", Pattern(4 * P, 1));
   TZuzFile file(fs);
   fs.Arm(TFaultOp::Open, 1);
-  EXPECT_EQ(ErrorCodeOf([&] { file.OpenZuzFile("/mem/f"); }), 8449);
+  EXPECT_EQ(ErrorCodeOf([&] { file.OpenZuzFile("/mem/f"); }), ZUZ_ERR_OPEN_FILE);
   fs.Disarm();
   file.OpenZuzFile("/mem/f");
   std::vector<uint8_t> buf(P);
   fs.Arm(TFaultOp::Read, 2);
   file.ReadData(0, 16, buf.data(), 0, 0);
-  EXPECT_EQ(ErrorCodeOf([&] { file.ReadData(0, 16, buf.data(), 0, 0); }), 9217);
+  EXPECT_EQ(ErrorCodeOf([&] { file.ReadData(0, 16, buf.data(), 0, 0); }), ZUZ_ERR_READ);
   EXPECT_TRUE(fs.Triggered());
   fs.Arm(TFaultOp::Write, 1, TFaultMode::ShortTransfer);
-  EXPECT_EQ(ErrorCodeOf([&] { file.WriteData(0, P, buf.data(), 0, 0); }), 9218);
+  EXPECT_EQ(ErrorCodeOf([&] { file.WriteData(0, P, buf.data(), 0, 0); }), ZUZ_ERR_WRITE);
   fs.Arm(TFaultOp::Read, 1, TFaultMode::ShortTransfer);
-  EXPECT_EQ(ErrorCodeOf([&] { file.ReadData(P, P, buf.data(), ioEncNone, 3); }), 9217);
+  EXPECT_EQ(ErrorCodeOf([&] { file.ReadData(P, P, buf.data(), ioEncNone, 3); }), ZUZ_ERR_READ);
   EXPECT_EQ(file.Cache().PageCount(), 1);
   file.ReadData(P, P, buf.data(), ioEncNone, 3);  // the failed page was not kept
   fs.Arm(TFaultOp::Sync, 1);
   file.StartTransaction();
   file.WriteData(0, 4, "abcd", 0, 0);
-  EXPECT_EQ(ErrorCodeOf([&] { file.Commit(); }), 9218);
+  EXPECT_EQ(ErrorCodeOf([&] { file.Commit(); }), ZUZ_ERR_WRITE);
   EXPECT_TRUE(file.InTransaction());  // the caller rolls back
   file.Rollback();
 }
 
 TEST(DbError, MessagesAndTheCodeTable) {
   EXPECT_EQ(ErrorCodeTableSize(), 317);
-  EXPECT_EQ(LookupErrorCode(1).code, 65535);
+  EXPECT_EQ(LookupErrorCode(1).code, ZUZ_ERR_UNKNOWN);
   EXPECT_STREQ(LookupErrorCode(1).text, "Error code unknown");
-  EXPECT_STREQ(LookupErrorCode(10257).text, "There are no active transactions");
-  EXPECT_STREQ(LookupErrorCode(13060).text, "Table already exists");
-  EXPECT_STREQ(LookupErrorCode(8449).text, "Cannot open the requested file");
+  EXPECT_STREQ(LookupErrorCode(ZUZ_ERR_NO_TRANSACTION).text, "There are no active transactions");
+  EXPECT_STREQ(LookupErrorCode(ZUZ_ERR_TABLE_EXISTS).text, "Table already exists");
+  EXPECT_STREQ(LookupErrorCode(ZUZ_ERR_OPEN_FILE).text, "Cannot open the requested file");
   EXPECT_EQ(LookupErrorCode(9999).code, 9999);  // a reserved code is in the table
-  EXPECT_EQ(LookupErrorCode(-5).code, 65535);
+  EXPECT_EQ(LookupErrorCode(-5).code, ZUZ_ERR_UNKNOWN);
   TDBLogger::Instance().Clear();
   try {
     ZuzDatabaseError(1, "TZuzDataBase.CopyDatabase", "/tmp/x.zuz", "TZuzDataBase");

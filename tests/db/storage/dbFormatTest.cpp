@@ -43,7 +43,7 @@ TEST(DbFormat, NewFileHasSixPagesMapAndGlobalHeader) {
 TEST(DbFormat, CreateRefusesExistingFileWithoutOverwrite) {
   TMemDb db;
   db.disk->Close();
-  EXPECT_EQ(ErrorCodeOf([&] { db.disk->CreateNewFile(false); }), 8582);
+  EXPECT_EQ(ErrorCodeOf([&] { db.disk->CreateNewFile(false); }), ZUZ_ERR_CREATE);
   EXPECT_EQ(db.Bytes().size(), 24576u);
   db.disk->PageSize = 64;
   EXPECT_EQ(ErrorTextOf([&] { db.disk->CreateNewFile(true); }), "Invalid database page size");
@@ -173,7 +173,7 @@ TEST(DbOpen, DamagedDatabaseHeaderIs8961) {
       db.disk->ReadDatabaseHeader();
       ADD_FAILURE() << "byte " << offset << " changed, header accepted";
     } catch (const EZuzDatabaseError& e) {
-      EXPECT_EQ(e.ErrorCode(), 8961);
+      EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_CORRUPT_HEADER);
       EXPECT_EQ(e.Caller(), "TZuzTable.DoConnect");
       EXPECT_STREQ(e.what(), "The Zezad database engine raised an error\r\n (error code #8961). "
                              "Corrupt Header");
@@ -193,14 +193,14 @@ TEST(DbOpen, NewerDiskFormatIs12041) {
     db.disk->ReadDatabaseHeader();
     FAIL() << "disk format 3 accepted";
   } catch (const EZuzDatabaseError& e) {
-    EXPECT_EQ(e.ErrorCode(), 12041);
+    EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_VERSION);
     EXPECT_EQ(e.CustomMessage(), "Current database disk format is 1.43.03");
     EXPECT_STREQ(e.what(),
                  "The Zezad database engine raised an error\r\n Higher database level required "
                  "(error code #12041) - Current database disk format is 1.43.03");
   }
   h.version = "1.40.02";
-  EXPECT_EQ(ErrorCodeOf([&] { h.CheckMinorVersion(43); }), 12041);
+  EXPECT_EQ(ErrorCodeOf([&] { h.CheckMinorVersion(43); }), ZUZ_ERR_VERSION);
   EXPECT_EQ(ErrorCodeOf([&] { h.CheckMinorVersion(2); }), 0);
 }
 
@@ -221,7 +221,7 @@ TEST(DbOpen, SecurityHeaderChecksCrcThenMasterKey) {
     db.disk->ReadSecurityHeader();
     FAIL();
   } catch (const EZuzDatabaseError& e) {
-    EXPECT_EQ(e.ErrorCode(), 8451);
+    EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_CORRUPT);
     EXPECT_EQ(e.CustomMessage(), "The Security Header CRC is incorrect");
   }
 }
@@ -234,7 +234,7 @@ TEST(DbOpen, OpenFailures) {
     disk.Open();
     FAIL();
   } catch (const EZuzDatabaseError& e) {
-    EXPECT_EQ(e.ErrorCode(), 11010);
+    EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_NO_SUCH_FILE);
     EXPECT_EQ(e.CustomMessage(), "/mem/missing.zuz");
   }
   disk.PageSize = 0;
@@ -243,12 +243,12 @@ TEST(DbOpen, OpenFailures) {
   fs.SetContents("/mem/short.zuz", std::vector<uint8_t>(100, 0));
   disk.PageSize = 4096;
   disk.FileName = "/mem/short.zuz";
-  EXPECT_EQ(ErrorCodeOf([&] { disk.Open(); }), 9217);
+  EXPECT_EQ(ErrorCodeOf([&] { disk.Open(); }), ZUZ_ERR_READ);
   EXPECT_FALSE(disk.IsOpen());
   std::vector<uint8_t> zeros(24576, 0);
   fs.SetContents("/mem/zero.zuz", zeros);
   disk.FileName = "/mem/zero.zuz";
-  EXPECT_EQ(ErrorCodeOf([&] { disk.Open(); }), 8451);
+  EXPECT_EQ(ErrorCodeOf([&] { disk.Open(); }), ZUZ_ERR_CORRUPT);
 }
 
 TEST(DbOpen, ReadHeaderNeedsTheHeaderLock) {
@@ -257,7 +257,7 @@ TEST(DbOpen, ReadHeaderNeedsTheHeaderLock) {
     db.disk->ReadHeader();
     FAIL();
   } catch (const EZuzDatabaseError& e) {
-    EXPECT_EQ(e.ErrorCode(), 10248);
+    EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_NO_LOCK);
     EXPECT_EQ(e.Caller(), "TDiskMgr.ReadHeader");
   }
   db.disk->LockHeaderRead();
@@ -279,7 +279,7 @@ TEST(DbOpen, ExclusiveOpenRefusesOtherOpeners) {
     second.Open();
     FAIL() << "second opener admitted";
   } catch (const EZuzDatabaseError& e) {
-    EXPECT_EQ(e.ErrorCode(), 8449);
+    EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_OPEN_FILE);
     EXPECT_EQ(e.CustomMessage().rfind("Unable to open file. Error type of: ", 0), 0u);
   }
   first.Close();
@@ -290,7 +290,7 @@ TEST(DbOpen, ExclusiveOpenRefusesOtherOpeners) {
   TDiskMgr third(fs);
   third.FileName = path;
   third.Exclusive = true;
-  EXPECT_EQ(ErrorCodeOf([&] { third.Open(); }), 8449);
+  EXPECT_EQ(ErrorCodeOf([&] { third.Open(); }), ZUZ_ERR_OPEN_FILE);
   first.Close();
   second.Close();
   third.Open();

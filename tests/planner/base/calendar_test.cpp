@@ -39,7 +39,7 @@ TEST(CalendarTest, DayNumbers) {
   EXPECT_EQ(EncodeDate(1, 1, 1), -693593);
   int y, m, d;
   DecodeDate(38355.75, y, m, d);
-  EXPECT_EQ(y * 10000 + m * 100 + d, 20050103);
+  EXPECT_EQ(y * 10'000 + m * 100 + d, 20050103);
   EXPECT_EQ(YearOf(-1), 1899);
   EXPECT_EQ(DayOf(-1), 29);
   EXPECT_EQ(StartOfAYear(2024), EncodeDate(2024, 1, 1));
