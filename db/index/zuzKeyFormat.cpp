@@ -10,6 +10,7 @@
 
 #include "db/storage/zuzCoding.h"
 #include "db/storage/zuzError.h"
+#include "planner/base/qorUtf8.h"
 
 namespace zuz {
 
@@ -89,10 +90,9 @@ bool ValueBoolean(const TKeyValue& v, TFieldType type) {
   if (auto* b = std::get_if<bool>(&v)) return *b;
   if (auto* i = std::get_if<int64_t>(&v)) return *i != 0;
   if (auto* d = std::get_if<double>(&v)) return *d != 0;
-  std::string s = std::get<std::string>(v);
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (s == "true") return true;
-  if (s == "false") return false;
+  const std::string& s = std::get<std::string>(v);
+  if (SameTextIgnoringCase(s, "true")) return true;
+  if (SameTextIgnoringCase(s, "false")) return false;
   double d = 0;
   auto r = std::from_chars(s.data(), s.data() + s.size(), d);
   if (r.ec != std::errc() || r.ptr != s.data() + s.size()) ConversionError("'" + s + "'", type);

@@ -15,6 +15,7 @@
 #include "db/storage/zuzLogger.h"
 #include "db/storage/zuzTableHeader.h"
 #include "db/record/zuzTableMgrUnit.h"
+#include "planner/base/qorUtf8.h"
 
 namespace zuz {
 
@@ -298,10 +299,9 @@ std::string RestructureFileName(const std::string& databasePath, const std::stri
   const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   const size_t dot = databasePath.rfind('.');
   if (dot != std::string::npos && dot > nameStart) {
-    std::string ext = databasePath.substr(dot);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (ext == ".zuz") return databasePath.substr(0, dot) + extension;
+    if (SameTextIgnoringCase(databasePath.substr(dot), ".zuz")) {
+      return databasePath.substr(0, dot) + extension;
+    }
   }
   return databasePath + extension;
 }

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "db/storage/zuzError.h"
+#include "planner/base/qorStrings.h"
 
 namespace zuz {
 
@@ -20,17 +21,11 @@ std::string Join(const std::vector<std::string>& names) {
   return out;
 }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
 // What makes the keys of an index: its options and, per key field, the field, type and order.
 std::string KeySignature(const TTableDef& def, const TInternalIndexDef& index) {
   std::string s = std::string(index.Unique ? "U" : "-") + (index.Primary ? "P" : "-");
   for (const auto& k : def.KeyFieldsOf(index.IndexName)) {
-    s += '|' + Lower(k.FieldName) + ':' + std::to_string(static_cast<int>(k.DataType)) + ':' +
+    s += '|' + FoldCase(k.FieldName) + ':' + std::to_string(static_cast<int>(k.DataType)) + ':' +
          std::to_string(k.FieldSize) + (k.Descending ? "D" : "A") +
          (k.CaseInsensitive ? "I" : "C") + (k.Hidden ? "H" : "");
   }

@@ -8,6 +8,7 @@
 #include "db/lock/zuzLockMgrUnit.h"
 #include "db/storage/zuzLogger.h"
 #include "db/storage/zuzOSFile.h"
+#include "planner/base/qorUtf8.h"
 
 namespace zuz {
 
@@ -17,17 +18,6 @@ constexpr const char* kObject = "TDBUserMonitor";
 constexpr const char* kLockFileText = "A lock could not be obtained on the lock file";
 constexpr int64_t kMutexOffset = 0;
 constexpr int64_t kDeletedMarkOffset = 1;
-bool SameTextIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 TDBUserMonitor::TDBUserMonitor(TZuzFileSystem& fs, std::string lockFileName,

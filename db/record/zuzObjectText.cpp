@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "db/storage/zuzError.h"
-#include "db/storage/zuzUtf8.h"
+#include "planner/base/qorUtf8.h"
 
 namespace zuz {
 

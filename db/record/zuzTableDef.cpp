@@ -11,7 +11,7 @@
 #include "db/storage/zuzDisk.h"
 #include "db/storage/zuzError.h"
 #include "db/record/zuzObjectText.h"
-#include "db/storage/zuzUtf8.h"
+#include "planner/base/qorUtf8.h"
 
 namespace zuz {
 
@@ -26,17 +26,6 @@ constexpr int kMaxKeyFieldsPerIndex = 32;
 std::string LengthRange(const std::string& value, int min, int max) {
   return value + " is not a valid value (min. length " + std::to_string(min) + ", max. length " +
          std::to_string(max) + ")";
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
 }
 
 std::string Trim(std::string_view s) {
@@ -63,7 +52,7 @@ std::vector<std::string> SplitNames(std::string_view list) {
 // "Paid;Name".
 bool NamedIn(std::string_view list, std::string_view name) {
   for (const auto& n : SplitNames(list))
-    if (SameIgnoringCase(n, name)) return true;
+    if (SameTextIgnoringCase(n, name)) return true;
   return false;
 }
 
@@ -119,7 +108,7 @@ void CopyFieldIntoKey(const TInternalFieldItem& f, TKeyFieldItem& k) {
 }  // namespace
 
 bool SameName(std::string_view a, std::string_view b) {
-  return SameIgnoringCase(a, b);
+  return SameTextIgnoringCase(a, b);
 }
 
 std::vector<std::string> SplitNameList(std::string_view list) {
@@ -139,14 +128,14 @@ uint32_t IoFlagsFor(TEncryptionLevel level) {
 
 int TTableDef::FindField(std::string_view name) const {
   for (std::size_t i = 0; i < InternalFields.size(); ++i)
-    if (SameIgnoringCase(InternalFields[i].FieldName, name)) return static_cast<int>(i);
+    if (SameTextIgnoringCase(InternalFields[i].FieldName, name)) return static_cast<int>(i);
   return -1;
 }
 
 std::vector<TKeyFieldItem> TTableDef::KeyFieldsOf(std::string_view indexName) const {
   std::vector<TKeyFieldItem> out;
   for (const auto& k : KeyFields)
-    if (SameIgnoringCase(k.IndexName, indexName)) out.push_back(k);
+    if (SameTextIgnoringCase(k.IndexName, indexName)) out.push_back(k);
   std::stable_sort(out.begin(), out.end(),
                    [](const auto& a, const auto& b) { return a.KeyIndex < b.KeyIndex; });
   return out;
@@ -154,7 +143,7 @@ std::vector<TKeyFieldItem> TTableDef::KeyFieldsOf(std::string_view indexName) co
 
 const TInternalIndexDef* TTableDef::FindIndex(std::string_view name) const {
   for (const auto& x : InternalIndexDefs)
-    if (SameIgnoringCase(x.IndexName, name)) return &x;
+    if (SameTextIgnoringCase(x.IndexName, name)) return &x;
   return nullptr;
 }
 
@@ -308,7 +297,7 @@ TTableDef BuildTableDef(const std::string& tableName, const std::vector<TFieldDe
   }
   for (std::size_t i = 0; i < indexes.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
-      if (SameIgnoringCase(indexes[i].Name, indexes[j].Name)) {
+      if (SameTextIgnoringCase(indexes[i].Name, indexes[j].Name)) {
         ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, kSetTableDef, "Index already exists", kObject);
       }
     }
@@ -741,7 +730,7 @@ void ValidateStoredTableDef(TTableDef& def) {
     const std::string which = "index " + std::to_string(i) + " (" + x.IndexName + ")";
     if (x.IndexSequence != i) Damaged(def, which + ": invalid sequence");
     for (int j = 0; j < i; ++j) {
-      if (SameIgnoringCase(def.InternalIndexDefs[static_cast<size_t>(j)].IndexName, x.IndexName)) {
+      if (SameTextIgnoringCase(def.InternalIndexDefs[static_cast<size_t>(j)].IndexName, x.IndexName)) {
         Damaged(def, which + ": repeated name");
       }
     }
@@ -766,7 +755,7 @@ void ValidateStoredTableDef(TTableDef& def) {
     }
     if (k.PhysicalFieldNo < 0 || k.PhysicalFieldNo >= n) Damaged(def, "invalid key field number");
     const TInternalFieldItem& f = def.InternalFields[static_cast<size_t>(k.PhysicalFieldNo)];
-    if (!SameIgnoringCase(f.FieldName, k.FieldName) || f.DataType != k.DataType ||
+    if (!SameTextIgnoringCase(f.FieldName, k.FieldName) || f.DataType != k.DataType ||
         f.DataType == TFieldType::ftBytes || IsBlobFieldType(f.DataType)) {
       Damaged(def, "key field " + k.FieldName + " does not match its field");
     }

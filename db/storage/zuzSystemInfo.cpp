@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "db/storage/zuzCoding.h"
-#include "db/storage/zuzUtf8.h"
+#include "planner/base/qorUtf8.h"
+#include "planner/base/qorStrings.h"
 
 namespace zuz {
 
@@ -96,10 +97,7 @@ std::string GetUtf16Slot(const uint8_t* slot, std::size_t slotBytes) {
 std::string LockFileNameFor(const std::string& databasePath) {
   std::size_t slash = databasePath.find_last_of('/');
   std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  std::string lower = databasePath;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (lower.find(".zuz") != std::string::npos) {
+  if (FoldCase(databasePath).find(".ZUZ") != std::string::npos) {
     std::size_t dot = databasePath.find_last_of('.');
     if (dot == std::string::npos || dot < nameStart) return databasePath + ".lck";
     return databasePath.substr(0, dot) + ".lck";

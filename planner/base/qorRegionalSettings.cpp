@@ -6,6 +6,7 @@
 #include <locale.h>
 
 #include "planner/base/qorEncoding.h"
+#include "planner/base/qorUtf8.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "planner/base/qorEncoding.h"
+#include "planner/base/qorUtf8.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorUserPrompts.h"
 

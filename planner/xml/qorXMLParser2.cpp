@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "planner/base/qorEncoding.h"
+#include "planner/base/qorUtf8.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
 

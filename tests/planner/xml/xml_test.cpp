@@ -2,6 +2,7 @@
 #include <random>
 
 #include "planner/base/qorEncoding.h"
+#include "planner/base/qorUtf8.h"
 #include "planner/xml/qorXMLParser2.h"
 #include "tests/planner/base/test_util.h"
 
