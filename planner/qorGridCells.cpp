@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 
 namespace {
@@ -232,9 +233,7 @@ std::string HeaderDateLabel(const TqorPlannerModel& model, double date) {
 }
 
 std::string FormatGridHours(double hours) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%2.1f", hours);
-  std::string text = buf;
+  std::string text = CFormat("%2.1f", hours);
   const size_t dot = text.find('.');
   if (dot != std::string::npos) text.replace(dot, 1, RegionalSettings().DecimalSeparator);
   return text;

@@ -27,6 +27,7 @@
 #include "app/uVazadod.h"
 #include "planner/grid/qorPlannerGrid.h"
 #include "planner/base/qorRegionalSettings.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUserPrompts.h"
 #include "tests/qtTestEnvironment.h"

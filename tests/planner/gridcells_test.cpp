@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "planner/qorGridCells.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "tests/planner/base/test_util.h"
 

@@ -10,6 +10,7 @@
 
 #include "planner/grid/qorPlannerGrid.h"
 #include "planner/base/qorRegionalSettings.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "tests/qtTestEnvironment.h"
 
