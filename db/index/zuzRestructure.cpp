@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "db/storage/zuzDisk.h"
-#include "db/storage/zuzError.h"
 #include "db/index/zuzIndexManager.h"
 #include "db/index/zuzRestructureCopy.h"
+#include "db/record/zuzTableMgrUnit.h"
+#include "db/storage/zuzDisk.h"
+#include "db/storage/zuzError.h"
 #include "db/storage/zuzSystemInfo.h"
 #include "db/storage/zuzTableHeader.h"
-#include "db/record/zuzTableMgrUnit.h"
 
 namespace zuz {
 
@@ -80,7 +80,7 @@ std::vector<TIndexChange> ChangeIndexes(TTableMgr& tables, const std::string& ta
   const TTableDef def = tables.InternalGetTableDef(tableName);
   TRestructureIndexDefs::ValidateNewIndexDefs(def, indexes);
   TTableDef newDef = DefinitionWithIndexes(def, indexes);
-  const std::vector<TIndexChange> changes = TRestructureIndexDefs::ChangeStatuses(def, newDef);
+  std::vector<TIndexChange> changes = TRestructureIndexDefs::ChangeStatuses(def, newDef);
   AddToLog(log, changes);
   if (TRestructureIndexDefs::DefinitionOnly(changes)) {
     TTableDef renamed = def;
@@ -126,7 +126,8 @@ std::vector<TIndexChange> AddIndex(TTableMgr& tables, const std::string& tableNa
   CheckRestructure(tables, tableName, caller, true);
   const TTableDef def = tables.InternalGetTableDef(tableName);
   const std::vector<std::string> fields = SplitNameList(index.Fields);
-  if (fields.empty()) ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "No index columns specified", kObject);
+  if (fields.empty())
+    ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "No index columns specified", kObject);
   for (const auto& name : fields) {
     if (def.FindField(name) < 0) {
       ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "Field not found : " + name, kObject);
@@ -155,7 +156,8 @@ std::vector<TIndexChange> DropIndex(TTableMgr& tables, const std::string& tableN
     it =
         std::find_if(indexes.begin(), indexes.end(), [](const TIndexDesc& d) { return d.Primary; });
   }
-  if (it == indexes.end()) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, caller, "Index not found", kObject);
+  if (it == indexes.end())
+    ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, caller, "Index not found", kObject);
   indexes.erase(it);
   return ChangeIndexes(tables, tableName, indexes, log, progress);
 }

@@ -7,15 +7,15 @@
 #include <cstring>
 #include <map>
 
-#include "db/storage/zuzCoding.h"
-#include "db/storage/zuzError.h"
 #include "db/index/zuzIndexCheck.h"
 #include "db/index/zuzIndexManager.h"
+#include "db/record/zuzTableMgrUnit.h"
+#include "db/storage/zuzCoding.h"
+#include "db/storage/zuzError.h"
 #include "db/storage/zuzLockProvider.h"
 #include "db/storage/zuzLogger.h"
 #include "db/storage/zuzTableHeader.h"
-#include "db/record/zuzTableMgrUnit.h"
-#include "planner/base/qorUtf8.h"
+#include "planner/base/qorStrings.h"
 
 namespace zuz {
 

@@ -437,7 +437,8 @@ void TOpenTable::DataSetSetFieldDataToRecBuf(int field, const void* data, std::s
 std::string TOpenTable::DataSetSetFieldStreamFromRecBuf(int field) {
   const char* caller = "TZuzDataSet.DataSetSetFieldStreamFromRecBuf";
   const TInternalFieldItem& f = Field(field, caller);
-  if (!IsBlobFieldType(f.DataType)) ZuzDatabaseError(ZUZ_ERR_NOT_A_BLOB, caller, f.FieldName, kObject);
+  if (!IsBlobFieldType(f.DataType))
+    ZuzDatabaseError(ZUZ_ERR_NOT_A_BLOB, caller, f.FieldName, kObject);
   TBlob* blob = blobs_.Find(field);
   if (!blob) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Blob field not found", kObject);
   if (blob->state != TBlob::bsNotLoaded) return blob->data;
@@ -462,7 +463,8 @@ std::string TOpenTable::DataSetSetFieldStreamFromRecBuf(int field) {
 void TOpenTable::SetBlob(int field, std::string_view data) {
   const char* caller = "TZuzDataSet.SetBlob";
   const TInternalFieldItem& f = Field(field, caller);
-  if (!IsBlobFieldType(f.DataType)) ZuzDatabaseError(ZUZ_ERR_NOT_A_BLOB, caller, f.FieldName, kObject);
+  if (!IsBlobFieldType(f.DataType))
+    ZuzDatabaseError(ZUZ_ERR_NOT_A_BLOB, caller, f.FieldName, kObject);
   TBlob* blob = blobs_.Find(field);
   if (!blob) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Blob field not found", kObject);
   blob->data.assign(data.data(), data.size());

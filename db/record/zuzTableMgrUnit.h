@@ -33,10 +33,10 @@
 #include <vector>
 
 #include "db/record/zuzDataUnit.h"
-#include "db/storage/zuzDbHeader.h"
 #include "db/record/zuzTableDef.h"
-#include "db/storage/zuzTableHeaderMgr.h"
 #include "db/record/zuzTableIndexes.h"
+#include "db/storage/zuzDbHeader.h"
+#include "db/storage/zuzTableHeaderMgr.h"
 
 namespace zuz {
 

@@ -25,11 +25,11 @@
 #include "app/qorHelpWindow.h"
 #include "app/qorMessagePrompts.h"
 #include "app/uVazadod.h"
-#include "planner/grid/qorPlannerGrid.h"
-#include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorCalendar.h"
+#include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUserPrompts.h"
+#include "planner/grid/qorPlannerGrid.h"
 #include "tests/qtTestEnvironment.h"
 
 namespace {
@@ -78,7 +78,7 @@ class MainWindowTest : public ::testing::Test {
   }
   void TearDown() override {
     window_.reset();
-    QTest::qWait(1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
   template <class T>
   T* Find(const char* name) const {

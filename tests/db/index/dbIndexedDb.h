@@ -16,8 +16,8 @@ struct TIndexedDb : TRecDb {
 };
 
 struct TIndexedConnection : TConnection {
-  TIndexedConnection(TZuzFileSystem& fs, const std::string& path,
-                     const std::string& masterKey = {}, bool exclusive = false)
+  TIndexedConnection(TZuzFileSystem& fs, const std::string& path, const std::string& masterKey = {},
+                     bool exclusive = false)
       : TConnection(fs, path, masterKey, exclusive, IndexedTableServices()) {}
 };
 

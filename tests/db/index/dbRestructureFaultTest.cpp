@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <map>
 
-#include "db/storage/zuzFaultFile.h"
 #include "db/index/zuzIndexCheck.h"
 #include "db/index/zuzIndexManager.h"
-#include "db/storage/zuzLogger.h"
 #include "db/index/zuzRestructure.h"
+#include "db/storage/zuzFaultFile.h"
+#include "db/storage/zuzLogger.h"
 #include "tests/db/index/dbIndexedDb.h"
 
 namespace zuz::test {

@@ -7,9 +7,9 @@
 
 #include "db/index/zuzIndexCheck.h"
 #include "db/index/zuzIndexManager.h"
-#include "db/storage/zuzLogger.h"
 #include "db/index/zuzRestructure.h"
 #include "db/index/zuzRestructureCopy.h"
+#include "db/storage/zuzLogger.h"
 #include "tests/db/index/dbIndexedDb.h"
 
 namespace zuz::test {
@@ -129,7 +129,8 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
   badDesc.DescFields = "Colour";
   EXPECT_EQ(text([&] { AddIndex(db.Tables(), "Items", badDesc); }),
             "The field 'Colour' in index 'ixD' was not found in the table field definitions.");
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ixB", "Photo")); }), ZUZ_ERR_NOT_INDEXABLE);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ixB", "Photo")); }),
+            ZUZ_ERR_NOT_INDEXABLE);
 
   // Key sizes: the fields' sizes alone (9996), then the whole key entry (9602).
   std::vector<TFieldDesc> wide = {F("A", TFieldType::ftString, 255),
@@ -139,7 +140,8 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
     wide.push_back(F(("N" + std::to_string(i)).c_str(), TFieldType::ftBoolean));
   db.Tables().CreateTable("Wide", wide, {}, db.Tables().DefaultTableOptions());
   // 2 + 256 + 2 + 237 = 497 bytes of fields: no more than 500, but an entry of 10 + 1 + 497 + 4
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ixAB", "A;B")); }), ZUZ_ERR_KEY_TOO_LARGE);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ixAB", "A;B")); }),
+            ZUZ_ERR_KEY_TOO_LARGE);
   EXPECT_EQ(text([&] { AddIndex(db.Tables(), "Wide", Desc("ixABC", "A;B;C")); }),
             "The Index 'ixABC' with fields 'A;B;C' has exceeded the maximum key size of 500");
   std::string many;
@@ -151,7 +153,8 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
   for (int i = 1; i <= 32; ++i) {
     AddIndex(db.Tables(), "Wide", Desc(("ix" + std::to_string(i)).c_str(), "N5"));
   }
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ix33", "N6")); }), ZUZ_ERR_TOO_MANY_INDEXES);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ix33", "N6")); }),
+            ZUZ_ERR_TOO_MANY_INDEXES);
   {
     auto w = db.Tables().OpenTable("Wide");
     EXPECT_EQ(IndexManagerOf(*w).Count(), 32);
@@ -168,10 +171,13 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
   }
   {
     TZuzTransaction transaction(db.Disk());
-    EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ix", "Qty")); }), ZUZ_ERR_IN_TRANSACTION);
-    EXPECT_EQ(code([&] { RenameField(db.Tables(), "Items", "Qty", "Count"); }), ZUZ_ERR_IN_TRANSACTION);
+    EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ix", "Qty")); }),
+              ZUZ_ERR_IN_TRANSACTION);
+    EXPECT_EQ(code([&] { RenameField(db.Tables(), "Items", "Qty", "Count"); }),
+              ZUZ_ERR_IN_TRANSACTION);
   }
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "$MSTRTBLUSER", Desc("ix", "Name")); }), ZUZ_ERR_TABLE_TYPE);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "$MSTRTBLUSER", Desc("ix", "Name")); }),
+            ZUZ_ERR_TABLE_TYPE);
   TIndexedDb shared;
   shared.Tables().CreateTable("T", {F("A", TFieldType::ftInteger)}, {},
                               shared.Tables().DefaultTableOptions());
@@ -203,8 +209,10 @@ TEST(DbRestructure, RenamesChangeOnlyTheDefinition) {
   const TTableDef def = db.Tables().InternalGetTableDef("Items");
   EXPECT_EQ(def.InternalFields[1].FieldName, "Label");
   EXPECT_EQ(IndexDescsOf(def)[1].Fields, "Label;Qty");
-  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Colour", "X"); }), ZUZ_ERR_NO_SUCH_FIELD);
-  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Label", "price"); }), ZUZ_ERR_FIELD_NAME);
+  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Colour", "X"); }),
+            ZUZ_ERR_NO_SUCH_FIELD);
+  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Label", "price"); }),
+            ZUZ_ERR_FIELD_NAME);
   EXPECT_EQ(db.Problems(), "");
   // Changing an index's options rebuilds it; making it unique may lose records from the indexes.
   indexes = IndexDescsOf(def);

@@ -20,11 +20,11 @@
 #include <sstream>
 #include <string>
 
+#include "db/lock/zuzMultiUserLocks.h"
+#include "db/record/zuzTableMgrUnit.h"
 #include "db/storage/zuzDisk.h"
 #include "db/storage/zuzError.h"
-#include "db/lock/zuzMultiUserLocks.h"
 #include "db/storage/zuzPosixFile.h"
-#include "db/record/zuzTableMgrUnit.h"
 
 using namespace zuz;
 
