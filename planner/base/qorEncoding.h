@@ -16,3 +16,10 @@ std::string Utf8BytesToText(std::string_view bytes);
 std::string Utf8ToLatin1Refs(std::string_view text);
 // UTF-8 text to ASCII bytes; every character above 127 becomes a numeric character reference.
 std::string Utf8ToAsciiRefs(std::string_view text);
+
+// The byte of the Windows code page 1252 (Western European, the "ANSI" code page of RTF files
+// and, with the same table, of PDF's standard text encoding) for a code point: U+0000..U+007F
+// and U+00A0..U+00FF map to themselves, 27 further characters (euro sign, typographic quotes,
+// dashes, ...) to bytes 0x80..0x9F. False for every other code point, including the five bytes
+// 0x81, 0x8D, 0x8F, 0x90 and 0x9D that the code page leaves undefined and the C1 controls.
+bool UnicodeToCp1252(char32_t cp, unsigned char& byte);
