@@ -86,7 +86,12 @@ void TqorRTFReporter::ProcessElement(const TqorXMLNode2& element) {
     case TqorBlockKind::Image: {
       const std::string path = imageFolder_ + element.GetAttributeStr("src");
       std::error_code ec;
-      if (std::filesystem::is_regular_file(path, ec)) writer_.WritePicture(path, 100);
+      // A paragraph of its own: the picture neither joins the text that follows nor lands
+      // in the table row before it.
+      if (!TqorRTFWriter::IsPictureKind(path) || !std::filesystem::is_regular_file(path, ec)) break;
+      writer_.BeginParagraph("");
+      writer_.WritePicture(path, 100);
+      writer_.EndParagraph();
       break;
     }
     case TqorBlockKind::Container:

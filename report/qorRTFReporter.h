@@ -6,7 +6,7 @@
 //   p            paragraph (class defaults to "p"); a "title" stands bold on a line above
 //   tr           table row; each child a cell up to its "right" edge (percent of text width),
 //                with a bottom border, shaded 3 % when its class sets a background colour
-//   img          picture from the image folder at 100 %
+//   img          picture from the image folder at 100 %, in a paragraph of its own
 //   div, link    their children, in order
 //
 // Text is escaped for RTF; with markup="yes" the inline tags <i> <b> <p> <ul> <li> <br> (any

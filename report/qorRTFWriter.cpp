@@ -362,21 +362,31 @@ void TqorRTFWriter::WriteHeading(const TqorRTFText& text, int level, std::string
         << text.Rtf() << " \\par}" << kLineEnd;
 }
 
-void TqorRTFWriter::WritePicture(const std::string& fileName, int32_t scalePercent) {
+namespace {
+
+// The opening of the picture group for the file name's extension (letter case ignored), or
+// nullptr for a kind that is not embedded.
+const char* PictureOpening(std::string_view fileName) {
   const size_t dot = fileName.rfind('.');
   const size_t slash = fileName.find_last_of("/\\");
-  std::string ext;
-  if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
-    ext = FoldCase(std::string_view(fileName).substr(dot));
-  const char* opening;
-  if (ext == ".PNG")
-    opening = "{\\pict\\pngblip";
-  else if (ext == ".JPG")
-    opening = "{\\pict\\jpegblip";
-  else if (ext == ".EMF")
-    opening = "{\\pict\\emfblip";
-  else
-    return;
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+    return nullptr;
+  const std::string ext = FoldCase(fileName.substr(dot));
+  if (ext == ".PNG") return "{\\pict\\pngblip";
+  if (ext == ".JPG") return "{\\pict\\jpegblip";
+  if (ext == ".EMF") return "{\\pict\\emfblip";
+  return nullptr;
+}
+
+}  // namespace
+
+bool TqorRTFWriter::IsPictureKind(std::string_view fileName) {
+  return PictureOpening(fileName) != nullptr;
+}
+
+void TqorRTFWriter::WritePicture(const std::string& fileName, int32_t scalePercent) {
+  const char* opening = PictureOpening(fileName);
+  if (!opening) return;
   std::error_code ec;
   if (!std::filesystem::is_regular_file(fileName, ec)) return;
   const std::string bytes = LoadStringFromFile(fileName);

@@ -86,6 +86,8 @@ class TqorRTFWriter {
   // A PNG, JPEG or EMF file (by its extension) embedded in binary at the scale in percent;
   // nothing for another kind or a missing file. Raises EqorFileError when it cannot be read.
   void WritePicture(const std::string& fileName, int32_t scalePercent);
+  // True when the file name's extension is one of a picture kind WritePicture embeds.
+  static bool IsPictureKind(std::string_view fileName);
 
   // Stylesheet entry 0..4; raises EqorRTFError for any other level.
   const TRTFStyle& GetStyle(int level) const;

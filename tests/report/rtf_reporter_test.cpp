@@ -160,11 +160,12 @@ TEST(RTFReporter, PicturesFromTheImageFolder) {
   TempDir dir;
   const std::string png = report_test::RedPng();
   report_test::WriteFile(dir / "logo.png", png);
+  report_test::WriteFile(dir / "logo.gif", png);
   Converted c = Convert(Report(R"(<img src="logo.png" mmwidth="40" mmheight="10"/>
-    <img src="missing.png"/><img src=""/><img/>)"),
+    <img src="missing.png"/><img src=""/><img/><img src="logo.gif"/>)"),
                         dir.path() + "/");
-  EXPECT_EQ(c.body, "{\\pict\\pngblip\\picscalex100\\picscaley100\\bin" +
-                        std::to_string(png.size()) + " " + png + "}}");
+  EXPECT_EQ(c.body, "\\pard\\plain\\f0\\fs20 {\\pict\\pngblip\\picscalex100\\picscaley100\\bin" +
+                        std::to_string(png.size()) + " " + png + "} \\par\r\n}");
   EXPECT_TRUE(report_test::GroupsBalanced(c.rtf));
 }
 
