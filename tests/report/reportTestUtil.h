@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -56,26 +57,22 @@ inline std::string RedPng() {
   return std::string(reinterpret_cast<const char*>(kBytes), sizeof kBytes);
 }
 
-// True when every "{" of the RTF text is closed by a "}" and no "}" closes more than was
-// opened; escaped braces and the bytes of "\binN " pictures do not count.
+// True when every "{" of the RTF text is closed and no "}" closes more than was opened;
+// escaped braces and the bytes of "\\binN " pictures do not count.
 inline bool GroupsBalanced(const std::string& rtf) {
   long depth = 0;
-  for (size_t i = 0; i < rtf.size(); ++i) {
-    const char c = rtf[i];
-    if (c == '\\') {
-      if (rtf.compare(i, 4, "\\bin") == 0) {
-        size_t j = i + 4;
-        size_t n = 0;
-        while (j < rtf.size() && rtf[j] >= '0' && rtf[j] <= '9') n = n * 10 + (rtf[j++] - '0');
-        if (j < rtf.size() && rtf[j] == ' ') ++j;
-        i = j + n - 1;
-      } else {
-        ++i;  // the escaped character, or the first letter of a control word
-      }
-      continue;
+  for (size_t i = 0; i < rtf.size() && depth >= 0; ++i) {
+    if (rtf.compare(i, 4, "\\bin") == 0) {
+      char* end;
+      const size_t n = std::strtoul(rtf.c_str() + i + 4, &end, 10);
+      i = static_cast<size_t>(end - rtf.c_str()) + n;  // the blank, then n bytes
+    } else if (rtf[i] == '\\') {
+      ++i;  // the escaped character or the control word's first letter
+    } else if (rtf[i] == '{') {
+      ++depth;
+    } else if (rtf[i] == '}') {
+      --depth;
     }
-    if (c == '{') ++depth;
-    if (c == '}' && --depth < 0) return false;
   }
   return depth == 0;
 }

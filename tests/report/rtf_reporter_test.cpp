@@ -116,21 +116,6 @@ TEST(RTFReporter, NamesReachTheDocumentAsTyped) {
   EXPECT_TRUE(report_test::GroupsBalanced(c.rtf));
 }
 
-TEST(RTFReporter, PaperAndLanguage) {
-  TqorRTFReporter r;
-  Converted c = Convert(r, Report("", R"( pagesize="Letter LANDSCAPE")"));
-  EXPECT_NE(c.rtf.find("\\paperw15840\\paperh12240\\margl1800\\margr1800\\margt1440\\margb1440"
-                       "\\landscape\r\n"),
-            std::string::npos);
-  EXPECT_EQ(r.Paper(), "Letter LANDSCAPE");
-  EXPECT_NE(c.rtf.find("Pagina "), std::string::npos);
-  r.SetLanguage("english");
-  c = Convert(r, Report("", R"( pagesize="A3")"));
-  EXPECT_NE(c.rtf.find("\\paperw11906\\paperh16838"), std::string::npos);
-  EXPECT_EQ(r.Paper(), "A3");
-  EXPECT_NE(c.rtf.find("{\\tab Page }"), std::string::npos);
-}
-
 TEST(RTFReporter, StyleClassesOfAnEarlierReportStay) {
   TqorRTFReporter r;
   Convert(r, Report(""));
