@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 
 namespace {
@@ -209,8 +210,11 @@ TqorCellDrawing DecideCell(const TqorPlannerModel& model, int col, int row, cons
         UprightText("Hours", {rect.Left, rect.Top, rect.Right, mid}, TqorTextAlign::Center));
     out.Texts.push_back(UprightText("Budget", LeftHoursHalf(rect, mid, rect.Bottom),
                                     TqorTextAlign::Right, kSecondaryText));
-    out.Texts.push_back(
-        UprightText("Assigned", RightHoursHalf(rect, mid, rect.Bottom), TqorTextAlign::Right));
+    // The two labels fill their quarters in a wide font: "Assigned" keeps the inset's gap
+    // from "Budget" (its text is cut short instead).
+    TqorRect assigned = RightHoursHalf(rect, mid, rect.Bottom);
+    assigned.Left += kHoursInset;
+    out.Texts.push_back(UprightText("Assigned", assigned, TqorTextAlign::Right));
   } else if (col == 1 && node) {
     AddHoursTexts(node, rect, out.Texts);
   } else if (col == 0 && node) {
@@ -232,9 +236,7 @@ std::string HeaderDateLabel(const TqorPlannerModel& model, double date) {
 }
 
 std::string FormatGridHours(double hours) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%2.1f", hours);
-  std::string text = buf;
+  std::string text = CFormat("%2.1f", hours);
   const size_t dot = text.find('.');
   if (dot != std::string::npos) text.replace(dot, 1, RegionalSettings().DecimalSeparator);
   return text;

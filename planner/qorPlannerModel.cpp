@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "planner/base/qorQSort.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 
 namespace {

@@ -53,8 +53,10 @@ std::string TqorRTFText::Escape(std::string_view plain) {
       AppendHexByte(out, static_cast<unsigned char>(plain[at]));
       continue;
     }
+    // The code page's own characters as bytes; the C1 controls (which it would keep as the
+    // bytes of their own number) as Unicode, so that no reader takes them for code page text.
     unsigned char byte;
-    if (UnicodeToCp1252(*cp, byte) && (byte >= 0x80)) {
+    if (Cp1252Byte(*cp, byte) && byte >= 0x80 && (byte >= 0xA0 || *cp > 0xFF)) {
       AppendHexByte(out, byte);
     } else if (*cp < 0x10000) {
       AppendUnicodeUnit(out, static_cast<char16_t>(*cp));

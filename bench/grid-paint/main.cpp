@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "planner/grid/qorPlannerGrid.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "planner/qorPlannerModel.h"
 #include "planner/base/qorRegionalSettings.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 
 namespace {

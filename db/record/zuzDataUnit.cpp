@@ -1,5 +1,7 @@
 #include "db/record/zuzDataUnit.h"
 
+#include "planner/base/qorStrings.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -47,9 +49,7 @@ std::string FieldValueText(const TFieldValue& value) {
   if (auto* i = std::get_if<int64_t>(&value)) return std::to_string(*i);
   if (auto* b = std::get_if<bool>(&value)) return *b ? "True" : "False";
   if (auto* d = std::get_if<double>(&value)) {
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.17g", *d);
-    return buf;
+    return CFormat("%.17g", *d);
   }
   return std::get<std::string>(value);
 }

@@ -1,11 +1,8 @@
 // Text utilities shared by the whole program: a growable text buffer, exact and letter-case-blind
-// search and replace, number and colour parsing, whole-file text input and output, a Yes/No
-// question, and the date helpers behind the planner's calendar.
+// search and replace, number and colour parsing, whole-file text input and output and a Yes/No
+// question. (The calendar rules are in qorCalendar.h.)
 //
-// Text is UTF-8 and positions count bytes, 1-based, 0 meaning "not found". Dates are day
-// numbers: days since 30 December 1899 (day 0), the fraction being the time of day. The date
-// helpers accept day numbers from 1 January 0001 to 31 December 9999 and raise
-// EqorDateError for anything else (including NaN and infinities).
+// Text is UTF-8 and positions count bytes, 1-based, 0 meaning "not found".
 #pragma once
 
 #include <cstdint>
@@ -49,6 +46,10 @@ std::string ReplaceText(std::string_view text, std::string_view find,
 // The upper-case form used by the case-blind helpers (same byte length as the input).
 std::string FoldCase(std::string_view text);
 
+// printf-style formatting in the "C" locale: numbers are written with "." whatever locale the
+// process runs under (the regional settings' separator is the caller's to put in).
+std::string CFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Converts decimal text with the given decimal separator: optional blanks around, optional sign,
 // digits with at most one separator, optional exponent ("1.5E3"). False for anything else.
 bool TryTextToFloat(std::string_view text, std::string_view decimalSeparator, double& value);
@@ -83,62 +84,3 @@ bool Confirm(const std::string& message);
 
 // The sound code of a word (first letter's code plus up to three weighted digits).
 int Soundex(std::string_view word);
-
-// --- Dates ---
-
-class EqorDateError : public std::invalid_argument {
- public:
-  using std::invalid_argument::invalid_argument;
-};
-
-struct TqorISOWeek {
-  int Week = 0;
-  int Year = 0;
-  bool operator==(const TqorISOWeek&) const = default;
-};
-
-// Day number of a calendar date; raises EqorDateError for an invalid date.
-double EncodeDate(int year, int month, int day);
-// As EncodeDate, false for an invalid date.
-bool TryEncodeDate(int year, int month, int day, double& date);
-void DecodeDate(double date, int& year, int& month, int& day);
-int YearOf(double date);
-int MonthOf(double date);
-int DayOf(double date);
-// 1 January of the year.
-double StartOfAYear(int year);
-bool IsLeapYear(int year);
-int DaysInMonth(int year, int month);
-// 1 = Sunday through 7 = Saturday.
-int DayOfWeek(double date);
-// 1 = Monday through 7 = Sunday.
-int ISODayOfWeek(double date);
-// The Monday of the date's week (whole day).
-double MondayOf(double date);
-// The Sunday on or before the date (whole day).
-double SundayOf(double date);
-// Gregorian Easter Sunday of the year.
-double EasterSunday(int year);
-// ISO 8601 week number and week-numbering year.
-TqorISOWeek ISOWeekNumber(double date);
-// Week number with weeks starting on Sunday: week 1 runs up to the first Sunday after 1 January.
-int WeekNumber(double date);
-// 53 when 1 January is a Thursday, or a Wednesday in a leap year; else 52.
-int WeeksInYear(int year);
-// "yyyy-mm-dd" (characters 1-4, 6-7 and 9-10); 0 when they do not form a valid date.
-double DateFromISOText(std::string_view text);
-// Whole days of a minus whole days of b, fractions cut off.
-int DaysBetween(double a, double b);
-// The same day and month in a year that many months later (negative: earlier); a day that the
-// target month lacks becomes its last day.
-double IncMonth(double date, int months);
-// Today's date in local time, as a whole day number.
-double SystemToday();
-
-// Formats a day number with a date and/or time pattern of the regional settings' pattern
-// language.
-std::string FormatDateTime(std::string_view pattern, double date);
-// Reads a date written in the short date format of the regional settings (day, month and year
-// in the pattern's order, separated by any non-digits, two-digit years taken as 1950-2049),
-// optionally followed by a time "h:n[:s]". False when the text is no such date.
-bool TryTextToDate(std::string_view text, double& date);

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "planner/base/qorRegionalSettings.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 
 TqorVariant TqorVariant::FromDate(double dayNumber) {
@@ -36,9 +37,7 @@ std::string RealToText(double value, std::string_view decimalSeparator) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value < 0 ? "-INF" : "INF";
   if (value == 0) return "0";  // also for -0
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.15G", value);
-  std::string s = buf;
+  std::string s = CFormat("%.15G", value);
   // "%G" writes two-digit exponents at least ("1E+20"); keep them as written.
   size_t dot = s.find('.');
   if (dot != std::string::npos) s.replace(dot, 1, decimalSeparator);

@@ -154,7 +154,7 @@ void WriteElement(std::string& out, const TqorXMLNode2& node, int depth) {
   out += '>';
 }
 
-enum class Encoding { Latin1, Utf8, Other };
+enum class Encoding { Latin1, Cp1252, Utf8, Other };
 
 Encoding EncodingOf(std::string_view name) {
   std::string n;
@@ -163,8 +163,35 @@ Encoding EncodingOf(std::string_view name) {
     n += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
   }
   if (n.empty() || n == "ISO88591" || n == "LATIN1" || n == "L1") return Encoding::Latin1;
+  if (n == "WINDOWS1252" || n == "CP1252") return Encoding::Cp1252;
   if (n == "UTF8") return Encoding::Utf8;
   return Encoding::Other;
+}
+
+// Whether the single-byte encoding holds the character.
+bool Holds(Encoding encoding, char32_t cp) {
+  unsigned char byte = 0;
+  switch (encoding) {
+    case Encoding::Latin1: return cp <= 0xFF;
+    case Encoding::Cp1252: return Cp1252Byte(cp, byte);
+    case Encoding::Utf8: return true;
+    case Encoding::Other: return cp <= 0x7F;
+  }
+  return true;
+}
+
+// Whether the text of the node and of every node below it is held by the encoding: text and
+// CDATA are written unescaped, so a character the encoding lacks has no other form there.
+bool TextFits(const TqorXMLNode2& node, Encoding encoding) {
+  const std::string& text = node.Text();
+  for (size_t i = 0; i < text.size();) {
+    const auto cp = DecodeUtf8At(text, i);
+    if (cp && !Holds(encoding, *cp)) return false;
+  }
+  for (int k = 0; k < node.ChildCount(); ++k) {
+    if (!TextFits(*node.GetChild(k), encoding)) return false;
+  }
+  return true;
 }
 
 // The value of the "encoding" pseudo-attribute of a leading XML declaration, or empty.
@@ -349,11 +376,14 @@ void TqorXMLParser2::SetXml(std::string_view text) {
   lastError_ += Xml();
 }
 
-std::string TqorXMLParser2::Xml() const {
+std::string TqorXMLParser2::Xml() const { return XmlDeclaring(""); }
+
+std::string TqorXMLParser2::XmlDeclaring(std::string_view encodingOverride) const {
   std::string out;
   out.reserve(65536);
   std::string version = declaration_->GetAttributeStr("version");
-  std::string encoding = declaration_->GetAttributeStr("encoding");
+  std::string encoding = encodingOverride.empty() ? declaration_->GetAttributeStr("encoding")
+                                                  : std::string(encodingOverride);
   if (version.empty()) version = "1.0";
   if (encoding.empty()) encoding = "ISO-8859-1";
   out += "<?xml version=\"" + version + "\" encoding=\"" + encoding + "\" ?>\r\n";
@@ -362,9 +392,12 @@ std::string TqorXMLParser2::Xml() const {
 }
 
 std::string TqorXMLParser2::EncodedXml() const {
-  std::string text = Xml();
-  switch (EncodingOf(declaration_->GetAttributeStr("encoding"))) {
+  const Encoding encoding = EncodingOf(declaration_->GetAttributeStr("encoding"));
+  if (!TextFits(*this, encoding)) return XmlDeclaring("UTF-8");
+  const std::string text = Xml();
+  switch (encoding) {
     case Encoding::Latin1: return Utf8ToLatin1Refs(text);
+    case Encoding::Cp1252: return Utf8ToCp1252Refs(text);
     case Encoding::Utf8: return text;
     case Encoding::Other: return Utf8ToAsciiRefs(text);
   }
@@ -384,6 +417,8 @@ void TqorXMLParser2::LoadFromFile(const std::string& fileName) {
   std::string text;
   if (!bom && !declared.empty() && EncodingOf(declared) == Encoding::Latin1)
     text = Latin1ToUtf8(view);
+  else if (!bom && EncodingOf(declared) == Encoding::Cp1252)
+    text = Cp1252ToUtf8(view);
   else if (bom || EncodingOf(declared) == Encoding::Utf8 || IsValidUtf8(view))
     text = Utf8BytesToText(view);
   else

@@ -11,11 +11,15 @@
 // Attribute values are escaped (&amp; &lt; &gt; &apos; &quot;); text never is.
 //
 // Files (SaveToFile / LoadFromFile): the written text is turned into bytes true to the
-// encoding its declaration names: ISO-8859-1 (the default) as Latin-1 with characters outside
-// Latin-1 as numeric character references ("&#321;"), UTF-8 unchanged, anything else as ASCII
-// with references for every character above 127. Reading honours the declared encoding
-// (ISO-8859-1 / Latin-1 or UTF-8, any letter case); without either, the bytes are taken as
-// UTF-8 when they are valid UTF-8, else as Latin-1. A UTF-8 byte-order mark is skipped.
+// encoding its declaration names: ISO-8859-1 (the default) as Latin-1, windows-1252 as code
+// page 1252, UTF-8 unchanged, anything else as ASCII. In attribute values a character the
+// encoding lacks is written as a numeric character reference ("&#321;"), which the reader
+// decodes. Element text and CDATA are written unescaped and have no such form, so a document
+// whose text holds a character its declared encoding lacks is written as UTF-8 under a
+// declaration that says "UTF-8": everything written reads back unchanged. Reading honours the
+// declared encoding (ISO-8859-1 / Latin-1, windows-1252 / cp1252 or UTF-8, any letter case);
+// without one of them the bytes are taken as UTF-8 when they are valid UTF-8, else as Latin-1.
+// A UTF-8 byte-order mark is skipped.
 //
 // Reading never raises: the outcome is in LastError (empty after success; otherwise the
 // message, " near ", 50 characters of the source from 20 before the error position, CR LF,
@@ -51,6 +55,8 @@ class TqorXMLParser2 : public TqorXMLNode2 {
   virtual void SetXml(std::string_view text);
   // The whole document as text.
   std::string Xml() const;
+  // As Xml, with the declaration naming the given encoding instead of the document's own.
+  std::string XmlDeclaring(std::string_view encoding) const;
   // Reads the file's bytes, turns them into UTF-8 by their declared encoding and parses them.
   // Raises EqorFileError when the file cannot be read; parse errors go to LastError.
   virtual void LoadFromFile(const std::string& fileName);

@@ -2,6 +2,7 @@
 #include <set>
 
 #include "planner/qorPlannerModel.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUserPrompts.h"
 #include "tests/planner/base/test_util.h"

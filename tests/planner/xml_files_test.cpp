@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "planner/qorPlannerModel.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "tests/planner/base/test_util.h"
 
@@ -99,6 +100,50 @@ TEST_F(XmlFilesTest, ReadingHonoursTheDeclaredEncoding) {
 
   EXPECT_THROW(doc.LoadFromFile("/nonexistent/dir/file.xml"), EqorFileError);
   EXPECT_THROW(doc.SaveToFile("/nonexistent/dir/file.xml"), EqorFileError);
+}
+
+// Text and CDATA are written unescaped: when they hold a character the declared encoding lacks,
+// the file is written as UTF-8 and says so, and everything reads back as it was.
+TEST_F(XmlFilesTest, TextOutsideTheDeclaredEncodingReadsBackUnchanged) {
+  TempFile file("text");
+  TqorXMLParser2 doc;
+  doc.SetName("planner");
+  doc.AddChild(std::make_unique<TqorXMLNode2>("task"))->SetText("Łukasz");
+  doc.AddChild(std::make_unique<TqorXMLNode2>("note"))->SetText("x < y: 東京 😀");
+  doc.AddChild(std::make_unique<TqorXMLNode2>("plain"))->SetText("&#321; stays as typed");
+  doc.SaveToFile(file.path());
+  const std::string bytes = LoadStringFromFile(file.path());
+  EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\" ?>", 0), 0u);
+  TqorXMLParser2 back;
+  back.LoadFromFile(file.path());
+  ASSERT_EQ(back.LastError(), "");
+  EXPECT_EQ(back.GetChild(0)->Text(), "Łukasz");
+  EXPECT_EQ(back.GetChild(1)->Text(), "x < y: 東京 😀");
+  EXPECT_EQ(back.GetChild(2)->Text(), "&#321; stays as typed");
+  EXPECT_EQ(doc.Declaration().GetAttributeStr("encoding"), "") << "the document is unchanged";
+
+  // Text that fits keeps the declared encoding.
+  doc.GetChild(0)->SetText("Jürgen");
+  doc.GetChild(1)->SetText("x < y");
+  doc.SaveToFile(file.path());
+  EXPECT_NE(LoadStringFromFile(file.path()).find("<task>J\xFCrgen</task>"), std::string::npos);
+}
+
+TEST_F(XmlFilesTest, Windows1252IsItsOwnCodePage) {
+  TempFile file("cp1252");
+  TqorXMLParser2 doc;
+  SaveStringToFile(file.path(), "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"
+                                "<a n=\"\x80 5\">\x93quoted\x94 \x8A" "a\xE9</a>");
+  doc.LoadFromFile(file.path());
+  ASSERT_EQ(doc.LastError(), "");
+  EXPECT_EQ(doc.GetAttributeStr("n"), "€ 5");
+  EXPECT_EQ(doc.Text(), "“quoted” Šaé");
+  doc.SaveToFile(file.path());
+  const std::string bytes = LoadStringFromFile(file.path());
+  EXPECT_NE(bytes.find("n=\"\x80 5\">\x93quoted\x94 \x8A" "a\xE9<"), std::string::npos);
+  doc.SetAttribute("n", "Ł");
+  doc.SaveToFile(file.path());
+  EXPECT_NE(LoadStringFromFile(file.path()).find("n=\"&#321;\""), std::string::npos);
 }
 
 // The sample planner is in the export shape: reading and writing it gives the same bytes.

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <cmath>
 
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "tests/planner/base/test_util.h"
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
@@ -22,6 +23,23 @@ class RegionalTest : public ::testing::Test {
 
  private:
   TqorRegionalSettingsGuard guard_;
+};
+
+// Runs the process under the named C locale (LC_ALL) until the object goes out of scope, as a
+// program started with LANG set to it would run. Numbers the program writes must not follow it.
+class ProcessLocale {
+ public:
+  explicit ProcessLocale(const char* name) {
+    previous_ = setlocale(LC_ALL, nullptr);
+    active_ = setlocale(LC_ALL, name) != nullptr;
+  }
+  ~ProcessLocale() { setlocale(LC_ALL, previous_.c_str()); }
+  // False when the system does not know the locale.
+  bool Active() const { return active_; }
+
+ private:
+  std::string previous_;
+  bool active_ = false;
 };
 
 // A file name in the temporary folder, removed when the object goes out of scope.

@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorVariant.h"
 #include "tests/planner/base/test_util.h"
@@ -26,6 +27,21 @@ TEST_F(VariantTest, TextForms) {
   RegionalSettings().DecimalSeparator = ",";
   EXPECT_EQ(TqorVariant(17.5).ToText(), "17,5");
   EXPECT_EQ(TqorVariant(38353.0).ToText(), "38353");
+}
+
+// A process running under a locale with a decimal comma still writes what the regional settings
+// ask for: "." when the program chose it.
+TEST_F(VariantTest, NumbersIgnoreTheProcessLocale) {
+  ProcessLocale german("de_DE.UTF-8");
+  ASSERT_TRUE(german.Active()) << "the de_DE.UTF-8 locale is not installed";
+  EXPECT_EQ(TqorVariant(1.5).ToText(), "1.5");
+  EXPECT_EQ(TqorVariant(1e-7).ToText(), "1E-07");
+  EXPECT_EQ(CFormat("%2.1f|%g", 7.25, 0.5), "7.2|0.5");
+  double value = 0;
+  ASSERT_TRUE(IsFloat("2.75", value));
+  EXPECT_EQ(value, 2.75);
+  RegionalSettings().DecimalSeparator = ",";
+  EXPECT_EQ(TqorVariant(1.5).ToText(), "1,5");
 }
 
 TEST_F(VariantTest, DatesUseTheShortDateFormat) {
