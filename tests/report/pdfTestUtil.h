@@ -36,7 +36,7 @@ struct CommandResult {
   std::string Output;  // standard output and standard error
 };
 
-inline CommandResult Run(const std::string& command) {
+inline CommandResult RunCommand(const std::string& command) {
   CommandResult result;
   std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
   if (!pipe) return result;
@@ -62,14 +62,14 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 
 // qpdf --check passes the file.
 inline ::testing::AssertionResult QpdfAccepts(const std::string& path) {
-  CommandResult r = Run("qpdf --check '" + path + "'");
+  CommandResult r = RunCommand("qpdf --check '" + path + "'");
   if (r.Status == 0) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "qpdf --check: status " << r.Status << "\n" << r.Output;
 }
 
 // The text pdftotext extracts from the file (-raw: in the order it was drawn).
 inline std::string ExtractedText(const std::string& path) {
-  return Run("pdftotext -raw -enc UTF-8 '" + path + "' -").Output;
+  return RunCommand("pdftotext -raw -enc UTF-8 '" + path + "' -").Output;
 }
 
 // A page rendered by pdftoppm.
@@ -77,7 +77,7 @@ class Picture {
  public:
   // Renders page 1 of the file at dpi (one pixel per point at 72).
   bool Render(const std::string& pdf, int dpi, const std::string& stem) {
-    CommandResult r = Run("pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile '" + pdf +
+    CommandResult r = RunCommand("pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile '" + pdf +
                           "' '" + stem + "'");
     if (r.Status != 0) return false;
     std::string data = ReadFile(stem + ".ppm");
