@@ -191,7 +191,8 @@ TPDFImage* TPDFDocument::AddJPEGImage(std::string bytes) {
   dict.SetName("Filter", "DCTDecode");
   stream->SetData(std::move(bytes));
   TPDFStream* object = Register(std::move(stream));
-  images_.push_back(std::make_unique<TPDFImage>(std::move(name), object, frame.Width, frame.Height));
+  images_.push_back(
+      std::make_unique<TPDFImage>(std::move(name), object, frame.Width, frame.Height));
   return images_.back().get();
 }
 
@@ -248,9 +249,15 @@ void TPDFDocument::SetOutlineStyle(TPDFDictionary& item, bool italic, bool bold)
 void TPDFDocument::SetUnits(TPDFUnits units) {
   units_ = units;
   switch (units) {
-    case TPDFUnits::kMillimetres: scale_ = 25.4 / 72; break;
-    case TPDFUnits::kInches: scale_ = 1.0 / 72; break;
-    case TPDFUnits::kPoints: scale_ = 1; break;
+    case TPDFUnits::kMillimetres:
+      scale_ = 25.4 / 72;
+      break;
+    case TPDFUnits::kInches:
+      scale_ = 1.0 / 72;
+      break;
+    case TPDFUnits::kPoints:
+      scale_ = 1;
+      break;
   }
 }
 

@@ -58,7 +58,8 @@ unsigned char TPDFFont::CodeOf(char32_t c) const {
 std::string TPDFFont::Encode(std::string_view text) const {
   std::string out;
   out.reserve(text.size());
-  ForEachCharacter(text, [&](char32_t c, std::string_view) { out += static_cast<char>(CodeOf(c)); });
+  ForEachCharacter(text,
+                   [&](char32_t c, std::string_view) { out += static_cast<char>(CodeOf(c)); });
   return out;
 }
 
@@ -80,8 +81,12 @@ std::string TPDFFont::RemoveWidthless(std::string_view text) const {
 double TPDFFont::LineHeight(double size) const {
   return (metrics_->BBox[3] - metrics_->BBox[1]) * size / 1000.0;
 }
-double TPDFFont::Descent(double size) const { return metrics_->BBox[1] * size / 1000.0; }
+double TPDFFont::Descent(double size) const {
+  return metrics_->BBox[1] * size / 1000.0;
+}
 double TPDFFont::HeightAboveBaseline(double size) const {
   return metrics_->BBox[3] * size / 1000.0;
 }
-double TPDFFont::Ascent(double size) const { return metrics_->Ascender * size / 1000.0; }
+double TPDFFont::Ascent(double size) const {
+  return metrics_->Ascender * size / 1000.0;
+}

@@ -12,8 +12,8 @@ struct TPDFFontMetrics {
   bool Symbolic;         // Symbol and ZapfDingbats: their own built-in codes, not WinAnsi
   int16_t BBox[4];       // lower-left x, lower-left y, upper-right x, upper-right y
   int16_t Ascender;
-  int16_t Descender;     // negative
-  int16_t Widths[256];   // by character code; 0 for codes without a glyph
+  int16_t Descender;    // negative
+  int16_t Widths[256];  // by character code; 0 for codes without a glyph
 };
 
 // By font index: 0 Courier, 1 Courier-Bold, 2 Courier-BoldOblique, 3 Courier-Oblique,

@@ -2,8 +2,12 @@
 
 namespace {
 
-unsigned Byte(std::string_view b, size_t i) { return static_cast<unsigned char>(b[i]); }
-unsigned Word(std::string_view b, size_t i) { return Byte(b, i) << 8 | Byte(b, i + 1); }
+unsigned Byte(std::string_view b, size_t i) {
+  return static_cast<unsigned char>(b[i]);
+}
+unsigned Word(std::string_view b, size_t i) {
+  return Byte(b, i) << 8 | Byte(b, i + 1);
+}
 
 bool IsStartOfFrame(unsigned marker) {
   return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;

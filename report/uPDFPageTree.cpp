@@ -87,8 +87,8 @@ TPDFStream* TPDFPageTree::ContinuableStream(TPDFDictionary& page) const {
   if (!filter) return stream;
   if (dict.Has("DecodeParms")) return nullptr;
   auto* filters = PDFCast<TPDFArray>(filter);
-  bool flate = IsFlateName(filter) ||
-               (filters && filters->Count() == 1 && IsFlateName(document_.Resolve(filters->Item(0))));
+  bool flate = IsFlateName(filter) || (filters && filters->Count() == 1 &&
+                                       IsFlateName(document_.Resolve(filters->Item(0))));
   if (!flate) return nullptr;
   std::string plain;
   if (!PDFFlateDecompress(stream->Data(), plain, kMaxInflatedContent)) return nullptr;
@@ -106,7 +106,8 @@ bool TPDFPageTree::Select(int number) {
       array->AddRef(*stream);
     } else if (auto* single = PDFCast<TPDFIndRef>(contents)) {
       // One stream given by reference: the contents become [ that stream, the new one ].
-      auto previous = document_.Structure().Make<TPDFIndRef>(single->RefNumber, single->RefGeneration);
+      auto previous =
+          document_.Structure().Make<TPDFIndRef>(single->RefNumber, single->RefGeneration);
       TPDFArray* array = page->SetArray("Contents");
       array->Add(std::move(previous));
       array->AddRef(*stream);

@@ -34,8 +34,12 @@ bool EndsWith(const std::string& s, std::string_view tail) {
 
 }  // namespace
 
-std::string TPDFColor::FillOperator() const { return ColorOperator(*this, false); }
-std::string TPDFColor::StrokeOperator() const { return ColorOperator(*this, true); }
+std::string TPDFColor::FillOperator() const {
+  return ColorOperator(*this, false);
+}
+std::string TPDFColor::StrokeOperator() const {
+  return ColorOperator(*this, true);
+}
 
 void TPDFPainter::Begin(TPDFDictionary* page, TPDFStream* stream) {
   page_ = page;
@@ -69,7 +73,9 @@ void TPDFPainter::Emit(std::string_view text) {
 
 // ---- state
 
-void TPDFPainter::MarkAllChanged() { std::fill(std::begin(changed_), std::end(changed_), true); }
+void TPDFPainter::MarkAllChanged() {
+  std::fill(std::begin(changed_), std::end(changed_), true);
+}
 
 void TPDFPainter::ResetState() {
   state_ = TPDFPainterState();
@@ -126,20 +132,27 @@ std::string TPDFPainter::ItemText(Item item) const {
   std::string out;
   switch (item) {
     case kFontItem:
-      out += '/';
-      out += state_.Font->ResourceName();
+      AppendPDFName(out, state_.Font->ResourceName());
       out += ' ';
       Num(out, state_.FontSize);
       out += "Tf";
       break;
-    case kTextColorItem: out = state_.TextColor.FillOperator(); break;
-    case kFillColorItem: out = state_.FillColor.FillOperator(); break;
-    case kLineColorItem: out = state_.LineColor.StrokeOperator(); break;
+    case kTextColorItem:
+      out = state_.TextColor.FillOperator();
+      break;
+    case kFillColorItem:
+      out = state_.FillColor.FillOperator();
+      break;
+    case kLineColorItem:
+      out = state_.LineColor.StrokeOperator();
+      break;
     case kLineWidthItem:
       Num(out, state_.LineWidth);
       out += "w 0 J 0 j";
       break;
-    case kDashItem: out = state_.Dash; break;
+    case kDashItem:
+      out = state_.Dash;
+      break;
     case kHorizontalScaleItem:
       Num(out, state_.HorizontalScale);
       out += "Tz";
@@ -154,7 +167,8 @@ std::string TPDFPainter::ItemText(Item item) const {
       Num(out, state_.RenderMode);
       out += "Tr";
       break;
-    case kItemCount: break;
+    case kItemCount:
+      break;
   }
   return out;
 }
@@ -321,14 +335,21 @@ void TPDFPainter::DrawDecoration(double x, double y, double width, TPDFDecoratio
     op += "l S\n";
   };
   switch (decoration) {
-    case TPDFDecoration::kUnderline: line(y - size * 0.125); break;
+    case TPDFDecoration::kUnderline:
+      line(y - size * 0.125);
+      break;
     case TPDFDecoration::kDoubleUnderline:
       line(y - size * 0.125);
       line(y - size * 0.25);
       break;
-    case TPDFDecoration::kStrikeOut: line(y + size * 0.3); break;
-    case TPDFDecoration::kOverline: line(y + state_.Font->Ascent(size) + size * 0.125); break;
-    case TPDFDecoration::kNone: break;
+    case TPDFDecoration::kStrikeOut:
+      line(y + size * 0.3);
+      break;
+    case TPDFDecoration::kOverline:
+      line(y + state_.Font->Ascent(size) + size * 0.125);
+      break;
+    case TPDFDecoration::kNone:
+      break;
   }
   op += "Q\n";
   Emit(op);
@@ -344,8 +365,8 @@ void TPDFPainter::DrawImage(const TPDFImage& image, double x, double top, double
   Num(op, height);
   Num(op, x);
   Num(op, top - height);
-  op += "cm\n/";
-  op += image.ResourceName();
+  op += "cm\n";
+  AppendPDFName(op, image.ResourceName());
   op += " Do\nQ\n";
   Emit(op);
 }

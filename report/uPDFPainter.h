@@ -40,7 +40,13 @@ struct TPDFColor {
 
 enum class TPDFTextAlign { kLeft = 0, kCenter = 1, kRight = 2, kJustify = 3 };
 
-enum class TPDFDecoration { kNone = 0, kUnderline = 1, kDoubleUnderline = 2, kStrikeOut = 3, kOverline = 4 };
+enum class TPDFDecoration {
+  kNone = 0,
+  kUnderline = 1,
+  kDoubleUnderline = 2,
+  kStrikeOut = 3,
+  kOverline = 4
+};
 
 // What is drawn with a text besides its letters: a background in the text background colour
 // (optionally with rounded corners) and a decoration in the text colour.
@@ -126,8 +132,16 @@ class TPDFPainter {
 
  private:
   enum Item {
-    kFontItem, kTextColorItem, kFillColorItem, kLineColorItem, kLineWidthItem, kDashItem,
-    kHorizontalScaleItem, kSpacingItem, kRenderModeItem, kItemCount
+    kFontItem,
+    kTextColorItem,
+    kFillColorItem,
+    kLineColorItem,
+    kLineWidthItem,
+    kDashItem,
+    kHorizontalScaleItem,
+    kSpacingItem,
+    kRenderModeItem,
+    kItemCount
   };
   void MarkAllChanged();
   // Writes the item's operator when it changed since it was last written.

@@ -83,15 +83,32 @@ void AppendPDFLiteral(std::string& out, std::string_view bytes) {
   out += '(';
   for (char c : bytes) {
     switch (c) {
-      case '\b': out += "\\b"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\f': out += "\\f"; break;
-      case '\r': out += "\\r"; break;
-      case '(': out += "\\("; break;
-      case ')': out += "\\)"; break;
-      case '\\': out += "\\\\"; break;
-      default: out += c;
+      case '\b':
+        out += "\\b";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\f':
+        out += "\\f";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '(':
+        out += "\\(";
+        break;
+      case ')':
+        out += "\\)";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      default:
+        out += c;
     }
   }
   out += ')';
@@ -109,11 +126,21 @@ void AppendPDFName(std::string& out, std::string_view name) {
     auto c = static_cast<unsigned char>(ch);
     bool plain = c >= '!' && c <= '~';
     switch (c) {
-      case '#': case '%': case '(': case ')': case '/':
-      case '<': case '>': case '[': case ']': case '{': case '}':
+      case '#':
+      case '%':
+      case '(':
+      case ')':
+      case '/':
+      case '<':
+      case '>':
+      case '[':
+      case ']':
+      case '{':
+      case '}':
         plain = false;
         break;
-      default: break;
+      default:
+        break;
     }
     if (plain) {
       out += ch;
@@ -166,9 +193,15 @@ TPDFObject* TPDFArray::Add(std::unique_ptr<TPDFObject> item) {
   return items_.back().get();
 }
 
-void TPDFArray::AddNumber(double value) { Add(Structure()->Make<TPDFNumeric>(value)); }
-void TPDFArray::AddName(std::string name) { Add(Structure()->Make<TPDFName>(std::move(name))); }
-void TPDFArray::AddRef(const TPDFObject& indirect) { Add(Structure()->MakeRef(indirect)); }
+void TPDFArray::AddNumber(double value) {
+  Add(Structure()->Make<TPDFNumeric>(value));
+}
+void TPDFArray::AddName(std::string name) {
+  Add(Structure()->Make<TPDFName>(std::move(name)));
+}
+void TPDFArray::AddRef(const TPDFObject& indirect) {
+  Add(Structure()->MakeRef(indirect));
+}
 
 // ---- dictionaries
 

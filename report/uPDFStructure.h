@@ -16,7 +16,17 @@
 
 class TPDFStructure;
 
-enum class TPDFObjectType { Null, Boolean, Numeric, String, Name, Array, Dictionary, Stream, IndRef };
+enum class TPDFObjectType {
+  Null,
+  Boolean,
+  Numeric,
+  String,
+  Name,
+  Array,
+  Dictionary,
+  Stream,
+  IndRef
+};
 
 // The number text of PDF files: the shortest decimal text with up to 15 significant digits, cut
 // (not rounded) after 4 decimals, without trailing zeros or a trailing point; "0" for numbers

@@ -15,26 +15,60 @@ struct TPaper {
 };
 
 constexpr TPaper kPapers[] = {
-    {"LETTER", 215.9, 279.4}, {"LEGAL", 215.9, 355.6},  {"STATEMENT", 139.7, 215.9},
-    {"TABLOID", 279.4, 431.8}, {"LEDGER", 431.8, 279.4}, {"EXECUTIVE", 190.5, 254},
-    {"FOLIO", 210, 330},       {"A0", 841, 1189},        {"A1", 594, 841},
-    {"A2", 420, 594},          {"A3", 297, 420},         {"A4", 210, 297},
-    {"A5", 148, 210},          {"A6", 105, 148},         {"A7", 74, 105},
-    {"A8", 52, 74},            {"A9", 37, 52},           {"A10", 26, 37},
-    {"B0", 1030, 1456},        {"B1", 728, 1030},        {"B2", 515, 728},
-    {"B3", 364, 515},          {"B4", 257, 364},         {"B5", 182, 257},
-    {"B6", 128, 182},          {"B7", 91, 128},          {"B8", 64, 91},
-    {"B9", 45, 64},            {"B10", 32, 45},          {"ISOB0", 1000, 1414},
-    {"ISOB1", 707, 1000},      {"ISOB2", 500, 707},      {"ISOB3", 353, 500},
-    {"ISOB4", 250, 353},       {"ISOB5", 176, 250},      {"ISOB6", 125, 176},
-    {"ISOB7", 88, 125},        {"ISOB8", 62, 88},        {"ISOB9", 44, 62},
-    {"ISOB10", 31, 44},        {"C0", 917, 1297},        {"C1", 648, 917},
-    {"C2", 458, 648},          {"C3", 324, 458},         {"C4", 229, 324},
-    {"C5", 162, 229},          {"C6", 114, 162},         {"C7", 81, 114},
+    {"LETTER", 215.9, 279.4},
+    {"LEGAL", 215.9, 355.6},
+    {"STATEMENT", 139.7, 215.9},
+    {"TABLOID", 279.4, 431.8},
+    {"LEDGER", 431.8, 279.4},
+    {"EXECUTIVE", 190.5, 254},
+    {"FOLIO", 210, 330},
+    {"A0", 841, 1189},
+    {"A1", 594, 841},
+    {"A2", 420, 594},
+    {"A3", 297, 420},
+    {"A4", 210, 297},
+    {"A5", 148, 210},
+    {"A6", 105, 148},
+    {"A7", 74, 105},
+    {"A8", 52, 74},
+    {"A9", 37, 52},
+    {"A10", 26, 37},
+    {"B0", 1030, 1456},
+    {"B1", 728, 1030},
+    {"B2", 515, 728},
+    {"B3", 364, 515},
+    {"B4", 257, 364},
+    {"B5", 182, 257},
+    {"B6", 128, 182},
+    {"B7", 91, 128},
+    {"B8", 64, 91},
+    {"B9", 45, 64},
+    {"B10", 32, 45},
+    {"ISOB0", 1000, 1414},
+    {"ISOB1", 707, 1000},
+    {"ISOB2", 500, 707},
+    {"ISOB3", 353, 500},
+    {"ISOB4", 250, 353},
+    {"ISOB5", 176, 250},
+    {"ISOB6", 125, 176},
+    {"ISOB7", 88, 125},
+    {"ISOB8", 62, 88},
+    {"ISOB9", 44, 62},
+    {"ISOB10", 31, 44},
+    {"C0", 917, 1297},
+    {"C1", 648, 917},
+    {"C2", 458, 648},
+    {"C3", 324, 458},
+    {"C4", 229, 324},
+    {"C5", 162, 229},
+    {"C6", 114, 162},
+    {"C7", 81, 114},
     {"DL", 110, 220},
 };
 
-double MillimetresToPoints(double mm) { return mm / 25.4 * 72; }
+double MillimetresToPoints(double mm) {
+  return mm / 25.4 * 72;
+}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
@@ -56,8 +90,7 @@ size_t LastCharacterLength(std::string_view s) {
 }  // namespace
 
 TPDFToolkit::TPDFToolkit()
-    : document_(std::make_unique<TPDFDocument>()),
-      serial_(nextSerial.fetch_add(1) & 0x7FFFFFFF) {}
+    : document_(std::make_unique<TPDFDocument>()), serial_(nextSerial.fetch_add(1) & 0x7FFFFFFF) {}
 
 TPDFToolkit::~TPDFToolkit() = default;
 
@@ -84,7 +117,9 @@ TPDFFont* TPDFToolkit::FontOf(TPDFHandle font) const {
 
 // ---- units
 
-double TPDFToolkit::LengthToPoints(double value) const { return value / document_->Scale(); }
+double TPDFToolkit::LengthToPoints(double value) const {
+  return value / document_->Scale();
+}
 
 double TPDFToolkit::XToPoints(double x) const {
   double points = x / document_->Scale();
@@ -106,7 +141,9 @@ double TPDFToolkit::YToPoints(double y) const {
   return points;
 }
 
-double TPDFToolkit::PointsToLength(double points) const { return points * document_->Scale(); }
+double TPDFToolkit::PointsToLength(double points) const {
+  return points * document_->Scale();
+}
 
 // ---- page set-up
 
@@ -228,7 +265,7 @@ int TPDFToolkit::DrawBox(double left, double top, double width, double height, i
 }
 
 std::vector<TPDFToolkit::TTextLine> TPDFToolkit::BreakLines(std::string_view text,
-                                                             double width) const {
+                                                            double width) const {
   const TPDFPainter& painter = Painter();
   const TPDFPainterState& state = painter.State();
   // The last character's spacing stands behind the line and does not count.
@@ -387,7 +424,9 @@ int TPDFToolkit::NewPage() {
   }
 }
 
-int TPDFToolkit::PageCount() const { return document_->Pages().Count(); }
+int TPDFToolkit::PageCount() const {
+  return document_->Pages().Count();
+}
 
 int TPDFToolkit::SelectPage(int page) {
   if (!document_->Pages().Select(page)) return 0;
@@ -401,6 +440,59 @@ const std::array<TPDFFont*, 4>& TPDFToolkit::HTMLFontsOnPage() {
   for (TPDFFont* font : fonts)
     pages.AddResource(*pages.CurrentPage(), "Font", font->ResourceName(), *font->Object());
   return fonts;
+}
+
+// ---- inline HTML text
+
+TPDFHTMLLayout::TResult TPDFToolkit::LayOutHTML(const TPDFHTMLLayout::TRequest& request) {
+  const std::array<TPDFFont*, 4>& fonts = HTMLFontsOnPage();
+  if (!htmlLayout_) return {};
+  TPDFPainter& painter = Painter();
+  // The layout starts from the painter's defaults; the caller's settings come back afterwards,
+  // all to be written again, whatever the layout did or threw.
+  struct TStateGuard {
+    TPDFPainter& painter;
+    TPDFPainterState saved;
+    ~TStateGuard() { painter.RestoreState(saved); }
+  } guard{painter, painter.State()};
+  painter.ResetState();
+  return htmlLayout_->Layout(painter, fonts, request);
+}
+
+double TPDFToolkit::GetHTMLTextHeight(double width, std::string_view html) {
+  if (width <= 0) return 0;
+  EnsureFont();
+  std::string text = font_ ? font_->RemoveWidthless(html) : std::string(html);
+  TPDFHTMLLayout::TRequest request;
+  request.Html = text;
+  request.Width = LengthToPoints(width);
+  return PointsToLength(LayOutHTML(request).Height);
+}
+
+void TPDFToolkit::DrawHTMLText(double left, double top, double width, std::string_view html) {
+  if (width <= 0) return;
+  if (!font_) AddStandardFont(4);
+  TPDFHTMLLayout::TRequest request;
+  request.Html = html;
+  request.Left = XToPoints(left);
+  request.Top = YToPoints(top);
+  request.Width = LengthToPoints(width);
+  request.Draw = true;
+  LayOutHTML(request);
+}
+
+std::string TPDFToolkit::DrawHTMLTextBox(double left, double top, double width, double height,
+                                         std::string_view html) {
+  if (width <= 0) return {};
+  EnsureFont();
+  TPDFHTMLLayout::TRequest request;
+  request.Html = html;
+  request.Left = XToPoints(left);
+  request.Top = YToPoints(top);
+  request.Width = LengthToPoints(width);
+  request.HeightLimit = LengthToPoints(height);
+  request.Draw = true;
+  return LayOutHTML(request).Overflow;
 }
 
 // ---- outlines
@@ -418,8 +510,7 @@ TPDFHandle TPDFToolkit::NewOutline(TPDFHandle parent, std::string_view title, in
   // The position is a y coordinate on the bookmark's own page.
   double y = position / document_->Scale();
   TPDFOrigin origin = document_->Origin();
-  if (origin == TPDFOrigin::kTopLeft || origin == TPDFOrigin::kTopRight)
-    y = pages.Height(page) - y;
+  if (origin == TPDFOrigin::kTopLeft || origin == TPDFOrigin::kTopRight) y = pages.Height(page) - y;
   TPDFDictionary* item = document_->AddOutline(parentItem, title, page, y);
   if (!item) return 0;
   outlines_.push_back(item);

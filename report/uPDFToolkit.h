@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "report/uPDFDocument.h"
+#include "report/uPDFHTMLLayout.h"
 #include "report/uPDFPainter.h"
 
 // A font, image or outline of one toolkit; 0 means none. A handle is never valid in another
@@ -91,6 +92,21 @@ class TPDFToolkit {
   // Italic and bold for the flag value 1; 0 for a value that is not an outline.
   int SetOutlineStyle(TPDFHandle outline, int italic, int bold);
 
+  // ---- inline HTML text, laid out by the installed layout (until one is installed, these
+  // measure 0 and draw nothing). Each puts the four HTML fonts on the current page and leaves
+  // the painter's state as it found it; a width of 0 or less measures 0 and draws nothing.
+  void SetHTMLLayout(std::unique_ptr<TPDFHTMLLayout> layout) { htmlLayout_ = std::move(layout); }
+  // The height the text takes at the width, its characters without width in the selected font
+  // left out. Helvetica is added first when the document has no font.
+  double GetHTMLTextHeight(double width, std::string_view html);
+  // Draws the text from (left, top) at the width, as high as it takes. Helvetica is added and
+  // selected first when no font is selected.
+  void DrawHTMLText(double left, double top, double width, std::string_view html);
+  // Draws what fits into the box and returns the rest of the text (empty when all fitted).
+  // Helvetica is added first when the document has no font.
+  std::string DrawHTMLTextBox(double left, double top, double width, double height,
+                              std::string_view html);
+
   // ---- output
   // Compresses the content of every page; the current page stays selected.
   int CompressContent();
@@ -119,6 +135,7 @@ class TPDFToolkit {
   // The index a handle of this toolkit and kind stands for; false for anything else.
   bool HandleIndex(TPDFHandle handle, Kind kind, size_t& index) const;
   void SelectCurrentFontAgain();
+  TPDFHTMLLayout::TResult LayOutHTML(const TPDFHTMLLayout::TRequest& request);
 
   struct TTextLine {
     std::string Text;
@@ -132,4 +149,5 @@ class TPDFToolkit {
   TPDFFont* font_ = nullptr;
   TPDFImage* image_ = nullptr;
   std::vector<TPDFDictionary*> outlines_;
+  std::unique_ptr<TPDFHTMLLayout> htmlLayout_;
 };

@@ -39,12 +39,18 @@ std::string CellText(int page, int row, int column) {
   }
   int id = (page - 1) * kRows + row;
   switch (column) {
-    case 0: return std::to_string(id);
-    case 1: return "Task number " + std::to_string(id) + " of the project";
-    case 2: return std::to_string(1 + id % 28) + "-03-2024";
-    case 3: return std::to_string(1 + (id + 5) % 28) + "-04-2024";
-    case 4: return std::to_string(id % 97) + ".5";
-    default: return std::to_string(id % 101) + " %";
+    case 0:
+      return std::to_string(id);
+    case 1:
+      return "Task number " + std::to_string(id) + " of the project";
+    case 2:
+      return std::to_string(1 + id % 28) + "-03-2024";
+    case 3:
+      return std::to_string(1 + (id + 5) % 28) + "-04-2024";
+    case 4:
+      return std::to_string(id % 97) + ".5";
+    default:
+      return std::to_string(id % 101) + " %";
   }
 }
 
@@ -82,8 +88,8 @@ void WriteWithToolkit(const std::string& file, bool fontsPerRow) {
           pdf.SetFillColor(1, 1, 1);
         pdf.DrawBox(x, y, kColumnWidth[column], kRowHeight, 2);
         pdf.SetTextColor(0, 0, 0);
-        pdf.DrawTextBox(x + 1, y, kColumnWidth[column] - 2, kRowHeight,
-                        CellText(page, row, column), 0);
+        pdf.DrawTextBox(x + 1, y, kColumnWidth[column] - 2, kRowHeight, CellText(page, row, column),
+                        0);
         x += kColumnWidth[column];
       }
     }
@@ -188,12 +194,10 @@ int main(int argc, char** argv) {
     }
     folder = pattern;
   }
-  Result toolkit = Best(folder + "/toolkit.pdf", [](const std::string& f) {
-    WriteWithToolkit(f, false);
-  });
-  Result rows = Best(folder + "/toolkit-rows.pdf", [](const std::string& f) {
-    WriteWithToolkit(f, true);
-  });
+  Result toolkit =
+      Best(folder + "/toolkit.pdf", [](const std::string& f) { WriteWithToolkit(f, false); });
+  Result rows =
+      Best(folder + "/toolkit-rows.pdf", [](const std::string& f) { WriteWithToolkit(f, true); });
   Result cairo = Best(folder + "/cairo.pdf", [](const std::string& f) { WriteWithCairo(f); });
 
   std::printf("%d pages of %d rows x %d cells, best of 3 runs, files in %s\n", kPages, kRows,

@@ -77,8 +77,8 @@ class Picture {
  public:
   // Renders page 1 of the file at dpi (one pixel per point at 72).
   bool Render(const std::string& pdf, int dpi, const std::string& stem) {
-    CommandResult r = RunCommand("pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile '" + pdf +
-                          "' '" + stem + "'");
+    CommandResult r = RunCommand("pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile '" +
+                                 pdf + "' '" + stem + "'");
     if (r.Status != 0) return false;
     std::string data = ReadFile(stem + ".ppm");
     std::istringstream in(data);

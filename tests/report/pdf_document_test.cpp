@@ -101,8 +101,10 @@ TEST(PDFFontMetrics, TakenFromTheAFMFilesThroughWinAnsi) {
   EXPECT_EQ(symbol.CodeWidth(255), 0);
 
   // UTF-8 in, WinAnsi codes out; what WinAnsi lacks is "?", bytes that are not UTF-8 are Latin-1.
-  EXPECT_EQ(helvetica.Encode("M\xC3\xBCller Stra\xC3\x9F" "e \xE2\x82\xAC 5"),
-            "M\xFCller Stra\xDF" "e \x80 5");
+  EXPECT_EQ(helvetica.Encode("M\xC3\xBCller Stra\xC3\x9F"
+                             "e \xE2\x82\xAC 5"),
+            "M\xFCller Stra\xDF"
+            "e \x80 5");
   EXPECT_EQ(helvetica.Encode("\xE2\x80\x94\xC5\x81\xE6\x9D\xB1 \xE9"), "\x97?? \xE9");
   EXPECT_EQ(helvetica.RemoveWidthless("a\tb\r\nc\x01"), "abc");
   EXPECT_DOUBLE_EQ(helvetica.CodesWidth("AV", 10), (667 + 667) / 100.0);
@@ -157,8 +159,8 @@ TEST(PDFDocument, OutlineTree) {
                              : nullptr;
   ASSERT_NE(root, nullptr);
   auto ref = [](const TPDFObject& o) { return std::to_string(o.Number()) + " 0 R"; };
-  EXPECT_EQ(root->Text(), "<<\n/First " + ref(*first) + "\n/Last " + ref(*second) +
-                              "\n/Count 3\n>>\n");
+  EXPECT_EQ(root->Text(),
+            "<<\n/First " + ref(*first) + "\n/Last " + ref(*second) + "\n/Count 3\n>>\n");
   EXPECT_EQ(first->Text(), "<<\n/Title (Chapter 1)\n/Parent " + ref(*root) +
                                "\n/Dest [ 2 0 R /XYZ 0 700 0 ]\n/Next " + ref(*second) +
                                "\n/First " + ref(*child) + "\n/Last " + ref(*child) +

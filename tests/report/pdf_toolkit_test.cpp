@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <regex>
 #include <string>
 #include <vector>
@@ -35,12 +36,12 @@ TEST_F(MillimetreToolkit, UnitsAndOrigins) {
   pdf.SetOrigin(2);  // top-right
   pdf.DrawLine(25, 25, 0, 0);
   EXPECT_NE(Content().find("524.4094 771.0236 m 595.2755 841.8897 l S\n"), std::string::npos);
-  pdf.SetOrigin(3);  // bottom-right
+  pdf.SetOrigin(3);            // bottom-right
   pdf.SetMeasurementUnits(2);  // inches
   pdf.DrawLine(1, 1, 0, 0);
   EXPECT_NE(Content().find("523.2755 72 m 595.2755 0 l S\n"), std::string::npos);
   EXPECT_NEAR(pdf.PageWidth(), 595.2755905511812 / 72, 1e-12);
-  pdf.SetOrigin(7);  // anything else: bottom-left
+  pdf.SetOrigin(7);             // anything else: bottom-left
   pdf.SetMeasurementUnits(-1);  // anything else: points
   pdf.SetLineWidth(0.5);
   pdf.DrawLine(1, 2, 3, 4);
@@ -84,8 +85,7 @@ TEST_F(MillimetreToolkit, FilledBoxesMakeTheTextColourBeWrittenAgain) {
   pdf.DrawBox(25, 40, 50, 10, 2);
   pdf.DrawTextBox(25, 25, 100, 10, "two", 0);
   std::string content = Content();
-  EXPECT_NE(content.find("1 0 0 rg\n70.8661 700.1574 141.7322 28.3464 re\nB\n"),
-            std::string::npos)
+  EXPECT_NE(content.find("1 0 0 rg\n70.8661 700.1574 141.7322 28.3464 re\nB\n"), std::string::npos)
       << content;
   EXPECT_EQ(Occurrences(content, "0.2 0.4 0.6 rg\n"), 2u) << content;
 
@@ -108,9 +108,9 @@ TEST_F(MillimetreToolkit, TextsShareATextObjectUntilTheStateChanges) {
   std::string content = Content();
   EXPECT_EQ(Occurrences(content, "BT\n"), 1u) << content;
   EXPECT_EQ(Occurrences(content, "ET\n"), 1u);
-  EXPECT_TRUE(std::regex_search(
-      content, std::regex("BT\n1 0 0 1 [0-9.]+ [0-9.]+ Tm\n\\(first\\) Tj\n"
-                          "1 0 0 1 [0-9.]+ [0-9.]+ Tm\n\\(second\\) Tj\nET\n$")))
+  EXPECT_TRUE(
+      std::regex_search(content, std::regex("BT\n1 0 0 1 [0-9.]+ [0-9.]+ Tm\n\\(first\\) Tj\n"
+                                            "1 0 0 1 [0-9.]+ [0-9.]+ Tm\n\\(second\\) Tj\nET\n$")))
       << content;
 
   pdf.SetTextSize(9);
@@ -243,19 +243,113 @@ TEST_F(MillimetreToolkit, TextBoxLinesStandWhereTheOptionSays) {
   pdf.DrawTextBox(100, 400, 60, 100, "aa bb cc dd ee ff gg", 1);
   content = Content();
   // "aa bb cc dd" is 51.7 points wide: 8.3 points spread over three blanks.
-  EXPECT_TRUE(std::regex_search(content, std::regex("0 Tc 2.766\\d* Tw\nBT\n1 0 0 1 100 [0-9.]+ Tm\n"
-                                                    "\\(aa bb cc dd\\) Tj\nET\n0 Tc 0 Tw\nBT\n"
-                                                    "1 0 0 1 100 [0-9.]+ Tm\n\\(ee ff gg\\) Tj\nET\n$")))
+  EXPECT_TRUE(
+      std::regex_search(content, std::regex("0 Tc 2.766\\d* Tw\nBT\n1 0 0 1 100 [0-9.]+ Tm\n"
+                                            "\\(aa bb cc dd\\) Tj\nET\n0 Tc 0 Tw\nBT\n"
+                                            "1 0 0 1 100 [0-9.]+ Tm\n\\(ee ff gg\\) Tj\nET\n$")))
       << content;
   EXPECT_EQ(pdf.Painter().State().WordSpacing, 0);
 }
 
 TEST_F(MillimetreToolkit, TextIsWinAnsiInTheContent) {
   pdf.AddStandardFont(4);
-  pdf.DrawTextBox(25, 25, 150, 10, "M\xC3\xBCller (Stra\xC3\x9F" "e) \xE2\x82\xAC 5 \xE6\x9D\xB1", 1);
-  EXPECT_NE(Content().find("(M\xFCller \\(Stra\xDF" "e\\) \x80 5 ?) Tj\n"), std::string::npos);
+  pdf.DrawTextBox(25, 25, 150, 10,
+                  "M\xC3\xBCller (Stra\xC3\x9F"
+                  "e) \xE2\x82\xAC 5 \xE6\x9D\xB1",
+                  1);
+  EXPECT_NE(Content().find("(M\xFCller \\(Stra\xDF"
+                           "e\\) \x80 5 ?) Tj\n"),
+            std::string::npos);
   // Width-less characters are no part of the measured width.
   EXPECT_NEAR(pdf.GetTextWidth("\xE2\x82\xAC"), 5.56 * 12 / 10 * 25.4 / 72, 1e-12);
+}
+
+// A layout that records what it was asked and draws one text in its own colours.
+struct RecordingLayout : TPDFHTMLLayout {
+  TResult Layout(TPDFPainter& painter, const std::array<TPDFFont*, 4>& fonts,
+                 const TRequest& request) override {
+    ++calls;
+    html = std::string(request.Html);
+    left = request.Left;
+    top = request.Top;
+    width = request.Width;
+    limit = request.HeightLimit;
+    draw = request.Draw;
+    stateOnEntry = painter.State();
+    resources = painter.Page()->Text();
+    fontNames = {fonts[0]->BaseFont(), fonts[1]->BaseFont(), fonts[2]->BaseFont(),
+                 fonts[3]->BaseFont()};
+    for (TPDFFont* f : fonts) fontResources.push_back(f->ResourceName());
+    if (request.Draw) {
+      painter.SetFont(fonts[1], 22);
+      painter.SetTextColor(TPDFColor::CMYK(0, 1, 1, 0));
+      painter.DrawText(request.Left, request.Top - 20, "html");
+    }
+    return {28.3464566929, request.HeightLimit > 0 ? "<p>rest" : ""};
+  }
+  int calls = 0;
+  std::string html;
+  double left = 0, top = 0, width = 0, limit = 0;
+  bool draw = false;
+  TPDFPainterState stateOnEntry;
+  std::string resources;
+  std::vector<std::string> fontNames, fontResources;
+};
+
+TEST_F(MillimetreToolkit, HTMLOperationsFrameTheLayout) {
+  auto owned = std::make_unique<RecordingLayout>();
+  RecordingLayout& layout = *owned;
+  pdf.SetHTMLLayout(std::move(owned));
+
+  EXPECT_EQ(pdf.GetHTMLTextHeight(0, "x"), 0);
+  pdf.DrawHTMLText(10, 10, -1, "x");
+  EXPECT_EQ(pdf.DrawHTMLTextBox(10, 10, 0, 10, "x"), "");
+  EXPECT_EQ(layout.calls, 0);
+  EXPECT_EQ(pdf.Document().FontCount(), 0u);
+
+  // Measuring: characters without width are gone, the height comes back in millimetres.
+  EXPECT_NEAR(pdf.GetHTMLTextHeight(100, "<p>a\r\nb\tc</p>"), 10, 1e-9);
+  EXPECT_EQ(layout.html, "<p>abc</p>");
+  EXPECT_FALSE(layout.draw);
+  EXPECT_NEAR(layout.width, 283.4645, 1e-4);
+  EXPECT_EQ(layout.fontNames,
+            (std::vector<std::string>{"Helvetica", "Helvetica-Bold", "Helvetica-Oblique",
+                                      "Helvetica-BoldOblique"}));
+  for (const std::string& name : layout.fontResources)
+    EXPECT_NE(layout.resources.find("/" + name + " "), std::string::npos) << name;
+  EXPECT_EQ(pdf.Document().FontCount(), 5u);  // Helvetica first, then the four HTML fonts
+  EXPECT_EQ(pdf.SelectedFont(), pdf.Document().Font(0));
+
+  // Drawing: the layout starts from the defaults and the caller's settings come back, to be
+  // written again before the next text.
+  pdf.SetTextSize(9);
+  pdf.SetTextColor(0, 0, 1);
+  pdf.SetLineWidth(0.5);
+  pdf.DrawHTMLText(25, 25, 100, "<b>x</b>");
+  EXPECT_NEAR(layout.left, 70.8661, 1e-4);
+  EXPECT_NEAR(layout.top, 771.0236, 1e-4);
+  EXPECT_EQ(layout.limit, 0);
+  EXPECT_EQ(layout.stateOnEntry.Font, nullptr);
+  EXPECT_EQ(layout.stateOnEntry.TextColor, TPDFColor::RGB(0, 0, 0));
+  EXPECT_EQ(layout.stateOnEntry.LineWidth, 1);
+  EXPECT_EQ(pdf.Painter().FontSize(), 9);
+  EXPECT_EQ(pdf.Painter().State().TextColor, TPDFColor::RGB(0, 0, 1));
+  pdf.DrawTextBox(25, 50, 100, 10, "after", 1);
+  std::string content = Content();
+  size_t after = content.find("(html) Tj");
+  ASSERT_NE(after, std::string::npos);
+  EXPECT_NE(content.find(" 9 Tf\n", after), std::string::npos) << content;
+  EXPECT_NE(content.find("0 0 1 rg\n", after), std::string::npos) << content;
+
+  EXPECT_EQ(pdf.DrawHTMLTextBox(25, 25, 100, 10, "<p>all</p><p>rest"), "<p>rest");
+  EXPECT_NEAR(layout.limit, 28.3464, 1e-4);
+  EXPECT_EQ(pdf.Document().FontCount(), 5u);  // the HTML fonts are made once
+
+  // On a new page the HTML fonts go into that page's resources too.
+  pdf.NewPage();
+  pdf.DrawHTMLText(25, 25, 100, "x");
+  for (const std::string& name : layout.fontResources)
+    EXPECT_NE(layout.resources.find("/" + name + " "), std::string::npos) << name;
 }
 
 }  // namespace

@@ -17,7 +17,9 @@ using pdftest::RunCommand;
 
 // Pictures at 127 dots per inch: 5 pixels per millimetre.
 constexpr int kDpi = 127;
-int Px(double mm) { return static_cast<int>(mm * 5); }
+int Px(double mm) {
+  return static_cast<int>(mm * 5);
+}
 
 TEST(PDFViewer, BoxesLinesAndTextStandWhereTheMillimetresSay) {
   pdftest::ScratchFolder dir;
@@ -38,7 +40,10 @@ TEST(PDFViewer, BoxesLinesAndTextStandWhereTheMillimetresSay) {
     pdf.AddStandardFont(9);
     pdf.SetTextSize(14);
     pdf.DrawTextBox(20, 100, 100, 10, "M\xC3\xBCller", 1);
-    pdf.DrawTextBox(20, 110, 100, 10, "Stra\xC3\x9F" "e", 1);
+    pdf.DrawTextBox(20, 110, 100, 10,
+                    "Stra\xC3\x9F"
+                    "e",
+                    1);
     pdf.SetTextAlign(2);
     pdf.DrawTextBox(20, 120, 100, 10, "\xE2\x82\xAC 5", 1);
     pdf.CompressContent();
@@ -49,7 +54,9 @@ TEST(PDFViewer, BoxesLinesAndTextStandWhereTheMillimetresSay) {
   EXPECT_TRUE(std::regex_search(info, std::regex("Pages: +1\n"))) << info;
   EXPECT_TRUE(std::regex_search(info, std::regex("Page size: +595.276 x 841.89 pts \\(A4\\)")))
       << info;
-  EXPECT_EQ(ExtractedText(file), "M\xC3\xBCller\nStra\xC3\x9F" "e\n\xE2\x82\xAC 5\n\f");
+  EXPECT_EQ(ExtractedText(file),
+            "M\xC3\xBCller\nStra\xC3\x9F"
+            "e\n\xE2\x82\xAC 5\n\f");
 
   Picture page;
   ASSERT_TRUE(page.Render(file, kDpi, dir.File("a4")));
@@ -124,7 +131,7 @@ TEST(PDFViewer, PagesOutlinesAndContinuedCompressedContent) {
       << info;
   for (int page = 1; page <= 3; ++page) {
     std::string text = RunCommand("pdftotext -raw -f " + std::to_string(page) + " -l " +
-                           std::to_string(page) + " '" + file + "' -")
+                                  std::to_string(page) + " '" + file + "' -")
                            .Output;
     std::string n = std::to_string(page);
     EXPECT_EQ(text, "Body of page " + n + "\npage " + n + " of 3\n\f") << text;
@@ -147,9 +154,13 @@ TEST(PDFViewer, JPEGImages) {
     ASSERT_EQ(source.SaveToFile(dir.File("source.pdf")), 1);
   }
   ASSERT_EQ(RunCommand("pdftoppm -r 72 -jpeg -singlefile '" + dir.File("source.pdf") + "' '" +
-                dir.File("colour") + "'").Status, 0);
+                       dir.File("colour") + "'")
+                .Status,
+            0);
   ASSERT_EQ(RunCommand("pdftoppm -r 72 -jpegcmyk -singlefile '" + dir.File("source.pdf") + "' '" +
-                dir.File("cmyk") + "'").Status, 0);
+                       dir.File("cmyk") + "'")
+                .Status,
+            0);
   pdftest::WriteFile(dir.File("fake.jpg"), "\xFF\xD8 not really");
 
   std::string file = dir.File("images.pdf");
@@ -173,10 +184,8 @@ TEST(PDFViewer, JPEGImages) {
   }
   EXPECT_TRUE(QpdfAccepts(file));
   std::string list = RunCommand("pdfimages -list '" + file + "'").Output;
-  EXPECT_TRUE(std::regex_search(list, std::regex("image +74 +105 +cmyk +4 +8 +jpeg")))
-      << list;
-  EXPECT_TRUE(std::regex_search(list, std::regex("image +74 +105 +rgb +3 +8 +jpeg")))
-      << list;
+  EXPECT_TRUE(std::regex_search(list, std::regex("image +74 +105 +cmyk +4 +8 +jpeg"))) << list;
+  EXPECT_TRUE(std::regex_search(list, std::regex("image +74 +105 +rgb +3 +8 +jpeg"))) << list;
 
   Picture page;
   ASSERT_TRUE(page.Render(file, kDpi, dir.File("images")));
