@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   python3 xvfb xauth qpdf poppler-utils libxml2-utils libreoffice-writer-nogui
   fonts-dejavu-core fonts-liberation locales-all
+  libcairo2-dev  # the PDF toolkit benchmark compares with its PDF surface
 )
 
 missing=()
