@@ -48,6 +48,15 @@ TEST_F(XmlTest, WriterShape) {
   EXPECT_EQ(doc.Xml().substr(0, 46), "<?xml version=\"1.1\" encoding=\"ISO-8859-1\" ?>\r\n");
 }
 
+TEST_F(XmlTest, RealValuesAreWrittenWithAPointUnderAnyProcessLocale) {
+  ProcessLocale german("de_DE.UTF-8");
+  ASSERT_TRUE(german.Active()) << "the de_DE.UTF-8 locale is not installed";
+  TqorXMLParser2 doc;
+  doc.SetName("task");
+  doc.SetAttribute("assignedhours", 1.5);
+  EXPECT_EQ(doc.Xml(), kDecl + "<task assignedhours=\"1.5\"/>");
+}
+
 TEST_F(XmlTest, AttributeValuesAreEscapedAndReadBack) {
   TqorXMLParser2 doc;
   doc.SetName("e");
