@@ -26,7 +26,7 @@ void FailSqlAt(const TSqlPos& pos, const std::string& message) {
 
 TZuzSqlParseState::TZuzSqlParseState(std::string_view text)
     : text_(text), tokens_(SqlTokenize(text)) {
-  nodeBudget_ = 64 + kSqlNodesPerToken * tokens_.size();
+  nodeBudget_ = kSqlBaseNodes + kSqlNodesPerToken * tokens_.size();
 }
 
 const TSqlToken& TZuzSqlParseState::Cur() const {
@@ -65,8 +65,17 @@ bool TZuzSqlParseState::AtEndOfText() const {
   return pos_ + 1 == tokens_.size();
 }
 
+namespace {
+
+// A token as error messages show it: its text, a parameter with its ":".
+std::string ShownText(const TSqlToken& t) {
+  return t.Kind == TSqlTokenKind::Parameter ? ":" + t.Text : t.Text;
+}
+
+}  // namespace
+
 TSqlPos TZuzSqlParseState::PosOf(const TSqlToken& t) {
-  return TSqlPos{t.Line, t.Char, t.Text};
+  return TSqlPos{t.Line, t.Char, ShownText(t)};
 }
 
 void TZuzSqlParseState::Fail(const std::string& message) const {
@@ -74,7 +83,7 @@ void TZuzSqlParseState::Fail(const std::string& message) const {
 }
 
 void TZuzSqlParseState::FailAt(const TSqlToken& t, const std::string& message) {
-  throw TSqlParseError{message + SqlPositionSuffix(t.Line, t.Char, t.Text)};
+  throw TSqlParseError{message + SqlPositionSuffix(t.Line, t.Char, ShownText(t))};
 }
 
 std::string TZuzSqlParseState::JoinedText(size_t from, size_t to) const {

@@ -26,10 +26,12 @@ inline constexpr const char* kSqlInvalidToken = "Invalid token";
 inline constexpr const char* kSqlTooDeep = "Statement is nested too deeply";
 
 // How deep conditions and subqueries may nest, how high a tree may grow, and how many nodes a
-// statement may produce per token (BETWEEN copies its left operand).
+// statement may produce: a few thousand, and some per token (BETWEEN copies its left operand, so
+// BETWEEN nested in such operands doubles the tree each time).
 inline constexpr int kMaxSqlNesting = 200;
 inline constexpr int kMaxSqlHeight = 1000;
-inline constexpr size_t kSqlNodesPerToken = 8;
+inline constexpr size_t kSqlBaseNodes = 4096;
+inline constexpr size_t kSqlNodesPerToken = 16;
 
 // " Line %d, Character %d. Token '%s'".
 std::string SqlPositionSuffix(int line, int character, std::string_view token);

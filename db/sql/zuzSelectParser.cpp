@@ -18,6 +18,25 @@ bool HasAggregate(TSqlExpr& e) {
   return false;
 }
 
+// Words that end an ORDER BY item outside parentheses besides "," and ASC/DESC: they start a
+// clause and can't be part of one item.
+bool EndsOrderItem(const TSqlToken& t) {
+  switch (t.Keyword) {
+    case TSqlKeyword::Select:
+    case TSqlKeyword::From:
+    case TSqlKeyword::Where:
+    case TSqlKeyword::GroupBy:
+    case TSqlKeyword::Having:
+    case TSqlKeyword::Union:
+    case TSqlKeyword::OrderBy:
+    case TSqlKeyword::Plan:
+    case TSqlKeyword::ForUpdate:
+      return true;
+    default:
+      return false;
+  }
+}
+
 bool IsAscDesc(const TSqlToken& t) {
   return t.Keyword == TSqlKeyword::Asc || t.Keyword == TSqlKeyword::Ascending ||
          t.Keyword == TSqlKeyword::Desc || t.Keyword == TSqlKeyword::Descending;
@@ -311,7 +330,9 @@ void TZuzSelectParser::OrderBy(TSqlSelect& select) {
     for (;;) {
       const TSqlToken& t = s_.Cur();
       if (t.Kind == TSqlTokenKind::End) break;
-      if (depth == 0 && (s_.IsPunct(',') || s_.IsPunct(')') || IsAscDesc(t))) break;
+      if (depth == 0 && (s_.IsPunct(',') || s_.IsPunct(')') || IsAscDesc(t) || EndsOrderItem(t))) {
+        break;
+      }
       if (s_.IsPunct('(')) ++depth;
       if (s_.IsPunct(')')) --depth;
       s_.Advance();
