@@ -60,7 +60,7 @@ options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192
 [ -f "$root/fuzz/$target.dict" ] && options+=(-dict="$root/fuzz/$target.dict")
 cd "$run"
 set +e
-"$build/fuzz_$target" "${options[@]}" "$@" corpus > "$run/fuzz.log" 2>&1
+"$build/fuzz/fuzz_$target" "${options[@]}" "$@" corpus > "$run/fuzz.log" 2>&1
 status=$?
 set -e
 tail -n 25 "$run/fuzz.log"

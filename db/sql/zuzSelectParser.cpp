@@ -185,7 +185,7 @@ TSqlTableRefPtr TZuzSelectParser::Join(TSqlTableRefPtr left) {
     join->Type = TSqlJoinType::Cross;
     join->Left = std::move(left);
     join->Right = TablePrimary();
-    Finish(*join);
+    Finish(*join, std::max(join->Left->Height, join->Right->Height));
     return join;
   }
   if (t.Keyword == TSqlKeyword::Natural) {
@@ -233,7 +233,9 @@ TSqlTableRefPtr TZuzSelectParser::Join(TSqlTableRefPtr left) {
   } else if (!join->Natural) {
     s_.Fail(kSqlInvalidToken);
   }
-  Finish(*join);
+  int height = std::max(join->Left->Height, join->Right->Height);
+  if (join->On) height = std::max(height, join->On->Height);
+  Finish(*join, height);
   return join;
 }
 
@@ -248,7 +250,7 @@ TSqlTableRefPtr TZuzSelectParser::TablePrimary() {
       if (!s_.IsPunct(')')) s_.Fail("Missing Right Parenthesis");
       s_.Advance();
       Alias(*derived);
-      Finish(*derived);
+      Finish(*derived, derived->Select->Height);
       return derived;
     }
     s_.Advance();
@@ -267,7 +269,7 @@ TSqlTableRefPtr TZuzSelectParser::TablePrimary() {
   }
   table->Name = ParseSqlTableName(s_, "Syntax error. Expected table name");
   Alias(*table);
-  Finish(*table);
+  Finish(*table, 0);
   return table;
 }
 
@@ -388,16 +390,8 @@ void TZuzSelectParser::Finish(TSqlQuerySpec& spec) {
   s_.CountNodes(1);
 }
 
-void TZuzSelectParser::Finish(TSqlTableRef& ref) {
-  int h = 0;
-  if (ref.Kind() == TSqlTableRefKind::Derived) {
-    h = ref.As<TSqlDerivedTable>().Select->Height;
-  } else if (ref.Kind() == TSqlTableRefKind::Join) {
-    auto& j = ref.As<TSqlJoin>();
-    h = std::max(j.Left->Height, j.Right->Height);
-    if (j.On) h = std::max(h, j.On->Height);
-  }
-  ref.Height = h + 1;
+void TZuzSelectParser::Finish(TSqlTableRef& ref, int childHeight) {
+  ref.Height = childHeight + 1;
   s_.CheckHeight(ref.Height);
   s_.CountNodes(1);
 }

@@ -38,7 +38,8 @@ class TZuzSelectParser {
   void GroupBy(TSqlQuerySpec& spec);
   void OrderBy(TSqlSelect& select);
   void Finish(TSqlQuerySpec& spec);
-  void Finish(TSqlTableRef& ref);
+  // Sets the height from the highest part below it.
+  void Finish(TSqlTableRef& ref, int childHeight);
 
   TZuzSqlParseState& s_;
   bool subquery_ = false;

@@ -92,11 +92,13 @@ class TLexer {
     out.reserve(s_.size() / 4 + 2);
     bool space = false;
     bool forceIdent = false;  // the next word directly follows a "."
+    size_t dotStart = kNone;  // where a lone "." before the next token is
     for (;;) {
       while (i_ < s_.size() && IsWhite(s_[i_])) {
         Step();
         space = true;
         forceIdent = false;
+        dotStart = kNone;
       }
       if (i_ >= s_.size()) break;
       char c = s_[i_];
@@ -104,23 +106,30 @@ class TLexer {
         SkipComment();
         space = true;
         forceIdent = false;
+        dotStart = kNone;
         continue;
       }
       if (c == '.' && !(i_ + 1 < s_.size() && IsDigit(s_[i_ + 1]))) {
-        // A "." not after a word: the next word is a name, whatever it spells.
+        // A "." not after a word: the next word is a name, whatever it spells. The "." is part
+        // of that token's source, so that the source text of tokens reads back alike.
+        dotStart = i_;
         Step();
         forceIdent = true;
-        space = false;
         continue;
       }
       TSqlToken t;
       t.Line = line_;
       t.Char = col_;
       t.Start = i_;
+      start_ = i_;
       t.SpaceBefore = space;
       bool forced = forceIdent;
       space = false;
       forceIdent = false;
+      if (dotStart != kNone) {
+        t.Start = dotStart;
+        dotStart = kNone;
+      }
       if (IsQuote(c) && HasClosing(i_)) {
         Quoted(t);
         forceIdent = MaybeQualifier(t);
@@ -131,11 +140,11 @@ class TLexer {
       } else if (c == ';') {
         Step();
         t.Kind = TSqlTokenKind::End;
-        t.Text = ";";
+        t.Text.push_back(';');
       } else if (c == ']') {
         Step();
         t.Kind = TSqlTokenKind::Invalid;
-        t.Text = "]";
+        t.Text.push_back(']');
         t.Message = "Invalid token";
       } else if ((c == '+' || c == '-') && i_ + 1 < s_.size() &&
                  (IsDigit(s_[i_ + 1]) || s_[i_ + 1] == '.')) {
@@ -147,7 +156,7 @@ class TLexer {
       } else if (c == '<' || c == '=' || c == '>') {
         while (i_ < s_.size() && (s_[i_] == '<' || s_[i_] == '=' || s_[i_] == '>')) Step();
         t.Kind = TSqlTokenKind::Operator;
-        t.Text = std::string(s_.substr(t.Start, i_ - t.Start));
+        t.Text = std::string(s_.substr(start_, i_ - start_));
       } else if (c == ':') {
         Step();
         size_t nameStart = i_;
@@ -157,14 +166,14 @@ class TLexer {
           t.Text = std::string(s_.substr(nameStart, i_ - nameStart));
         } else {
           t.Kind = TSqlTokenKind::Invalid;
-          t.Text = ":";
+          t.Text.push_back(':');
           t.Message = "Parameter name expected but none found";
         }
       } else if ((IsDigit(c) && !forced) || c == '.') {
         Number(t);
       } else {
         Word();
-        t.Text = std::string(s_.substr(t.Start, i_ - t.Start));
+        t.Text = std::string(s_.substr(start_, i_ - start_));
         forceIdent = MaybeQualifier(t);
         if (t.Kind != TSqlTokenKind::Qualifier) {
           if (forced) {
@@ -316,7 +325,7 @@ class TLexer {
       }
     }
     t.Kind = TSqlTokenKind::Number;
-    t.Text = std::string(s_.substr(t.Start, i_ - t.Start));
+    t.Text = std::string(s_.substr(start_, i_ - start_));
   }
 
   void ClassifyWord(TSqlToken& t) {
@@ -331,7 +340,7 @@ class TLexer {
         t.Kind =
             pair == TSqlKeyword::DoublePrecision ? TSqlTokenKind::DataType : TSqlTokenKind::Keyword;
         t.Keyword = pair;
-        t.Text = std::string(s_.substr(t.Start, i_ - t.Start));
+        t.Text = std::string(s_.substr(start_, i_ - start_));
         return;
       }
     }
@@ -381,6 +390,7 @@ class TLexer {
 
   std::string_view s_;
   size_t i_ = 0;
+  size_t start_ = 0;  // where the current token's own characters begin
   int line_ = 1;
   int col_ = 1;
   std::array<size_t, 256> failedFrom_ = [] {

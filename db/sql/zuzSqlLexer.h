@@ -185,7 +185,8 @@ struct TSqlToken {
   char Quote = 0;  // the opening character of a quoted token: ' " ` # or [
   int Line = 1;
   int Char = 1;
-  size_t Start = 0;  // byte range of the token's source text
+  size_t Start = 0;  // byte range of the token's source text (with the "." before a name that
+                     // only a "." made one)
   size_t End = 0;
   bool SpaceBefore = false;       // white space or a comment between this token and the one before
   const char* Message = nullptr;  // what the parser reports on an invalid token

@@ -162,6 +162,13 @@ TEST(DbSqlLexer, PositionsCountCharactersAndLines) {
   EXPECT_EQ(t[5].Char, 3);
   EXPECT_EQ(t[6].Line, 6);
   EXPECT_EQ(t[6].Char, 4);
+  // A name made one by a "." before it has the "." in its source range.
+  std::vector<TSqlToken> d = SqlTokenize("a .Date");
+  EXPECT_EQ(d[1].Kind, K::Identifier);
+  EXPECT_EQ(d[1].Text, "Date");
+  EXPECT_EQ(d[1].Start, 2u);
+  EXPECT_EQ(d[1].Char, 4);
+  EXPECT_TRUE(d[1].SpaceBefore);
   // Source ranges are bytes.
   EXPECT_EQ(t[0].Start, 0u);
   EXPECT_EQ(t[0].End, 2u);
