@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 
 namespace zuz {
@@ -256,9 +257,17 @@ std::string ParseSqlTableName(TZuzSqlParseState& s, const char* message) {
 
 bool SqlNumberValue(std::string_view text, double& value) {
   if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-  if (text.empty() || text[0] == '+') return false;
+  // Digits, dots and an exponent only: no "inf", "nan" or hexadecimal forms.
+  size_t digits = text.empty() || text[0] != '-' ? 0 : 1;
+  if (digits >= text.size() ||
+      !((text[digits] >= '0' && text[digits] <= '9') || text[digits] == '.')) {
+    return false;
+  }
+  for (char c : text) {
+    if (c == 'x' || c == 'X' || c == 'p' || c == 'P') return false;
+  }
   auto r = std::from_chars(text.data(), text.data() + text.size(), value);
-  return r.ec == std::errc() && r.ptr == text.data() + text.size();
+  return r.ec == std::errc() && r.ptr == text.data() + text.size() && std::isfinite(value);
 }
 
 namespace {

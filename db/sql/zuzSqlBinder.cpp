@@ -85,6 +85,9 @@ void ConvertConstant(TSqlExpr& column, TSqlExpr& other) {
         lit.Number = ConvertStrToDateTime(lit.Text, type);
       } else if (IsNumericType(type) && type != F::ftBoolean) {
         if (!SqlNumberValue(Trimmed(lit.Text), lit.Number)) FailSqlAt(lit.Pos, kMismatch);
+        if (IsWholeNumberType(type) && lit.Number != std::trunc(lit.Number)) {
+          type = F::ftFloat;  // a number, but no whole one: it matches no integer
+        }
       } else {
         return;
       }

@@ -177,6 +177,12 @@ TEST_F(SqlTree, ConstantsTakeTheColumnsType) {
   EXPECT_EQ(lit(1).Type, F::ftFloat);  // 7.5 is no integer
   EXPECT_EQ(lit(2).Type, F::ftInteger);
   EXPECT_EQ(lit(2).Number, 8);
+  EXPECT_EQ(Error("SELECT * FROM Samples WHERE I = 'nan'"),
+            "Expression data types do not match Line 1, Character 33. Token 'nan'. ");
+  auto other = Parse("SELECT * FROM Samples WHERE I = '7.5' OR F = ' 2e3 '");
+  const auto& o = Spec(other).Where->As<TSqlLogical>();
+  EXPECT_EQ(o.Operands[0]->As<TSqlComparison>().Right->Type, F::ftFloat);
+  EXPECT_EQ(o.Operands[1]->As<TSqlComparison>().Right->As<TSqlLiteral>().Number, 2000);
   EXPECT_EQ(lit(3).Type, F::ftBoolean);
   EXPECT_TRUE(lit(3).Boolean);
   EXPECT_EQ(lit(4).Type, F::ftString);
@@ -239,6 +245,15 @@ TEST_F(SqlTree, DeepNestingIsRefused) {
   std::string between = "I";
   for (int i = 0; i < 60; ++i) between = "(" + between + " BETWEEN 1 AND 2)";
   refuse("SELECT * FROM Samples WHERE " + between);
+
+  // A tree near the height limit is walked by binder, printer, copier and destructor alike.
+  std::string chain = "I";
+  for (int i = 0; i < 990; ++i) chain += i % 2 ? " - I" : " + F";
+  auto high = Parse("SELECT " + chain + " AS x FROM Samples");
+  ASSERT_TRUE(high);
+  EXPECT_GT(Spec(high).Items[0].Expr->Height, 900);
+  EXPECT_EQ(Parse(high->ToSql())->ToDump(), high->ToDump());
+  EXPECT_EQ(high->As<TSqlSelect>().Clone()->ToDump(), high->ToDump());
 
   std::string fine =
       "SELECT * FROM Samples WHERE " + std::string(150, '(') + "I = 1" + std::string(150, ')');
