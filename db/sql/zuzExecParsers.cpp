@@ -4,6 +4,7 @@
 
 #include "db/sql/zuzExprParser.h"
 #include "db/sql/zuzSelectParser.h"
+#include "planner/base/qorStrings.h"
 #include "planner/base/qorUtf8.h"
 
 namespace zuz {

@@ -5,6 +5,7 @@
 
 #include "db/sql/zuzParserUtils.h"
 #include "db/sql/zuzStrToDate.h"
+#include "planner/base/qorStrings.h"
 #include "planner/base/qorUtf8.h"
 
 namespace zuz {

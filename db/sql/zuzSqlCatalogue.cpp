@@ -1,5 +1,6 @@
 #include "db/sql/zuzSqlCatalogue.h"
 
+#include "planner/base/qorStrings.h"
 #include "planner/base/qorUtf8.h"
 
 namespace zuz {

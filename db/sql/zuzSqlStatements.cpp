@@ -1,6 +1,7 @@
 #include "db/sql/zuzSqlStatements.h"
 
 #include "db/sql/zuzSqlLexer.h"
+#include "planner/base/qorStrings.h"
 #include "planner/base/qorUtf8.h"
 
 namespace zuz {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "db/storage/zuzError.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUtf8.h"
 

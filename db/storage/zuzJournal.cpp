@@ -39,8 +39,7 @@ std::string JournalFileNameFor(const std::string& databasePath) {
   return databasePath + ".journal";
 }
 
-TZuzJournal::TZuzJournal(TZuzFileSystem& fs, std::string path)
-    : fs_(fs), path_(std::move(path)) {}
+TZuzJournal::TZuzJournal(TZuzFileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) {}
 
 TZuzJournal::~TZuzJournal() = default;
 
@@ -68,8 +67,8 @@ void TZuzJournal::Write(int pageSize, int64_t sizeBefore,
   PutU32(header + jhHeaderCrc, Crc32(header, jhHeaderCrc));
 
   std::string error;
-  handle_ = fs_.Open(path_, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::CreateAlways,
-                     &error);
+  handle_ =
+      fs_.Open(path_, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::CreateAlways, &error);
   bool ok = handle_ != nullptr;
   if (ok) {
     const auto n = static_cast<int64_t>(records.size());
@@ -89,8 +88,8 @@ void TZuzJournal::Write(int pageSize, int64_t sizeBefore,
 
 bool TZuzJournal::Invalidate() {
   if (!handle_) {
-    handle_ =
-        fs_.Open(path_, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::OpenExisting, nullptr);
+    handle_ = fs_.Open(path_, TZuzAccess::ReadWrite, TZuzShare::DenyNone, TZuzCreate::OpenExisting,
+                       nullptr);
     if (!handle_) return !fs_.Exists(path_);
   }
   const uint8_t zeros[kHeaderSize] = {};
@@ -105,8 +104,8 @@ void TZuzJournal::Remove() {
 std::optional<TJournalContents> TZuzJournal::ReadWhole(TZuzFileSystem& fs,
                                                        const std::string& path) {
   if (!fs.Exists(path)) return std::nullopt;
-  auto file = fs.Open(path, TZuzAccess::ReadOnly, TZuzShare::DenyNone, TZuzCreate::OpenExisting,
-                      nullptr);
+  auto file =
+      fs.Open(path, TZuzAccess::ReadOnly, TZuzShare::DenyNone, TZuzCreate::OpenExisting, nullptr);
   if (!file) return std::nullopt;
   const int64_t size = file->Size();
   uint8_t header[kHeaderSize];

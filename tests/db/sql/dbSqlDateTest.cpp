@@ -4,6 +4,7 @@
 
 #include "db/sql/zuzStrToDate.h"
 #include "db/storage/zuzError.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "tests/db/dbTestUtil.h"
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "db/sql/zuzSqlParser.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
 #include "tests/db/sql/sqlTestCatalogue.h"

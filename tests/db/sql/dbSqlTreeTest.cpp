@@ -7,6 +7,7 @@
 
 #include "db/sql/zuzSqlParser.h"
 #include "db/storage/zuzError.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
 #include "tests/db/dbTestUtil.h"
