@@ -51,6 +51,8 @@ class TZuzQuery : public TZuzDataSet {
   void Prepare();
   void Unprepare();
   bool Prepared() const { return provider_ && provider_->Prepared(); }
+  // Whether the prepared statement is a SELECT.
+  bool StatementIsQuery() const { return Prepared() && provider_->Statement()->IsQuery(); }
   // Runs a statement that is not a SELECT (see above).
   void ExecSQL();
   int64_t RowsAffected() const { return rowsAffected_; }
