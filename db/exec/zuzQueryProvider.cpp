@@ -579,12 +579,11 @@ std::unique_ptr<TZuzResultSet> TZuzQueryProvider::RunSelect(const TSqlSelect& se
   auto result = std::make_unique<TZuzResultSet>(ev_->Order());
   bool unionDistinct = false;
   for (const TSqlUnionPart& part : select.Unions) unionDistinct = unionDistinct || !part.All;
-  RunSpec(*select.Query, outer, *result, maxRecords, true);
-  if (unionDistinct && !result->HasDistinct()) result->UseDistinct();
+  RunSpec(*select.Query, outer, *result, maxRecords, unionDistinct);
   for (const TSqlUnionPart& part : select.Unions) {
     if (maxRecords > 0 && static_cast<int>(result->Rows.size()) >= maxRecords) break;
     TZuzResultSet next(ev_->Order());
-    RunSpec(*part.Query, outer, next, 0, true);
+    RunSpec(*part.Query, outer, next, 0, false);
     if (next.Columns.size() != result->Columns.size()) {
       SqlExecError("Union statement column counts do not match");
     }
@@ -619,16 +618,14 @@ std::unique_ptr<TZuzResultSet> TZuzQueryProvider::RunSelect(const TSqlSelect& se
 }
 
 void TZuzQueryProvider::RunSpec(const TSqlQuerySpec& q, const TZuzEvalContext* outer,
-                                TZuzResultSet& result, int maxRecords, bool defineColumns) {
+                                TZuzResultSet& result, int maxRecords, bool distinct) {
   if (!q.OutputsKnown) SqlExecError("Field not found");
-  if (defineColumns) {
-    result.Columns.clear();
-    for (const TSqlOutputColumn& o : q.Outputs) {
-      result.Columns.push_back(TZuzResultColumn{o.Name, ResultType(o.Type), o.Size});
-    }
+  result.Columns.clear();
+  for (const TSqlOutputColumn& o : q.Outputs) {
+    result.Columns.push_back(TZuzResultColumn{o.Name, ResultType(o.Type), o.Size});
   }
   const bool grouped = IsGrouped(q);
-  if (q.Distinct) result.UseDistinct();
+  if (q.Distinct || distinct) result.UseDistinct();
   const size_t nSources = q.Sources.size();
 
   // The fields of each source that the statement reads (blobs are read only when used).

@@ -97,7 +97,7 @@ class TZuzQueryProvider : private TZuzSubqueryRunner {
   std::unique_ptr<TZuzResultSet> RunSelect(const TSqlSelect& select, const TZuzEvalContext* outer,
                                            int maxRecords);
   void RunSpec(const TSqlQuerySpec& spec, const TZuzEvalContext* outer, TZuzResultSet& result,
-               int maxRecords, bool defineColumns);
+               int maxRecords, bool distinct);
   TOpenTable& OpenTable(const TSqlTableName& name);
   TTableMgr& TablesFor(const std::string& name, bool temporary, std::string& actual);
   void CloseTables();
