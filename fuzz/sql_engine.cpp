@@ -31,22 +31,22 @@ struct TFuzzDb {
     db.SetDataBaseName("/fuzz/db.zuz");
     db.SetExclusive(true);
     db.CreateDatabase();
-    for (const char* s : {
-             "CREATE TABLE A (Id AUTOINC, X INTEGER, Y FLOAT, S VARCHAR(10), B BOOLEAN, D DATE, "
-             "M BLOB(1,1), PRIMARY KEY (Id))",
-             "CREATE INDEX ixX ON A (X)", "CREATE INDEX ixS ON A (S)",
-             "CREATE TABLE Bt (Id INTEGER, AId INTEGER, X INTEGER, S VARCHAR(10), "
-             "PRIMARY KEY (Id))",
-             "CREATE INDEX ixA ON Bt (AId)",
-             "CREATE TABLE C (Id INTEGER, BId INTEGER, T TIME, S VARCHAR(5))",
-             "INSERT INTO A (X, Y, S, B, D, M) VALUES (1, 2.5, 'ab', -1, '2004-05-31', 'memo')",
-             "INSERT INTO A (X, Y, S, B, D) VALUES (2, NULL, 'b', 0, '2004-06-01')",
-             "INSERT INTO A (X, Y, S, B, D) VALUES (NULL, -1.5, NULL, NULL, NULL)",
-             "INSERT INTO A (X, Y, S, B, D) VALUES (2, 0, 'B', -1, '2003-12-31')",
-             "INSERT INTO Bt VALUES (1, 1, 5, 'x')", "INSERT INTO Bt VALUES (2, 1, NULL, 'ab')",
-             "INSERT INTO Bt VALUES (3, 4, 2, NULL)", "INSERT INTO Bt VALUES (4, NULL, 1, 'b')",
-             "INSERT INTO C VALUES (1, 2, '10:30', 'q')", "INSERT INTO C VALUES (2, NULL, NULL, 'ab')",
-             "INSERT INTO C VALUES (3, 3, '23:59:59', NULL)"}) {
+    for (const char* s :
+         {"CREATE TABLE A (Id AUTOINC, X INTEGER, Y FLOAT, S VARCHAR(10), B BOOLEAN, D DATE, "
+          "M BLOB(1,1), PRIMARY KEY (Id))",
+          "CREATE INDEX ixX ON A (X)", "CREATE INDEX ixS ON A (S)",
+          "CREATE TABLE Bt (Id INTEGER, AId INTEGER, X INTEGER, S VARCHAR(10), "
+          "PRIMARY KEY (Id))",
+          "CREATE INDEX ixA ON Bt (AId)",
+          "CREATE TABLE C (Id INTEGER, BId INTEGER, T TIME, S VARCHAR(5))",
+          "INSERT INTO A (X, Y, S, B, D, M) VALUES (1, 2.5, 'ab', -1, '2004-05-31', 'memo')",
+          "INSERT INTO A (X, Y, S, B, D) VALUES (2, NULL, 'b', 0, '2004-06-01')",
+          "INSERT INTO A (X, Y, S, B, D) VALUES (NULL, -1.5, NULL, NULL, NULL)",
+          "INSERT INTO A (X, Y, S, B, D) VALUES (2, 0, 'B', -1, '2003-12-31')",
+          "INSERT INTO Bt VALUES (1, 1, 5, 'x')", "INSERT INTO Bt VALUES (2, 1, NULL, 'ab')",
+          "INSERT INTO Bt VALUES (3, 4, 2, NULL)", "INSERT INTO Bt VALUES (4, NULL, 1, 'b')",
+          "INSERT INTO C VALUES (1, 2, '10:30', 'q')", "INSERT INTO C VALUES (2, NULL, NULL, 'ab')",
+          "INSERT INTO C VALUES (3, 3, '23:59:59', NULL)"}) {
       TZuzQuery q;
       q.SetDataBase(&db);
       q.SetSQL(s);

@@ -503,9 +503,9 @@ TZuzValue TZuzExprEvaluator::Eval(const TSqlExpr& e, const TZuzEvalContext& ctx)
         }
       }
       if (from > count) return TZuzValue::Str("");
-      return TZuzValue::Str(text.substr(starts[static_cast<size_t>(from - 1)],
-                                        starts[static_cast<size_t>(to - 1)] -
-                                            starts[static_cast<size_t>(from - 1)]));
+      return TZuzValue::Str(
+          text.substr(starts[static_cast<size_t>(from - 1)],
+                      starts[static_cast<size_t>(to - 1)] - starts[static_cast<size_t>(from - 1)]));
     }
     case TSqlExprKind::Trim: {
       const auto& t = e.As<TSqlTrim>();
@@ -571,7 +571,8 @@ TZuzValue TZuzExprEvaluator::Arithmetic(const TSqlArithmetic& a, const TZuzEvalC
   auto number = [](const TZuzValue& v) {
     if (v.Kind == K::Text) {
       double d = 0;
-      if (!TextToNumber(v.Text, d)) SqlExecError("'" + v.Text + "' is not a valid floating point value");
+      if (!TextToNumber(v.Text, d))
+        SqlExecError("'" + v.Text + "' is not a valid floating point value");
       return d;
     }
     return v.Number;

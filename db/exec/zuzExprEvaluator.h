@@ -132,8 +132,7 @@ class TZuzParams {
 
 class TZuzExprEvaluator {
  public:
-  TZuzExprEvaluator(TSortOrderFunc order, TZuzSubqueryRunner* subqueries,
-                    const TZuzParams* params)
+  TZuzExprEvaluator(TSortOrderFunc order, TZuzSubqueryRunner* subqueries, const TZuzParams* params)
       : order_(order), subqueries_(subqueries), params_(params) {}
 
   TZuzValue Eval(const TSqlExpr& e, const TZuzEvalContext& ctx);

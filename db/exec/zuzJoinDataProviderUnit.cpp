@@ -91,8 +91,8 @@ bool TextClass(TFieldType t) {
 
 // --- One source ---
 
-TZuzSourceProvider::TZuzSourceProvider(int sourceIndex, TOpenTable& table,
-                                       std::vector<bool> needed, TZuzExecStats& stats)
+TZuzSourceProvider::TZuzSourceProvider(int sourceIndex, TOpenTable& table, std::vector<bool> needed,
+                                       TZuzExecStats& stats)
     : source_(sourceIndex), table_(&table), needed_(std::move(needed)), stats_(stats) {}
 
 TZuzSourceProvider::TZuzSourceProvider(int sourceIndex, std::vector<TZuzRow> rows,
@@ -156,9 +156,8 @@ bool TZuzSourceProvider::CanLookup(int field) {
   if (!table_) return false;
   const TTableDef& def = table_->Def();
   if (field < 0 || static_cast<size_t>(field) >= def.InternalFields.size()) return false;
-  TIndexItem* item =
-      IndexManagerOf(*table_).IndexForFields(def.InternalFields[static_cast<size_t>(field)].FieldName,
-                                             true);
+  TIndexItem* item = IndexManagerOf(*table_).IndexForFields(
+      def.InternalFields[static_cast<size_t>(field)].FieldName, true);
   return item && !item->KeyFields[0].Descending;
 }
 
@@ -216,8 +215,8 @@ std::optional<std::vector<uint32_t>> TZuzSourceProvider::Range(int field, TSqlCo
   std::optional<TKeyValue> lo, hi;
   const bool wantLo = op == TSqlCompareOp::Equal || op == TSqlCompareOp::Greater ||
                       op == TSqlCompareOp::GreaterOrEqual;
-  const bool wantHi = op == TSqlCompareOp::Equal || op == TSqlCompareOp::Less ||
-                      op == TSqlCompareOp::LessOrEqual;
+  const bool wantHi =
+      op == TSqlCompareOp::Equal || op == TSqlCompareOp::Less || op == TSqlCompareOp::LessOrEqual;
   if (IsTextValueType(type)) {
     if (v.Kind == TZuzValueKind::Boolean) return std::nullopt;
     std::string text = ValueToText(v);
@@ -524,7 +523,9 @@ void TZuzJoinDataProvider::Join(const TZuzJoinStep& step, const std::vector<bool
     }
   }
   plan_ += "; join " + src.Describe() +
-           (useIndex ? " through an index" : srcField >= 0 ? " through a hash table" : " by pairs");
+           (useIndex        ? " through an index"
+            : srcField >= 0 ? " through a hash table"
+                            : " by pairs");
 
   std::vector<char> matched(keepSource && all ? src.CandidateCount() + (all->empty() ? 0 : 1) : 0);
   std::vector<char> matchedRow;

@@ -33,8 +33,8 @@ namespace zuz {
 // Counts of the work done by a statement.
 struct TZuzExecStats {
   int64_t RecordsRead = 0;
-  int64_t IndexRanges = 0;    // selections resolved through index ranges
-  int64_t IndexLookups = 0;   // join look-ups through an index
+  int64_t IndexRanges = 0;   // selections resolved through index ranges
+  int64_t IndexLookups = 0;  // join look-ups through an index
 };
 
 class TZuzSourceProvider {

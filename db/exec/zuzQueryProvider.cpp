@@ -1,8 +1,8 @@
 #include "db/exec/zuzQueryProvider.h"
 
 #include <algorithm>
-#include <functional>
 #include <cmath>
+#include <functional>
 #include <set>
 
 #include "db/index/zuzRestructure.h"
@@ -103,8 +103,7 @@ bool HasSubquery(const TSqlExpr& e) {
 
 void SplitAnd(const TSqlExpr* e, std::vector<const TSqlExpr*>& out) {
   if (!e) return;
-  if (e->Kind() == TSqlExprKind::Logical &&
-      e->As<TSqlLogical>().Op == TSqlLogicalOp::And) {
+  if (e->Kind() == TSqlExprKind::Logical && e->As<TSqlLogical>().Op == TSqlLogicalOp::And) {
     for (const TSqlExprPtr& op : e->As<TSqlLogical>().Operands) SplitAnd(op.get(), out);
     return;
   }
@@ -136,9 +135,8 @@ void CollectPlainColumns(const TSqlExpr& e, std::vector<const TSqlColumnRef*>& o
 }
 
 bool IsScalarType(F t) {
-  return !(IsBlobFieldType(t) || t == F::ftBytes || t == F::ftVarBytes ||
-           t == F::ftParadoxOle || t == F::ftDBaseOle || t == F::ftTypedBinary ||
-           t == F::ftCursor);
+  return !(IsBlobFieldType(t) || t == F::ftBytes || t == F::ftVarBytes || t == F::ftParadoxOle ||
+           t == F::ftDBaseOle || t == F::ftTypedBinary || t == F::ftCursor);
 }
 
 F ResultType(F t) {
@@ -393,8 +391,7 @@ void TZuzQueryProvider::CheckSpec(const TSqlQuerySpec& q, bool distinct) {
         found = found || (o.SourceIndex == c->SourceIndex && o.FieldIndex == c->FieldIndex);
       }
       if (!found) {
-        PrepareError("Fields specified in having clause must appear in the result set: " +
-                     c->Name);
+        PrepareError("Fields specified in having clause must appear in the result set: " + c->Name);
       }
     }
   }
@@ -651,8 +648,8 @@ void TZuzQueryProvider::RunSpec(const TSqlQuerySpec& q, const TZuzEvalContext* o
     const TSqlTableSource* src = q.Sources[s];
     if (src->Kind() == TSqlTableRefKind::Table) {
       TOpenTable& table = OpenTable(src->As<TSqlTableName>());
-      providers.push_back(std::make_unique<TZuzSourceProvider>(static_cast<int>(s), table,
-                                                               needed[s], Stats));
+      providers.push_back(
+          std::make_unique<TZuzSourceProvider>(static_cast<int>(s), table, needed[s], Stats));
     } else {
       std::unique_ptr<TZuzResultSet> rows =
           RunSelect(*src->As<TSqlDerivedTable>().Select, outer, 0);
@@ -666,8 +663,7 @@ void TZuzQueryProvider::RunSpec(const TSqlQuerySpec& q, const TZuzEvalContext* o
   std::function<void(const TSqlTableRef&, TSqlJoinType, std::vector<const TSqlExpr*>)> flatten =
       [&](const TSqlTableRef& ref, TSqlJoinType type, std::vector<const TSqlExpr*> on) {
         if (ref.Kind() != TSqlTableRefKind::Join) {
-          steps.push_back(
-              TZuzJoinStep{ref.As<TSqlTableSource>().SourceIndex, type, std::move(on)});
+          steps.push_back(TZuzJoinStep{ref.As<TSqlTableSource>().SourceIndex, type, std::move(on)});
           return;
         }
         const auto& j = ref.As<TSqlJoin>();
@@ -678,7 +674,8 @@ void TZuzQueryProvider::RunSpec(const TSqlQuerySpec& q, const TZuzEvalContext* o
         std::vector<std::string> names;
         for (const TSqlName& n : j.Using) names.push_back(n.Name);
         const TSqlTableRef* rightRef = j.Right.get();
-        while (rightRef->Kind() == TSqlTableRefKind::Join) rightRef = rightRef->As<TSqlJoin>().Left.get();
+        while (rightRef->Kind() == TSqlTableRefKind::Join)
+          rightRef = rightRef->As<TSqlJoin>().Left.get();
         const auto& right = rightRef->As<TSqlTableSource>();
         const size_t before = steps.size();
         if (j.Natural && names.empty()) {
@@ -723,7 +720,8 @@ void TZuzQueryProvider::RunSpec(const TSqlQuerySpec& q, const TZuzEvalContext* o
       };
   for (const TSqlTableRefPtr& ref : q.From) flatten(*ref, TSqlJoinType::Inner, {});
   std::vector<int> position(nSources, 0);
-  for (size_t i = 0; i < steps.size(); ++i) position[static_cast<size_t>(steps[i].Source)] = static_cast<int>(i);
+  for (size_t i = 0; i < steps.size(); ++i)
+    position[static_cast<size_t>(steps[i].Source)] = static_cast<int>(i);
 
   // Sources that an outer join may fill with NULLs.
   std::vector<bool> nullable(nSources, false);
@@ -764,8 +762,8 @@ void TZuzQueryProvider::RunSpec(const TSqlQuerySpec& q, const TZuzEvalContext* o
     if (used.size() == 2 && !HasSubquery(*c)) {
       int a = *used.begin();
       int b = *used.rbegin();
-      size_t later = static_cast<size_t>(std::max(position[static_cast<size_t>(a)],
-                                                  position[static_cast<size_t>(b)]));
+      size_t later = static_cast<size_t>(
+          std::max(position[static_cast<size_t>(a)], position[static_cast<size_t>(b)]));
       TSqlJoinType t = steps[later].Type;
       if (!nullable[static_cast<size_t>(a)] && !nullable[static_cast<size_t>(b)] &&
           (t == TSqlJoinType::Inner || t == TSqlJoinType::Cross)) {
@@ -865,7 +863,8 @@ void TZuzQueryProvider::RunSpec(const TSqlQuerySpec& q, const TZuzEvalContext* o
     groups.emplace_back();
     groups.back().Acc.resize(aggregates.size());
     for (size_t k = 0; k < aggregates.size(); ++k) {
-      if (aggregates[k]->Distinct) groups.back().Acc[k].Distinct = std::make_unique<std::set<double>>();
+      if (aggregates[k]->Distinct)
+        groups.back().Acc[k].Distinct = std::make_unique<std::set<double>>();
     }
   };
   const bool byGroup = !q.GroupBy.empty();
@@ -898,9 +897,9 @@ void TZuzQueryProvider::RunSpec(const TSqlQuerySpec& q, const TZuzEvalContext* o
       int found = index.Find(key);
       if (found < 0) {
         if (maxRecords > 0 && static_cast<int>(groups.size()) >= maxRecords) {
-          ZuzDatabaseError(ZUZ_ERR_SQL, "TZuzQueryDataset",
-                           "Result set limit of " + std::to_string(maxRecords) +
-                               " has been exceeded");
+          ZuzDatabaseError(
+              ZUZ_ERR_SQL, "TZuzQueryDataset",
+              "Result set limit of " + std::to_string(maxRecords) + " has been exceeded");
         }
         newGroup();
         found = static_cast<int>(groups.size()) - 1;
@@ -1015,8 +1014,7 @@ int64_t TZuzQueryProvider::RunInsert(const TSqlInsert& insert) {
     TZuzEvalContext ctx;
     table.NewRecord();
     for (size_t i = 0; i < insert.Values.size(); ++i) {
-      AssignValueToField(table, insert.FieldIndexes[i], ev_->Eval(*insert.Values[i], ctx),
-                         caller);
+      AssignValueToField(table, insert.FieldIndexes[i], ev_->Eval(*insert.Values[i], ctx), caller);
     }
     table.AddRecord();
     return 1;
@@ -1153,7 +1151,8 @@ void TZuzQueryProvider::RunAlter(const TSqlAlterTable& alter) {
     sourceField.push_back(static_cast<int>(f));
   }
   for (const TSqlAlterAction* d : drops) {
-    if (old.FindField(d->Column) < 0) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_FIELD, "TZuzQuery.ExecSQL", d->Column);
+    if (old.FindField(d->Column) < 0)
+      ZuzDatabaseError(ZUZ_ERR_NO_SUCH_FIELD, "TZuzQuery.ExecSQL", d->Column);
   }
   for (const TSqlAlterAction* a : adds) {
     fields.push_back(FieldFromType(a->Column, a->Type, a->NotNull));

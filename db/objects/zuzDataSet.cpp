@@ -116,8 +116,8 @@ void TZuzDataSet::PrepareFilter() {
   }
   auto f = std::make_shared<TFilter>();
   f->Parsed = parser.TakeFilter();
-  f->Evaluator = std::make_unique<TZuzExprEvaluator>(SortOrderFunction(def->SortOrder), nullptr,
-                                                     nullptr);
+  f->Evaluator =
+      std::make_unique<TZuzExprEvaluator>(SortOrderFunction(def->SortOrder), nullptr, nullptr);
   filter_ = std::move(f);
 }
 
@@ -261,8 +261,7 @@ TZuzValue TZuzDataSet::Value(int field) const {
     throw EZuzDataSetError("Field index out of range");
   }
   const TZuzRow& row =
-      state_ == TZuzDataSetState::dsEdit || state_ == TZuzDataSetState::dsInsert ? edit_
-                                                                                  : current_;
+      state_ == TZuzDataSetState::dsEdit || state_ == TZuzDataSetState::dsInsert ? edit_ : current_;
   if (static_cast<size_t>(field) >= row.size()) return TZuzValue::Null();
   return row[static_cast<size_t>(field)];
 }

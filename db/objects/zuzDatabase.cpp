@@ -17,8 +17,7 @@ constexpr const char* kMemoryPath = "/memory/tables.zuz";
 
 }  // namespace
 
-TZuzDataBase::TZuzDataBase(TZuzFileSystem* fs)
-    : fs_(fs ? fs : &TPosixFileSystem::Instance()) {}
+TZuzDataBase::TZuzDataBase(TZuzFileSystem* fs) : fs_(fs ? fs : &TPosixFileSystem::Instance()) {}
 
 TZuzDataBase::~TZuzDataBase() {
   try {
@@ -31,15 +30,18 @@ TZuzDataBase::~TZuzDataBase() {
 }
 
 void TZuzDataBase::CheckNotConnected() const {
-  if (connected_) ZuzDatabaseError(ZUZ_ERR_CONNECTED, "TZuzDataBase.CheckNotConnected", {}, kObject);
+  if (connected_)
+    ZuzDatabaseError(ZUZ_ERR_CONNECTED, "TZuzDataBase.CheckNotConnected", {}, kObject);
 }
 
 void TZuzDataBase::CheckConnected() const {
-  if (!connected_) ZuzDatabaseError(ZUZ_ERR_NOT_CONNECTED, "TZuzDataBase.CheckConnected", {}, kObject);
+  if (!connected_)
+    ZuzDatabaseError(ZUZ_ERR_NOT_CONNECTED, "TZuzDataBase.CheckConnected", {}, kObject);
 }
 
 void TZuzDataBase::CheckExclusive() const {
-  if (!exclusive_) ZuzDatabaseError(ZUZ_ERR_NOT_EXCLUSIVE, "TZuzDataBase.CheckExclusive", {}, kObject);
+  if (!exclusive_)
+    ZuzDatabaseError(ZUZ_ERR_NOT_EXCLUSIVE, "TZuzDataBase.CheckExclusive", {}, kObject);
 }
 
 void TZuzDataBase::CheckMinorVersion() const {
@@ -112,7 +114,8 @@ void TZuzDataBase::Open() {
   }
   if (!IsMemory()) {
     const std::string path = FullPath();
-    if (!fs_->Exists(path)) ZuzDatabaseError(ZUZ_ERR_FILE_NOT_FOUND, "TZuzDataBase.DoConnect", path, kObject);
+    if (!fs_->Exists(path))
+      ZuzDatabaseError(ZUZ_ERR_FILE_NOT_FOUND, "TZuzDataBase.DoConnect", path, kObject);
     std::string user, password, key = masterKey_;
     if (BeforeLogin) BeforeLogin(*this, user, password, key);
     TZuzOpenOptions options;
@@ -180,8 +183,9 @@ TZuzExecEnv TZuzDataBase::ExecEnv() {
   TZuzExecEnv env;
   env.Disk = db_ ? &db_->Tables() : nullptr;
   env.Memory = &memDb_->Tables();
-  env.SortOrder = db_ ? static_cast<TSortOrder>(db_->Tables().DatabaseHeader().sortOrder == 1 ? 1 : 0)
-                      : DefaultSortOrder;
+  env.SortOrder =
+      db_ ? static_cast<TSortOrder>(db_->Tables().DatabaseHeader().sortOrder == 1 ? 1 : 0)
+          : DefaultSortOrder;
   return env;
 }
 
@@ -255,11 +259,13 @@ void TZuzStatementTransaction::Commit() {
 
 void TZuzDataBase::CreateDatabase() {
   if (name_.empty() || IsMemory()) {
-    ZuzDatabaseError(ZUZ_ERR_DATABASE_NAME, "TZuzTable.CreateDatabase", directory_ + name_, kObject);
+    ZuzDatabaseError(ZUZ_ERR_DATABASE_NAME, "TZuzTable.CreateDatabase", directory_ + name_,
+                     kObject);
   }
   if (!masterKey_.empty() && (masterKey_.size() < 4 || masterKey_.size() > 100)) {
     ZuzDatabaseError(ZUZ_ERR_INVALID_LOGIN, "TZuzTable.CreateDatabase",
-                     masterKey_ + " is not a valid value (min. length 4, max. length 100)", kObject);
+                     masterKey_ + " is not a valid value (min. length 4, max. length 100)",
+                     kObject);
   }
   TDatabaseCreateOptions options;
   options.databaseName = name_;
@@ -270,7 +276,8 @@ void TZuzDataBase::CreateDatabase() {
 
 void TZuzDataBase::CopyDatabase(const std::string& target, bool overwrite) {
   const std::string source = FullPath();
-  if (target == source) ZuzDatabaseError(ZUZ_ERR_COPY_FAILED, "TZuzDataBase.CopyDatabase", target, kObject);
+  if (target == source)
+    ZuzDatabaseError(ZUZ_ERR_COPY_FAILED, "TZuzDataBase.CopyDatabase", target, kObject);
   if (IsMemory() || !fs_->Exists(source)) {
     ZuzDatabaseError(ZUZ_ERR_FILE_NOT_FOUND, "TZuzDataBase.CopyDatabase", source, kObject);
   }
@@ -315,7 +322,9 @@ void TZuzDataBase::CopyDatabase(const std::string& target, bool overwrite) {
     }
     ok = ok && out->Sync();
   }
-  if (!ok) ZuzDatabaseError(ZUZ_ERR_COPY_FAILED, "TZuzDataBase.CopyDatabase", source + "." + error, kObject);
+  if (!ok)
+    ZuzDatabaseError(ZUZ_ERR_COPY_FAILED, "TZuzDataBase.CopyDatabase", source + "." + error,
+                     kObject);
 }
 
 void TZuzDataBase::DeleteTable(const std::string& name) {

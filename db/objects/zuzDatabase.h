@@ -59,8 +59,7 @@ class TZuzDataBase {
   std::function<void(TZuzDataBase&, std::string& user, std::string& password,
                      std::string& masterKey)>
       BeforeLogin;
-  std::function<void(TZuzDataBase&)> BeforeConnect, AfterConnect, BeforeDisconnect,
-      AfterDisconnect;
+  std::function<void(TZuzDataBase&)> BeforeConnect, AfterConnect, BeforeDisconnect, AfterDisconnect;
   TUpdateProgressProc OnUpdateProgress;
   // The security hook: whether the logged-on user holds the privilege on the table.
   std::function<bool(const std::string& table, TZuzPrivilege privilege)> CheckPrivilegeHook;

@@ -46,14 +46,15 @@ void TZuzTable::DoOpen() {
   for (const std::string& n : tables->TableNames()) {
     if (SameTextIgnoringCase(n, TableName)) actual = n;
   }
-  if (actual.empty()) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_TABLE, "TZuzTable.Open", TableName, "TZuzTable");
+  if (actual.empty())
+    ZuzDatabaseError(ZUZ_ERR_NO_SUCH_TABLE, "TZuzTable.Open", TableName, "TZuzTable");
   db->CheckPrivilege(actual, TZuzPrivilege::Open);
   table_ = tables->OpenTable(actual);
   IndexManagerOf(*table_).ChooseCurrentIndex(indexName_);
   for (const TInternalFieldItem& f : table_->Def().InternalFields) {
-    fields_.push_back(TZuzFieldInfo{f.FieldName, f.DataType,
-                                    f.DataType == TFieldType::ftString ? f.FieldSize - 1 : f.FieldSize,
-                                    f.DataType == TFieldType::ftAutoInc});
+    fields_.push_back(TZuzFieldInfo{
+        f.FieldName, f.DataType, f.DataType == TFieldType::ftString ? f.FieldSize - 1 : f.FieldSize,
+        f.DataType == TFieldType::ftAutoInc});
   }
   LoadAddresses();
 }

@@ -38,8 +38,8 @@ class ZuzSql : public ::testing::Test {
     std::ofstream(in, std::ios::binary) << input;
     std::string out = (dir_ / "stdout.txt").string();
     std::string err = (dir_ / "stderr.txt").string();
-    std::string command = std::string(VZ_ZUZSQL) + " " + arguments + " <" + in + " >" + out +
-                          " 2>" + err;
+    std::string command =
+        std::string(VZ_ZUZSQL) + " " + arguments + " <" + in + " >" + out + " 2>" + err;
     TRun r;
     int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -98,8 +98,9 @@ TEST_F(ZuzSql, ErrorsGiveTheEngineMessageAndStatusOne) {
             "The Zezad database engine raised an error\r\n SQL Error (error code #9645) - "
             "Field not found Line 1, Character 8. Token 'B'. \n");
   // A script stops at its first error; what ran before stays.
-  std::string script = Write("s.sql", "INSERT INTO t VALUES (1);\nINSERT INTO u VALUES (2);\n"
-                                      "INSERT INTO t VALUES (3);\n");
+  std::string script = Write("s.sql",
+                             "INSERT INTO t VALUES (1);\nINSERT INTO u VALUES (2);\n"
+                             "INSERT INTO t VALUES (3);\n");
   r = Run("-f " + script + " " + db_);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("Table not found - u"), std::string::npos) << r.err;

@@ -28,8 +28,7 @@ using namespace zuz;
 namespace {
 
 void Usage() {
-  std::fprintf(stderr,
-               "usage: zuzsql [--create] [--csv] [-c STATEMENT]... [-f FILE] DBFILE\n");
+  std::fprintf(stderr, "usage: zuzsql [--create] [--csv] [-c STATEMENT]... [-f FILE] DBFILE\n");
 }
 
 // Runs one statement, printing an error; false when it failed.

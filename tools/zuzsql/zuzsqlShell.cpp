@@ -173,8 +173,8 @@ std::string SchemaText(const TTableDef& def) {
     indexes += "CREATE ";
     if (ix.Unique) indexes += "UNIQUE ";
     if (descending) indexes += "DESC ";
-    indexes += "INDEX " + Name(ix.IndexName) + " ON " + Name(def.TableName) + " (" + fields +
-               ");\n";
+    indexes +=
+        "INDEX " + Name(ix.IndexName) + " ON " + Name(def.TableName) + " (" + fields + ");\n";
   }
   out += "\n);\n" + indexes;
   return out;

@@ -44,7 +44,8 @@ struct TPair {
   std::string E, S;
 };
 
-const std::vector<std::string> kStrings = {"", "a", "ab", "abc", "b", "B", "ba", "x y", "o'n", "Ab"};
+const std::vector<std::string> kStrings = {"",  "a",  "ab",  "abc", "b",
+                                           "B", "ba", "x y", "o'n", "Ab"};
 const std::vector<double> kFloats = {0.5, 1, 2.25, 3.5, -1.5, 10, 0};
 constexpr int kBaseDay = 38130;  // 2004-05-23
 
@@ -121,10 +122,10 @@ class TGen {
 
 const std::vector<TCol> kA = {{"A", "Id", 'i'}, {"A", "X", 'i'}, {"A", "Y", 'f'},
                               {"A", "S", 's'},  {"A", "B", 'b'}, {"A", "D", 'd'}};
-const std::vector<TCol> kB = {{"Bt", "Id", 'i'}, {"Bt", "AId", 'i'}, {"Bt", "X", 'i'},
-                              {"Bt", "S", 's'}};
-const std::vector<TCol> kC = {{"C", "Id", 'i'}, {"C", "BId", 'i'}, {"C", "Y", 'f'},
-                              {"C", "S", 's'}};
+const std::vector<TCol> kB = {
+    {"Bt", "Id", 'i'}, {"Bt", "AId", 'i'}, {"Bt", "X", 'i'}, {"Bt", "S", 's'}};
+const std::vector<TCol> kC = {
+    {"C", "Id", 'i'}, {"C", "BId", 'i'}, {"C", "Y", 'f'}, {"C", "S", 's'}};
 
 class TQueryGen {
  public:
@@ -253,7 +254,7 @@ class TQueryGen {
                 c.S + neg + " BETWEEN " + a.S + " AND " + b.S};
       }
       case 5: {
-        static const std::vector<std::string> kPatterns = {"'a%'", "'%b'", "'_b%'", "'ab'",
+        static const std::vector<std::string> kPatterns = {"'a%'", "'%b'",  "'_b%'", "'ab'",
                                                            "'%'",  "'a_c'", "'%a%'", "'B%'"};
         TPair c = Column('s');
         std::string p = g_.Pick(kPatterns);
@@ -525,8 +526,7 @@ TRows EngineRows(const TZuzResultSet& r) {
   for (const TZuzRow& row : r.Rows) {
     rows.emplace_back();
     for (const TZuzValue& v : row) {
-      rows.back().push_back(
-          Canonical(v.IsNull(), v.Kind == TZuzValueKind::Text, v.Number, v.Text));
+      rows.back().push_back(Canonical(v.IsNull(), v.Kind == TZuzValueKind::Text, v.Number, v.Text));
     }
   }
   return rows;
@@ -544,8 +544,8 @@ bool SqliteRows(sqlite3* db, const std::string& sql, TRows& rows, std::string& e
     for (int c = 0; c < sqlite3_column_count(st); ++c) {
       int t = sqlite3_column_type(st, c);
       if (t == SQLITE_TEXT) {
-        rows.back().push_back(Canonical(
-            false, true, 0, reinterpret_cast<const char*>(sqlite3_column_text(st, c))));
+        rows.back().push_back(
+            Canonical(false, true, 0, reinterpret_cast<const char*>(sqlite3_column_text(st, c))));
       } else {
         rows.back().push_back(Canonical(t == SQLITE_NULL, false, sqlite3_column_double(st, c), ""));
       }
@@ -594,12 +594,14 @@ class DbExecDifferential : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(sqlite3_open(":memory:", &lite_), SQLITE_OK);
     Both("PRAGMA case_sensitive_like = ON", true);
-    db_.Exec("CREATE TABLE A (Id AUTOINC, X INTEGER, Y FLOAT, S VARCHAR(10), B BOOLEAN, "
-             "D DATE, PRIMARY KEY (Id))");
+    db_.Exec(
+        "CREATE TABLE A (Id AUTOINC, X INTEGER, Y FLOAT, S VARCHAR(10), B BOOLEAN, "
+        "D DATE, PRIMARY KEY (Id))");
     db_.Exec("CREATE INDEX ixAX ON A (X)");
     db_.Exec("CREATE INDEX ixAS ON A (S)");
-    db_.Exec("CREATE TABLE Bt (Id INTEGER, AId INTEGER, X INTEGER, S VARCHAR(10), "
-             "PRIMARY KEY (Id))");
+    db_.Exec(
+        "CREATE TABLE Bt (Id INTEGER, AId INTEGER, X INTEGER, S VARCHAR(10), "
+        "PRIMARY KEY (Id))");
     db_.Exec("CREATE INDEX ixBA ON Bt (AId)");
     db_.Exec("CREATE TABLE C (Id INTEGER, BId INTEGER, Y FLOAT, S VARCHAR(10), PRIMARY KEY (Id))");
     Lite("CREATE TABLE A (Id INTEGER PRIMARY KEY, X INTEGER, Y REAL, S TEXT, B INTEGER, D REAL)");
@@ -639,8 +641,8 @@ class DbExecDifferential : public ::testing::Test {
     for (int i = 1; i <= 25; ++i) {
       std::string bid = g.P(0.1) ? "NULL" : std::to_string(1 + g.R(40));
       TPair y = g.Value('f'), s = g.Value('s');
-      db_.Exec("INSERT INTO C VALUES (" + std::to_string(i) + ", " + bid + ", " + y.E + ", " +
-               s.E + ")");
+      db_.Exec("INSERT INTO C VALUES (" + std::to_string(i) + ", " + bid + ", " + y.E + ", " + s.E +
+               ")");
       Lite("INSERT INTO C VALUES (" + std::to_string(i) + ", " + bid + ", " + y.S + ", " + s.S +
            ")");
     }

@@ -20,8 +20,9 @@ namespace {
 class DbExec : public ::testing::Test {
  protected:
   void SetUp() override {
-    db_.Exec("CREATE TABLE t (Id AUTOINC, Name VARCHAR(10), X INTEGER, Done BOOLEAN, D DATE, "
-             "F FLOAT, M BLOB(1,1), PRIMARY KEY (Id))");
+    db_.Exec(
+        "CREATE TABLE t (Id AUTOINC, Name VARCHAR(10), X INTEGER, Done BOOLEAN, D DATE, "
+        "F FLOAT, M BLOB(1,1), PRIMARY KEY (Id))");
     db_.Exec("CREATE INDEX ixName ON t (Name)");
     db_.Exec("CREATE INDEX ixX ON t (X)");
   }
@@ -134,7 +135,8 @@ TEST_F(DbExec, DatesCompareWithIsoTextsUnderEveryDayMonthOrder) {
 }
 
 TEST_F(DbExec, MaxRecordsCutsPlainResultsAndRefusesTooManyGroups) {
-  for (int i = 0; i < 20; ++i) Add("'n" + std::to_string(i) + "', " + std::to_string(i % 11) + ", 0, NULL, 1");
+  for (int i = 0; i < 20; ++i)
+    Add("'n" + std::to_string(i) + "', " + std::to_string(i % 11) + ", 0, NULL, 1");
   EXPECT_EQ(Column("SELECT Name FROM t", 10).size(), 10u);
   EXPECT_EQ(Column("SELECT X, COUNT(*) FROM t WHERE X < 10 GROUP BY X", 10).size(), 10u);
   int code = 0;
@@ -193,8 +195,8 @@ TEST_F(DbExec, GroupingDistinctAndOrder) {
   EXPECT_EQ(ValueToText(r->Rows[1][3]), "1.75");
   EXPECT_EQ(ValueToText(r->Rows[1][5]), "1");
   EXPECT_EQ(Column("SELECT Name FROM t UNION SELECT Name FROM t ORDER BY 1"), (V{"B", "a", "b"}));
-  EXPECT_EQ(Column("SELECT Name FROM t WHERE X = 1 UNION ALL SELECT Name FROM t WHERE X = 1").size(),
-            4u);
+  EXPECT_EQ(
+      Column("SELECT Name FROM t WHERE X = 1 UNION ALL SELECT Name FROM t WHERE X = 1").size(), 4u);
   // A string aggregate that is no number fails.
   EXPECT_EQ(QueryError("SELECT MAX(Name) FROM t"),
             "Aggregate column data conversion error : 'b' is not a valid floating point value");
@@ -232,10 +234,12 @@ TEST_F(DbExec, DataStatementsCollectBeforeTheyChange) {
 }
 
 TEST_F(DbExec, AssignmentToEveryFieldType) {
-  db_.Exec("CREATE TABLE k (S VARCHAR(3), Sm SMALLINT, I INTEGER, B BOOLEAN, F FLOAT, "
-           "C MONEY, D DATE, T TIME, DT TIMESTAMP, M BLOB(1,1))");
-  db_.Exec("INSERT INTO k VALUES ('abc', 7, -3, 1, 2.5, 1.25, '2004-05-31', '13:45:10', "
-           "'2004-05-31 06:00', 'long text')");
+  db_.Exec(
+      "CREATE TABLE k (S VARCHAR(3), Sm SMALLINT, I INTEGER, B BOOLEAN, F FLOAT, "
+      "C MONEY, D DATE, T TIME, DT TIMESTAMP, M BLOB(1,1))");
+  db_.Exec(
+      "INSERT INTO k VALUES ('abc', 7, -3, 1, 2.5, 1.25, '2004-05-31', '13:45:10', "
+      "'2004-05-31 06:00', 'long text')");
   auto r = db_.Query("SELECT * FROM k");
   ASSERT_EQ(r->Rows.size(), 1u);
   V text;

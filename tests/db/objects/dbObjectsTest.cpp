@@ -27,8 +27,8 @@ class DbObjects : public ::testing::Test {
     Exec("CREATE TABLE t (Id AUTOINC, Name VARCHAR(10), X INTEGER, PRIMARY KEY (Id))");
     Exec("CREATE UNIQUE INDEX ixX ON t (X)");
     for (int i = 1; i <= 3; ++i) {
-      Exec("INSERT INTO t (Name, X) VALUES ('n" + std::to_string(i) + "', " +
-           std::to_string(i) + ")");
+      Exec("INSERT INTO t (Name, X) VALUES ('n" + std::to_string(i) + "', " + std::to_string(i) +
+           ")");
     }
   }
   int64_t Exec(const std::string& sql) {
@@ -112,10 +112,8 @@ TEST_F(DbObjects, FailingStatementsChangeNothing) {
   EXPECT_EQ(code, ZUZ_ERR_KEY_VIOLATION);
   EXPECT_EQ(Column("SELECT COUNT(*) FROM t"), (V{"3"}));
   // A value too long for its field, on the last of the rows.
-  EXPECT_NE(ErrorCodeOf([&] {
-              Exec("UPDATE t SET Name = Name || 'abcdefgh' || Name WHERE X >= 1");
-            }),
-            0);
+  EXPECT_NE(
+      ErrorCodeOf([&] { Exec("UPDATE t SET Name = Name || 'abcdefgh' || Name WHERE X >= 1"); }), 0);
   EXPECT_EQ(Column("SELECT Name, Id FROM t ORDER BY Id"), (V{"n1", "n2", "n3"}));
   // Inside an open transaction the statement's changes belong to it.
   db_.StartTransaction();
@@ -196,8 +194,7 @@ TEST_F(DbObjects, QueryResultsAsDatasets) {
 TEST_F(DbObjects, MemoryTablesBesideDiskTables) {
   Exec("CREATE TABLE TEMPORARY scratch (A INTEGER, B VARCHAR(5))");
   Exec("INSERT INTO scratch VALUES (2, 'n2')");
-  EXPECT_EQ(Column("SELECT t.Name FROM t INNER JOIN TEMPORARY scratch s ON t.X = s.A"),
-            (V{"n2"}));
+  EXPECT_EQ(Column("SELECT t.Name FROM t INNER JOIN TEMPORARY scratch s ON t.X = s.A"), (V{"n2"}));
   EXPECT_EQ(db_.MemoryTableNames(), (V{"scratch"}));
   EXPECT_EQ(db_.TableNames(), (V{"t"}));
   // A failing statement on a memory table is undone as well.

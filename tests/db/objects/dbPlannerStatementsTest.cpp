@@ -44,49 +44,52 @@ class DbPlannerStatements : public ::testing::Test {
     db_.SetDataBaseName("/mem/db/Vazadod.zuz");
     db_.SetExclusive(true);
     db_.CreateDatabase();
-    for (const char* s : {
-             "CREATE TABLE Projects (ProjectId AUTOINC, ProjectName VARCHAR(100), "
-             "ProjectTag VARCHAR(25), StartDate DATE, EndDate DATE, BudgetHours FLOAT, "
-             "ActualHours FLOAT, BudgetCost FLOAT, ActualCost FLOAT, IsCompleted BOOLEAN, "
-             "AssignedHours FLOAT, Notes BLOB(1,1), PRIMARY KEY (ProjectId))",
-             "CREATE TABLE Tasks (TaskId AUTOINC, TaskName VARCHAR(100), StartDate DATE, "
-             "EndDate DATE, IsMileStone BOOLEAN, IsCompleted BOOLEAN, AssignedHours FLOAT, "
-             "Progress FLOAT, Notes BLOB(1,1), ProjectId INTEGER, PRIMARY KEY (TaskId))",
-             "CREATE INDEX ixTaskProject ON Tasks (ProjectId)",
-             "CREATE TABLE Resources (ResourceId AUTOINC, ResourceName VARCHAR(50), "
-             "Initials VARCHAR(10), HoursPerWeek FLOAT, CostPerHour FLOAT, MaxUnits FLOAT, "
-             "Notes BLOB(1,1), PRIMARY KEY (ResourceId))",
-             "CREATE TABLE Assignments (AssignmentId AUTOINC, TaskId INTEGER, ResourceId INTEGER, "
-             "Units FLOAT, PRIMARY KEY (AssignmentId))",
-             "CREATE INDEX ixAssignmentTask ON Assignments (TaskId)",
-             "CREATE INDEX ixAssignmentResource ON Assignments (ResourceId)",
-             "CREATE TABLE Holidays (HolidayId AUTOINC, ResourceId INTEGER, StartDate DATE, "
-             "EndDate DATE, PRIMARY KEY (HolidayId))",
-             "CREATE INDEX ixHolidayResource ON Holidays (ResourceId)",
-             "CREATE TABLE Settings (SettingId INTEGER, ProjectFilter BLOB(1,1), "
-             "ReportFormat VARCHAR(10), PRIMARY KEY (SettingId))",
-             "INSERT INTO Settings VALUES (1, '', 'PDF')"}) {
+    for (const char* s :
+         {"CREATE TABLE Projects (ProjectId AUTOINC, ProjectName VARCHAR(100), "
+          "ProjectTag VARCHAR(25), StartDate DATE, EndDate DATE, BudgetHours FLOAT, "
+          "ActualHours FLOAT, BudgetCost FLOAT, ActualCost FLOAT, IsCompleted BOOLEAN, "
+          "AssignedHours FLOAT, Notes BLOB(1,1), PRIMARY KEY (ProjectId))",
+          "CREATE TABLE Tasks (TaskId AUTOINC, TaskName VARCHAR(100), StartDate DATE, "
+          "EndDate DATE, IsMileStone BOOLEAN, IsCompleted BOOLEAN, AssignedHours FLOAT, "
+          "Progress FLOAT, Notes BLOB(1,1), ProjectId INTEGER, PRIMARY KEY (TaskId))",
+          "CREATE INDEX ixTaskProject ON Tasks (ProjectId)",
+          "CREATE TABLE Resources (ResourceId AUTOINC, ResourceName VARCHAR(50), "
+          "Initials VARCHAR(10), HoursPerWeek FLOAT, CostPerHour FLOAT, MaxUnits FLOAT, "
+          "Notes BLOB(1,1), PRIMARY KEY (ResourceId))",
+          "CREATE TABLE Assignments (AssignmentId AUTOINC, TaskId INTEGER, ResourceId INTEGER, "
+          "Units FLOAT, PRIMARY KEY (AssignmentId))",
+          "CREATE INDEX ixAssignmentTask ON Assignments (TaskId)",
+          "CREATE INDEX ixAssignmentResource ON Assignments (ResourceId)",
+          "CREATE TABLE Holidays (HolidayId AUTOINC, ResourceId INTEGER, StartDate DATE, "
+          "EndDate DATE, PRIMARY KEY (HolidayId))",
+          "CREATE INDEX ixHolidayResource ON Holidays (ResourceId)",
+          "CREATE TABLE Settings (SettingId INTEGER, ProjectFilter BLOB(1,1), "
+          "ReportFormat VARCHAR(10), PRIMARY KEY (SettingId))",
+          "INSERT INTO Settings VALUES (1, '', 'PDF')"}) {
       Exec(s);
     }
     for (int p = 1; p <= kProjects; ++p) {
-      Exec("INSERT INTO Projects (ProjectName, ProjectTag, StartDate, EndDate, BudgetHours, "
-           "ActualHours, BudgetCost, ActualCost, IsCompleted, AssignedHours, Notes) VALUES (" +
-           SQLString("Project " + std::to_string(p)) + ",''," + SQLDate(kToday) + "," +
-           SQLDate(kToday + 30) + ",0,0,0,0," + SQLBoolean(false) + ",0,'')");
+      Exec(
+          "INSERT INTO Projects (ProjectName, ProjectTag, StartDate, EndDate, BudgetHours, "
+          "ActualHours, BudgetCost, ActualCost, IsCompleted, AssignedHours, Notes) VALUES (" +
+          SQLString("Project " + std::to_string(p)) + ",''," + SQLDate(kToday) + "," +
+          SQLDate(kToday + 30) + ",0,0,0,0," + SQLBoolean(false) + ",0,'')");
       for (int t = 0; t < kTasksPerProject; ++t) {
-        Exec("INSERT INTO Tasks (TaskName, StartDate, EndDate, IsMileStone, IsCompleted, "
-             "AssignedHours, Notes, ProjectId) VALUES (" +
-             SQLString("Task " + std::to_string(t)) + "," + SQLDate(kToday + t) + "," +
-             SQLDate(kToday + t + 2) + "," + SQLBoolean(false) + "," + SQLBoolean(false) +
-             ",0,''," + std::to_string(p) + ")");
+        Exec(
+            "INSERT INTO Tasks (TaskName, StartDate, EndDate, IsMileStone, IsCompleted, "
+            "AssignedHours, Notes, ProjectId) VALUES (" +
+            SQLString("Task " + std::to_string(t)) + "," + SQLDate(kToday + t) + "," +
+            SQLDate(kToday + t + 2) + "," + SQLBoolean(false) + "," + SQLBoolean(false) + ",0,''," +
+            std::to_string(p) + ")");
       }
     }
     for (int r = 1; r <= kResources; ++r) {
-      Exec("INSERT INTO Resources (ResourceName, Initials, HoursPerWeek, CostPerHour, "
-           "MaxUnits, Notes) VALUES (" +
-           SQLString("Res " + std::to_string(r)) + ",'NN',0,0,100,'')");
-      Exec("INSERT INTO Holidays (ResourceId, StartDate, EndDate) VALUES (" +
-           std::to_string(r) + "," + SQLDate(kToday + r) + "," + SQLDate(kToday + r + 3) + ")");
+      Exec(
+          "INSERT INTO Resources (ResourceName, Initials, HoursPerWeek, CostPerHour, "
+          "MaxUnits, Notes) VALUES (" +
+          SQLString("Res " + std::to_string(r)) + ",'NN',0,0,100,'')");
+      Exec("INSERT INTO Holidays (ResourceId, StartDate, EndDate) VALUES (" + std::to_string(r) +
+           "," + SQLDate(kToday + r) + "," + SQLDate(kToday + r + 3) + ")");
     }
     // Every task gets one or two resources.
     for (int t = 1; t <= kProjects * kTasksPerProject; ++t) {
@@ -157,10 +160,11 @@ TEST_F(DbPlannerStatements, LoadingReadsEveryTable) {
 
 TEST_F(DbPlannerStatements, TaskStatements) {
   // 7, 8: a new task and its id.
-  Exec("INSERT INTO Tasks (TaskName, StartDate, EndDate, IsMileStone, IsCompleted, "
-       "AssignedHours, Notes, ProjectId) VALUES (" +
-       SQLString("O'Neil's task") + "," + SQLDate(kToday) + "," + SQLDate(kToday + 2) + "," +
-       SQLBoolean(false) + "," + SQLBoolean(false) + ",0," + SQLString("") + ",3)");
+  Exec(
+      "INSERT INTO Tasks (TaskName, StartDate, EndDate, IsMileStone, IsCompleted, "
+      "AssignedHours, Notes, ProjectId) VALUES (" +
+      SQLString("O'Neil's task") + "," + SQLDate(kToday) + "," + SQLDate(kToday + 2) + "," +
+      SQLBoolean(false) + "," + SQLBoolean(false) + ",0," + SQLString("") + ",3)");
   const int32_t id = Lookup("SELECT MAX(TaskId) AS NewId FROM Tasks");
   EXPECT_EQ(id, kProjects * kTasksPerProject + 1);
   EXPECT_EQ(Open("SELECT MAX(TaskId) AS NewId FROM Tasks").FieldValue("NewId").AsInteger(), id);
@@ -170,8 +174,8 @@ TEST_F(DbPlannerStatements, TaskStatements) {
   EXPECT_EQ(t.FieldValue("EndDate").AsDate(), kToday + 2);
   EXPECT_EQ(read_, 1);
   // 11: the task changed (a SET list of every kind of value).
-  EXPECT_EQ(Exec("UPDATE Tasks SET  TaskName=" + SQLString("Renamed") + ", StartDate=" +
-                 SQLDate(kToday + 1) + ", EndDate=" + SQLDate(kToday + 4) +
+  EXPECT_EQ(Exec("UPDATE Tasks SET  TaskName=" + SQLString("Renamed") +
+                 ", StartDate=" + SQLDate(kToday + 1) + ", EndDate=" + SQLDate(kToday + 4) +
                  ", IsMileStone=" + SQLBoolean(true) + ", AssignedHours=37.5, Progress=12.5, " +
                  "Notes=" + SQLString("two\r\nlines") + " WHERE TaskId=" + sid),
             1);
@@ -196,8 +200,8 @@ TEST_F(DbPlannerStatements, ProjectStatements) {
   // 13, 14 (a SET list ending with a comma), 21.
   EXPECT_EQ(Exec("UPDATE Projects SET  AssignedHours=120 WHERE ProjectId=2"), 1);
   EXPECT_EQ(read_, 1);
-  EXPECT_EQ(Exec("UPDATE Projects SET  StartDate=" + SQLDate(kToday) + ", EndDate=" +
-                 SQLDate(kToday + 60) + ", WHERE ProjectId=2"),
+  EXPECT_EQ(Exec("UPDATE Projects SET  StartDate=" + SQLDate(kToday) +
+                 ", EndDate=" + SQLDate(kToday + 60) + ", WHERE ProjectId=2"),
             1);
   EXPECT_EQ(Exec("UPDATE Projects SET  ProjectName=" + SQLString("Web") + ", ProjectTag='WEB'" +
                  ", StartDate=" + SQLDate(kToday) + ", EndDate=" + SQLDate(kToday + 9) +
@@ -210,14 +214,14 @@ TEST_F(DbPlannerStatements, ProjectStatements) {
   EXPECT_EQ(p.FieldValue("ActualHours").AsReal(), 12.25);
   EXPECT_TRUE(p.FieldValue("IsCompleted").AsBoolean());
   // 15, 16: a new project.
-  Exec("INSERT INTO Projects (ProjectName, ProjectTag, StartDate, EndDate, BudgetHours, "
-       "ActualHours, BudgetCost, ActualCost, IsCompleted, AssignedHours, Notes) VALUES ('New',''," +
-       SQLDate(kToday) + "," + SQLDate(kToday + 30) + ",0,0,0,0," + SQLBoolean(false) + ",0,'')");
+  Exec(
+      "INSERT INTO Projects (ProjectName, ProjectTag, StartDate, EndDate, BudgetHours, "
+      "ActualHours, BudgetCost, ActualCost, IsCompleted, AssignedHours, Notes) VALUES ('New',''," +
+      SQLDate(kToday) + "," + SQLDate(kToday + 30) + ",0,0,0,0," + SQLBoolean(false) + ",0,'')");
   EXPECT_EQ(Lookup("SELECT MAX(ProjectId) AS NewId FROM Projects"), kProjects + 1);
   // 17 (the table named in capitals).
-  EXPECT_EQ(Exec("UPDATE SETTINGS SET  ProjectFilter=" + SQLString("[1][3]") +
-                 " WHERE SettingId=1"),
-            1);
+  EXPECT_EQ(
+      Exec("UPDATE SETTINGS SET  ProjectFilter=" + SQLString("[1][3]") + " WHERE SettingId=1"), 1);
   EXPECT_EQ(Open("SELECT * FROM Settings WHERE SettingId=1").FieldValue("ProjectFilter").ToText(),
             "[1][3]");
   // 18, 19, 20: deleting project 3 with its tasks and their assignments.
@@ -241,9 +245,10 @@ TEST_F(DbPlannerStatements, ProjectStatements) {
 
 TEST_F(DbPlannerStatements, ResourceAndHolidayStatements) {
   // 22, 23.
-  Exec("INSERT INTO Resources (ResourceName, Initials, HoursPerWeek, CostPerHour, MaxUnits, "
-       "Notes) VALUES (" +
-       SQLString("O'Neil") + ",'NN',0,0,100,'')");
+  Exec(
+      "INSERT INTO Resources (ResourceName, Initials, HoursPerWeek, CostPerHour, MaxUnits, "
+      "Notes) VALUES (" +
+      SQLString("O'Neil") + ",'NN',0,0,100,'')");
   const int32_t id = Lookup("SELECT MAX(ResourceId) AS NewId FROM Resources");
   EXPECT_EQ(id, kResources + 1);
   const std::string sid = std::to_string(id);
@@ -265,8 +270,8 @@ TEST_F(DbPlannerStatements, ResourceAndHolidayStatements) {
   const std::string hid = std::to_string(holiday);
   EXPECT_EQ(Count("SELECT * FROM Holidays WHERE  HolidayId=" + hid), 1);
   EXPECT_EQ(read_, 1);
-  EXPECT_EQ(Exec("UPDATE Holidays SET  StartDate=" + SQLDate(kToday + 12) + ", EndDate=" +
-                 SQLDate(kToday + 13) + " WHERE HolidayId=" + hid),
+  EXPECT_EQ(Exec("UPDATE Holidays SET  StartDate=" + SQLDate(kToday + 12) +
+                 ", EndDate=" + SQLDate(kToday + 13) + " WHERE HolidayId=" + hid),
             1);
   EXPECT_EQ(read_, 1);
   EXPECT_EQ(Exec("DELETE FROM Holidays WHERE HolidayId=" + hid), 1);
@@ -321,10 +326,9 @@ TEST_F(DbPlannerStatements, AssignmentStatements) {
   Exec("INSERT INTO Assignments (TaskId, ResourceId, Units) VALUES (5,4,37.5)");
   const int32_t id = Lookup("SELECT MAX(AssignmentId) AS NewId FROM Assignments");
   const std::string sid = std::to_string(id);
-  EXPECT_EQ(Open("SELECT Units FROM Assignments  WHERE AssignmentId=" + sid)
-                .FieldValue("Units")
-                .AsReal(),
-            37.5);
+  EXPECT_EQ(
+      Open("SELECT Units FROM Assignments  WHERE AssignmentId=" + sid).FieldValue("Units").AsReal(),
+      37.5);
   EXPECT_EQ(read_, 1);
   EXPECT_EQ(Exec("UPDATE Assignments SET  Units=80 WHERE AssignmentId=" + sid), 1);
   EXPECT_EQ(read_, 1);
