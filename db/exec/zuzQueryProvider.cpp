@@ -1252,7 +1252,7 @@ void TZuzQueryProvider::RunSchema(const TSqlStatement& st) {
       d.Fields = JoinNames(c.Columns);
       d.Unique = c.Unique;
       d.Descending = c.Order == TSqlIndexOrder::Descending;
-      AddIndex(tables, actual, d);
+      AddIndex(tables, actual, d, nullptr, Progress);
       break;
     }
     case TSqlStatementKind::DropTable: {
@@ -1264,7 +1264,8 @@ void TZuzQueryProvider::RunSchema(const TSqlStatement& st) {
     case TSqlStatementKind::DropIndex: {
       const auto& d = st.As<TSqlDropIndex>();
       TTableMgr& tables = TablesFor(d.Table, false, actual);
-      DropIndex(tables, actual, d.Primary ? std::string("primary") : d.IndexName);
+      DropIndex(tables, actual, d.Primary ? std::string("primary") : d.IndexName, nullptr,
+                Progress);
       break;
     }
     case TSqlStatementKind::AlterTable:

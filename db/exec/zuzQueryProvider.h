@@ -28,6 +28,7 @@
 #include "db/exec/zuzExprEvaluator.h"
 #include "db/exec/zuzJoinDataProviderUnit.h"
 #include "db/exec/zuzResultSet.h"
+#include "db/index/zuzReIndex.h"
 #include "db/record/zuzTableMgrUnit.h"
 #include "db/sql/zuzSqlCatalogue.h"
 
@@ -75,6 +76,8 @@ class TZuzQueryProvider : private TZuzSubqueryRunner {
 
   TZuzParams Params;
   int MaxRecords = 0;
+  // Progress of index rebuilds run by CREATE INDEX and DROP INDEX (may cancel them).
+  TUpdateProgressProc Progress;
   TZuzExecStats Stats;
 
   // Runs the prepared SELECT into a result set. Failures: 9645 with the message under the

@@ -10,6 +10,30 @@ namespace {
 constexpr const char* kExecCaller = "TZuzQuery.ExecSQL";
 constexpr const char* kOpenCaller = "TZuzQuery.InternalOpen";
 
+// The table a statement changes and the privilege it needs on it.
+std::pair<std::string, TZuzPrivilege> StatementTarget(const TSqlStatement& st) {
+  switch (st.Kind()) {
+    case TSqlStatementKind::Insert:
+      return {st.As<TSqlInsert>().Table->Name, TZuzPrivilege::Insert};
+    case TSqlStatementKind::Update:
+      return {st.As<TSqlUpdate>().Table->Name, TZuzPrivilege::Update};
+    case TSqlStatementKind::Delete:
+      return {st.As<TSqlDelete>().Table->Name, TZuzPrivilege::Delete};
+    case TSqlStatementKind::CreateTable:
+      return {st.As<TSqlCreateTable>().Table, TZuzPrivilege::Create};
+    case TSqlStatementKind::CreateIndex:
+      return {st.As<TSqlCreateIndex>().Table, TZuzPrivilege::Alter};
+    case TSqlStatementKind::AlterTable:
+      return {st.As<TSqlAlterTable>().Table, TZuzPrivilege::Alter};
+    case TSqlStatementKind::DropTable:
+      return {st.As<TSqlDropTable>().Table, TZuzPrivilege::Drop};
+    case TSqlStatementKind::DropIndex:
+      return {st.As<TSqlDropIndex>().Table, TZuzPrivilege::Alter};
+    default:
+      return {"", TZuzPrivilege::Open};
+  }
+}
+
 }  // namespace
 
 TZuzQuery::~TZuzQuery() {
@@ -87,11 +111,13 @@ void TZuzQuery::ExecSQL() {
   provider_->MaxRecords = MaxRecords;
   provider_->Stats = {};
   rowsAffected_ = 0;
+  const auto [target, privilege] = StatementTarget(st);
+  db.CheckPrivilege(target, privilege);
   if (st.IsSchema()) {
     if (db.InTransaction()) {
       ZuzDatabaseError(ZUZ_ERR_IN_TRANSACTION, kExecCaller, {}, "TZuzQuery");
     }
-    db.CheckPrivilege(sql_, TZuzPrivilege::Alter);
+    provider_->Progress = db.OnUpdateProgress;
     provider_->Execute(kExecCaller);
     stats_ = provider_->Stats;
     // The definitions changed: the next run parses again.

@@ -261,6 +261,33 @@ TEST_F(DbObjects, TableDatasets) {
   EXPECT_EQ(t.RecordCount(), 3);
 }
 
+TEST_F(DbObjects, TwoProgramsShareTheFile) {
+  db_.Close();
+  db_.SetExclusive(false);
+  db_.Open();
+  TZuzDataBase other(&fs_);
+  other.SetDataBaseName(kPath);
+  other.LockRetryInterval = 5;
+  other.Open();
+  TZuzQuery q;
+  q.SetDataBase(&other);
+  q.SetSQL("INSERT INTO t (Name, X) VALUES ('other', 9)");
+  q.ExecSQL();
+  // The first program sees the row at its next statement.
+  EXPECT_EQ(Column("SELECT Name FROM t WHERE X = 9"), (V{"other"}));
+  // A query of one program stays open while the other changes the table.
+  q.SetSQL("SELECT Name, X FROM t ORDER BY X");
+  q.Open();
+  Exec("DELETE FROM t WHERE X = 9");
+  EXPECT_EQ(q.RecordCount(), 4);
+  q.Close();
+  // An exclusive open fails while another program has the file.
+  TZuzDataBase third(&fs_);
+  third.SetDataBaseName(kPath);
+  third.SetExclusive(true);
+  EXPECT_EQ(ErrorCodeOf([&] { third.Open(); }), ZUZ_ERR_OPEN_FILE);
+}
+
 TEST_F(DbObjects, CopyAndCreateDatabases) {
   EXPECT_EQ(ErrorCodeOf([&] { db_.CopyDatabase(kPath); }), ZUZ_ERR_COPY_FAILED);
   db_.Close();
