@@ -527,7 +527,6 @@ void TZuzJoinDataProvider::Join(const TZuzJoinStep& step, const std::vector<bool
             : srcField >= 0 ? " through a hash table"
                             : " by pairs");
 
-  std::vector<char> matched(keepSource && all ? src.CandidateCount() + (all->empty() ? 0 : 1) : 0);
   std::vector<char> matchedRow;
   if (keepSource) {
     int maxRow = -1;
@@ -583,7 +582,6 @@ void TZuzJoinDataProvider::Join(const TZuzJoinStep& step, const std::vector<bool
       out[at + s] = r;
     }
   }
-  (void)matched;
   rows_ = std::move(out);
 }
 

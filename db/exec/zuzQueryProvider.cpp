@@ -28,9 +28,9 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
-// Visits the column references of an expression that belong to the query levels deep below the
-// expression's own query... in practice: calls f(column, depth) for every column reference, with
-// depth the number of subquery levels between the expression's query and the reference.
+// Calls f(column, depth) for every column reference of an expression, its subqueries included,
+// with depth the number of subquery levels between the expression's own query and the
+// reference: a reference with OuterLevel == depth names a source of the expression's query.
 template <typename Fn>
 void WalkColumns(const TSqlExpr& e, int depth, Fn& f);
 

@@ -189,6 +189,15 @@ TEST_F(DbObjects, QueryResultsAsDatasets) {
   q.MaxRecords = 2;
   q.Open();
   EXPECT_EQ(q.RecordCount(), 2);
+  // A filter over the result's columns.
+  q.MaxRecords = 0;
+  q.SetSQL("SELECT Name, X FROM t");
+  q.Filter = "X >= 2 AND Name <> 'n3'";
+  q.Filtered = true;
+  q.Open();
+  EXPECT_EQ(q.FieldValue("Name").ToText(), "n2");
+  q.Next();
+  EXPECT_TRUE(q.Eof());
 }
 
 TEST_F(DbObjects, MemoryTablesBesideDiskTables) {
