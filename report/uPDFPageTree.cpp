@@ -159,10 +159,11 @@ void TPDFPageTree::AddResource(TPDFDictionary& page, std::string_view category,
 }
 
 void TPDFPageTree::CompressContent() {
+  TPDFFlateCompressor compressor;
   for (int page = 1; page <= Count(); ++page) {
     for (TPDFStream* stream : ContentStreams(page)) {
       if (stream->Dict().Has("Filter")) continue;
-      stream->SetData(PDFFlateCompress(stream->Data()));
+      stream->SetData(compressor.Compress(stream->Data()));
       stream->Dict().SetName("Filter", "FlateDecode");
     }
   }

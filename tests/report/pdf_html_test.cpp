@@ -311,9 +311,12 @@ TEST_F(HTMLLayout, BoxesHandBackWhatDoesNotFit) {
         at = end + 1;
       }
       // Each line's last block ends at the right edge.
-      if (i + 1 == drawn.size() || drawn[i + 1].Y != s.Y)
+      if (i + 1 == drawn.size() || drawn[i + 1].Y != s.Y) {
         EXPECT_NEAR(s.X + WidthOf(s.Text, s.Font == Name(1) ? 1 : 0), 200, 1e-3) << s.Text;
-      if (s.Text != "tail") EXPECT_EQ(s.Font, Name(1)) << s.Text;
+      }
+      if (s.Text != "tail") {
+        EXPECT_EQ(s.Font, Name(1)) << s.Text;
+      }
     }
     EXPECT_LE(result.Height, 3 * 11.9 + 3);
     if (!result.Overflow.empty()) {
