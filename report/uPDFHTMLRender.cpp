@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUtf8.h"
@@ -303,7 +304,7 @@ class TLayoutPass {
     while (i < words.size()) {
       std::string word;
       if (haveCarried) {
-        word = std::move(carried);
+        word = std::exchange(carried, {});
         haveCarried = false;
       } else {
         word = std::string(TrimBlanks(words[i]));
@@ -353,7 +354,7 @@ class TLayoutPass {
       bufferWidth = 0;
       bufferHasWords = false;
       if (Used() + NextLineHeight() > limit_ + kEpsilon) {
-        if (haveCarried) left.push_back(std::move(carried));
+        if (haveCarried) left.push_back(std::exchange(carried, {}));
         for (size_t j = haveCarried ? i + 1 : i; j < words.size(); ++j)
           left.emplace_back(TrimBlanks(words[j]));
         return left.empty();

@@ -360,7 +360,7 @@ TEST(HTMLSavedState, FormatAndParse) {
   EXPECT_EQ(*parsed, state);
   EXPECT_EQ(length, text.size());
   // Anything else at the start is no saved state, and is laid out as text.
-  for (std::string bad :
+  for (const std::string& bad :
        {text.substr(0, text.size() - 1), std::string("<stack><!--00000000J--></stack>"),
         std::string("<stack><!--00000009") + text.substr(19),
         std::regex_replace(text, std::regex("N0"), "X0"), std::string("x") + text})

@@ -3,6 +3,7 @@
 // pixel.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <regex>
@@ -178,7 +179,7 @@ std::string TasksReport(int tasks) {
 struct PDFReport : ::testing::Test {
   // Converts the markup into a file of the scratch folder and checks it with qpdf.
   std::string Convert(const std::string& markup, const std::string& name = "report.pdf") {
-    const std::string file = dir.File(name);
+    std::string file = dir.File(name);
     reporter.RenderReport(markup, file, dir.File(""));
     EXPECT_TRUE(QpdfAccepts(file));
     return file;
@@ -342,7 +343,7 @@ TEST_F(PDFReport, TasksReportPagesRowsAndPixels) {
   Picture page;
   ASSERT_TRUE(page.Render(file, 127, dir.File("page1")));
   ASSERT_EQ(page.Width(), 1485);
-  auto px = [](double mm) { return static_cast<int>(mm * 5 + 0.5); };
+  auto px = [](double mm) { return static_cast<int>(std::lround(mm * 5)); };
   auto ink = [&](int x, int y) { return page.R(x, y) + page.G(x, y) + page.B(x, y) < 600; };
   auto inkRows = [&](int x, double fromMm, double toMm) {
     for (int y = px(fromMm); y <= px(toMm); ++y)
