@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "planner/base/qorStrings.h"
 #include "report/qorReportMarkup.h"
 #include "report/uPDFToolkit.h"
 
