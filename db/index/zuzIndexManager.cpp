@@ -124,6 +124,10 @@ void TIndexManager::Open(TTableHeader* header, TBaseIOInterface* io) {
   }
 }
 
+TTableMgrServices IndexedTableServices() {
+  return TTableMgrServices{MakeIndexManager};
+}
+
 std::unique_ptr<TTableIndexes> MakeIndexManager(const TTableIndexContext& context) {
   auto manager = std::make_unique<TIndexManager>();
   manager->Assign(context.def->InternalIndexDefs);

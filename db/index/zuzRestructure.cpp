@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "db/index/zuzIndexManager.h"
-#include "db/index/zuzRestructureCopy.h"
 #include "db/record/zuzTableMgrUnit.h"
 #include "db/storage/zuzDisk.h"
 #include "db/storage/zuzError.h"
@@ -15,7 +14,7 @@ namespace zuz {
 namespace {
 
 constexpr const char* kObject = "TZuzTable";
-// The checks every restructure makes; leftovers of an earlier one are recovered first.
+// The checks every restructure makes.
 void CheckRestructure(TTableMgr& tables, const std::string& tableName, const char* caller,
                       bool changesDefinition) {
   if (!tables.IsOpen()) ZuzDatabaseError(ZUZ_ERR_NOT_CONNECTED, caller, {}, kObject);
@@ -33,7 +32,6 @@ void CheckRestructure(TTableMgr& tables, const std::string& tableName, const cha
       ZuzDatabaseError(ZUZ_ERR_TABLE_OPEN, caller, tableName, kObject);
     }
   }
-  RecoverRestructure(tables);
 }
 
 void AddToLog(std::vector<std::string>* log, const std::vector<TIndexChange>& changes) {
@@ -47,10 +45,9 @@ void AddToLog(std::vector<std::string>* log, const std::vector<TIndexChange>& ch
 // Writes a changed definition whose keys stay as they are.
 void UpdateDefinitionOnly(TTableMgr& tables, const std::string& tableName, TTableDef def) {
   TZuzTransaction transaction(tables.Disk());
-  TRestructureCopy copy(tables, tableName);
   def.LastModDate = NowDayNumber();
   tables.InternalUpdateTableDef(def, tableName);
-  copy.Commit(transaction);
+  transaction.Commit();
 }
 
 }  // namespace
@@ -59,7 +56,6 @@ TReIndexResult ReIndex(TTableMgr& tables, const std::string& tableName, bool ski
                        const TUpdateProgressProc& progress) {
   CheckRestructure(tables, tableName, "TZuzDataSet.ReIndex", false);
   TZuzTransaction transaction(tables.Disk());
-  TRestructureCopy copy(tables, tableName);
   auto table = tables.OpenTable(tableName);
   const TReIndexResult result = ReIndexTable(*table, skipDuplicates, progress);
   table.reset();
@@ -67,7 +63,7 @@ TReIndexResult ReIndex(TTableMgr& tables, const std::string& tableName, bool ski
     transaction.Rollback();
     return result;
   }
-  copy.Commit(transaction);
+  transaction.Commit();
   return result;
 }
 
@@ -94,7 +90,6 @@ std::vector<TIndexChange> ChangeIndexes(TTableMgr& tables, const std::string& ta
     return changes;
   }
   TZuzTransaction transaction(tables.Disk());
-  TRestructureCopy copy(tables, tableName);
   {
     // The old indexes go; the header gets a slot for every new index, each empty until the
     // rebuild gives it a root.
@@ -115,7 +110,7 @@ std::vector<TIndexChange> ChangeIndexes(TTableMgr& tables, const std::string& ta
     transaction.Rollback();
     ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "The restructure was cancelled", kObject);
   }
-  copy.Commit(transaction);
+  transaction.Commit();
   return changes;
 }
 

@@ -1,6 +1,6 @@
 #include "db/objects/zuzEngineSetup.h"
 
-#include "db/index/zuzRestructureCopy.h"
+#include "db/index/zuzIndexManager.h"
 #include "db/lock/zuzMultiUserLocks.h"
 
 namespace zuz {

@@ -527,6 +527,13 @@ void TOpenTable::WriteBlobsToInterface(uint8_t* image, const uint8_t* fileImage,
 }
 
 uint32_t TOpenTable::AddRecord() {
+  TZuzOwnTransaction own(disk_);
+  const uint32_t address = AddRecordInTransaction();
+  own.Commit();
+  return address;
+}
+
+uint32_t TOpenTable::AddRecordInTransaction() {
   TLockScope lock(*this, ltWrite);
   std::vector<uint8_t> image = buffer_;
   try {
@@ -576,6 +583,12 @@ uint32_t TOpenTable::AddRecord() {
 }
 
 void TOpenTable::UpdateRecord() {
+  TZuzOwnTransaction own(disk_);
+  UpdateRecordInTransaction();
+  own.Commit();
+}
+
+void TOpenTable::UpdateRecordInTransaction() {
   const char* caller = "TZuzDataSet.UpdateRecord";
   if (current_ == 0) ZuzDatabaseError(ZUZ_ERR_RECORD_NOT_FOUND, caller, {}, kObject);
   TLockScope lock(*this, ltWrite);
@@ -602,6 +615,13 @@ void TOpenTable::UpdateRecord() {
 }
 
 int TOpenTable::DeleteRecord(bool compareImage) {
+  TZuzOwnTransaction own(disk_);
+  const int result = DeleteRecordInTransaction(compareImage);
+  own.Commit();
+  return result;
+}
+
+int TOpenTable::DeleteRecordInTransaction(bool compareImage) {
   const char* caller = "TZuzDataSet.DeleteRecord";
   if (current_ == 0) ZuzDatabaseError(ZUZ_ERR_RECORD_NOT_FOUND, caller, {}, kObject);
   TLockScope lock(*this, ltWrite);

@@ -192,7 +192,6 @@ void TTableMgr::CreateSystemTables() {
 
 void TTableMgr::Open() {
   Close();
-  if (RecoverOnOpen && services_.recover) services_.recover(*this);
   dbHeader_ = disk_.ReadDatabaseHeader();
   if (dbHeader_.securityLevel != 0) disk_.ReadSecurityHeader();
   systemHeaders_.Open();

@@ -125,6 +125,10 @@ bool TFaultFileSystem::IsReadOnly(const std::string& path) {
   return inner_.IsReadOnly(path);
 }
 
+bool TFaultFileSystem::SyncFolder(const std::string& path) {
+  return state_->Hit(TFaultOp::SyncFolder) ? false : inner_.SyncFolder(path);
+}
+
 bool TFaultFileSystem::Delete(const std::string& path, std::string* error) {
   if (state_->Hit(TFaultOp::Delete)) {
     if (error) *error = kInjected;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "db/index/zuzRestructureCopy.h"
+#include "db/index/zuzIndexManager.h"
 #include "tests/db/record/dbRecordUtil.h"
 
 namespace zuz::test {

@@ -1,6 +1,6 @@
 // Index changes of a table (what CREATE INDEX, DROP INDEX and a column rename run): their checks
-// and messages, the change statuses, the rebuilt definition and indexes, and the recovery
-// copy's files.
+// and messages, the change statuses, the rebuilt definition and indexes, and the journal each
+// leaves behind (none).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,7 +8,7 @@
 #include "db/index/zuzIndexCheck.h"
 #include "db/index/zuzIndexManager.h"
 #include "db/index/zuzRestructure.h"
-#include "db/index/zuzRestructureCopy.h"
+#include "db/storage/zuzJournal.h"
 #include "db/storage/zuzLogger.h"
 #include "tests/db/index/dbIndexedDb.h"
 
@@ -56,7 +56,7 @@ struct TItemsDb : TIndexedDb {
     for (const auto& p : CheckTableIndexes(*t)) text += p + "\n";
     return text;
   }
-  bool CopyFilesGone() { return !fs.Exists("/mem/test.udd") && !fs.Exists("/mem/test.udx"); }
+  bool JournalGone() { return !fs.Exists(JournalFileNameFor(kDbPath)); }
 };
 
 TIndexDesc Desc(const char* name, const char* fields, bool unique = false) {
@@ -75,7 +75,7 @@ TEST(DbRestructure, AddAndDropIndexesRebuildTheDefinitionAndTheKeys) {
             (Strings{"3",  "6",  "9",  "12", "15", "18", "2",  "5",  "8",  "11",
                      "14", "17", "20", "1",  "4",  "7",  "10", "13", "16", "19"}));
   EXPECT_EQ(db.Problems(), "");
-  EXPECT_TRUE(db.CopyFilesGone());
+  EXPECT_TRUE(db.JournalGone());
 
   // A unique index over repeated names keeps one record of each name in the indexes.
   log.clear();
@@ -183,7 +183,7 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
                               shared.Tables().DefaultTableOptions());
   EXPECT_EQ(code([&] { AddIndex(shared.Tables(), "T", Desc("ix", "A")); }), ZUZ_ERR_NOT_EXCLUSIVE);
   EXPECT_EQ(ReIndex(shared.Tables(), "T", false).Records, 0);  // a rebuild is no schema change
-  EXPECT_TRUE(db.CopyFilesGone());
+  EXPECT_TRUE(db.JournalGone());
 }
 
 TEST(DbRestructure, RenamesChangeOnlyTheDefinition) {
@@ -230,7 +230,7 @@ TEST(DbRestructure, RenamesChangeOnlyTheDefinition) {
   EXPECT_EQ(db.Problems(), "");
 }
 
-TEST(DbRestructure, TheCopyOfAnEncryptedTableIsEncryptedAndLeftoversGo) {
+TEST(DbRestructure, AnEncryptedTableIsRebuiltThroughItsJournal) {
   TIndexedDb db("master key 1", true);
   TTableOptions options = db.Tables().DefaultTableOptions();
   options.EncryptionLevel = TEncryptionLevel::encStrong;
@@ -246,32 +246,15 @@ TEST(DbRestructure, TheCopyOfAnEncryptedTableIsEncryptedAndLeftoversGo) {
       t->AddRecord();
     }
   }
-  auto contains = [&](const std::string& path, const std::string& text) {
-    const auto bytes = db.fs.Contents(path);
-    return bytes &&
-           std::search(bytes->begin(), bytes->end(), text.begin(), text.end()) != bytes->end();
-  };
-  bool sawCopy = false;
-  ReIndex(db.Tables(), "Secret", false, [&](int, bool&) {
-    sawCopy = db.fs.Exists("/mem/test.udd") && db.fs.Exists("/mem/test.udx");
-    EXPECT_FALSE(contains("/mem/test.udd", "SECRETVALUE"));
-    EXPECT_FALSE(contains("/mem/test.udd", "SECRETBLOB"));
-  });
-  EXPECT_TRUE(sawCopy);
-  EXPECT_FALSE(db.fs.Exists("/mem/test.udd"));
+  ReIndex(db.Tables(), "Secret", false);
   AddIndex(db.Tables(), "Secret", Ix("ixDesc", "Text"));
-  {
-    auto t = db.Tables().OpenTable("Secret");
-    EXPECT_EQ(t->RecordCount(), 10u);
-    EXPECT_TRUE(CheckTableIndexes(*t).empty());
-  }
-  // A copy without its manifest is what is left after the manifest went: it goes at open.
-  db.Close();
-  db.fs.SetContents("/mem/test.udd", std::vector<uint8_t>(100, 7));
-  TDBLogger::Instance().Clear();
-  db.Open("master key 1");
-  EXPECT_FALSE(db.fs.Exists("/mem/test.udd"));
-  EXPECT_EQ(TDBLogger::Instance().Lines().size(), 1u);
+  EXPECT_FALSE(db.fs.Exists(JournalFileNameFor(kDbPath)));
+  auto t = db.Tables().OpenTable("Secret");
+  EXPECT_EQ(t->RecordCount(), 10u);
+  EXPECT_TRUE(CheckTableIndexes(*t).empty());
+  const auto bytes = db.fs.Contents(kDbPath);
+  const std::string secret = "SECRETVALUE";
+  EXPECT_EQ(std::search(bytes->begin(), bytes->end(), secret.begin(), secret.end()), bytes->end());
 }
 
 TEST(DbRestructure, IndexDescriptionsRoundTripAndFieldRenames) {
@@ -306,9 +289,6 @@ TEST(DbRestructure, IndexDescriptionsRoundTripAndFieldRenames) {
   EXPECT_EQ(renamed[0].DescFields, "Bee");
   EXPECT_EQ(renamed[0].CaseInsFields, "Bee");
   EXPECT_EQ(renamed[1].Fields, "A");
-  EXPECT_EQ(RestructureFileName("db/Vazadod.zuz", ".udx"), "db/Vazadod.udx");
-  EXPECT_EQ(RestructureFileName("db.d/data", ".udd"), "db.d/data.udd");
-  EXPECT_EQ(RestructureFileName("data.dat", ".udd"), "data.dat.udd");
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ std::string Run(const std::string& line) {
     disk->LockRetryInterval = interval;
     disk->LockUserName = user;
     disk->Open();
-    tables = std::make_unique<TTableMgr>(*disk, TTableMgrServices{NoTableIndexes(), {}});
+    tables = std::make_unique<TTableMgr>(*disk, TTableMgrServices{NoTableIndexes()});
     tables->Open();
     return "ok";
   }
