@@ -112,7 +112,7 @@ int main() {
   double cold = 0, warm = 0;
   size_t missesAfterCold = 0;
   Planner p;
-  for (int tasks : {5000, 10000, 20000}) {
+  for (int tasks : {5'000, 10'000, 20'000}) {
     p = Build(tasks);
     cold = Pass(p, false);  // compiles the 1,000 predicates and warms the caches
     missesAfterCold = p.model->Document().PredicateCache().Misses();

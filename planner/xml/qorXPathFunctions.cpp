@@ -411,11 +411,10 @@ bool ParseFormat(std::string_view f, std::string& before, Conversion& conv, std:
   return true;
 }
 
-std::string Spec(const Conversion& c, const char* length) {
+std::string Spec(const Conversion& c) {
   std::string s = "%" + c.flags;
   if (c.width >= 0) s += std::to_string(c.width);
   if (c.precision >= 0) s += "." + std::to_string(c.precision);
-  s += length;
   s += c.type;
   return s;
 }
@@ -447,8 +446,8 @@ TqorVariant Format(const TqorVariant& value, const TqorVariant& formatArg) {
     int32_t i;
     if ((c.type != 'd' && c.type != 'x') || !value.TryToInt(i)) return asText;
     if (c.type == 'd' && c.flags.find('#') != std::string::npos) return asText;
-    body = c.type == 'd' ? CFormat(Spec(c, "").c_str(), static_cast<int>(i))
-                         : CFormat(Spec(c, "").c_str(), static_cast<unsigned>(i));
+    body = c.type == 'd' ? CFormat(Spec(c).c_str(), static_cast<int>(i))
+                         : CFormat(Spec(c).c_str(), static_cast<unsigned>(i));
   } else if (last == 's') {
     if (c.type != 's') return asText;
     body = PadText(Text(value), c);
@@ -457,7 +456,7 @@ TqorVariant Format(const TqorVariant& value, const TqorVariant& formatArg) {
     if (std::string_view("efgEG").find(c.type) == std::string_view::npos || !value.TryToReal(d) ||
         !std::isfinite(d))
       return asText;
-    body = Regional(CFormat(Spec(c, "").c_str(), d));
+    body = Regional(CFormat(Spec(c).c_str(), d));
   }
   return TqorVariant(before + body + after);
 }

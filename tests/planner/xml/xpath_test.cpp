@@ -363,6 +363,7 @@ TEST_F(XPathTest, Functions) {
       {"sin(0) + cos(0)", "Double:1"},
       {"sqr(3) + sqrt(16)", "Double:13"},
       {"sqrt(0-4)", "null:Invalid floating point operation"},
+      {"sqr(sqr(sqr(sqr(sqr(99999999999)))))", "null:Invalid floating point operation"},
       {"sin('x')", "null:Could not convert variant of type (String) into type (Double)"},
       {"hasattribute('name') and not(hasattribute('Name'))", "Boolean:-1"},
       {"haschild('x')", "Boolean:0"},
@@ -429,6 +430,12 @@ TEST_F(XPathTest, Functions) {
       {"replace('Aa-aA', 'a', 'x') + replace('abc', '', 'x')", "String:xx-xxabc"},
   };
   for (const Case& c : cases) EXPECT_EQ(Eval(c.expression, resource), c.expected) << c.expression;
+
+  // Without a context element there is nothing to look at.
+  EXPECT_EQ(Eval("hasattribute('id') or haschild('x') or assign('v', 1)"), "Boolean:0");
+  // Bytes that are no UTF-8 pass through the case changes and count as one character each.
+  EXPECT_EQ(Eval("lower('A\xff\xc3" "B')"), "String:a\xff\xc3" "b");
+  EXPECT_EQ(Eval("length('\xff\xc3')"), "Integer:2");
 }
 
 TEST_F(XPathTest, VariableElements) {
