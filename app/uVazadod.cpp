@@ -32,6 +32,23 @@ constexpr int kToolButtonWidth = 75;
 constexpr int kToolSeparatorWidth = 8;
 const QColor kWindowColor(0xF0, 0xF0, 0xF0);
 
+// The frame a window manager usually draws around a window (title bar on top), assumed while the
+// real one is not known yet.
+const QMargins kAssumedFrame(8, 32, 8, 8);
+
+// The client rectangle of a window of the wanted size centred in the available area: shrunk so
+// that it fits there together with its frame, and never with its frame outside the area.
+QRect FitIntoArea(QSize wanted, QMargins frame, const QRect& available) {
+  const QRect inner = available.marginsRemoved(frame);
+  QRect r(QPoint(0, 0), wanted.boundedTo(inner.size()).expandedTo(QSize(1, 1)));
+  r.moveCenter(inner.center());
+  if (r.right() > inner.right()) r.moveRight(inner.right());
+  if (r.bottom() > inner.bottom()) r.moveBottom(inner.bottom());
+  if (r.left() < inner.left()) r.moveLeft(inner.left());
+  if (r.top() < inner.top()) r.moveTop(inner.top());
+  return r;
+}
+
 const char* const kHelpFile = "help/Vazadod.html";
 const char* const kHelpTopic = "Vazadod";
 
@@ -42,8 +59,10 @@ TfrmVazadod::TfrmVazadod(const std::string& appDir, QWidget* parent)
   setObjectName(QStringLiteral("frmVazadod"));
   setWindowTitle(QStringLiteral("Vazadod"));
   resize(kWindowWidth, kWindowHeight);
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    setGeometry(
+        FitIntoArea(QSize(kWindowWidth, kWindowHeight), kAssumedFrame, screen->availableGeometry()));
+  }
   setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
   QPalette pal = palette();
   pal.setColor(QPalette::Window, kWindowColor);

@@ -210,8 +210,11 @@ TqorCellDrawing DecideCell(const TqorPlannerModel& model, int col, int row, cons
         UprightText("Hours", {rect.Left, rect.Top, rect.Right, mid}, TqorTextAlign::Center));
     out.Texts.push_back(UprightText("Budget", LeftHoursHalf(rect, mid, rect.Bottom),
                                     TqorTextAlign::Right, kSecondaryText));
-    out.Texts.push_back(
-        UprightText("Assigned", RightHoursHalf(rect, mid, rect.Bottom), TqorTextAlign::Right));
+    // The two labels fill their quarters in a wide font: "Assigned" keeps the inset's gap
+    // from "Budget" (its text is cut short instead).
+    TqorRect assigned = RightHoursHalf(rect, mid, rect.Bottom);
+    assigned.Left += kHoursInset;
+    out.Texts.push_back(UprightText("Assigned", assigned, TqorTextAlign::Right));
   } else if (col == 1 && node) {
     AddHoursTexts(node, rect, out.Texts);
   } else if (col == 0 && node) {

@@ -350,6 +350,8 @@ QImage TqorPlannerGrid::RenderView() const {
 // --- Mouse ---
 
 void TqorPlannerGrid::mousePressEvent(QMouseEvent* event) {
+  // A release swallowed by a dialog that a double click opened leaves nothing to skip.
+  skipNextFold_ = false;
   int col, row;
   if (event->button() == Qt::LeftButton && CellAt(event->position().toPoint(), col, row))
     MoveCurrentCell(col, row);
@@ -362,7 +364,13 @@ void TqorPlannerGrid::mouseReleaseEvent(QMouseEvent* event) {
   GuardEvent([&] {
     HandleRelease(col, row, modifiers);
     // Folding comes after the release handling; it neither rebuilds the rows nor raises events.
-    if (col == 0 && row >= kFixedRows) model_->ToggleProjectRow(row);
+    // The release that ends a double click folds nothing (the double click put the fold back).
+    lastFoldRow_ = -1;
+    if (skipNextFold_) {
+      skipNextFold_ = false;
+    } else if (col == 0 && row >= kFixedRows && model_->ToggleProjectRow(row)) {
+      lastFoldRow_ = row;
+    }
   });
 }
 
@@ -370,6 +378,13 @@ void TqorPlannerGrid::mouseDoubleClickEvent(QMouseEvent* event) {
   int col, row;
   if (!CellAt(event->position().toPoint(), col, row)) return;
   if (event->button() == Qt::LeftButton) MoveCurrentCell(col, row);
+  // A double click on a project's name leaves its fold as it was: the first click's release
+  // folded or unfolded it, so that is undone, and the release still to come is skipped.
+  if (col == 0 && row == lastFoldRow_) {
+    model_->ToggleProjectRow(row);
+    skipNextFold_ = true;
+  }
+  lastFoldRow_ = -1;
   GuardEvent([&] { HandleDoubleClick(col, row); });
 }
 

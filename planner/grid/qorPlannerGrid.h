@@ -178,6 +178,10 @@ class TqorPlannerGrid : public QAbstractScrollArea {
   int selectedRow_ = kFixedRows;
   // The node of the current row, followed when the rows are rebuilt. Only compared, never read.
   const TqorXMLNode2* currentNode_ = nullptr;
+  // The row the last release folded or unfolded (-1: none), and whether the next release folds
+  // nothing because a double click put the fold back.
+  int lastFoldRow_ = -1;
+  bool skipNextFold_ = false;
   // Set after the first failed paint, which alone is reported.
   bool paintFailed_ = false;
 };

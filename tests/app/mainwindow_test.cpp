@@ -94,7 +94,8 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
   Open();
   EXPECT_EQ(RegionalSettings().DecimalSeparator, ".") << "set first thing at start";
   EXPECT_EQ(window_->windowTitle(), "Vazadod");
-  EXPECT_EQ(window_->size(), QSize(782, 644));
+  EXPECT_EQ(window_->size(), QSize(782, 644)) << "the designed size fits a 1280 x 1024 screen";
+  EXPECT_TRUE(window_->screen()->availableGeometry().contains(window_->frameGeometry()));
   EXPECT_EQ(window_->palette().color(QPalette::Window), QColor(0xF0, 0xF0, 0xF0));
   EXPECT_EQ(window_->centralWidget(), Grid());
   ASSERT_NE(window_->statusBar(), nullptr);

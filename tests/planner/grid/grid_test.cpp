@@ -221,6 +221,31 @@ TEST_F(GridTest, AReleaseOnAProjectNameFoldsAndUnfoldsIt) {
   EXPECT_EQ(raised_, (std::vector<Raised>{{"ProjectEdit", p1_}}));
 }
 
+// A project opened by a double click shows a dialog, which takes the double click's last
+// release: the fold is still as it was, and the next click on the name folds as usual.
+TEST_F(GridTest, ADoubleClickOnAProjectNameLeavesItsFoldAsItWas) {
+  LoadPlan();
+  for (const bool expanded : {true, false}) {
+    ASSERT_EQ(p1_->GetAttribute("expanded"), TqorVariant(expanded));
+    QTest::mousePress(Viewport(), Qt::LeftButton, Qt::NoModifier, At(0, 2));
+    QTest::mouseRelease(Viewport(), Qt::LeftButton, Qt::NoModifier, At(0, 2));
+    QTest::mousePress(Viewport(), Qt::LeftButton, Qt::NoModifier, At(0, 2));
+    QMouseEvent dblclick(QEvent::MouseButtonDblClick, At(0, 2), Viewport()->mapToGlobal(At(0, 2)),
+                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Viewport(), &dblclick);
+    EXPECT_EQ(p1_->GetAttribute("expanded"), TqorVariant(expanded)) << "no last release";
+    EXPECT_EQ(grid_->RowHeight(3), expanded ? 24 : 0);
+    QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, At(0, 2));  // folds by hand
+  }
+  // With its last release delivered, a double click leaves the fold as it was too.
+  QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, At(0, 2));
+  QTest::mousePress(Viewport(), Qt::LeftButton, Qt::NoModifier, At(0, 2));
+  DoubleClick(0, 2);
+  Release(0, 2, Qt::NoModifier);
+  EXPECT_EQ(p1_->GetAttribute("expanded"), TqorVariant(true));
+  EXPECT_EQ(raised_.size(), 3u);
+}
+
 // --- Double click ---
 
 TEST_F(GridTest, DoubleClickOpensTasksOnTheirBarOrName) {
@@ -492,6 +517,18 @@ TEST_F(GridTest, PixelsOfBarsTintsMilestonesAndHeaders) {
   EXPECT_GE(inkBottom, 60);
   EXPECT_LE(inkRight, 12);
   EXPECT_GT(inkBottom - inkTop, 20) << "a label several characters long, reading upwards";
+}
+
+// "Budget" and "Assigned" fill their quarters of the hours header in the font the system gives
+// for the grid's font; the two columns between them stay the header's own colour.
+TEST_F(GridTest, TheHoursLabelsKeepTheirGap) {
+  const QImage header = grid_->RenderCell(1, 1);
+  ASSERT_EQ(header.width(), 100);
+  for (int y = header.height() / 2; y < header.height() - 1; ++y) {
+    for (int x : {52, 53}) {
+      EXPECT_EQ(header.pixelColor(x, y), header.pixelColor(1, y)) << x << "," << y;
+    }
+  }
 }
 
 TEST_F(GridTest, TheViewPaintsEveryElementInItsCell) {
