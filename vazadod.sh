@@ -8,8 +8,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 case "${1:-}" in
   run)
     scripts/install-deps.sh
-    cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release
-    cmake --build build/release -j "$jobs"
+    # Only the program and what it needs: no tests, tools or benchmarks.
+    cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DVAZADOD_TESTS=OFF -DVAZADOD_BENCH=OFF
+    cmake --build build/release -j "$jobs" --target Vazadod
     exec scripts/start.sh build/release
     ;;
   test)

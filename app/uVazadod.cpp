@@ -17,8 +17,8 @@
 #include "app/qorAppDir.h"
 #include "app/qorErrorReport.h"
 #include "app/qorHelpWindow.h"
-#include "planner/grid/qorPlannerGrid.h"
 #include "planner/base/qorRegionalSettings.h"
+#include "planner/grid/qorPlannerGrid.h"
 
 #ifndef VAZADOD_VERSION
 #define VAZADOD_VERSION "0.1"
@@ -60,8 +60,8 @@ TfrmVazadod::TfrmVazadod(const std::string& appDir, QWidget* parent)
   setWindowTitle(QStringLiteral("Vazadod"));
   resize(kWindowWidth, kWindowHeight);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    setGeometry(
-        FitIntoArea(QSize(kWindowWidth, kWindowHeight), kAssumedFrame, screen->availableGeometry()));
+    setGeometry(FitIntoArea(QSize(kWindowWidth, kWindowHeight), kAssumedFrame,
+                            screen->availableGeometry()));
   }
   setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
   QPalette pal = palette();

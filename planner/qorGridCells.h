@@ -22,8 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "planner/qorPlannerModel.h"
 #include "planner/base/qorStrings.h"
+#include "planner/qorPlannerModel.h"
 
 struct TqorRect {
   int Left = 0;

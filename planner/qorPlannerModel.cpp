@@ -3,8 +3,8 @@
 #include <cmath>
 #include <stdexcept>
 
-#include "planner/base/qorQSort.h"
 #include "planner/base/qorCalendar.h"
+#include "planner/base/qorQSort.h"
 #include "planner/base/qorStrings.h"
 
 namespace {
@@ -38,7 +38,9 @@ TqorPlannerModel::TqorPlannerModel(std::function<double()> today)
   ShowCurrentMonth();
 }
 
-TqorPlannerModel::~TqorPlannerModel() { document_->SetOnNodeFreed(nullptr); }
+TqorPlannerModel::~TqorPlannerModel() {
+  document_->SetOnNodeFreed(nullptr);
+}
 
 std::function<double()> TqorPlannerModel::SystemTodayClock() {
   return [] { return SystemToday(); };
@@ -48,9 +50,15 @@ TqorXMLNode2* TqorPlannerModel::Container(const char* name) const {
   return document_->GetNodeById(name, name);
 }
 
-TqorXMLNode2* TqorPlannerModel::ProjectsNode() const { return Container("projects"); }
-TqorXMLNode2* TqorPlannerModel::ResourcesNode() const { return Container("resources"); }
-TqorXMLNode2* TqorPlannerModel::HolidaysNode() const { return Container("holidays"); }
+TqorXMLNode2* TqorPlannerModel::ProjectsNode() const {
+  return Container("projects");
+}
+TqorXMLNode2* TqorPlannerModel::ResourcesNode() const {
+  return Container("resources");
+}
+TqorXMLNode2* TqorPlannerModel::HolidaysNode() const {
+  return Container("holidays");
+}
 
 TqorXMLNode2* TqorPlannerModel::AddProject(std::string_view projectId, std::string_view name) {
   TqorXMLNode2* projects = ProjectsNode();
@@ -276,10 +284,18 @@ void TqorPlannerModel::ShowCurrentMonth() {
   SetStartDate(EncodeDate(YearOf(today), MonthOf(today), 1));
 }
 
-void TqorPlannerModel::NextMonth() { SetStartDate(IncMonth(startDate_, 1)); }
-void TqorPlannerModel::PreviousMonth() { SetStartDate(IncMonth(startDate_, -1)); }
-void TqorPlannerModel::NextYear() { SetStartDate(IncMonth(startDate_, 12)); }
-void TqorPlannerModel::PreviousYear() { SetStartDate(IncMonth(startDate_, -12)); }
+void TqorPlannerModel::NextMonth() {
+  SetStartDate(IncMonth(startDate_, 1));
+}
+void TqorPlannerModel::PreviousMonth() {
+  SetStartDate(IncMonth(startDate_, -1));
+}
+void TqorPlannerModel::NextYear() {
+  SetStartDate(IncMonth(startDate_, 12));
+}
+void TqorPlannerModel::PreviousYear() {
+  SetStartDate(IncMonth(startDate_, -12));
+}
 
 bool TqorPlannerModel::IsNonWorkingDay(double date) const {
   const int dow = DayOfWeek(date);

@@ -1,7 +1,8 @@
 // The planner document and the rows of the calendar grid, without any window.
 //
 // The document is an XML tree with the id index on, created from the skeleton
-//   <planner><projects id="projects"/><resources id="resources"/><holidays id="holidays"/></planner>
+//   <planner><projects id="projects"/><resources id="resources"/><holidays
+//   id="holidays"/></planner>
 // and holding project > task > assignment, resource and holiday elements, each with its
 // database key as "id". The grid widget owns one model and forwards to it.
 //
@@ -54,9 +55,8 @@ class TqorPlannerModel {
   // Creates a "task" with "id", "name", "startdate", "enddate", "ismilestone" under the project
   // with that id; nullptr when there is no such project. Raises EqorXMLError for a duplicate id.
   // Neither sorts nor rebuilds the rows.
-  TqorXMLNode2* AddTask(std::string_view projectId, std::string_view taskId,
-                        std::string_view name, double startDate, double endDate,
-                        bool isMilestone);
+  TqorXMLNode2* AddTask(std::string_view projectId, std::string_view taskId, std::string_view name,
+                        double startDate, double endDate, bool isMilestone);
   // Deletes the task (with its assignments); an unknown id does nothing. The rows keep their
   // places until RebuildRows, but no row refers to the freed task any more.
   void DeleteTask(std::string_view taskId);

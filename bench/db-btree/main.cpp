@@ -23,13 +23,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchCommon.h"
 #include "db/index/zuzBTree.h"
 #include "db/storage/zuzCoding.h"
 #include "db/storage/zuzDisk.h"
 #include "db/storage/zuzGlobalHdr.h"
 #include "db/storage/zuzIOInterface.h"
 #include "db/storage/zuzPosixFile.h"
-#include "bench/benchCommon.h"
 
 namespace {
 

@@ -22,12 +22,12 @@
 #include <string>
 #include <vector>
 
-#include "db/objects/zuzEngineSetup.h"
-#include "db/storage/zuzDisk.h"
-#include "db/index/zuzIndexManager.h"
-#include "db/storage/zuzPosixFile.h"
-#include "db/record/zuzTableMgrUnit.h"
 #include "bench/benchCommon.h"
+#include "db/index/zuzIndexManager.h"
+#include "db/objects/zuzEngineSetup.h"
+#include "db/record/zuzTableMgrUnit.h"
+#include "db/storage/zuzDisk.h"
+#include "db/storage/zuzPosixFile.h"
 
 namespace {
 
@@ -56,9 +56,7 @@ struct TResult {
 TResult RunEngine(const std::string& path, int n, const std::vector<int>& probes) {
   TResult result;
   std::filesystem::remove(path);
-  {
-    TZuzEngineDb::Create(TPosixFileSystem::Instance(), path, {});
-  }
+  { TZuzEngineDb::Create(TPosixFileSystem::Instance(), path, {}); }
   TZuzOpenOptions options;
   options.fileName = path;
   {

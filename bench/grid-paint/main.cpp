@@ -15,9 +15,9 @@
 #include <string>
 #include <string_view>
 
-#include "planner/grid/qorPlannerGrid.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
+#include "planner/grid/qorPlannerGrid.h"
 
 namespace {
 

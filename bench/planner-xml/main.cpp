@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <string>
 
-#include "planner/qorPlannerModel.h"
-#include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorCalendar.h"
+#include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
+#include "planner/qorPlannerModel.h"
 
 namespace {
 
@@ -40,8 +40,8 @@ int Fill(TqorPlannerModel& model, int elements) {
     ++count;
     for (int t = 0; t < 10 && count < elements; ++t) {
       std::string tid = std::to_string(++task);
-      TqorXMLNode2* n = model.AddTask(pid, tid, "Task \"" + tid + "\"", start + t, start + t + 4,
-                                      t == 9);
+      TqorXMLNode2* n =
+          model.AddTask(pid, tid, "Task \"" + tid + "\"", start + t, start + t + 4, t == 9);
       n->SetAttribute("iscompleted", false);
       n->SetAttribute("progress", 12.25);
       ++count;

@@ -44,10 +44,10 @@
 #include <vector>
 
 #include "db/index/zuzBTreeNode.h"
-#include "db/storage/zuzIOInterface.h"
 #include "db/index/zuzIndexHashList.h"
 #include "db/index/zuzIndexReadAhead.h"
 #include "db/index/zuzKeyFormat.h"
+#include "db/storage/zuzIOInterface.h"
 
 namespace zuz {
 

@@ -4,10 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "db/storage/zuzCoding.h"
-#include "db/storage/zuzError.h"
 #include "db/index/zuzIndexUnit.h"
 #include "db/index/zuzKeyFormat.h"
+#include "db/storage/zuzCoding.h"
+#include "db/storage/zuzError.h"
 
 namespace zuz {
 

@@ -4,9 +4,9 @@
 #include <map>
 
 #include "db/index/zuzBTreeCheck.h"
+#include "db/index/zuzIndexManager.h"
 #include "db/record/zuzDataUnit.h"
 #include "db/storage/zuzError.h"
-#include "db/index/zuzIndexManager.h"
 #include "db/storage/zuzLockProvider.h"
 
 namespace zuz {

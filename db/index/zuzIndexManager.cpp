@@ -124,6 +124,10 @@ void TIndexManager::Open(TTableHeader* header, TBaseIOInterface* io) {
   }
 }
 
+TTableMgrServices IndexedTableServices() {
+  return TTableMgrServices{MakeIndexManager};
+}
+
 std::unique_ptr<TTableIndexes> MakeIndexManager(const TTableIndexContext& context) {
   auto manager = std::make_unique<TIndexManager>();
   manager->Assign(context.def->InternalIndexDefs);
@@ -207,12 +211,14 @@ TIndexItem* TIndexManager::IndexForFields(std::string_view fields, bool caseSens
 
 TIndexItem& TIndexManager::FindIndexForFields(std::string_view fields, bool caseSensitiveOnly) {
   TIndexItem* item = IndexForFields(fields, caseSensitiveOnly);
-  if (!item) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, "TZuzDataSet.FindIndexForFields", fields, kObject);
+  if (!item)
+    ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, "TZuzDataSet.FindIndexForFields", fields, kObject);
   return *item;
 }
 
 void TIndexManager::CheckIndexesPresent() const {
-  if (visible_ == 0) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, "TZuzDataSet.CheckIndexesPresent", {}, kObject);
+  if (visible_ == 0)
+    ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, "TZuzDataSet.CheckIndexesPresent", {}, kObject);
 }
 
 // ---- roots --------------------------------------------------------------------------------
@@ -400,8 +406,8 @@ void TIndexManager::UpdateKeys(const uint8_t* oldImage, const uint8_t* newImage,
 void TIndexManager::CheckForDelete(const uint8_t* image, uint32_t address) {
   for (auto& item : items_) {
     if (!PositionOnRecord(*item, image, address)) {
-      ZuzDatabaseError(ZUZ_ERR_RECORD_CHANGED, "TZuzDataSet.DeleteRecord", "Index " + item->IndexName,
-                       kObject);
+      ZuzDatabaseError(ZUZ_ERR_RECORD_CHANGED, "TZuzDataSet.DeleteRecord",
+                       "Index " + item->IndexName, kObject);
     }
   }
 }

@@ -42,6 +42,7 @@
 #include "db/index/zuzIndexHashList.h"
 #include "db/record/zuzTableDef.h"
 #include "db/record/zuzTableIndexes.h"
+#include "db/record/zuzTableMgrUnit.h"
 
 namespace zuz {
 
@@ -174,6 +175,9 @@ class TIndexManager : public TTableIndexes {
 
 // The index set of an open table kept by this layer: the table's index manager.
 std::unique_ptr<TTableIndexes> MakeIndexManager(const TTableIndexContext& context);
+
+// What a table manager needs from this layer: the index manager for every table.
+TTableMgrServices IndexedTableServices();
 
 // The index manager of an open table (8581 when the table was opened without one).
 TIndexManager& IndexManagerOf(TOpenTable& table);

@@ -22,9 +22,9 @@
 
 namespace zuz {
 
-constexpr int kNodeHeaderSize = 16;   // leaf flag, used bytes, next and previous leaf
-constexpr int kMaxKeyFields = 32;     // key fields of one index, the hidden one included
-constexpr int kMaxTreeDepth = 48;     // more levels than any file below 2 GiB can need
+constexpr int kNodeHeaderSize = 16;  // leaf flag, used bytes, next and previous leaf
+constexpr int kMaxKeyFields = 32;    // key fields of one index, the hidden one included
+constexpr int kMaxTreeDepth = 48;    // more levels than any file below 2 GiB can need
 
 // Raises the engine's internal error 8581 for damaged index bytes or a misused tree, with the
 // operation's name as caller ("TNode.DeleteKey") and the object name of the layer.

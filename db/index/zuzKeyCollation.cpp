@@ -15,16 +15,16 @@ namespace {
 constexpr int kMaxCollated = 256;
 
 struct TCollation {
-  locale_t locale = static_cast<locale_t>(0);
+  locale_t locale = nullptr;
   std::string name;
 };
 
 TCollation& Collation() {
   static TCollation collation = [] {
     TCollation c;
-    c.locale = newlocale(LC_COLLATE_MASK, "", static_cast<locale_t>(0));
-    if (c.locale == static_cast<locale_t>(0)) {
-      c.locale = newlocale(LC_COLLATE_MASK, "C", static_cast<locale_t>(0));
+    c.locale = newlocale(LC_COLLATE_MASK, "", nullptr);
+    if (c.locale == nullptr) {
+      c.locale = newlocale(LC_COLLATE_MASK, "C", nullptr);
     }
     return c;
   }();
@@ -108,10 +108,10 @@ TSortOrderFunc SortOrderFunction(TSortOrder order) {
 
 bool SetCollationLocale(const std::string& name) {
   std::lock_guard<std::mutex> lock(CollationMutex());
-  locale_t loc = newlocale(LC_COLLATE_MASK, name.c_str(), static_cast<locale_t>(0));
-  if (loc == static_cast<locale_t>(0)) return false;
+  locale_t loc = newlocale(LC_COLLATE_MASK, name.c_str(), nullptr);
+  if (loc == nullptr) return false;
   TCollation& c = Collation();
-  if (c.locale != static_cast<locale_t>(0)) freelocale(c.locale);
+  if (c.locale != nullptr) freelocale(c.locale);
   c.locale = loc;
   c.name = name;
   return true;

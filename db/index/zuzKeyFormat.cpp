@@ -10,7 +10,7 @@
 
 #include "db/storage/zuzCoding.h"
 #include "db/storage/zuzError.h"
-#include "planner/base/qorUtf8.h"
+#include "planner/base/qorStrings.h"
 
 namespace zuz {
 
@@ -41,8 +41,8 @@ std::string DoubleText(double d) {
 }
 
 [[noreturn]] void ConversionError(const std::string& what, TFieldType type) {
-  ZuzDatabaseError(ZUZ_ERR_FIELD_TYPE, kFromVariants, what + " is not a valid value for " + FieldTypeName(type),
-                   "TBTree");
+  ZuzDatabaseError(ZUZ_ERR_FIELD_TYPE, kFromVariants,
+                   what + " is not a valid value for " + FieldTypeName(type), "TBTree");
 }
 
 std::string ValueText(const TKeyValue& v) {

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <vector>
 
+#include "db/index/zuzIndexManager.h"
 #include "db/record/zuzDataUnit.h"
 #include "db/storage/zuzError.h"
-#include "db/index/zuzIndexManager.h"
 #include "db/storage/zuzLockProvider.h"
 
 namespace zuz {
@@ -32,7 +32,8 @@ TReIndexResult ReIndexTable(TOpenTable& table, bool skipDuplicates,
           if (tree.SearchKey(skEqual) == 0) holder = &manager.Item(i);
         }
         if (holder && !skipDuplicates) {
-          ZuzDatabaseError(ZUZ_ERR_KEY_VIOLATION, caller, "Index " + holder->IndexName, "TIndexManager");
+          ZuzDatabaseError(ZUZ_ERR_KEY_VIOLATION, caller, "Index " + holder->IndexName,
+                           "TIndexManager");
         }
         if (holder) {
           ++result.LeftOut;

@@ -2,20 +2,19 @@
 
 #include <algorithm>
 
+#include "db/index/zuzIndexManager.h"
+#include "db/record/zuzTableMgrUnit.h"
 #include "db/storage/zuzDisk.h"
 #include "db/storage/zuzError.h"
-#include "db/index/zuzIndexManager.h"
-#include "db/index/zuzRestructureCopy.h"
 #include "db/storage/zuzSystemInfo.h"
 #include "db/storage/zuzTableHeader.h"
-#include "db/record/zuzTableMgrUnit.h"
 
 namespace zuz {
 
 namespace {
 
 constexpr const char* kObject = "TZuzTable";
-// The checks every restructure makes; leftovers of an earlier one are recovered first.
+// The checks every restructure makes.
 void CheckRestructure(TTableMgr& tables, const std::string& tableName, const char* caller,
                       bool changesDefinition) {
   if (!tables.IsOpen()) ZuzDatabaseError(ZUZ_ERR_NOT_CONNECTED, caller, {}, kObject);
@@ -33,7 +32,6 @@ void CheckRestructure(TTableMgr& tables, const std::string& tableName, const cha
       ZuzDatabaseError(ZUZ_ERR_TABLE_OPEN, caller, tableName, kObject);
     }
   }
-  RecoverRestructure(tables);
 }
 
 void AddToLog(std::vector<std::string>* log, const std::vector<TIndexChange>& changes) {
@@ -47,10 +45,9 @@ void AddToLog(std::vector<std::string>* log, const std::vector<TIndexChange>& ch
 // Writes a changed definition whose keys stay as they are.
 void UpdateDefinitionOnly(TTableMgr& tables, const std::string& tableName, TTableDef def) {
   TZuzTransaction transaction(tables.Disk());
-  TRestructureCopy copy(tables, tableName);
   def.LastModDate = NowDayNumber();
   tables.InternalUpdateTableDef(def, tableName);
-  copy.Commit(transaction);
+  transaction.Commit();
 }
 
 }  // namespace
@@ -59,7 +56,6 @@ TReIndexResult ReIndex(TTableMgr& tables, const std::string& tableName, bool ski
                        const TUpdateProgressProc& progress) {
   CheckRestructure(tables, tableName, "TZuzDataSet.ReIndex", false);
   TZuzTransaction transaction(tables.Disk());
-  TRestructureCopy copy(tables, tableName);
   auto table = tables.OpenTable(tableName);
   const TReIndexResult result = ReIndexTable(*table, skipDuplicates, progress);
   table.reset();
@@ -67,7 +63,7 @@ TReIndexResult ReIndex(TTableMgr& tables, const std::string& tableName, bool ski
     transaction.Rollback();
     return result;
   }
-  copy.Commit(transaction);
+  transaction.Commit();
   return result;
 }
 
@@ -80,7 +76,7 @@ std::vector<TIndexChange> ChangeIndexes(TTableMgr& tables, const std::string& ta
   const TTableDef def = tables.InternalGetTableDef(tableName);
   TRestructureIndexDefs::ValidateNewIndexDefs(def, indexes);
   TTableDef newDef = DefinitionWithIndexes(def, indexes);
-  const std::vector<TIndexChange> changes = TRestructureIndexDefs::ChangeStatuses(def, newDef);
+  std::vector<TIndexChange> changes = TRestructureIndexDefs::ChangeStatuses(def, newDef);
   AddToLog(log, changes);
   if (TRestructureIndexDefs::DefinitionOnly(changes)) {
     TTableDef renamed = def;
@@ -94,7 +90,6 @@ std::vector<TIndexChange> ChangeIndexes(TTableMgr& tables, const std::string& ta
     return changes;
   }
   TZuzTransaction transaction(tables.Disk());
-  TRestructureCopy copy(tables, tableName);
   {
     // The old indexes go; the header gets a slot for every new index, each empty until the
     // rebuild gives it a root.
@@ -115,7 +110,7 @@ std::vector<TIndexChange> ChangeIndexes(TTableMgr& tables, const std::string& ta
     transaction.Rollback();
     ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "The restructure was cancelled", kObject);
   }
-  copy.Commit(transaction);
+  transaction.Commit();
   return changes;
 }
 
@@ -126,7 +121,8 @@ std::vector<TIndexChange> AddIndex(TTableMgr& tables, const std::string& tableNa
   CheckRestructure(tables, tableName, caller, true);
   const TTableDef def = tables.InternalGetTableDef(tableName);
   const std::vector<std::string> fields = SplitNameList(index.Fields);
-  if (fields.empty()) ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "No index columns specified", kObject);
+  if (fields.empty())
+    ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "No index columns specified", kObject);
   for (const auto& name : fields) {
     if (def.FindField(name) < 0) {
       ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, caller, "Field not found : " + name, kObject);
@@ -155,7 +151,8 @@ std::vector<TIndexChange> DropIndex(TTableMgr& tables, const std::string& tableN
     it =
         std::find_if(indexes.begin(), indexes.end(), [](const TIndexDesc& d) { return d.Primary; });
   }
-  if (it == indexes.end()) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, caller, "Index not found", kObject);
+  if (it == indexes.end())
+    ZuzDatabaseError(ZUZ_ERR_NO_SUCH_INDEX, caller, "Index not found", kObject);
   indexes.erase(it);
   return ChangeIndexes(tables, tableName, indexes, log, progress);
 }

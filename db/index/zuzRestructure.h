@@ -1,7 +1,7 @@
 // Restructures of a table: rebuilding its indexes, adding and dropping indexes (what CREATE
 // INDEX and DROP INDEX run), replacing its index list, renaming a column. Each runs as one
-// transaction of its own, under the table's write lock, with the recovery copy of
-// zuzRestructureCopy.h, so that a program that stops in the middle leaves the table as it was
+// transaction of its own, under the table's write lock, committed through the rollback journal
+// like every other, so that a program that stops in the middle leaves the table as it was
 // before or as it is after. All of them are refused inside an open transaction (10122); the
 // changes of the definition also need the database open exclusively (10121), because other
 // programs keep a table's definition from the moment they open it, and the table closed in this

@@ -18,8 +18,8 @@
 #include <memory>
 
 #include "db/lock/zuzLockMgrUnit.h"
-#include "db/storage/zuzLockProvider.h"
 #include "db/lock/zuzUserMonitor.h"
+#include "db/storage/zuzLockProvider.h"
 
 namespace zuz {
 

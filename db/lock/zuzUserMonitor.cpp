@@ -4,11 +4,11 @@
 #include <cctype>
 #include <vector>
 
-#include "db/storage/zuzError.h"
 #include "db/lock/zuzLockMgrUnit.h"
+#include "db/storage/zuzError.h"
 #include "db/storage/zuzLogger.h"
 #include "db/storage/zuzOSFile.h"
-#include "planner/base/qorUtf8.h"
+#include "planner/base/qorStrings.h"
 
 namespace zuz {
 

@@ -1,6 +1,6 @@
 #include "db/objects/zuzEngineSetup.h"
 
-#include "db/index/zuzRestructureCopy.h"
+#include "db/index/zuzIndexManager.h"
 #include "db/lock/zuzMultiUserLocks.h"
 
 namespace zuz {
@@ -9,7 +9,9 @@ std::unique_ptr<TZuzLockProvider> MakeEngineLockProvider() {
   return std::make_unique<TMultiUserLockProvider>();
 }
 
-TTableMgrServices EngineTableServices() { return IndexedTableServices(); }
+TTableMgrServices EngineTableServices() {
+  return IndexedTableServices();
+}
 
 TZuzEngineDb::TZuzEngineDb(TZuzFileSystem& fs, const TZuzOpenOptions& options)
     : disk_(std::make_unique<TDiskMgr>(fs)) {

@@ -98,7 +98,8 @@ uint32_t TBlobInterface::WriteChain(std::string_view data, uint32_t lastNext) {
 uint32_t TBlobInterface::WriteNew(std::string_view data) {
   if (data.empty()) return 0;
   if (data.size() > UINT32_MAX) {
-    ZuzDatabaseError(ZUZ_ERR_BLOB_LENGTH, "TBlobInterface.WriteNew", {}, kObject);  // "Invalid Blob Length"
+    ZuzDatabaseError(ZUZ_ERR_BLOB_LENGTH, "TBlobInterface.WriteNew", {},
+                     kObject);  // "Invalid Blob Length"
   }
   return WriteChain(data, 0);
 }

@@ -437,7 +437,8 @@ void TOpenTable::DataSetSetFieldDataToRecBuf(int field, const void* data, std::s
 std::string TOpenTable::DataSetSetFieldStreamFromRecBuf(int field) {
   const char* caller = "TZuzDataSet.DataSetSetFieldStreamFromRecBuf";
   const TInternalFieldItem& f = Field(field, caller);
-  if (!IsBlobFieldType(f.DataType)) ZuzDatabaseError(ZUZ_ERR_NOT_A_BLOB, caller, f.FieldName, kObject);
+  if (!IsBlobFieldType(f.DataType))
+    ZuzDatabaseError(ZUZ_ERR_NOT_A_BLOB, caller, f.FieldName, kObject);
   TBlob* blob = blobs_.Find(field);
   if (!blob) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Blob field not found", kObject);
   if (blob->state != TBlob::bsNotLoaded) return blob->data;
@@ -462,7 +463,8 @@ std::string TOpenTable::DataSetSetFieldStreamFromRecBuf(int field) {
 void TOpenTable::SetBlob(int field, std::string_view data) {
   const char* caller = "TZuzDataSet.SetBlob";
   const TInternalFieldItem& f = Field(field, caller);
-  if (!IsBlobFieldType(f.DataType)) ZuzDatabaseError(ZUZ_ERR_NOT_A_BLOB, caller, f.FieldName, kObject);
+  if (!IsBlobFieldType(f.DataType))
+    ZuzDatabaseError(ZUZ_ERR_NOT_A_BLOB, caller, f.FieldName, kObject);
   TBlob* blob = blobs_.Find(field);
   if (!blob) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Blob field not found", kObject);
   blob->data.assign(data.data(), data.size());
@@ -525,6 +527,13 @@ void TOpenTable::WriteBlobsToInterface(uint8_t* image, const uint8_t* fileImage,
 }
 
 uint32_t TOpenTable::AddRecord() {
+  TZuzOwnTransaction own(disk_);
+  const uint32_t address = AddRecordInTransaction();
+  own.Commit();
+  return address;
+}
+
+uint32_t TOpenTable::AddRecordInTransaction() {
   TLockScope lock(*this, ltWrite);
   std::vector<uint8_t> image = buffer_;
   try {
@@ -574,6 +583,12 @@ uint32_t TOpenTable::AddRecord() {
 }
 
 void TOpenTable::UpdateRecord() {
+  TZuzOwnTransaction own(disk_);
+  UpdateRecordInTransaction();
+  own.Commit();
+}
+
+void TOpenTable::UpdateRecordInTransaction() {
   const char* caller = "TZuzDataSet.UpdateRecord";
   if (current_ == 0) ZuzDatabaseError(ZUZ_ERR_RECORD_NOT_FOUND, caller, {}, kObject);
   TLockScope lock(*this, ltWrite);
@@ -600,6 +615,13 @@ void TOpenTable::UpdateRecord() {
 }
 
 int TOpenTable::DeleteRecord(bool compareImage) {
+  TZuzOwnTransaction own(disk_);
+  const int result = DeleteRecordInTransaction(compareImage);
+  own.Commit();
+  return result;
+}
+
+int TOpenTable::DeleteRecordInTransaction(bool compareImage) {
   const char* caller = "TZuzDataSet.DeleteRecord";
   if (current_ == 0) ZuzDatabaseError(ZUZ_ERR_RECORD_NOT_FOUND, caller, {}, kObject);
   TLockScope lock(*this, ltWrite);

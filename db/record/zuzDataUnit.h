@@ -143,6 +143,8 @@ class TOpenTable {
   void SetBlob(int field, std::string_view data);
 
   // --- Row operations (under the write lock) ---
+  // Outside a transaction each runs as a transaction of its own, so that the record, its blobs
+  // and its index keys reach the file together or not at all.
   // Adds the buffer as a new record (auto-increment value, sequence number, version 0) and
   // positions on it; returns its address.
   uint32_t AddRecord();
@@ -169,6 +171,9 @@ class TOpenTable {
 
  private:
   friend class TLockScope;
+  uint32_t AddRecordInTransaction();
+  void UpdateRecordInTransaction();
+  int DeleteRecordInTransaction(bool compareImage);
   const TInternalFieldItem& Field(int field, const char* caller) const;
   // Reads the header again (unless a lock held before the scope kept it current) and drops
   // what another writer may have changed.

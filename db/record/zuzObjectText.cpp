@@ -192,7 +192,7 @@ class TReader {
       SkipSpace();
       if (Peek() != '=') Fail("expected = after " + name);
       ++pos_;
-      props.emplace_back(std::move(name), Value());
+      props.push_back(TObjectProp{std::move(name), Value()});
     }
   }
 

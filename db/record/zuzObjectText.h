@@ -30,11 +30,16 @@
 
 namespace zuz {
 
-struct TObjectValue;
-using TObjectProps = std::vector<std::pair<std::string, TObjectValue>>;
+// One property: its name and value (an aggregate rather than a pair, so that a value may hold
+// properties before its own type is complete).
+struct TObjectProp;
+using TObjectProps = std::vector<TObjectProp>;
 
 struct TObjectValue {
   enum class TKind { Integer, Float, String, Ident, Collection };
+  // Declared, so that clang need not look into the members' default constructors while
+  // TObjectProps, which holds this type, is still incomplete.
+  TObjectValue() {}
   TKind kind = TKind::Integer;
   int64_t integer = 0;
   double real = 0;
@@ -46,6 +51,11 @@ struct TObjectValue {
   static TObjectValue Str(std::string v);
   static TObjectValue Id(std::string v);
   static TObjectValue Items(std::vector<TObjectProps> v);
+};
+
+struct TObjectProp {
+  std::string first;
+  TObjectValue second;
 };
 
 struct TObjectText {

@@ -7,10 +7,11 @@
 #include <random>
 #include <set>
 
+#include "db/record/zuzObjectText.h"
 #include "db/storage/zuzCrypt.h"
 #include "db/storage/zuzDisk.h"
 #include "db/storage/zuzError.h"
-#include "db/record/zuzObjectText.h"
+#include "planner/base/qorStrings.h"
 #include "planner/base/qorUtf8.h"
 
 namespace zuz {
@@ -198,7 +199,8 @@ TInternalIndexDef DeriveIndex(TTableDef& def, const TIndexDesc& desc, int sequen
     if (f < 0) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_FIELD, kAssignKeyFields, name, kObject);
     const TInternalFieldItem& field = def.InternalFields[static_cast<size_t>(f)];
     if (field.DataType == TFieldType::ftBytes || IsBlobFieldType(field.DataType)) {
-      ZuzDatabaseError(ZUZ_ERR_NOT_INDEXABLE, kAssignKeyFields, FieldTypeName(field.DataType), kObject);
+      ZuzDatabaseError(ZUZ_ERR_NOT_INDEXABLE, kAssignKeyFields, FieldTypeName(field.DataType),
+                       kObject);
     }
     TKeyFieldItem k;
     CopyFieldIntoKey(field, k);
@@ -215,7 +217,8 @@ TInternalIndexDef DeriveIndex(TTableDef& def, const TIndexDesc& desc, int sequen
     keys.push_back(std::move(k));
   }
   if (keys.empty() && (desc.Unique || desc.Primary)) {
-    ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, kAssignKeyFields, "No index columns specified", kObject);
+    ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, kAssignKeyFields, "No index columns specified",
+                     kObject);
   }
   if (!desc.Unique && !desc.Primary) {
     keys.push_back(SequenceKeyField(desc.Name, desc.Descending, static_cast<int>(keys.size())));
@@ -253,8 +256,8 @@ TTableDef BuildTableDef(const std::string& tableName, const std::vector<TFieldDe
   for (int i = 0; i < n; ++i) {
     const TFieldDesc& d = fields[static_cast<size_t>(i)];
     if (d.Name.empty() || d.Name.size() > static_cast<size_t>(kMaxFieldNameLength)) {
-      ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, kSetTableDef, LengthRange(d.Name, 1, kMaxFieldNameLength),
-                       kObject);
+      ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, kSetTableDef,
+                       LengthRange(d.Name, 1, kMaxFieldNameLength), kObject);
     }
     if (def.FindField(d.Name) >= 0) {
       // A second field of one name could never be reached by its name.
@@ -273,15 +276,15 @@ TTableDef BuildTableDef(const std::string& tableName, const std::vector<TFieldDe
     f.FieldGeneratorID = NewFieldGeneratorId();
     if (d.DataType == TFieldType::ftString) {
       if (d.Size < 1 || d.Size > 255) {
-        ZuzDatabaseError(ZUZ_ERR_FIELD_LENGTH, kSetTableDef, LengthRange(std::to_string(d.Size), 1, 255),
-                         kObject);
+        ZuzDatabaseError(ZUZ_ERR_FIELD_LENGTH, kSetTableDef,
+                         LengthRange(std::to_string(d.Size), 1, 255), kObject);
       }
       f.FieldSize = d.Size + 1;
       f.IsVariable = true;
     } else if (d.DataType == TFieldType::ftBytes) {
       if (d.Size < 2 || d.Size > 256) {
-        ZuzDatabaseError(ZUZ_ERR_FIELD_LENGTH, kSetTableDef, LengthRange(std::to_string(d.Size), 2, 256),
-                         kObject);
+        ZuzDatabaseError(ZUZ_ERR_FIELD_LENGTH, kSetTableDef,
+                         LengthRange(std::to_string(d.Size), 2, 256), kObject);
       }
       f.FieldSize = d.Size;
     } else {
@@ -381,27 +384,29 @@ const char* KeyTypeName(TIndexKeyType t) {
 // Writing: properties in their stored order, defaults left out.
 class TPropWriter {
  public:
-  void Int(const char* name, int64_t v) { props.emplace_back(name, TObjectValue::Int(v)); }
+  void Int(const char* name, int64_t v) {
+    props.push_back(TObjectProp{name, TObjectValue::Int(v)});
+  }
   void IntUnlessDefault(const char* name, int64_t v, int64_t def) {
     if (v != def) Int(name, v);
   }
   void Str(const char* name, const std::string& v) {
-    if (!v.empty()) props.emplace_back(name, TObjectValue::Str(v));
+    if (!v.empty()) props.push_back(TObjectProp{name, TObjectValue::Str(v)});
   }
   void Bool(const char* name, bool v) {
-    props.emplace_back(name, TObjectValue::Id(v ? "True" : "False"));
+    props.push_back(TObjectProp{name, TObjectValue::Id(v ? "True" : "False")});
   }
   void BoolUnlessFalse(const char* name, bool v) {
     if (v) Bool(name, v);
   }
   void Ident(const char* name, std::string v) {
-    props.emplace_back(name, TObjectValue::Id(std::move(v)));
+    props.push_back(TObjectProp{name, TObjectValue::Id(std::move(v))});
   }
   void Date(const char* name, double v) {
-    if (v != 0) props.emplace_back(name, TObjectValue::Real(v));
+    if (v != 0) props.push_back(TObjectProp{name, TObjectValue::Real(v)});
   }
   void Items(const char* name, std::vector<TObjectProps> items) {
-    if (!items.empty()) props.emplace_back(name, TObjectValue::Items(std::move(items)));
+    if (!items.empty()) props.push_back(TObjectProp{name, TObjectValue::Items(std::move(items))});
   }
   TObjectProps props;
 };
@@ -730,7 +735,8 @@ void ValidateStoredTableDef(TTableDef& def) {
     const std::string which = "index " + std::to_string(i) + " (" + x.IndexName + ")";
     if (x.IndexSequence != i) Damaged(def, which + ": invalid sequence");
     for (int j = 0; j < i; ++j) {
-      if (SameTextIgnoringCase(def.InternalIndexDefs[static_cast<size_t>(j)].IndexName, x.IndexName)) {
+      if (SameTextIgnoringCase(def.InternalIndexDefs[static_cast<size_t>(j)].IndexName,
+                               x.IndexName)) {
         Damaged(def, which + ": repeated name");
       }
     }

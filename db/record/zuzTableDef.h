@@ -26,8 +26,8 @@
 #include <string_view>
 #include <vector>
 
-#include "db/storage/zuzFieldTypes.h"
 #include "db/record/zuzKeyFields.h"
+#include "db/storage/zuzFieldTypes.h"
 
 namespace zuz {
 

@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "db/record/zuzTableDef.h"
 #include "db/storage/zuzCoding.h"
 #include "db/storage/zuzIOInterface.h"
-#include "db/record/zuzTableDef.h"
 #include "db/storage/zuzTableHeader.h"
 
 namespace zuz {

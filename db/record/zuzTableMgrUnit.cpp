@@ -152,7 +152,8 @@ void TTableMgr::OpenCatalogues() {
       services_.indexes, nullptr);
   systemCatalogue_ = std::make_unique<TOpenTable>(
       disk_, systemHeaders_,
-      SetMasterTableDef(kSystemCatalogueId, kSystemCatalogue, encrypted, order), services_.indexes, nullptr);
+      SetMasterTableDef(kSystemCatalogueId, kSystemCatalogue, encrypted, order), services_.indexes,
+      nullptr);
 }
 
 void TTableMgr::CreateSystemTables() {
@@ -191,7 +192,6 @@ void TTableMgr::CreateSystemTables() {
 
 void TTableMgr::Open() {
   Close();
-  if (RecoverOnOpen && services_.recover) services_.recover(*this);
   dbHeader_ = disk_.ReadDatabaseHeader();
   if (dbHeader_.securityLevel != 0) disk_.ReadSecurityHeader();
   systemHeaders_.Open();
@@ -370,8 +370,8 @@ void TTableMgr::InternalUpdateTableDef(const TTableDef& def, const std::string& 
   CheckTableName(def.TableName);
   if (def.Memory) ZuzDatabaseError(ZUZ_ERR_TABLE_TYPE, caller, {}, kObject);
   if (IsInternalName(def.TableName) != IsInternalName(oldName)) {
-    ZuzDatabaseError(ZUZ_ERR_TABLE_NAME, caller, def.TableName + " is not a valid value for this table",
-                     kObject);
+    ZuzDatabaseError(ZUZ_ERR_TABLE_NAME, caller,
+                     def.TableName + " is not a valid value for this table", kObject);
   }
   InTransaction(disk_, [&] {
     TOpenTable& catalogue = Catalogue(IsInternalName(oldName));

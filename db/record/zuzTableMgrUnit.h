@@ -33,10 +33,10 @@
 #include <vector>
 
 #include "db/record/zuzDataUnit.h"
-#include "db/storage/zuzDbHeader.h"
 #include "db/record/zuzTableDef.h"
-#include "db/storage/zuzTableHeaderMgr.h"
 #include "db/record/zuzTableIndexes.h"
+#include "db/storage/zuzDbHeader.h"
+#include "db/storage/zuzTableHeaderMgr.h"
 
 namespace zuz {
 
@@ -45,12 +45,10 @@ class TDiskMgr;
 class TTableMgr;
 
 // What a table manager needs from the layers above the record layer, handed in by the engine
-// set-up (or by a test): how open tables keep their indexes, and the recovery run at open.
+// set-up (or by a test): how open tables keep their indexes.
 struct TTableMgrServices {
   // Makes the index set of every table opened; required (NoTableIndexes() keeps none).
   TTableIndexesFactory indexes;
-  // Run first by Open: finishes or undoes a restructure that a program left behind. May be empty.
-  std::function<void(TTableMgr&)> recover;
 };
 
 struct TDatabaseCreateOptions {
@@ -94,9 +92,6 @@ class TTableMgr {
   // The system tables are present (minor version 2 and later).
   bool HasSystemTables() const { return systemTablesReady_; }
   const TTableMgrServices& Services() const { return services_; }
-  // Open first runs the services' recovery; a table manager that opens a restructure's own copy
-  // turns this off.
-  bool RecoverOnOpen = true;
   TDiskMgr& Disk() { return disk_; }
 
   // Options for a new table: the database's sort order and this program's login name.

@@ -21,7 +21,9 @@ const std::array<uint8_t, kXorKeyLength>& BuiltInXorKey() {
   return key;
 }
 
-std::string_view DefaultBlowfishKey() { return "Kw4#Zp9!Lr2@Vx"; }
+std::string_view DefaultBlowfishKey() {
+  return "Kw4#Zp9!Lr2@Vx";
+}
 
 void XorCryptBuffer(uint8_t* data, std::size_t n, const uint8_t* key, int keyLength,
                     uint32_t tableId) {

@@ -65,9 +65,15 @@ TDatabaseHeader TDatabaseHeader::Decode(const uint8_t* bytes) {
   return h;
 }
 
-int TDatabaseHeader::MajorVersion() const { return VersionPart(version, 0); }
-int TDatabaseHeader::MinorVersion() const { return VersionPart(version, 1); }
-int TDatabaseHeader::DiskFormat() const { return VersionPart(version, 2); }
+int TDatabaseHeader::MajorVersion() const {
+  return VersionPart(version, 0);
+}
+int TDatabaseHeader::MinorVersion() const {
+  return VersionPart(version, 1);
+}
+int TDatabaseHeader::DiskFormat() const {
+  return VersionPart(version, 2);
+}
 
 void TDatabaseHeader::CheckDiskFormat() const {
   if (DiskFormat() > kSupportedDiskFormat) {
@@ -79,10 +85,10 @@ void TDatabaseHeader::CheckDiskFormat() const {
 
 void TDatabaseHeader::CheckMinorVersion(int required) const {
   if (MinorVersion() < required) {
-    ZuzDatabaseError(ZUZ_ERR_VERSION, "TZuzDataBase.CheckMinorVersion",
-                     "This database version does not support this operation " +
-                         std::to_string(required),
-                     "TZuzDataBase");
+    ZuzDatabaseError(
+        ZUZ_ERR_VERSION, "TZuzDataBase.CheckMinorVersion",
+        "This database version does not support this operation " + std::to_string(required),
+        "TZuzDataBase");
   }
 }
 

@@ -149,6 +149,7 @@ void TDiskMgr::Open() {
     file_.SetCacheActive(true);
     globalHdr_.Clear();
     mapMgr_.ForgetChain();
+    CheckForJournal();
     LockHeaderRead();
     UnlockHeader();
     if (lockingActive_) {
@@ -230,8 +231,44 @@ void TDiskMgr::RefreshSharedState() {
   }
 }
 
+void TDiskMgr::CheckForJournal() {
+  if (!file_.IsOpen() || !file_.JournalPresent()) return;
+  // A program that commits holds the header write lock from before its journal is written until
+  // after it is cleared: with that lock in hand, a journal still there was left by a commit cut
+  // short. Holding the header lock already, this program keeps every commit out.
+  TZuzLockProvider* locks = LockProvider();
+  const bool take = locks && !headerLocked_;
+  if (take) {
+    locks->LockTableId(0, ltWrite);
+  } else if (locks && !headerWriteLocked_) {
+    locks->LockTableId(0, ltWrite);
+    headerWriteLocked_ = true;
+  }
+  try {
+    if (file_.JournalPresent()) {
+      if (file_.InTransaction()) {
+        ZuzDatabaseError(ZUZ_ERR_IN_USE, "TDiskMgr.CheckForJournal",
+                         "A commit of another program was cut short; roll this transaction back "
+                         "so that it can be undone, then try again",
+                         kObject);
+      }
+      if (file_.RecoverFromJournal()) {
+        ++rollbacks_;
+        mapMgr_.ForgetChain();
+        TDBLogger::Instance().AddLine(kObject, "Rolled back a commit cut short: " + FileName);
+        if (headerLocked_) ReadHeader();
+      }
+    }
+  } catch (...) {
+    if (take && !file_.InTransaction()) locks->UnlockTableId(0);
+    throw;
+  }
+  if (take && !file_.InTransaction()) locks->UnlockTableId(0);
+}
+
 void TDiskMgr::LockHeaderRead() {
   if (headerLocked_) return;
+  CheckForJournal();
   if (LockProvider()) locks_->LockTableId(0, ltRead);
   file_.RefreshSize();
   headerLocked_ = true;
@@ -247,6 +284,7 @@ void TDiskMgr::LockHeaderRead() {
 void TDiskMgr::LockHeaderWrite() {
   if (headerWriteLocked_) return;
   const bool wasLocked = headerLocked_;
+  if (!wasLocked) CheckForJournal();
   if (LockProvider()) locks_->LockTableId(0, ltWrite);
   headerLocked_ = headerWriteLocked_ = true;
   if (wasLocked) return;
@@ -408,6 +446,7 @@ std::vector<int64_t> TDiskMgr::ListAllocatedFixedBlocks(uint32_t blockSize, uint
 
 int TDiskMgr::LockTable(uint16_t tableId, int lockType) {
   if (!LockProvider()) return ltNone;
+  if (locks_->TableLockHeld(tableId) == ltNone) CheckForJournal();
   if (file_.InTransaction()) {
     if (!skipTransactionLocks_) locks_->LockTransaction(tableId);
     if (lockType == ltWrite) lockType = ltRead;
@@ -476,22 +515,20 @@ void TDiskMgr::WriteBlockByRef(int64_t address, int64_t size, uint32_t ioFlags, 
 }
 
 void TDiskMgr::StartTransaction(bool skipTransactionLocks) {
+  CheckForJournal();
   file_.StartTransaction();
   skipTransactionLocks_ = skipTransactionLocks;
 }
 
 void TDiskMgr::Commit() {
-  Commit({});
-}
-
-void TDiskMgr::Commit(
-    const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>& beforeWriting) {
   if (!file_.InTransaction()) {
     ZuzDatabaseError(ZUZ_ERR_NO_TRANSACTION, "TZuzFile.Commit", {}, "TZuzFile");
   }
   if (LockProvider()) locks_->UpgradeTableLocksToWrite();
+  // Commits of all programs take turns: the header write lock is held from before the journal is
+  // written until it is cleared (CheckForJournal relies on it).
+  if (LockProvider() && !headerWriteLocked_) LockHeaderWrite();
   if (headerLocked_ && globalHdr_.Dirty()) WriteHeader();
-  if (beforeWriting) beforeWriting(file_.PendingWrites());
   file_.Commit();
   headerLocked_ = headerWriteLocked_ = false;
   ++lockReleases_;
@@ -519,23 +556,6 @@ void TDiskMgr::Rollback() {
   }
   if (LockProvider()) locks_->ReleaseAllLocks();
   if (failure) std::rethrow_exception(failure);
-}
-
-void TDiskMgr::RestoreRawImages(const std::vector<TRawImage>& images, int64_t size) {
-  const char* caller = "TDiskMgr.RestoreRawImages";
-  if (!IsOpen()) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "The file is not open", kObject);
-  if (file_.InTransaction()) ZuzDatabaseError(ZUZ_ERR_TRANSACTION_ACTIVE, caller, {}, kObject);
-  ++rollbacks_;
-  mapMgr_.ForgetChain();
-  for (const TRawImage& image : images) {
-    file_.InternalWrite(image.address, static_cast<int64_t>(image.bytes.size()),
-                        image.bytes.data());
-  }
-  file_.AfterRestore(size);
-  uint8_t bytes[TGlobalHdr::kSize];
-  file_.ReadData(TGlobalHdr::kFileOffset, TGlobalHdr::kSize, bytes, 0, 0);
-  globalHdr_.Load(bytes);
-  CheckGlobalHeader();
 }
 
 THeaderWriteLock::THeaderWriteLock(TDiskMgr& disk) : disk_(disk) {
@@ -577,10 +597,14 @@ void TZuzTransaction::Commit() {
   active_ = false;
 }
 
-void TZuzTransaction::Commit(
-    const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>& beforeWriting) {
-  disk_.Commit(beforeWriting);
-  active_ = false;
+TZuzOwnTransaction::TZuzOwnTransaction(TDiskMgr& disk) {
+  if (!disk.InTransaction()) own_ = std::make_unique<TZuzTransaction>(disk);
+}
+
+TZuzOwnTransaction::~TZuzOwnTransaction() = default;
+
+void TZuzOwnTransaction::Commit() {
+  if (own_) own_->Commit();
 }
 
 void TZuzTransaction::Rollback() {

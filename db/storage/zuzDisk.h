@@ -92,6 +92,11 @@ class TDiskMgr {
   void WriteHeader();
   void LockHeaderRead();
   void LockHeaderWrite();
+  // Rolls back another program's commit that was cut short (or this program's own that could not
+  // be undone at once), when a journal lies beside the file. Every first lock of the header or of
+  // a table, and every transaction start, looks first. Inside a transaction a commit cut short
+  // is 8578 (the transaction must be rolled back first).
+  void CheckForJournal();
   void UnlockHeader();
   bool HeaderLocked() const { return headerLocked_; }
   bool HeaderWriteLocked() const { return headerWriteLocked_; }
@@ -147,16 +152,13 @@ class TDiskMgr {
   void WriteBlockByRef(int64_t address, int64_t size, uint32_t ioFlags, uint32_t tableId,
                        const std::function<void(uint8_t*)>& edit);
 
-  // Transactions. Commit upgrades the table locks, writes, then releases all locks; Rollback
-  // drops the changes, reads the global header again (without waiting for the header lock) and
-  // releases all locks.
+  // Transactions. Commit upgrades the table locks, takes the header write lock (commits of all
+  // programs take turns), writes through the rollback journal, then releases all locks; when it
+  // fails the file is as it was and the transaction stays open for Rollback. Rollback drops the
+  // changes, reads the global header again (without waiting for the header lock) and releases
+  // all locks.
   void StartTransaction(bool skipTransactionLocks = false);
   void Commit();
-  // Commit, with beforeWriting called once everything to be written is known and before the
-  // first byte is written, with the byte ranges (address, length) the commit will write. When it
-  // throws, nothing is written and the transaction stays open.
-  void Commit(
-      const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>& beforeWriting);
   void Rollback();
   bool InTransaction() const { return file_.InTransaction(); }
   // Counts the rollbacks (and restores) of this disk manager: whatever was read from the file
@@ -165,15 +167,6 @@ class TDiskMgr {
   // Counts the calls that may release a table lock: a table lock held now and no release since a
   // moment means the lock was held all the time since then.
   uint64_t LockReleaseCount() const { return lockReleases_; }
-
-  // Puts raw bytes back into the file (as they were read before a commit that did not finish)
-  // and cuts it to size, then drops the caches and reads the global header again.
-  // REQUIRES: an open file outside a transaction that nobody else changes meanwhile.
-  struct TRawImage {
-    int64_t address = 0;
-    std::vector<uint8_t> bytes;
-  };
-  void RestoreRawImages(const std::vector<TRawImage>& images, int64_t size);
 
   void CopyZuzFile(const std::string& destination) { file_.CopyZuzFile(destination); }
 
@@ -226,16 +219,28 @@ class TZuzTransaction {
   TZuzTransaction(const TZuzTransaction&) = delete;
   TZuzTransaction& operator=(const TZuzTransaction&) = delete;
   void Commit();
-  // Commits with the disk manager's beforeWriting call (see TDiskMgr::Commit). When that call
-  // throws, the transaction stays open (and rolls back in the destructor).
-  void Commit(
-      const std::function<void(const std::vector<std::pair<int64_t, int64_t>>&)>& beforeWriting);
   void Rollback();
   bool Active() const { return active_; }
 
  private:
   TDiskMgr& disk_;
   bool active_ = true;
+};
+
+// A transaction of its own for one operation when no transaction is open, so that everything
+// the operation writes reaches the file whole or not at all; inside an open transaction it does
+// nothing (the operation belongs to that transaction). Rolls back in its destructor unless
+// committed.
+class TZuzOwnTransaction {
+ public:
+  explicit TZuzOwnTransaction(TDiskMgr& disk);
+  ~TZuzOwnTransaction();
+  TZuzOwnTransaction(const TZuzOwnTransaction&) = delete;
+  TZuzOwnTransaction& operator=(const TZuzOwnTransaction&) = delete;
+  void Commit();
+
+ private:
+  std::unique_ptr<TZuzTransaction> own_;
 };
 
 }  // namespace zuz

@@ -60,7 +60,9 @@ const TZuzErrorEntry& LookupErrorCode(int code) {
   return kCodeTable[0];
 }
 
-int ErrorCodeTableSize() { return static_cast<int>(kCodeTableSize); }
+int ErrorCodeTableSize() {
+  return static_cast<int>(kCodeTableSize);
+}
 
 void ZuzDatabaseError(int code, std::string_view caller, std::string_view customMessage,
                       std::string_view objectName) {

@@ -15,7 +15,6 @@
 
 namespace zuz {
 
-
 class EZuzDatabaseError : public std::runtime_error {
  public:
   EZuzDatabaseError(int code, std::string tableText, std::string caller, std::string customMessage,

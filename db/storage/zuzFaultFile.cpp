@@ -94,13 +94,17 @@ void TFaultFileSystem::Arm(TFaultOp op, int64_t n, TFaultMode mode, bool sticky)
   state_->sticky = sticky;
 }
 
-void TFaultFileSystem::Disarm() { *state_ = TState{}; }
+void TFaultFileSystem::Disarm() {
+  *state_ = TState{};
+}
 
 int64_t TFaultFileSystem::Calls(TFaultOp op) const {
   return state_->calls[static_cast<size_t>(op)];
 }
 
-bool TFaultFileSystem::Triggered() const { return state_->triggered; }
+bool TFaultFileSystem::Triggered() const {
+  return state_->triggered;
+}
 
 std::unique_ptr<TZuzOSFile> TFaultFileSystem::Open(const std::string& path, TZuzAccess access,
                                                    TZuzShare share, TZuzCreate create,
@@ -114,8 +118,16 @@ std::unique_ptr<TZuzOSFile> TFaultFileSystem::Open(const std::string& path, TZuz
   return std::make_unique<TFaultFile>(std::move(file), state_);
 }
 
-bool TFaultFileSystem::Exists(const std::string& path) { return inner_.Exists(path); }
-bool TFaultFileSystem::IsReadOnly(const std::string& path) { return inner_.IsReadOnly(path); }
+bool TFaultFileSystem::Exists(const std::string& path) {
+  return inner_.Exists(path);
+}
+bool TFaultFileSystem::IsReadOnly(const std::string& path) {
+  return inner_.IsReadOnly(path);
+}
+
+bool TFaultFileSystem::SyncFolder(const std::string& path) {
+  return state_->Hit(TFaultOp::SyncFolder) ? false : inner_.SyncFolder(path);
+}
 
 bool TFaultFileSystem::Delete(const std::string& path, std::string* error) {
   if (state_->Hit(TFaultOp::Delete)) {

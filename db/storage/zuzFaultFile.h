@@ -11,7 +11,20 @@
 
 namespace zuz {
 
-enum class TFaultOp { Any, Open, Read, Write, Truncate, Sync, Size, Lock, Unlock, Delete, Count_ };
+enum class TFaultOp {
+  Any,
+  Open,
+  Read,
+  Write,
+  Truncate,
+  Sync,
+  Size,
+  Lock,
+  Unlock,
+  Delete,
+  SyncFolder,
+  Count_
+};
 enum class TFaultMode {
   Fail,           // the call reports failure and does nothing
   ShortTransfer,  // a read or write moves only half the bytes (other calls fail)
@@ -38,6 +51,7 @@ class TFaultFileSystem : public TZuzFileSystem {
   bool Exists(const std::string& path) override;
   bool IsReadOnly(const std::string& path) override;
   bool Delete(const std::string& path, std::string* error) override;
+  bool SyncFolder(const std::string& path) override;
 
  private:
   TZuzFileSystem& inner_;

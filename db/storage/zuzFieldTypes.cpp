@@ -7,10 +7,10 @@ namespace zuz {
 namespace {
 
 constexpr std::array<const char*, 26> kNames = {
-    "ftUnknown",    "ftString",   "ftSmallint",    "ftInteger",  "ftWord",     "ftBoolean",
-    "ftFloat",      "ftCurrency", "ftBCD",         "ftDate",     "ftTime",     "ftDateTime",
-    "ftBytes",      "ftVarBytes", "ftAutoInc",     "ftBlob",     "ftMemo",     "ftGraphic",
-    "ftFmtMemo",    "ftParadoxOle", "ftDBaseOle",  "ftTypedBinary", "ftCursor", "ftFixedChar",
+    "ftUnknown",    "ftString",     "ftSmallint", "ftInteger",     "ftWord",   "ftBoolean",
+    "ftFloat",      "ftCurrency",   "ftBCD",      "ftDate",        "ftTime",   "ftDateTime",
+    "ftBytes",      "ftVarBytes",   "ftAutoInc",  "ftBlob",        "ftMemo",   "ftGraphic",
+    "ftFmtMemo",    "ftParadoxOle", "ftDBaseOle", "ftTypedBinary", "ftCursor", "ftFixedChar",
     "ftWideString", "ftLargeint"};
 
 }  // namespace
@@ -56,27 +56,37 @@ bool IsBlobFieldType(TFieldType type) {
          type == TFieldType::ftGraphic || type == TFieldType::ftFmtMemo;
 }
 
-bool IsStringFieldType(TFieldType type) { return type == TFieldType::ftString; }
+bool IsStringFieldType(TFieldType type) {
+  return type == TFieldType::ftString;
+}
 
 int StoredFieldWidth(TFieldType type, int fieldSize) {
   switch (type) {
-    case TFieldType::ftString: return 2 + fieldSize;
+    case TFieldType::ftString:
+      return 2 + fieldSize;
     case TFieldType::ftSmallint:
-    case TFieldType::ftWord: return 2;
+    case TFieldType::ftWord:
+      return 2;
     case TFieldType::ftInteger:
-    case TFieldType::ftAutoInc: return 4;
-    case TFieldType::ftBoolean: return 1;
+    case TFieldType::ftAutoInc:
+      return 4;
+    case TFieldType::ftBoolean:
+      return 1;
     case TFieldType::ftFloat:
     case TFieldType::ftCurrency:
     case TFieldType::ftDate:
     case TFieldType::ftTime:
-    case TFieldType::ftDateTime: return 8;
-    case TFieldType::ftBytes: return fieldSize;
+    case TFieldType::ftDateTime:
+      return 8;
+    case TFieldType::ftBytes:
+      return fieldSize;
     case TFieldType::ftBlob:
     case TFieldType::ftMemo:
     case TFieldType::ftGraphic:
-    case TFieldType::ftFmtMemo: return 8;
-    default: return 0;
+    case TFieldType::ftFmtMemo:
+      return 8;
+    default:
+      return 0;
   }
 }
 
@@ -84,16 +94,21 @@ int KeyCoreSize(TFieldType type) {
   switch (type) {
     case TFieldType::ftString:
     case TFieldType::ftSmallint:
-    case TFieldType::ftWord: return 2;
+    case TFieldType::ftWord:
+      return 2;
     case TFieldType::ftInteger:
-    case TFieldType::ftAutoInc: return 4;
-    case TFieldType::ftBoolean: return 1;
+    case TFieldType::ftAutoInc:
+      return 4;
+    case TFieldType::ftBoolean:
+      return 1;
     case TFieldType::ftFloat:
     case TFieldType::ftCurrency:
     case TFieldType::ftDate:
     case TFieldType::ftTime:
-    case TFieldType::ftDateTime: return 8;
-    default: return 0;
+    case TFieldType::ftDateTime:
+      return 8;
+    default:
+      return 0;
   }
 }
 

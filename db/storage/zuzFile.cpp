@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "db/storage/zuzError.h"
+#include "db/storage/zuzJournal.h"
+#include "db/storage/zuzLogger.h"
 
 namespace zuz {
 
@@ -401,22 +404,6 @@ std::vector<std::pair<int64_t, int64_t>> TZuzFile::PendingWrites() const {
   return out;
 }
 
-void TZuzFile::AfterRestore(int64_t size) {
-  const char* caller = "TZuzFile.AfterRestore";
-  CheckOpen(caller);
-  if (inTransaction_) {
-    ZuzDatabaseError(ZUZ_ERR_TRANSACTION_ACTIVE, caller, {}, kObject);
-  }
-  cache_.InvalidateAll();
-  const int64_t current = handle_->Size();
-  if (current < 0 || (current > size && !handle_->Truncate(size)) || !handle_->Sync()) {
-    ZuzDatabaseError(ZUZ_ERR_WRITE, caller, "Unable to complete file write operation", kObject);
-  }
-  const int64_t now = handle_->Size();
-  if (now < 0) ZuzDatabaseError(ZUZ_ERR_IO, caller, handle_->LastErrorText(), kObject);
-  physicalSize_ = logicalEnd_ = now;
-}
-
 void TZuzFile::StartTransaction() {
   if (inTransaction_) {
     ZuzDatabaseError(ZUZ_ERR_TRANSACTION_ACTIVE, "TZuzFile.StartTransaction", {}, kObject);
@@ -431,26 +418,138 @@ void TZuzFile::StartTransaction() {
   inTransaction_ = true;
 }
 
+std::vector<TJournalImage> TZuzFile::BeforeImages(
+    const std::vector<std::pair<int64_t, int64_t>>& writes) {
+  // The parts of the written ranges that lay within the file at the start, merged.
+  std::vector<std::pair<int64_t, int64_t>> spans;
+  for (const auto& [address, length] : writes) {
+    const int64_t end = std::min(address + length, physicalSize_);
+    if (address < end) spans.emplace_back(address, end);
+  }
+  std::sort(spans.begin(), spans.end());
+  std::vector<TJournalImage> images;
+  for (const auto& [from, to] : spans) {
+    if (!images.empty()) {
+      TJournalImage& last = images.back();
+      const int64_t lastEnd = last.address + static_cast<int64_t>(last.bytes.size());
+      if (from <= lastEnd) {
+        if (to > lastEnd) last.bytes.resize(static_cast<size_t>(to - last.address));
+        continue;
+      }
+    }
+    TJournalImage image;
+    image.address = from;
+    image.bytes.resize(static_cast<size_t>(to - from));
+    images.push_back(std::move(image));
+  }
+  for (TJournalImage& image : images) {
+    InternalRead(image.address, static_cast<int64_t>(image.bytes.size()), image.bytes.data());
+  }
+  return images;
+}
+
 void TZuzFile::Commit() {
-  if (!inTransaction_) {
-    ZuzDatabaseError(ZUZ_ERR_NO_TRANSACTION, "TZuzFile.Commit", {}, kObject);
+  const char* caller = "TZuzFile.Commit";
+  if (!inTransaction_) ZuzDatabaseError(ZUZ_ERR_NO_TRANSACTION, caller, {}, kObject);
+  const std::vector<std::pair<int64_t, int64_t>> writes = PendingWrites();
+  if (writes.empty()) {
+    inTransaction_ = false;
+    logicalEnd_ = physicalSize_;
+    return;
   }
-  // The block cache first: a page image already includes every block byte that lies within it,
-  // so the pages written afterwards are the newest state of their bytes.
-  for (const auto& [address, block] : blocks_.Blocks()) {
-    InternalWrite(address, static_cast<int64_t>(block.data.size()), block.data.data());
+  // 1. The journal: every byte about to be overwritten, durable before the first is.
+  TZuzJournal journal(fs_, JournalFileNameFor(fileName_));
+  TJournalContents undo;
+  undo.pageSize = pageSize_;
+  undo.sizeBefore = physicalSize_;
+  undo.images = BeforeImages(writes);
+  journal.Write(undo.pageSize, undo.sizeBefore, undo.images);
+  // 2. The database. The block cache first: a page image already includes every block byte that
+  // lies within it, so the pages written afterwards are the newest state of their bytes. Pages
+  // stay dirty until everything is durable, so that a failed commit leaves nothing in the cache
+  // that the file does not hold.
+  try {
+    for (const auto& [address, block] : blocks_.Blocks()) {
+      InternalWrite(address, static_cast<int64_t>(block.data.size()), block.data.data());
+    }
+    for (TCachePage* page : cache_.DirtyPages()) {
+      InternalWritePage(page->address, page->data.data(), page->ioFlags, page->tableId);
+    }
+    if (!handle_->Sync()) {
+      ZuzDatabaseError(ZUZ_ERR_WRITE, caller, "Unable to complete file write operation", kObject);
+    }
+    // 3. The commit point.
+    if (!journal.Invalidate()) {
+      ZuzDatabaseError(ZUZ_ERR_WRITE, caller, "Unable to complete the journal " + journal.Path(),
+                       kObject);
+    }
+  } catch (...) {
+    // A failed write or flush is final: the file goes back to where the transaction started,
+    // now if possible, else when the journal is next looked at. The transaction stays open for
+    // the caller's rollback.
+    UndoFailedCommit(journal, undo);
+    throw;
   }
+  // 4. Cleaning up; a journal left here is no longer whole.
+  journal.Remove();
   blocks_.Clear();
-  for (TCachePage* page : cache_.DirtyPages()) {
-    InternalWritePage(page->address, page->data.data(), page->ioFlags, page->tableId);
-    cache_.MarkClean(page);
-  }
-  if (!handle_->Sync()) {
-    ZuzDatabaseError(ZUZ_ERR_WRITE, "TZuzFile.Commit", "Unable to complete file write operation",
-                     kObject);
-  }
+  for (TCachePage* page : cache_.DirtyPages()) cache_.MarkClean(page);
   inTransaction_ = false;
-  logicalEnd_ = physicalSize_;
+  const int64_t size = handle_->Size();
+  physicalSize_ = logicalEnd_ = size < 0 ? logicalEnd_ : size;
+}
+
+void TZuzFile::UndoFailedCommit(TZuzJournal& journal, const TJournalContents& undo) {
+  // From the images in memory, not from the journal's file: a failed flush may have left that
+  // no longer whole while the database already holds the new bytes.
+  cache_.InvalidateAll();
+  recoveryPending_ = true;
+  if (!TZuzJournal::RollBack(*handle_, undo)) return;
+  TDBLogger::Instance().AddLine(kObject, "Undid a failed commit: " + fileName_);
+  if (journal.Invalidate()) {
+    journal.Remove();
+    recoveryPending_ = false;
+  }
+}
+
+bool TZuzFile::RecoverFromJournal() {
+  const char* caller = "TZuzFile.RecoverFromJournal";
+  CheckOpen(caller);
+  if (inTransaction_) ZuzDatabaseError(ZUZ_ERR_TRANSACTION_ACTIVE, caller, {}, kObject);
+  const std::string path = JournalFileNameFor(fileName_);
+  const std::optional<TJournalContents> contents = TZuzJournal::ReadWhole(fs_, path);
+  bool rolledBack = false;
+  if (contents) {
+    if (!readWrite_) {
+      ZuzDatabaseError(ZUZ_ERR_OPEN_FILE, caller,
+                       "The last commit of the database was cut short; open it for writing once "
+                       "so that it is rolled back from " +
+                           path,
+                       kObject);
+    }
+    cache_.InvalidateAll();
+    TZuzJournal journal(fs_, path);
+    if (!TZuzJournal::RollBack(*handle_, *contents) || !journal.Invalidate()) {
+      recoveryPending_ = true;
+      ZuzDatabaseError(
+          ZUZ_ERR_WRITE, caller,
+          "Unable to roll back the last commit from " + path + ": " + handle_->LastErrorText(),
+          kObject);
+    }
+    journal.Remove();
+    rolledBack = true;
+  } else if (readWrite_ && fs_.Exists(path)) {
+    TZuzJournal(fs_, path).Remove();  // not whole: its commit never wrote the database
+  }
+  recoveryPending_ = false;
+  const int64_t size = handle_->Size();
+  if (size < 0) ZuzDatabaseError(ZUZ_ERR_IO, caller, handle_->LastErrorText(), kObject);
+  physicalSize_ = logicalEnd_ = size;
+  return rolledBack;
+}
+
+bool TZuzFile::JournalPresent() const {
+  return recoveryPending_ || (handle_ && fs_.Exists(JournalFileNameFor(fileName_)));
 }
 
 void TZuzFile::Rollback() {

@@ -10,9 +10,12 @@
 //
 // Transactions. From StartTransaction on nothing is written to the file: written pages stay
 // dirty in the cache, uncached writes collect in the block cache, and appends take addresses
-// beyond the real end of the file. Reads see the transaction's own changes. Commit writes the
-// block cache, then the dirty pages; Rollback drops both. A page whose image includes bytes of
-// the block cache counts as dirty, so that no uncommitted byte survives a rollback.
+// beyond the real end of the file. Reads see the transaction's own changes. Commit saves the
+// bytes it will overwrite in the rollback journal (zuzJournal.h), writes the block cache, then
+// the dirty pages, syncs, and clears the journal; Rollback drops both caches. A page whose image
+// includes bytes of the block cache counts as dirty, so that no uncommitted byte survives a
+// rollback. A commit that fails puts the file back as it was before it reports the failure, or,
+// when even that fails, leaves the journal for RecoverFromJournal.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +27,7 @@
 
 #include "db/storage/zuzCache.h"
 #include "db/storage/zuzCrypt.h"
+#include "db/storage/zuzJournal.h"
 #include "db/storage/zuzOSFile.h"
 
 namespace zuz {
@@ -108,15 +112,21 @@ class TZuzFile {
   std::vector<std::pair<int64_t, int64_t>> PendingWrites() const;
   // The file's size on disk (inside a transaction: at its start).
   int64_t PhysicalSize() const { return physicalSize_; }
-  // After bytes were put back into the file past the caches (a restore): cuts the file to size
-  // (when it is larger), syncs it, drops every cached page and takes the file's size anew.
-  // REQUIRES: no transaction.
-  void AfterRestore(int64_t size);
-
   void StartTransaction();  // 10256 when one is active
-  void Commit();            // 10257 without a transaction
-  void Rollback();          // 10257 without a transaction
+  // 10257 without a transaction; 9218 when a write or flush fails (the transaction then stays
+  // open for Rollback, and the file is as it was at its start or recovers so from the journal).
+  void Commit();
+  void Rollback();  // 10257 without a transaction
   bool InTransaction() const { return inTransaction_; }
+
+  // Whether a journal lies beside the file (or a failed commit could not be undone yet).
+  bool JournalPresent() const;
+  // Rolls back a commit cut short, from a whole journal beside the file, and deletes the journal
+  // (one that is not whole is only deleted). Returns true when the file was rolled back. The
+  // caller holds what keeps other programs from committing meanwhile. REQUIRES: no transaction.
+  // 8449 when the file is open read-only and a whole journal needs rolling back; 9218 when the
+  // rollback fails.
+  bool RecoverFromJournal();
 
   // Copies the file as it is on disk (committed state) to the destination.
   void CopyZuzFile(const std::string& destination);
@@ -152,6 +162,9 @@ class TZuzFile {
   void NoteWritten(int64_t end);
   // Keeps cached pages consistent with an uncached write of [address, address + n).
   void PatchCachedPages(int64_t address, int64_t n, const uint8_t* data);
+  // The bytes the writes will overwrite that lay within the file at the transaction's start.
+  std::vector<TJournalImage> BeforeImages(const std::vector<std::pair<int64_t, int64_t>>& writes);
+  void UndoFailedCommit(TZuzJournal& journal, const TJournalContents& undo);
   void PagewiseTransfer(int64_t address, int64_t n, uint8_t* readBuf, const uint8_t* writeBuf,
                         uint32_t ioFlags, uint32_t tableId);
 
@@ -171,7 +184,8 @@ class TZuzFile {
   TCacheMgr cache_;
   TCacheBlockMgr blocks_;
   bool inTransaction_ = false;
-  int64_t physicalSize_ = 0;  // the file's size (constant during a transaction)
+  bool recoveryPending_ = false;  // a failed commit's journal still waits to be rolled back
+  int64_t physicalSize_ = 0;      // the file's size (constant during a transaction)
   int64_t logicalEnd_ = 0;
   std::vector<uint8_t> scratch_;
 };

@@ -19,7 +19,9 @@ constexpr int kRunHeaderSize = 16;
 
 }  // namespace
 
-const uint8_t* TBaseIOInterface::ReadBlockByRef(int64_t, int64_t) { return nullptr; }
+const uint8_t* TBaseIOInterface::ReadBlockByRef(int64_t, int64_t) {
+  return nullptr;
+}
 
 void TBaseIOInterface::WriteBlockByRef(int64_t address, int64_t size,
                                        const std::function<void(uint8_t*)>& edit) {
@@ -97,8 +99,8 @@ void TDiskIOInterface::CheckRange(int64_t address, int64_t size, const char* cal
   if (!open_) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "The interface is not open", kObject);
   if (address < int64_t{kInitialPages} * disk_->PageSize || size <= 0 ||
       address + size > disk_->LogicalEndOfFile()) {
-    ZuzDatabaseError(ZUZ_ERR_CORRUPT, caller,
-                     "Invalid block address " + std::to_string(address), kObject);
+    ZuzDatabaseError(ZUZ_ERR_CORRUPT, caller, "Invalid block address " + std::to_string(address),
+                     kObject);
   }
 }
 
@@ -107,10 +109,10 @@ void TDiskIOInterface::CheckOwnBlock(int64_t address, int64_t size, const char* 
   const int64_t page = disk_->PageSize;
   for (int64_t p = address - address % page; p < address + size; p += page) {
     if (disk_->MapMgr().EntryOf(p) != OwnerTag()) {
-      ZuzDatabaseError(ZUZ_ERR_CORRUPT, caller,
-                       "The block at " + std::to_string(address) +
-                           " does not belong to this interface",
-                       kObject);
+      ZuzDatabaseError(
+          ZUZ_ERR_CORRUPT, caller,
+          "The block at " + std::to_string(address) + " does not belong to this interface",
+          kObject);
     }
   }
 }

@@ -96,7 +96,8 @@ int64_t TMapPageMgr::WalkMapPages(const char* caller,
   const uint32_t count = MapPageCount();
   int64_t address = disk_.GlobalHdr().Item(ghFirstMapPage);
   for (uint32_t k = 0; k < count; ++k) {
-    if (address == 0) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Illegal map page address", kObject);
+    if (address == 0)
+      ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Illegal map page address", kObject);
     TMapPage page = ReadMapPage(address, k);
     if (visit(page, k)) return address;
     address = page.Next();

@@ -182,6 +182,10 @@ bool TMemoryFileSystem::IsReadOnly(const std::string& path) {
   return it != files_.end() && it->second->readOnly;
 }
 
+bool TMemoryFileSystem::SyncFolder(const std::string&) {
+  return true;
+}
+
 bool TMemoryFileSystem::Delete(const std::string& path, std::string* error) {
   std::lock_guard<std::mutex> lock(*mutex_);
   if (files_.erase(path) != 0) return true;

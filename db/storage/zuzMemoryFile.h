@@ -24,6 +24,7 @@ class TMemoryFileSystem : public TZuzFileSystem {
   bool Exists(const std::string& path) override;
   bool IsReadOnly(const std::string& path) override;
   bool Delete(const std::string& path, std::string* error) override;
+  bool SyncFolder(const std::string& path) override;
 
   // Test helpers: a copy of a file's bytes (nullopt when missing), replacing them, and the
   // read-only attribute.

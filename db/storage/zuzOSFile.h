@@ -41,6 +41,7 @@ class TZuzOSFile {
   // Writes n bytes at offset, growing the file as needed; returns the number written or -1.
   virtual int64_t WriteAt(int64_t offset, const void* buffer, int64_t n) = 0;
   virtual bool Truncate(int64_t size) = 0;
+  // Makes what was written durable (its data and what is needed to read it back).
   virtual bool Sync() = 0;
   // The file's size in bytes, or -1.
   virtual int64_t Size() = 0;
@@ -66,6 +67,8 @@ class TZuzFileSystem {
   // True when the file carries the read-only attribute (no write permission).
   virtual bool IsReadOnly(const std::string& path) = 0;
   virtual bool Delete(const std::string& path, std::string* error) = 0;
+  // Makes the creation or deletion of files in the folder holding the path durable.
+  virtual bool SyncFolder(const std::string& path) = 0;
 };
 
 }  // namespace zuz

@@ -74,7 +74,7 @@ class TPosixFile : public TZuzOSFile {
   }
 
   bool Sync() override {
-    if (::fsync(fd_) == 0) return true;
+    if (::fdatasync(fd_) == 0) return true;
     return Fail(errno) >= 0;
   }
 
@@ -168,6 +168,18 @@ bool TPosixFileSystem::Delete(const std::string& path, std::string* error) {
   if (::unlink(path.c_str()) == 0) return true;
   if (error) *error = std::strerror(errno);
   return false;
+}
+
+bool TPosixFileSystem::SyncFolder(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string(".")
+                             : slash == 0               ? "/"
+                                                        : path.substr(0, slash);
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
 }
 
 }  // namespace zuz

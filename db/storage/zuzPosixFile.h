@@ -16,6 +16,7 @@ class TPosixFileSystem : public TZuzFileSystem {
   bool Exists(const std::string& path) override;
   bool IsReadOnly(const std::string& path) override;
   bool Delete(const std::string& path, std::string* error) override;
+  bool SyncFolder(const std::string& path) override;
 };
 
 }  // namespace zuz

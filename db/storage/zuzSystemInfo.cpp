@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "db/storage/zuzCoding.h"
-#include "planner/base/qorUtf8.h"
 #include "planner/base/qorStrings.h"
+#include "planner/base/qorUtf8.h"
 
 namespace zuz {
 

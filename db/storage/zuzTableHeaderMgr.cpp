@@ -109,8 +109,8 @@ TTableHeader& TTableHeaderMgr::OpenTable(uint32_t tableId) {
     return *it->second.header;
   }
   auto pairs = ReadMap();
-  auto found = std::find_if(pairs.begin(), pairs.end(),
-                            [&](const auto& p) { return p.first == tableId; });
+  auto found =
+      std::find_if(pairs.begin(), pairs.end(), [&](const auto& p) { return p.first == tableId; });
   if (found == pairs.end()) {
     ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TTableHeaderMgr.OpenTable",
                      "The TableID could not be found: " + std::to_string(tableId), kObject);
@@ -136,8 +136,8 @@ void TTableHeaderMgr::DeleteTable(uint32_t tableId) {
   if (!open_) ZuzInternalError("TTableHeaderMgr.DeleteTable", "The table header map is not open");
   THeaderWriteLock lock(disk_);
   auto pairs = ReadMap();
-  auto found = std::find_if(pairs.begin(), pairs.end(),
-                            [&](const auto& p) { return p.first == tableId; });
+  auto found =
+      std::find_if(pairs.begin(), pairs.end(), [&](const auto& p) { return p.first == tableId; });
   if (found == pairs.end()) {
     ZuzDatabaseError(ZUZ_ERR_NOT_FOUND, "TTableHeaderMgr.DeleteTable", "Delete table", kObject);
   }

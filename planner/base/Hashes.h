@@ -175,4 +175,3 @@ class TObjectHash {
 
   hashes_detail::TextTable<Stored> table_;
 };
-

@@ -30,7 +30,9 @@ double FromDays(sys_days d) {
   return static_cast<double>(d.time_since_epoch().count() + kUnixEpochDay);
 }
 
-year_month_day Ymd(double date) { return year_month_day{ToDays(date)}; }
+year_month_day Ymd(double date) {
+  return year_month_day{ToDays(date)};
+}
 
 }  // namespace
 
@@ -59,22 +61,40 @@ void DecodeDate(double date, int& y, int& m, int& d) {
   d = static_cast<int>(static_cast<unsigned>(ymd.day()));
 }
 
-int YearOf(double date) { return static_cast<int>(Ymd(date).year()); }
-int MonthOf(double date) { return static_cast<int>(static_cast<unsigned>(Ymd(date).month())); }
-int DayOf(double date) { return static_cast<int>(static_cast<unsigned>(Ymd(date).day())); }
-double StartOfAYear(int y) { return EncodeDate(y, 1, 1); }
-bool IsLeapYear(int y) { return year{y}.is_leap(); }
+int YearOf(double date) {
+  return static_cast<int>(Ymd(date).year());
+}
+int MonthOf(double date) {
+  return static_cast<int>(static_cast<unsigned>(Ymd(date).month()));
+}
+int DayOf(double date) {
+  return static_cast<int>(static_cast<unsigned>(Ymd(date).day()));
+}
+double StartOfAYear(int y) {
+  return EncodeDate(y, 1, 1);
+}
+bool IsLeapYear(int y) {
+  return year{y}.is_leap();
+}
 
 int DaysInMonth(int y, int m) {
   if (m < 1 || m > 12) throw EqorDateError("Invalid month " + std::to_string(m));
-  return static_cast<int>(
-      static_cast<unsigned>(year_month_day_last{year{y}, month_day_last{month{static_cast<unsigned>(m)}}}.day()));
+  return static_cast<int>(static_cast<unsigned>(
+      year_month_day_last{year{y}, month_day_last{month{static_cast<unsigned>(m)}}}.day()));
 }
 
-int DayOfWeek(double date) { return static_cast<int>(weekday{ToDays(date)}.c_encoding()) + 1; }
-int ISODayOfWeek(double date) { return static_cast<int>(weekday{ToDays(date)}.iso_encoding()); }
-double MondayOf(double date) { return std::floor(date) - ISODayOfWeek(date) + 1; }
-double SundayOf(double date) { return std::floor(date) - DayOfWeek(date) + 1; }
+int DayOfWeek(double date) {
+  return static_cast<int>(weekday{ToDays(date)}.c_encoding()) + 1;
+}
+int ISODayOfWeek(double date) {
+  return static_cast<int>(weekday{ToDays(date)}.iso_encoding());
+}
+double MondayOf(double date) {
+  return std::floor(date) - ISODayOfWeek(date) + 1;
+}
+double SundayOf(double date) {
+  return std::floor(date) - DayOfWeek(date) + 1;
+}
 
 double EasterSunday(int y) {
   if (y < 1 || y > 9999) throw EqorDateError("Invalid year " + std::to_string(y));
@@ -154,7 +174,8 @@ int DaysBetween(double a, double b) {
 double IncMonth(double date, int months) {
   year_month_day ymd = Ymd(date);
   year_month_day moved = ymd + std::chrono::months{months};
-  if (!moved.ok()) moved = year_month_day{year_month_day_last{moved.year(), month_day_last{moved.month()}}};
+  if (!moved.ok())
+    moved = year_month_day{year_month_day_last{moved.year(), month_day_last{moved.month()}}};
   double result = FromDays(sys_days{moved}) + (date - std::floor(date));
   ToDays(result);
   return result;

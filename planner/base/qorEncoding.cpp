@@ -110,6 +110,12 @@ std::string ToSingleBytes(std::string_view text, TByteOf byteOf) {
 
 }  // namespace
 
-std::string Utf8ToLatin1Refs(std::string_view text) { return ToSingleBytes(text, Latin1Byte); }
-std::string Utf8ToCp1252Refs(std::string_view text) { return ToSingleBytes(text, Cp1252Byte); }
-std::string Utf8ToAsciiRefs(std::string_view text) { return ToSingleBytes(text, AsciiByte); }
+std::string Utf8ToLatin1Refs(std::string_view text) {
+  return ToSingleBytes(text, Latin1Byte);
+}
+std::string Utf8ToCp1252Refs(std::string_view text) {
+  return ToSingleBytes(text, Cp1252Byte);
+}
+std::string Utf8ToAsciiRefs(std::string_view text) {
+  return ToSingleBytes(text, AsciiByte);
+}

@@ -40,29 +40,82 @@ std::string FromStrftime(const std::string& fmt, bool time) {
            i + 1 < fmt.size())
       k = fmt[++i];
     switch (k) {
-      case 'd': out += "dd"; break;
-      case 'e': out += "d"; break;
-      case 'm': out += "MM"; break;
-      case 'y': out += "yy"; break;
-      case 'Y': case 'G': out += "yyyy"; break;
-      case 'b': case 'h': case 'B': out += "MMM"; break;
-      case 'a': case 'A': out += "ddd"; break;
-      case 'D': out += "MM/dd/yy"; break;
-      case 'F': out += "yyyy-MM-dd"; break;
-      case 'H': out += "hh"; break;
-      case 'k': out += "h"; break;
-      case 'I': out += "hh"; twelveHour = true; break;
-      case 'l': out += "h"; twelveHour = true; break;
-      case 'M': out += "nn"; break;
-      case 'S': out += "ss"; break;
-      case 'p': case 'P': out += "AM/PM"; twelveHour = false; break;
-      case 'T': out += "hh:nn:ss"; break;
-      case 'R': out += "hh:nn"; break;
-      case 'r': out += "hh:nn:ss AM/PM"; break;
-      case 'n': out += ' '; break;
-      case 't': out += ' '; break;
-      case '%': out += '%'; break;
-      default: break;
+      case 'd':
+        out += "dd";
+        break;
+      case 'e':
+        out += "d";
+        break;
+      case 'm':
+        out += "MM";
+        break;
+      case 'y':
+        out += "yy";
+        break;
+      case 'Y':
+      case 'G':
+        out += "yyyy";
+        break;
+      case 'b':
+      case 'h':
+      case 'B':
+        out += "MMM";
+        break;
+      case 'a':
+      case 'A':
+        out += "ddd";
+        break;
+      case 'D':
+        out += "MM/dd/yy";
+        break;
+      case 'F':
+        out += "yyyy-MM-dd";
+        break;
+      case 'H':
+        out += "hh";
+        break;
+      case 'k':
+        out += "h";
+        break;
+      case 'I':
+        out += "hh";
+        twelveHour = true;
+        break;
+      case 'l':
+        out += "h";
+        twelveHour = true;
+        break;
+      case 'M':
+        out += "nn";
+        break;
+      case 'S':
+        out += "ss";
+        break;
+      case 'p':
+      case 'P':
+        out += "AM/PM";
+        twelveHour = false;
+        break;
+      case 'T':
+        out += "hh:nn:ss";
+        break;
+      case 'R':
+        out += "hh:nn";
+        break;
+      case 'r':
+        out += "hh:nn:ss AM/PM";
+        break;
+      case 'n':
+        out += ' ';
+        break;
+      case 't':
+        out += ' ';
+        break;
+      case '%':
+        out += '%';
+        break;
+      default:
+        break;
     }
   }
   if (time && twelveHour && out.find("AM/PM") == std::string::npos) out += " AM/PM";
@@ -73,8 +126,12 @@ std::string FromStrftime(const std::string& fmt, bool time) {
 
 }  // namespace
 
-std::string DatePatternFromStrftime(const std::string& fmt) { return FromStrftime(fmt, false); }
-std::string TimePatternFromStrftime(const std::string& fmt) { return FromStrftime(fmt, true); }
+std::string DatePatternFromStrftime(const std::string& fmt) {
+  return FromStrftime(fmt, false);
+}
+std::string TimePatternFromStrftime(const std::string& fmt) {
+  return FromStrftime(fmt, true);
+}
 
 TqorRegionalSettings TqorRegionalSettings::FromLocale(const char* localeName) {
   TqorRegionalSettings rs;

@@ -5,19 +5,19 @@
 #include <locale.h>
 
 #include <cerrno>
-#include <cstdarg>
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "planner/base/qorEncoding.h"
-#include "planner/base/qorUtf8.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorUserPrompts.h"
+#include "planner/base/qorUtf8.h"
 
 // --- TqorFastString ---
 
@@ -97,7 +97,9 @@ bool FoldedMatchAt(std::string_view part, std::string_view text, size_t i) {
   return true;
 }
 
-size_t StartIndex(int start) { return start < 1 ? 0 : static_cast<size_t>(start) - 1; }
+size_t StartIndex(int start) {
+  return start < 1 ? 0 : static_cast<size_t>(start) - 1;
+}
 
 }  // namespace
 
@@ -138,8 +140,7 @@ std::string ReplaceWith(std::string_view text, std::string_view find, std::strin
   std::string out;
   out.reserve(text.size() - count * find.size() + count * replacement.size());
   size_t copied = 0;
-  for (int p = pos(find, text, 1); p != 0;
-       p = pos(find, text, p + static_cast<int>(find.size()))) {
+  for (int p = pos(find, text, 1); p != 0; p = pos(find, text, p + static_cast<int>(find.size()))) {
     size_t at = static_cast<size_t>(p) - 1;
     out.append(text.substr(copied, at - copied));
     out.append(replacement);
@@ -170,6 +171,15 @@ std::string FoldCase(std::string_view text) {
     i += n;
   }
   return out;
+}
+
+bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && FoldCase(a) == FoldCase(b);
+}
+
+int CompareTextIgnoringCase(std::string_view a, std::string_view b) {
+  const int c = FoldCase(a).compare(FoldCase(b));
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
 // --- Numbers and colours ---
@@ -284,7 +294,8 @@ void SaveStringToFile(const std::string& fileName, std::string_view text) {
   FilePtr f(raw);
   if (!text.empty() && std::fwrite(text.data(), 1, text.size(), f.get()) != text.size())
     throw EqorFileError(FileMessage("Error writing file", fileName));
-  if (std::fclose(f.release()) != 0) throw EqorFileError(FileMessage("Error writing file", fileName));
+  if (std::fclose(f.release()) != 0)
+    throw EqorFileError(FileMessage("Error writing file", fileName));
 }
 
 std::string LoadStringFromFile(const std::string& fileName) {

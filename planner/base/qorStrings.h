@@ -41,10 +41,13 @@ int PosText(std::string_view part, std::string_view text, int start = 1);
 // or no occurrence returns the text unchanged.
 std::string ReplaceAll(std::string_view text, std::string_view find, std::string_view replacement);
 // As ReplaceAll with PosText matching.
-std::string ReplaceText(std::string_view text, std::string_view find,
-                        std::string_view replacement);
+std::string ReplaceText(std::string_view text, std::string_view find, std::string_view replacement);
 // The upper-case form used by the case-blind helpers (same byte length as the input).
 std::string FoldCase(std::string_view text);
+// Letter-case-blind equality and order of two texts: the case-blind helpers' folding (ASCII
+// letters, and the Cyrillic letters whose two forms have equal UTF-8 lengths), then byte order.
+bool SameTextIgnoringCase(std::string_view a, std::string_view b);
+int CompareTextIgnoringCase(std::string_view a, std::string_view b);
 
 // printf-style formatting in the "C" locale: numbers are written with "." whatever locale the
 // process runs under (the regional settings' separator is the caller's to put in).

@@ -12,7 +12,9 @@ TqorUserPrompts* SetUserPrompts(TqorUserPrompts* prompts) {
   return old;
 }
 
-TqorUserPrompts* UserPrompts() { return g_prompts; }
+TqorUserPrompts* UserPrompts() {
+  return g_prompts;
+}
 
 void ShowMessage(const std::string& text) {
   if (g_prompts) {

@@ -1,7 +1,5 @@
 #include "planner/base/qorUtf8.h"
 
-#include "planner/base/qorStrings.h"
-
 size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
   if (i >= s.size()) return 0;
   const auto b0 = static_cast<unsigned char>(s[i]);
@@ -91,13 +89,4 @@ size_t Utf8Length(std::string_view s) {
   size_t count = 0;
   for (size_t i = 0; i < s.size(); ++count) DecodeUtf8At(s, i);
   return count;
-}
-
-bool SameTextIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && FoldCase(a) == FoldCase(b);
-}
-
-int CompareTextIgnoringCase(std::string_view a, std::string_view b) {
-  const int c = FoldCase(a).compare(FoldCase(b));
-  return c < 0 ? -1 : c > 0 ? 1 : 0;
 }

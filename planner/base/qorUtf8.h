@@ -27,8 +27,3 @@ size_t Utf8Boundary(std::string_view s, size_t i);
 std::optional<char32_t> DecodeUtf8At(std::string_view s, size_t& i);
 // The number of characters of the text, a byte that starts no well-formed sequence counting as one.
 size_t Utf8Length(std::string_view s);
-
-// Letter-case-blind equality and order of two texts: the case-blind helpers' folding (ASCII
-// letters, and the Cyrillic letters whose two forms have equal UTF-8 lengths), then byte order.
-bool SameTextIgnoringCase(std::string_view a, std::string_view b);
-int CompareTextIgnoringCase(std::string_view a, std::string_view b);

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorCalendar.h"
+#include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
 
 TqorVariant TqorVariant::FromDate(double dayNumber) {
@@ -23,12 +23,18 @@ TqorVariant TqorVariant::Null() {
 
 const char* VarKindName(TqorVarKind kind) {
   switch (kind) {
-    case TqorVarKind::Text: return "String";
-    case TqorVarKind::Integer: return "Integer";
-    case TqorVarKind::Real: return "Double";
-    case TqorVarKind::Boolean: return "Boolean";
-    case TqorVarKind::Date: return "Date";
-    case TqorVarKind::Null: return "Null";
+    case TqorVarKind::Text:
+      return "String";
+    case TqorVarKind::Integer:
+      return "Integer";
+    case TqorVarKind::Real:
+      return "Double";
+    case TqorVarKind::Boolean:
+      return "Boolean";
+    case TqorVarKind::Date:
+      return "Date";
+    case TqorVarKind::Null:
+      return "Null";
   }
   return "Unknown";
 }
@@ -46,11 +52,16 @@ std::string RealToText(double value, std::string_view decimalSeparator) {
 
 std::string TqorVariant::ToText() const {
   switch (kind_) {
-    case TqorVarKind::Text: return text_;
-    case TqorVarKind::Integer: return std::to_string(int_);
-    case TqorVarKind::Real: return RealToText(real_, RegionalSettings().DecimalSeparator);
-    case TqorVarKind::Boolean: return bool_ ? "-1" : "0";
-    case TqorVarKind::Null: return "";
+    case TqorVarKind::Text:
+      return text_;
+    case TqorVarKind::Integer:
+      return std::to_string(int_);
+    case TqorVarKind::Real:
+      return RealToText(real_, RegionalSettings().DecimalSeparator);
+    case TqorVarKind::Boolean:
+      return bool_ ? "-1" : "0";
+    case TqorVarKind::Null:
+      return "";
     case TqorVarKind::Date: {
       const TqorRegionalSettings& rs = RegionalSettings();
       std::string s = FormatDateTime(rs.ShortDateFormat, real_);
@@ -98,20 +109,32 @@ bool TqorVariant::TryToReal(double& value) const {
   switch (kind_) {
     case TqorVarKind::Text:
       return TryTextToFloat(text_, RegionalSettings().DecimalSeparator, value);
-    case TqorVarKind::Integer: value = int_; return true;
+    case TqorVarKind::Integer:
+      value = int_;
+      return true;
     case TqorVarKind::Real:
-    case TqorVarKind::Date: value = real_; return true;
-    case TqorVarKind::Boolean: value = bool_ ? -1 : 0; return true;
-    case TqorVarKind::Null: return false;
+    case TqorVarKind::Date:
+      value = real_;
+      return true;
+    case TqorVarKind::Boolean:
+      value = bool_ ? -1 : 0;
+      return true;
+    case TqorVarKind::Null:
+      return false;
   }
   return false;
 }
 
 bool TqorVariant::TryToInt(int32_t& value) const {
   switch (kind_) {
-    case TqorVarKind::Integer: value = int_; return true;
-    case TqorVarKind::Boolean: value = bool_ ? -1 : 0; return true;
-    case TqorVarKind::Null: return false;
+    case TqorVarKind::Integer:
+      value = int_;
+      return true;
+    case TqorVarKind::Boolean:
+      value = bool_ ? -1 : 0;
+      return true;
+    case TqorVarKind::Null:
+      return false;
     default: {
       double r;
       return TryToReal(r) && RealToInt(r, value);
@@ -121,11 +144,18 @@ bool TqorVariant::TryToInt(int32_t& value) const {
 
 bool TqorVariant::TryToBool(bool& value) const {
   switch (kind_) {
-    case TqorVarKind::Boolean: value = bool_; return true;
-    case TqorVarKind::Integer: value = int_ != 0; return true;
+    case TqorVarKind::Boolean:
+      value = bool_;
+      return true;
+    case TqorVarKind::Integer:
+      value = int_ != 0;
+      return true;
     case TqorVarKind::Real:
-    case TqorVarKind::Date: value = real_ != 0; return true;
-    case TqorVarKind::Null: return false;
+    case TqorVarKind::Date:
+      value = real_ != 0;
+      return true;
+    case TqorVarKind::Null:
+      return false;
     case TqorVarKind::Text: {
       std::string_view t = Trimmed(text_);
       if (EqualsNoCase(t, "TRUE")) {
@@ -155,8 +185,10 @@ bool TqorVariant::TryToDate(double& value) const {
         return true;
       }
       return false;
-    case TqorVarKind::Null: return false;
-    default: return TryToReal(value);
+    case TqorVarKind::Null:
+      return false;
+    default:
+      return TryToReal(value);
   }
 }
 
@@ -198,12 +230,17 @@ double TqorVariant::AsDate() const {
 bool TqorVariant::operator==(const TqorVariant& other) const {
   if (kind_ != other.kind_) return false;
   switch (kind_) {
-    case TqorVarKind::Text: return text_ == other.text_;
-    case TqorVarKind::Integer: return int_ == other.int_;
+    case TqorVarKind::Text:
+      return text_ == other.text_;
+    case TqorVarKind::Integer:
+      return int_ == other.int_;
     case TqorVarKind::Real:
-    case TqorVarKind::Date: return real_ == other.real_;
-    case TqorVarKind::Boolean: return bool_ == other.bool_;
-    case TqorVarKind::Null: return true;
+    case TqorVarKind::Date:
+      return real_ == other.real_;
+    case TqorVarKind::Boolean:
+      return bool_ == other.bool_;
+    case TqorVarKind::Null:
+      return true;
   }
   return false;
 }

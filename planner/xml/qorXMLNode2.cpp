@@ -42,7 +42,9 @@ TqorXMLNode2* TqorXMLNode2::AddChild(std::unique_ptr<TqorXMLNode2> node) {
   return child;
 }
 
-void TqorXMLNode2::DeleteChild(TqorXMLNode2* node) { children_.Delete(children_.IndexOf(node)); }
+void TqorXMLNode2::DeleteChild(TqorXMLNode2* node) {
+  children_.Delete(children_.IndexOf(node));
+}
 
 TqorXMLNode2* TqorXMLNode2::GetChild(int index) const {
   if (index < 0) throw EListError(index);
@@ -114,14 +116,18 @@ int32_t TqorXMLNode2::GetAttributeInt(std::string_view name) const {
   return v ? ToIntOrZero(*v) : 0;
 }
 
-int32_t TqorXMLNode2::GetAttributeInt(int index) const { return ToIntOrZero(GetAttribute(index)); }
+int32_t TqorXMLNode2::GetAttributeInt(int index) const {
+  return ToIntOrZero(GetAttribute(index));
+}
 
 std::string TqorXMLNode2::GetAttributeStr(std::string_view name) const {
   const TqorVariant* v = FindAttribute(name);
   return v ? v->ToText() : std::string();
 }
 
-std::string TqorXMLNode2::GetAttributeStr(int index) const { return GetAttribute(index).ToText(); }
+std::string TqorXMLNode2::GetAttributeStr(int index) const {
+  return GetAttribute(index).ToText();
+}
 
 int TqorXMLNode2::IndexOfAttribute(std::string_view name) const {
   int i = 0;

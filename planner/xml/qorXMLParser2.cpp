@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "planner/base/qorEncoding.h"
-#include "planner/base/qorUtf8.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
+#include "planner/base/qorUtf8.h"
 #include "planner/xml/qorXPathParserList2.h"
 
 namespace {
@@ -88,12 +88,23 @@ void AppendEscaped(std::string& out, std::string_view v) {
   for (size_t i = 0; i < v.size(); ++i) {
     const char* rep;
     switch (v[i]) {
-      case '&': rep = "&amp;"; break;
-      case '<': rep = "&lt;"; break;
-      case '>': rep = "&gt;"; break;
-      case '\'': rep = "&apos;"; break;
-      case '"': rep = "&quot;"; break;
-      default: continue;
+      case '&':
+        rep = "&amp;";
+        break;
+      case '<':
+        rep = "&lt;";
+        break;
+      case '>':
+        rep = "&gt;";
+        break;
+      case '\'':
+        rep = "&apos;";
+        break;
+      case '"':
+        rep = "&quot;";
+        break;
+      default:
+        continue;
     }
     out.append(v.substr(from, i - from));
     out.append(rep);
@@ -173,10 +184,14 @@ Encoding EncodingOf(std::string_view name) {
 bool Holds(Encoding encoding, char32_t cp) {
   unsigned char byte = 0;
   switch (encoding) {
-    case Encoding::Latin1: return cp <= 0xFF;
-    case Encoding::Cp1252: return Cp1252Byte(cp, byte);
-    case Encoding::Utf8: return true;
-    case Encoding::Other: return cp <= 0x7F;
+    case Encoding::Latin1:
+      return cp <= 0xFF;
+    case Encoding::Cp1252:
+      return Cp1252Byte(cp, byte);
+    case Encoding::Utf8:
+      return true;
+    case Encoding::Other:
+      return cp <= 0x7F;
   }
   return true;
 }
@@ -380,7 +395,9 @@ void TqorXMLParser2::SetXml(std::string_view text) {
   lastError_ += Xml();
 }
 
-std::string TqorXMLParser2::Xml() const { return XmlDeclaring(""); }
+std::string TqorXMLParser2::Xml() const {
+  return XmlDeclaring("");
+}
 
 std::string TqorXMLParser2::XmlDeclaring(std::string_view encodingOverride) const {
   std::string out;
@@ -398,12 +415,16 @@ std::string TqorXMLParser2::XmlDeclaring(std::string_view encodingOverride) cons
 std::string TqorXMLParser2::EncodedXml() const {
   const Encoding encoding = EncodingOf(declaration_->GetAttributeStr("encoding"));
   if (!TextFits(*this, encoding)) return XmlDeclaring("UTF-8");
-  const std::string text = Xml();
+  std::string text = Xml();
   switch (encoding) {
-    case Encoding::Latin1: return Utf8ToLatin1Refs(text);
-    case Encoding::Cp1252: return Utf8ToCp1252Refs(text);
-    case Encoding::Utf8: return text;
-    case Encoding::Other: return Utf8ToAsciiRefs(text);
+    case Encoding::Latin1:
+      return Utf8ToLatin1Refs(text);
+    case Encoding::Cp1252:
+      return Utf8ToCp1252Refs(text);
+    case Encoding::Utf8:
+      return text;
+    case Encoding::Other:
+      return Utf8ToAsciiRefs(text);
   }
   return text;
 }
@@ -430,8 +451,7 @@ void TqorXMLParser2::LoadFromFile(const std::string& fileName) {
   SetXml(text);
 }
 
-TqorXMLNode2* TqorXMLParser2::GetNodeById(std::string_view elementName,
-                                          std::string_view id) const {
+TqorXMLNode2* TqorXMLParser2::GetNodeById(std::string_view elementName, std::string_view id) const {
   auto* inner = index_.Find(elementName);
   return inner ? inner->Find(id) : nullptr;
 }

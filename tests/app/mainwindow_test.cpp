@@ -25,11 +25,13 @@
 #include "app/qorHelpWindow.h"
 #include "app/qorMessagePrompts.h"
 #include "app/uVazadod.h"
-#include "planner/grid/qorPlannerGrid.h"
-#include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorCalendar.h"
+#include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUserPrompts.h"
+#include "planner/grid/qorPlannerGrid.h"
+#include "planner/qorGridCells.h"
+#include "tests/planner/base/test_util.h"
 #include "tests/qtTestEnvironment.h"
 
 namespace {
@@ -78,7 +80,7 @@ class MainWindowTest : public ::testing::Test {
   }
   void TearDown() override {
     window_.reset();
-    QTest::qWait(1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
   template <class T>
   T* Find(const char* name) const {
@@ -148,6 +150,20 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
   EXPECT_EQ(Grid()->Col(), 2);
   EXPECT_EQ(Grid()->Row(), 2);
   EXPECT_TRUE(boxes_.Texts.empty());
+}
+
+// Started under a locale with a decimal comma, the program still writes numbers with ".".
+TEST_F(MainWindowTest, NumbersUseAPointUnderACommaLocale) {
+  ProcessLocale german("de_DE.UTF-8");
+  ASSERT_TRUE(german.Active()) << "the de_DE.UTF-8 locale is not installed";
+  Open();
+  TqorPlannerGrid* grid = Grid();
+  grid->AddProject("1", "Alpha");
+  TqorXMLNode2* task =
+      grid->AddTask("1", "10", "Design", EncodeDate(2005, 1, 3), EncodeDate(2005, 1, 5), false);
+  task->SetAttribute("assignedhours", 7.5);
+  EXPECT_NE(grid->Document().Xml().find("assignedhours=\"7.5\""), std::string::npos);
+  EXPECT_EQ(FormatGridHours(7.5), "7.5");
 }
 
 TEST_F(MainWindowTest, ReportFormatRadioItems) {

@@ -29,8 +29,8 @@ TEST(SmallScreen, TheMainWindowShrinksIntoTheAvailableArea) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   const QRect client = window->geometry();
   EXPECT_GE(client.top() - 32, available.top()) << "room for the title bar";
-  EXPECT_TRUE(available.contains(client)) << client.x() << "," << client.y() << " "
-                                          << client.width() << "x" << client.height();
+  EXPECT_TRUE(available.contains(client))
+      << client.x() << "," << client.y() << " " << client.width() << "x" << client.height();
   EXPECT_LE(client.height(), 500 - 40);
   EXPECT_EQ(client.width(), 782) << "the designed width still fits";
 }

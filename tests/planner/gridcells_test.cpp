@@ -1,9 +1,9 @@
 // What the calendar grid's cells show, decided without pixels.
 #include <algorithm>
 
-#include "planner/qorGridCells.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
+#include "planner/qorGridCells.h"
 #include "tests/planner/base/test_util.h"
 
 namespace {

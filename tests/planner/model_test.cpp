@@ -1,10 +1,10 @@
 #include <chrono>
 #include <set>
 
-#include "planner/qorPlannerModel.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUserPrompts.h"
+#include "planner/qorPlannerModel.h"
 #include "tests/planner/base/test_util.h"
 
 namespace {
@@ -14,7 +14,8 @@ class ModelTest : public RegionalTest {
   double today_ = EncodeDate(2005, 1, 12);
   TqorPlannerModel model_{[this] { return today_; }};
 
-  TqorXMLNode2* AddResource(const std::string& id, double hoursPerWeek, const std::string& initials) {
+  TqorXMLNode2* AddResource(const std::string& id, double hoursPerWeek,
+                            const std::string& initials) {
     auto r = std::make_unique<TqorXMLNode2>("resource");
     r->SetAttribute("name", "R" + id);
     r->SetAttribute("initials", initials);
@@ -292,16 +293,16 @@ TEST_F(ModelTest, NonWorkingDays) {
     int a = y % 19, b = y / 100, c = y % 100, d = b / 4, e = b % 4, f = (b + 8) / 25,
         g = (b - f + 1) / 3, h = (19 * a + b - d - g + 15) % 30, i = c / 4, k = c % 4,
         l = (32 + 2 * e + 2 * i - h - k) % 7, m = (a + 11 * h + 22 * l) / 451;
-    const sys_days easter{year{y} / ((h + l - 7 * m + 114) / 31) / ((h + l - 7 * m + 114) % 31 + 1)};
+    const sys_days easter{year{y} / ((h + l - 7 * m + 114) / 31) /
+                          ((h + l - 7 * m + 114) % 31 + 1)};
     ASSERT_EQ(model_.Easter(), day(easter)) << y;
     ASSERT_EQ(model_.Pentecost(), day(easter + days{49})) << y;
     ASSERT_EQ(model_.Ascension(), day(easter + days{39})) << y;
-    const std::set<sys_days> feasts{sys_days{year{y} / 1 / 1}, easter + days{1},
-                                    easter + days{39},          easter + days{50},
+    const std::set<sys_days> feasts{sys_days{year{y} / 1 / 1},   easter + days{1},
+                                    easter + days{39},           easter + days{50},
                                     sys_days{year{y} / 12 / 25}, sys_days{year{y} / 12 / 26}};
     for (sys_days x = sys_days{year{y} / 1 / 1}; x <= sys_days{year{y} / 12 / 31}; x += days{1}) {
-      const bool expected =
-          weekday{x} == Saturday || weekday{x} == Sunday || feasts.count(x) != 0;
+      const bool expected = weekday{x} == Saturday || weekday{x} == Sunday || feasts.count(x) != 0;
       ASSERT_EQ(model_.IsNonWorkingDay(day(x)), expected) << y << " " << day(x);
     }
   }

@@ -2,16 +2,18 @@
 #include <cstdio>
 #include <memory>
 
-#include "planner/qorPlannerModel.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
+#include "planner/qorPlannerModel.h"
 #include "tests/planner/base/test_util.h"
 
 namespace {
 
 class XmlFilesTest : public RegionalTest {};
 
-std::string Sample() { return std::string(VZ_SOURCE_DIR) + "/tools/samples/planner.xml"; }
+std::string Sample() {
+  return std::string(VZ_SOURCE_DIR) + "/tools/samples/planner.xml";
+}
 
 std::unique_ptr<TqorXMLParser2> MakeNamesDocument() {
   auto owned = std::make_unique<TqorXMLParser2>();
@@ -72,15 +74,17 @@ TEST_F(XmlFilesTest, ReadingHonoursTheDeclaredEncoding) {
   TempFile file("decl");
   TqorXMLParser2 doc;
   // Latin-1 bytes declared as such become UTF-8, in attributes and text alike.
-  SaveStringToFile(file.path(),
-                   "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a n=\"M\xFCller\">\xC4rger</a>");
+  SaveStringToFile(
+      file.path(),
+      "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a n=\"M\xFCller\">\xC4rger</a>");
   doc.LoadFromFile(file.path());
   ASSERT_EQ(doc.LastError(), "");
   EXPECT_EQ(doc.GetAttributeStr("n"), "Müller");
   EXPECT_EQ(doc.Text(), "Ärger");
 
   // Latin-1 bytes that happen to be valid UTF-8 still follow the declaration.
-  SaveStringToFile(file.path(), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a n=\"\xC3\xBC\"/>");
+  SaveStringToFile(file.path(),
+                   "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a n=\"\xC3\xBC\"/>");
   doc.LoadFromFile(file.path());
   EXPECT_EQ(doc.GetAttributeStr("n"), "Ã¼");
 
@@ -93,7 +97,9 @@ TEST_F(XmlFilesTest, ReadingHonoursTheDeclaredEncoding) {
   EXPECT_EQ(doc.GetAttributeStr("n"), "ü");
 
   // Declared UTF-8 with a stray byte keeps the byte as its Latin-1 character.
-  SaveStringToFile(file.path(), "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?><a n=\"\xE9t\xC3\xA9\"/>");
+  SaveStringToFile(
+      file.path(),
+      "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?><a n=\"\xE9t\xC3\xA9\"/>");
   doc.LoadFromFile(file.path());
   ASSERT_EQ(doc.LastError(), "");
   EXPECT_EQ(doc.GetAttributeStr("n"), "été");
@@ -132,15 +138,19 @@ TEST_F(XmlFilesTest, TextOutsideTheDeclaredEncodingReadsBackUnchanged) {
 TEST_F(XmlFilesTest, Windows1252IsItsOwnCodePage) {
   TempFile file("cp1252");
   TqorXMLParser2 doc;
-  SaveStringToFile(file.path(), "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"
-                                "<a n=\"\x80 5\">\x93quoted\x94 \x8A" "a\xE9</a>");
+  SaveStringToFile(file.path(),
+                   "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"
+                   "<a n=\"\x80 5\">\x93quoted\x94 \x8A"
+                   "a\xE9</a>");
   doc.LoadFromFile(file.path());
   ASSERT_EQ(doc.LastError(), "");
   EXPECT_EQ(doc.GetAttributeStr("n"), "€ 5");
   EXPECT_EQ(doc.Text(), "“quoted” Šaé");
   doc.SaveToFile(file.path());
   const std::string bytes = LoadStringFromFile(file.path());
-  EXPECT_NE(bytes.find("n=\"\x80 5\">\x93quoted\x94 \x8A" "a\xE9<"), std::string::npos);
+  EXPECT_NE(bytes.find("n=\"\x80 5\">\x93quoted\x94 \x8A"
+                       "a\xE9<"),
+            std::string::npos);
   doc.SetAttribute("n", "Ł");
   doc.SaveToFile(file.path());
   EXPECT_NE(LoadStringFromFile(file.path()).find("n=\"&#321;\""), std::string::npos);
@@ -184,7 +194,8 @@ TEST_F(XmlFilesTest, XmllintReadsTheWrittenFile) {
 
 #ifdef PLANNER_ROUNDTRIP
 int RunTool(const std::string& args) {
-  int status = std::system((std::string(PLANNER_ROUNDTRIP) + " " + args + " >/dev/null 2>&1").c_str());
+  int status =
+      std::system((std::string(PLANNER_ROUNDTRIP) + " " + args + " >/dev/null 2>&1").c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "db/storage/zuzPosixFile.h"
 #include "db/objects/zuzEngineSetup.h"
+#include "db/storage/zuzPosixFile.h"
 #include "tests/db/index/dbIndexedDb.h"
 
 namespace zuz::test {

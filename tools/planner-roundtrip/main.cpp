@@ -6,9 +6,9 @@
 #include <exception>
 #include <string>
 
-#include "planner/qorPlannerModel.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
+#include "planner/qorPlannerModel.h"
 
 namespace {
 

@@ -17,15 +17,15 @@
 
 #include "db/index/zuzBTree.h"
 #include "db/index/zuzBTreeCheck.h"
+#include "db/record/zuzObjectText.h"
+#include "db/record/zuzTableDef.h"
+#include "db/record/zuzTableMgrUnit.h"
 #include "db/storage/zuzCoding.h"
 #include "db/storage/zuzCrypt.h"
 #include "db/storage/zuzDisk.h"
 #include "db/storage/zuzError.h"
 #include "db/storage/zuzIOInterface.h"
 #include "db/storage/zuzMapPage.h"
-#include "db/record/zuzObjectText.h"
-#include "db/record/zuzTableDef.h"
-#include "db/record/zuzTableMgrUnit.h"
 
 using namespace zuz;
 
@@ -585,8 +585,8 @@ void PrintIndexes(TRawDb& db, const TTableDef& def, const char* indexName, int64
 }  // namespace
 
 int DumpTables(const std::vector<uint8_t>& file, const char* masterKey, bool listTables,
-                  const char* recordsOf, const char* indexesOf, const char* indexName,
-                  int64_t keyLimit) {
+               const char* recordsOf, const char* indexesOf, const char* indexName,
+               int64_t keyLimit) {
   TRawDb db(file, masterKey);
   if (db.SecurityLevel() != 0 && !masterKey) {
     std::printf(

@@ -493,7 +493,8 @@ TEST(DbBTree, DamagedNodesGiveTheInternalError) {
     t.tree->ConstructKeyBufFromVariants(int64_t{0});  // leads to the first leaf
     t.tree->SearchKey(skGreaterOrEqual, nullptr);
   };
-  auto expectDamage = [&](uint32_t address, std::vector<uint8_t> bytes, const std::string& text) {
+  auto expectDamage = [&](uint32_t address, const std::vector<uint8_t>& bytes,
+                          const std::string& text) {
     WriteNode(t, address, bytes);
     EXPECT_EQ(ErrorCodeOf(search), ZUZ_ERR_INTERNAL) << text;
     EXPECT_NE(ErrorTextOf(search).find(text), std::string::npos) << ErrorTextOf(search);

@@ -108,7 +108,7 @@ TEST(DbIndexKey, DamagedRecordImagesAndEntriesAreRefused) {
 TEST(DbIndexKey, DefinitionsAreChecked) {
   TTestLayout layout({{F::ftString, 10}, {F::ftBytes, 4}});
   TTestIndex ix(layout, {0}, true);
-  auto make = [&](TKeyFields fields, int kdo, int m, TSortOrderFunc sort) {
+  auto make = [&](const TKeyFields& fields, int kdo, int m, TSortOrderFunc sort) {
     return [=] { TKeyFormat(fields, kdo, m, sort, "test"); };
   };
   TSortOrderFunc sort = SortOrderFunction(TSortOrder::soASCII);
@@ -158,8 +158,14 @@ TEST(DbIndexKey, KeysFromValues) {
               KeyOf(f, {TKeyValue{}, TKeyValue{}, 2.5});
             }),
             "2.5 is not a valid value for ftInteger");
-  EXPECT_EQ(ErrorCodeOf([&] { KeyOf(f, {TKeyValue{}, TKeyValue{}, std::string("x1")}); }), ZUZ_ERR_FIELD_TYPE);
-  EXPECT_EQ(ErrorCodeOf([&] { KeyOf(f, {TKeyValue{}, TKeyValue{}, int64_t{1} << 31}); }), ZUZ_ERR_FIELD_TYPE);
+  EXPECT_EQ(ErrorCodeOf([&] {
+              KeyOf(f, {TKeyValue{}, TKeyValue{}, std::string("x1")});
+            }),
+            ZUZ_ERR_FIELD_TYPE);
+  EXPECT_EQ(ErrorCodeOf([&] {
+              KeyOf(f, {TKeyValue{}, TKeyValue{}, int64_t{1} << 31});
+            }),
+            ZUZ_ERR_FIELD_TYPE);
   EXPECT_EQ(ErrorCodeOf([&] {
               KeyOf(f, {TKeyValue{}, TKeyValue{}, TKeyValue{}, std::string("maybe")});
             }),
@@ -171,7 +177,7 @@ TEST(DbIndexKey, ComparisonByTypeNullsAndDirection) {
   // Smallint ascending, Word descending, Float ascending, Integer descending.
   TTestIndex ix(layout, {0, 1, 2, 3}, true, {false, true, false, true});
   TKeyFormat f = FormatOf(ix);
-  auto key = [&](std::vector<TKeyValue> v) { return KeyOf(f, v); };
+  auto key = [&](const std::vector<TKeyValue>& v) { return KeyOf(f, v); };
   const TKeyValue null{};
   // Signed 16-bit: -1 before 1 (bytes FF FF vs 01 00).
   EXPECT_EQ(Cmp(f, key({int64_t{-1}}), key({int64_t{1}})), -1);

@@ -8,8 +8,8 @@
 
 #include "db/index/zuzIndexCheck.h"
 #include "db/index/zuzIndexManager.h"
-#include "db/storage/zuzLogger.h"
 #include "db/index/zuzRestructure.h"
+#include "db/storage/zuzLogger.h"
 #include "db/storage/zuzTableHeader.h"
 #include "tests/db/index/dbIndexedDb.h"
 
@@ -72,7 +72,8 @@ TEST(DbIndexManager, DuplicateKeysAreRefusedBeforeAnythingIsWritten) {
   const std::vector<uint8_t> before = db.Bytes();
 
   // The primary index has the empty name; the unique name index compares without case.
-  EXPECT_EQ(ErrorCodeOf([&] { AddPerson(*t, 1, std::string("Carol"), int64_t{1}, "x"); }), ZUZ_ERR_KEY_VIOLATION);
+  EXPECT_EQ(ErrorCodeOf([&] { AddPerson(*t, 1, std::string("Carol"), int64_t{1}, "x"); }),
+            ZUZ_ERR_KEY_VIOLATION);
   EXPECT_EQ(ErrorTextOf([&] { AddPerson(*t, 1, std::string("Carol"), int64_t{1}, "x"); }),
             "Index ");
   EXPECT_EQ(ErrorTextOf([&] { AddPerson(*t, 3, std::string("ALICE"), int64_t{1}, "x"); }),

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "db/index/zuzRestructureCopy.h"
+#include "db/index/zuzIndexManager.h"
 #include "tests/db/record/dbRecordUtil.h"
 
 namespace zuz::test {
@@ -16,8 +16,8 @@ struct TIndexedDb : TRecDb {
 };
 
 struct TIndexedConnection : TConnection {
-  TIndexedConnection(TZuzFileSystem& fs, const std::string& path,
-                     const std::string& masterKey = {}, bool exclusive = false)
+  TIndexedConnection(TZuzFileSystem& fs, const std::string& path, const std::string& masterKey = {},
+                     bool exclusive = false)
       : TConnection(fs, path, masterKey, exclusive, IndexedTableServices()) {}
 };
 

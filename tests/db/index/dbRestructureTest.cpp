@@ -1,15 +1,15 @@
 // Index changes of a table (what CREATE INDEX, DROP INDEX and a column rename run): their checks
-// and messages, the change statuses, the rebuilt definition and indexes, and the recovery
-// copy's files.
+// and messages, the change statuses, the rebuilt definition and indexes, and the journal each
+// leaves behind (none).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "db/index/zuzIndexCheck.h"
 #include "db/index/zuzIndexManager.h"
-#include "db/storage/zuzLogger.h"
 #include "db/index/zuzRestructure.h"
-#include "db/index/zuzRestructureCopy.h"
+#include "db/storage/zuzJournal.h"
+#include "db/storage/zuzLogger.h"
 #include "tests/db/index/dbIndexedDb.h"
 
 namespace zuz::test {
@@ -56,7 +56,7 @@ struct TItemsDb : TIndexedDb {
     for (const auto& p : CheckTableIndexes(*t)) text += p + "\n";
     return text;
   }
-  bool CopyFilesGone() { return !fs.Exists("/mem/test.udd") && !fs.Exists("/mem/test.udx"); }
+  bool JournalGone() { return !fs.Exists(JournalFileNameFor(kDbPath)); }
 };
 
 TIndexDesc Desc(const char* name, const char* fields, bool unique = false) {
@@ -75,7 +75,7 @@ TEST(DbRestructure, AddAndDropIndexesRebuildTheDefinitionAndTheKeys) {
             (Strings{"3",  "6",  "9",  "12", "15", "18", "2",  "5",  "8",  "11",
                      "14", "17", "20", "1",  "4",  "7",  "10", "13", "16", "19"}));
   EXPECT_EQ(db.Problems(), "");
-  EXPECT_TRUE(db.CopyFilesGone());
+  EXPECT_TRUE(db.JournalGone());
 
   // A unique index over repeated names keeps one record of each name in the indexes.
   log.clear();
@@ -129,7 +129,8 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
   badDesc.DescFields = "Colour";
   EXPECT_EQ(text([&] { AddIndex(db.Tables(), "Items", badDesc); }),
             "The field 'Colour' in index 'ixD' was not found in the table field definitions.");
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ixB", "Photo")); }), ZUZ_ERR_NOT_INDEXABLE);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ixB", "Photo")); }),
+            ZUZ_ERR_NOT_INDEXABLE);
 
   // Key sizes: the fields' sizes alone (9996), then the whole key entry (9602).
   std::vector<TFieldDesc> wide = {F("A", TFieldType::ftString, 255),
@@ -139,7 +140,8 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
     wide.push_back(F(("N" + std::to_string(i)).c_str(), TFieldType::ftBoolean));
   db.Tables().CreateTable("Wide", wide, {}, db.Tables().DefaultTableOptions());
   // 2 + 256 + 2 + 237 = 497 bytes of fields: no more than 500, but an entry of 10 + 1 + 497 + 4
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ixAB", "A;B")); }), ZUZ_ERR_KEY_TOO_LARGE);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ixAB", "A;B")); }),
+            ZUZ_ERR_KEY_TOO_LARGE);
   EXPECT_EQ(text([&] { AddIndex(db.Tables(), "Wide", Desc("ixABC", "A;B;C")); }),
             "The Index 'ixABC' with fields 'A;B;C' has exceeded the maximum key size of 500");
   std::string many;
@@ -151,7 +153,8 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
   for (int i = 1; i <= 32; ++i) {
     AddIndex(db.Tables(), "Wide", Desc(("ix" + std::to_string(i)).c_str(), "N5"));
   }
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ix33", "N6")); }), ZUZ_ERR_TOO_MANY_INDEXES);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Wide", Desc("ix33", "N6")); }),
+            ZUZ_ERR_TOO_MANY_INDEXES);
   {
     auto w = db.Tables().OpenTable("Wide");
     EXPECT_EQ(IndexManagerOf(*w).Count(), 32);
@@ -168,16 +171,19 @@ TEST(DbRestructure, ChecksAndTheirMessages) {
   }
   {
     TZuzTransaction transaction(db.Disk());
-    EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ix", "Qty")); }), ZUZ_ERR_IN_TRANSACTION);
-    EXPECT_EQ(code([&] { RenameField(db.Tables(), "Items", "Qty", "Count"); }), ZUZ_ERR_IN_TRANSACTION);
+    EXPECT_EQ(code([&] { AddIndex(db.Tables(), "Items", Desc("ix", "Qty")); }),
+              ZUZ_ERR_IN_TRANSACTION);
+    EXPECT_EQ(code([&] { RenameField(db.Tables(), "Items", "Qty", "Count"); }),
+              ZUZ_ERR_IN_TRANSACTION);
   }
-  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "$MSTRTBLUSER", Desc("ix", "Name")); }), ZUZ_ERR_TABLE_TYPE);
+  EXPECT_EQ(code([&] { AddIndex(db.Tables(), "$MSTRTBLUSER", Desc("ix", "Name")); }),
+            ZUZ_ERR_TABLE_TYPE);
   TIndexedDb shared;
   shared.Tables().CreateTable("T", {F("A", TFieldType::ftInteger)}, {},
                               shared.Tables().DefaultTableOptions());
   EXPECT_EQ(code([&] { AddIndex(shared.Tables(), "T", Desc("ix", "A")); }), ZUZ_ERR_NOT_EXCLUSIVE);
   EXPECT_EQ(ReIndex(shared.Tables(), "T", false).Records, 0);  // a rebuild is no schema change
-  EXPECT_TRUE(db.CopyFilesGone());
+  EXPECT_TRUE(db.JournalGone());
 }
 
 TEST(DbRestructure, RenamesChangeOnlyTheDefinition) {
@@ -203,8 +209,10 @@ TEST(DbRestructure, RenamesChangeOnlyTheDefinition) {
   const TTableDef def = db.Tables().InternalGetTableDef("Items");
   EXPECT_EQ(def.InternalFields[1].FieldName, "Label");
   EXPECT_EQ(IndexDescsOf(def)[1].Fields, "Label;Qty");
-  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Colour", "X"); }), ZUZ_ERR_NO_SUCH_FIELD);
-  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Label", "price"); }), ZUZ_ERR_FIELD_NAME);
+  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Colour", "X"); }),
+            ZUZ_ERR_NO_SUCH_FIELD);
+  EXPECT_EQ(ErrorCodeOf([&] { RenameField(db.Tables(), "Items", "Label", "price"); }),
+            ZUZ_ERR_FIELD_NAME);
   EXPECT_EQ(db.Problems(), "");
   // Changing an index's options rebuilds it; making it unique may lose records from the indexes.
   indexes = IndexDescsOf(def);
@@ -222,7 +230,7 @@ TEST(DbRestructure, RenamesChangeOnlyTheDefinition) {
   EXPECT_EQ(db.Problems(), "");
 }
 
-TEST(DbRestructure, TheCopyOfAnEncryptedTableIsEncryptedAndLeftoversGo) {
+TEST(DbRestructure, AnEncryptedTableIsRebuiltThroughItsJournal) {
   TIndexedDb db("master key 1", true);
   TTableOptions options = db.Tables().DefaultTableOptions();
   options.EncryptionLevel = TEncryptionLevel::encStrong;
@@ -238,32 +246,15 @@ TEST(DbRestructure, TheCopyOfAnEncryptedTableIsEncryptedAndLeftoversGo) {
       t->AddRecord();
     }
   }
-  auto contains = [&](const std::string& path, const std::string& text) {
-    const auto bytes = db.fs.Contents(path);
-    return bytes &&
-           std::search(bytes->begin(), bytes->end(), text.begin(), text.end()) != bytes->end();
-  };
-  bool sawCopy = false;
-  ReIndex(db.Tables(), "Secret", false, [&](int, bool&) {
-    sawCopy = db.fs.Exists("/mem/test.udd") && db.fs.Exists("/mem/test.udx");
-    EXPECT_FALSE(contains("/mem/test.udd", "SECRETVALUE"));
-    EXPECT_FALSE(contains("/mem/test.udd", "SECRETBLOB"));
-  });
-  EXPECT_TRUE(sawCopy);
-  EXPECT_FALSE(db.fs.Exists("/mem/test.udd"));
+  ReIndex(db.Tables(), "Secret", false);
   AddIndex(db.Tables(), "Secret", Ix("ixDesc", "Text"));
-  {
-    auto t = db.Tables().OpenTable("Secret");
-    EXPECT_EQ(t->RecordCount(), 10u);
-    EXPECT_TRUE(CheckTableIndexes(*t).empty());
-  }
-  // A copy without its manifest is what is left after the manifest went: it goes at open.
-  db.Close();
-  db.fs.SetContents("/mem/test.udd", std::vector<uint8_t>(100, 7));
-  TDBLogger::Instance().Clear();
-  db.Open("master key 1");
-  EXPECT_FALSE(db.fs.Exists("/mem/test.udd"));
-  EXPECT_EQ(TDBLogger::Instance().Lines().size(), 1u);
+  EXPECT_FALSE(db.fs.Exists(JournalFileNameFor(kDbPath)));
+  auto t = db.Tables().OpenTable("Secret");
+  EXPECT_EQ(t->RecordCount(), 10u);
+  EXPECT_TRUE(CheckTableIndexes(*t).empty());
+  const auto bytes = db.fs.Contents(kDbPath);
+  const std::string secret = "SECRETVALUE";
+  EXPECT_EQ(std::search(bytes->begin(), bytes->end(), secret.begin(), secret.end()), bytes->end());
 }
 
 TEST(DbRestructure, IndexDescriptionsRoundTripAndFieldRenames) {
@@ -298,9 +289,6 @@ TEST(DbRestructure, IndexDescriptionsRoundTripAndFieldRenames) {
   EXPECT_EQ(renamed[0].DescFields, "Bee");
   EXPECT_EQ(renamed[0].CaseInsFields, "Bee");
   EXPECT_EQ(renamed[1].Fields, "A");
-  EXPECT_EQ(RestructureFileName("db/Vazadod.zuz", ".udx"), "db/Vazadod.udx");
-  EXPECT_EQ(RestructureFileName("db.d/data", ".udd"), "db.d/data.udd");
-  EXPECT_EQ(RestructureFileName("data.dat", ".udd"), "data.dat.udd");
 }
 
 }  // namespace

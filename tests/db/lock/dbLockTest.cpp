@@ -286,7 +286,8 @@ TEST(DbDiskLocks, TableLocksBetweenPrograms) {
   EXPECT_EQ(p.b->LockRecord(0x9000, 5), ltWrite);
   // The header lock is table lock 0: a writer of the map waits for readers of the header.
   p.a->LockHeaderRead();
-  EXPECT_EQ(ErrorCodeOf([&] { p.b->AllocatePages(3, ioEncNone, nullptr, 1, usRecord); }), ZUZ_ERR_LOCK_TIMEOUT);
+  EXPECT_EQ(ErrorCodeOf([&] { p.b->AllocatePages(3, ioEncNone, nullptr, 1, usRecord); }),
+            ZUZ_ERR_LOCK_TIMEOUT);
   p.a->UnlockHeader();
   EXPECT_NO_THROW(p.b->AllocatePages(3, ioEncNone, nullptr, 1, usRecord));
 }

@@ -20,11 +20,11 @@
 #include <sstream>
 #include <string>
 
+#include "db/lock/zuzMultiUserLocks.h"
+#include "db/record/zuzTableMgrUnit.h"
 #include "db/storage/zuzDisk.h"
 #include "db/storage/zuzError.h"
-#include "db/lock/zuzMultiUserLocks.h"
 #include "db/storage/zuzPosixFile.h"
-#include "db/record/zuzTableMgrUnit.h"
 
 using namespace zuz;
 
@@ -63,7 +63,7 @@ std::string Run(const std::string& line) {
     disk->LockRetryInterval = interval;
     disk->LockUserName = user;
     disk->Open();
-    tables = std::make_unique<TTableMgr>(*disk, TTableMgrServices{NoTableIndexes(), {}});
+    tables = std::make_unique<TTableMgr>(*disk, TTableMgrServices{NoTableIndexes()});
     tables->Open();
     return "ok";
   }

@@ -67,22 +67,28 @@ TEST(DbRecordLayout, DefinitionChecks) {
   EXPECT_EQ(code([] { Build({F("B", TFieldType::ftBytes, 1)}); }), ZUZ_ERR_FIELD_LENGTH);
   EXPECT_EQ(Build({F("B", TFieldType::ftBytes, 256)}).RecordSize, 15 + 256);
   EXPECT_EQ(code([] { Build({}); }), ZUZ_ERR_FIELD_COUNT);
-  EXPECT_EQ(code([] { Build(std::vector<TFieldDesc>(256, F("X", TFieldType::ftInteger))); }), ZUZ_ERR_FIELD_COUNT);
-  EXPECT_EQ(code([] { Build({F(std::string(41, 'f').c_str(), TFieldType::ftInteger)}); }), ZUZ_ERR_FIELD_NAME);
+  EXPECT_EQ(code([] { Build(std::vector<TFieldDesc>(256, F("X", TFieldType::ftInteger))); }),
+            ZUZ_ERR_FIELD_COUNT);
+  EXPECT_EQ(code([] { Build({F(std::string(41, 'f').c_str(), TFieldType::ftInteger)}); }),
+            ZUZ_ERR_FIELD_NAME);
   EXPECT_EQ(code([] {
               Build({F("A", TFieldType::ftInteger), F("a", TFieldType::ftWord)});
             }),
             ZUZ_ERR_FIELD_NAME);
   EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBCD)}); }), ZUZ_ERR_FIELD_TYPE);
-  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {}, std::string(41, 't')); }), ZUZ_ERR_TABLE_NAME);
+  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {}, std::string(41, 't')); }),
+            ZUZ_ERR_TABLE_NAME);
   EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {}, ""); }), ZUZ_ERR_TABLE_NAME);
   EXPECT_EQ(Build({F("A", TFieldType::ftInteger)}, {}, std::string(40, 't')).TableName.size(), 40u);
   EXPECT_EQ(ErrorTextOf([] { Build({F("A", TFieldType::ftInteger)}, {}, std::string(41, 't')); }),
             std::string(41, 't') + " is not a valid value (min. length 1, max. length 40)");
   // Indexes: unknown field, unindexable types, too many, too large a key.
-  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {Ix("i", "B")}); }), ZUZ_ERR_NO_SUCH_FIELD);
-  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBlob)}, {Ix("i", "A")}); }), ZUZ_ERR_NOT_INDEXABLE);
-  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBytes, 8)}, {Ix("i", "A")}); }), ZUZ_ERR_NOT_INDEXABLE);
+  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftInteger)}, {Ix("i", "B")}); }),
+            ZUZ_ERR_NO_SUCH_FIELD);
+  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBlob)}, {Ix("i", "A")}); }),
+            ZUZ_ERR_NOT_INDEXABLE);
+  EXPECT_EQ(code([] { Build({F("A", TFieldType::ftBytes, 8)}, {Ix("i", "A")}); }),
+            ZUZ_ERR_NOT_INDEXABLE);
   std::vector<TIndexDesc> many;
   for (int i = 0; i < 33; ++i) many.push_back(Ix(("i" + std::to_string(i)).c_str(), "A"));
   EXPECT_EQ(code([&] { Build({F("A", TFieldType::ftInteger)}, many); }), ZUZ_ERR_TOO_MANY_INDEXES);
@@ -211,7 +217,8 @@ TEST(DbTableDefText, ReadingAcceptsAnyOrderAndRefusesNonsense) {
       ValidateStoredTableDef(d);
     });
   };
-  EXPECT_EQ(bad("RecordSize = 19", "RecordSize = 20"), ZUZ_ERR_CORRUPT);  // disagrees with the fields
+  EXPECT_EQ(bad("RecordSize = 19", "RecordSize = 20"),
+            ZUZ_ERR_CORRUPT);  // disagrees with the fields
   EXPECT_EQ(bad("RecordSize = 19", "Colour = 3"), ZUZ_ERR_CORRUPT);
   EXPECT_EQ(bad("ftInteger\n", "ftNothing\n"), ZUZ_ERR_CORRUPT);
   EXPECT_EQ(bad("'x'#39'y'", "'unterminated"), ZUZ_ERR_CORRUPT);
@@ -457,7 +464,8 @@ TEST(DbTables, CatalogueRowsAndSystemTables) {
   EXPECT_GE(internal.TableID, 1026);
   EXPECT_TRUE(internal.InternalTable);
   EXPECT_EQ(tables.TableNames(), std::vector<std::string>{"Tasks"});
-  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("Tasks", kTaskFields, {}, {}); }), ZUZ_ERR_TABLE_EXISTS);
+  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("Tasks", kTaskFields, {}, {}); }),
+            ZUZ_ERR_TABLE_EXISTS);
   EXPECT_EQ(ErrorCodeOf([&] { tables.OpenTable("Nope"); }), ZUZ_ERR_NO_SUCH_TABLE);
 
   // The catalogue row holds the definition's text; the object ids number the new tables.
@@ -513,7 +521,8 @@ TEST(DbTables, RefusedOperations) {
   tables.CreateTable("T", kTaskFields, {}, {});
   {
     TZuzTransaction tr(db.Disk());
-    EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("U", kTaskFields, {}, {}); }), ZUZ_ERR_IN_TRANSACTION);
+    EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("U", kTaskFields, {}, {}); }),
+              ZUZ_ERR_IN_TRANSACTION);
     EXPECT_EQ(ErrorCodeOf([&] { tables.EmptyTable("T"); }), ZUZ_ERR_IN_TRANSACTION);
   }
   TTableOptions options;
@@ -522,10 +531,12 @@ TEST(DbTables, RefusedOperations) {
             "This database does not use/support encryption");
   options.EncryptionLevel = TEncryptionLevel::encNone;
   options.Memory = true;
-  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("M", kTaskFields, {}, options); }), ZUZ_ERR_TABLE_TYPE);
+  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("M", kTaskFields, {}, options); }),
+            ZUZ_ERR_TABLE_TYPE);
   EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable(std::string(41, 'n'), kTaskFields, {}, {}); }),
             ZUZ_ERR_TABLE_NAME);
-  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("$MSTRTBLUSER", kTaskFields, {}, {}); }), ZUZ_ERR_RESERVED_NAME);
+  EXPECT_EQ(ErrorCodeOf([&] { tables.CreateTable("$MSTRTBLUSER", kTaskFields, {}, {}); }),
+            ZUZ_ERR_RESERVED_NAME);
   EXPECT_EQ(tables.TableNames(), std::vector<std::string>{"T"});
 
   // Renaming rewrites the row; a name in use is refused.

@@ -14,7 +14,9 @@ namespace zuz::test {
 
 // The record layer's tests keep no indexes (tables are read in block order); the index tests
 // hand in the index layer's services instead.
-inline TTableMgrServices RecordLayerServices() { return TTableMgrServices{NoTableIndexes(), {}}; }
+inline TTableMgrServices RecordLayerServices() {
+  return TTableMgrServices{NoTableIndexes()};
+}
 
 // One program's connection: its own disk manager (file handle, caches, locks) and table manager.
 struct TConnection {

@@ -98,9 +98,15 @@ void RunWithFaults(TFaultMode mode, bool sticky) {
   EXPECT_GT(errors, 20);
 }
 
-TEST(DbFaults, EveryCallFailing) { RunWithFaults(TFaultMode::Fail, false); }
-TEST(DbFaults, EveryTransferCutShort) { RunWithFaults(TFaultMode::ShortTransfer, false); }
-TEST(DbFaults, ProgramDiesAtEveryCall) { RunWithFaults(TFaultMode::Fail, true); }
+TEST(DbFaults, EveryCallFailing) {
+  RunWithFaults(TFaultMode::Fail, false);
+}
+TEST(DbFaults, EveryTransferCutShort) {
+  RunWithFaults(TFaultMode::ShortTransfer, false);
+}
+TEST(DbFaults, ProgramDiesAtEveryCall) {
+  RunWithFaults(TFaultMode::Fail, true);
+}
 
 }  // namespace
 }  // namespace zuz::test

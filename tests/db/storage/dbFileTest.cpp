@@ -383,7 +383,8 @@ TEST(DbFile, CopyIncludesATailThatIsNotAWholePage) {
   std::string err;
   ASSERT_TRUE(big.CreateZuzFile(path, true, &err)) << err;
   big.WriteData(0x7FFFF000, 16, data.data(), 0, 0);
-  EXPECT_EQ(ErrorCodeOf([&] { big.SeekAndAppendZuzFile(P, data.data(), 0, 0); }), ZUZ_ERR_FILE_SIZE_LIMIT);
+  EXPECT_EQ(ErrorCodeOf([&] { big.SeekAndAppendZuzFile(P, data.data(), 0, 0); }),
+            ZUZ_ERR_FILE_SIZE_LIMIT);
   big.CloseZuzFile();
   std::remove(path.c_str());
 }

@@ -135,7 +135,9 @@ TEST(DbFormat, HeaderChecksumAndKeyDigestMatchAnIndependentComputation) {
   auto b = h.Encode();
   std::string crc = RunPython(
       "import zlib\n"
-      "h = bytearray.fromhex('" + HexOf(b.data(), b.size()) + "')\n"
+      "h = bytearray.fromhex('" +
+      HexOf(b.data(), b.size()) +
+      "')\n"
       "h[250:254] = bytes(4)\n"
       "print(zlib.crc32(bytes(range(256)) + bytes(h)))\n");
   EXPECT_EQ(crc, std::to_string(GetU32(b.data() + 250)));
@@ -143,7 +145,9 @@ TEST(DbFormat, HeaderChecksumAndKeyDigestMatchAnIndependentComputation) {
   auto s = TSecurityHeader::Encode("Secret Key 1", 45000.5);
   std::string check = RunPython(
       "import zlib, hashlib, struct\n"
-      "s = bytearray.fromhex('" + HexOf(s.data(), s.size()) + "')\n"
+      "s = bytearray.fromhex('" +
+      HexOf(s.data(), s.size()) +
+      "')\n"
       "words = struct.unpack('>5I', hashlib.sha1(b'Secret Key 1').digest())\n"
       "ok_digest = bytes(s[16:36]) == struct.pack('<5I', *words)\n"
       "crc = struct.unpack('<I', bytes(s[36:40]))[0]\n"
@@ -175,8 +179,9 @@ TEST(DbOpen, DamagedDatabaseHeaderIs8961) {
     } catch (const EZuzDatabaseError& e) {
       EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_CORRUPT_HEADER);
       EXPECT_EQ(e.Caller(), "TZuzTable.DoConnect");
-      EXPECT_STREQ(e.what(), "The Zezad database engine raised an error\r\n (error code #8961). "
-                             "Corrupt Header");
+      EXPECT_STREQ(e.what(),
+                   "The Zezad database engine raised an error\r\n (error code #8961). "
+                   "Corrupt Header");
     }
     db.disk->Close();
     f[offset] ^= 0x10;

@@ -30,11 +30,11 @@ TEST(DbMap, AllocationBeyondTheFirstMapPageAddsASecondMapPage) {
   EXPECT_EQ(page, 2038 * P);
   std::vector<uint8_t> f = db.Bytes();
   EXPECT_EQ(f.size(), 2040u * P);
-  EXPECT_EQ(GetU32(f.data() + 1024 + 24), 2u);                  // map page count
-  EXPECT_EQ(GetU32(f.data() + 20480 + 4), 2039 * P);            // link from map page 0
-  EXPECT_EQ(GetU32(f.data() + 2039 * P), 1u);                    // index of the new map page
-  EXPECT_EQ(MapEntry(f, 2039 * P, 0), 3 * 16 + 9);               // page 2038
-  EXPECT_EQ(MapEntry(f, 2039 * P, 1), 0x0002);                   // the map page itself
+  EXPECT_EQ(GetU32(f.data() + 1024 + 24), 2u);        // map page count
+  EXPECT_EQ(GetU32(f.data() + 20480 + 4), 2039 * P);  // link from map page 0
+  EXPECT_EQ(GetU32(f.data() + 2039 * P), 1u);         // index of the new map page
+  EXPECT_EQ(MapEntry(f, 2039 * P, 0), 3 * 16 + 9);    // page 2038
+  EXPECT_EQ(MapEntry(f, 2039 * P, 1), 0x0002);        // the map page itself
   EXPECT_EQ(MapEntry(f, 20480, 2037), 3 * 16 + 9);
   // The map survives a reopen and keeps growing from there.
   db.Reopen();
@@ -78,7 +78,8 @@ TEST(DbMap, RunSearchKeepsFreeEntriesBeforeTheRun) {
 
 TEST(DbMap, FreedPagesAreZeroFilledAndHintFollowsTheLowestMapPage) {
   TMemDb db;
-  db.disk->AllocatePages(5, ioEncNone, nullptr, 2040, usRecord);  // pages 6-2045, map page 2 at 2046
+  db.disk->AllocatePages(5, ioEncNone, nullptr, 2040,
+                         usRecord);  // pages 6-2045, map page 2 at 2046
   std::vector<uint8_t> data(P, 0xAB);
   db.disk->WritePages(2045 * P, 1, data.data(), ioEncNone, 5);
   db.disk->FreePages(2045 * P, 1);
@@ -87,7 +88,7 @@ TEST(DbMap, FreedPagesAreZeroFilledAndHintFollowsTheLowestMapPage) {
   EXPECT_EQ(GetU32(f.data() + 1024 + 16), map1);  // only map page 1 has a free entry
   for (int i = 0; i < P; ++i) ASSERT_EQ(f[2045 * P + i], 0);
   db.disk->FreePages(100 * P, 1);
-  EXPECT_EQ(GetU32(db.Bytes().data() + 1024 + 16), 20480u);  // the lower map page wins
+  EXPECT_EQ(GetU32(db.Bytes().data() + 1024 + 16), 20480u);    // the lower map page wins
   db.disk->AllocatePages(5, ioEncNone, nullptr, 1, usRecord);  // takes page 100
   EXPECT_EQ(GetU32(db.Bytes().data() + 1024 + 16), map1);
 }
@@ -113,7 +114,8 @@ TEST(DbMap, RefusesToFreeWhatNoTableOwns) {
   db.disk->AllocatePages(2, ioEncNone, nullptr, 2, usRecord);
   EXPECT_EQ(ErrorCodeOf([&] { db.disk->FreePages(0, 1); }), ZUZ_ERR_INTERNAL);
   EXPECT_EQ(ErrorCodeOf([&] { db.disk->FreePages(5 * P, 1); }), ZUZ_ERR_INTERNAL);
-  EXPECT_EQ(ErrorCodeOf([&] { db.disk->FreePages(100 * P, 1); }), ZUZ_ERR_INTERNAL);  // beyond the file
+  EXPECT_EQ(ErrorCodeOf([&] { db.disk->FreePages(100 * P, 1); }),
+            ZUZ_ERR_INTERNAL);  // beyond the file
   EXPECT_EQ(ErrorCodeOf([&] { db.disk->FreePages(6 * P + 10, 1); }), ZUZ_ERR_INTERNAL);
   EXPECT_EQ(ErrorCodeOf([&] { db.disk->FreeTablePages(0, 1, true); }), ZUZ_ERR_INTERNAL);
   // Nothing changed: the two pages are still the table's.
@@ -360,7 +362,8 @@ TEST_F(TBlockFixture, PageSizedBlocksAndEmpty) {
   EXPECT_EQ(uncached.ReadBlockByRef(a, 4096), nullptr);
   EXPECT_NE(nodes->ReadBlockByRef(a, 4096), nullptr);
   TDiskIOInterface unset(db.disk.get(), 0, id, usRecord, 1);
-  EXPECT_EQ(ErrorTextOf([&] { unset.Open(); }), "Unable to open Disk IOInterface - Block size is 0");
+  EXPECT_EQ(ErrorTextOf([&] { unset.Open(); }),
+            "Unable to open Disk IOInterface - Block size is 0");
   TDiskIOInterface noFirstEmpty(db.disk.get(), 100, id, usRecord, 1);
   noFirstEmpty.Open();
   EXPECT_EQ(ErrorTextOf([&] { noFirstEmpty.AllocateNewAddress(10, nullptr); }),

@@ -142,7 +142,8 @@ class TRandomRun {
       if (FreeableTag(model_.pages[p])) candidates.push_back(p);
     }
     if (candidates.empty()) return;
-    std::size_t first = candidates[static_cast<std::size_t>(Pick(0, static_cast<int>(candidates.size()) - 1))];
+    std::size_t first =
+        candidates[static_cast<std::size_t>(Pick(0, static_cast<int>(candidates.size()) - 1))];
     int n = 1;
     while (n < 3 && first + n < model_.pages.size() && FreeableTag(model_.pages[first + n])) ++n;
     n = Pick(1, n);

@@ -102,10 +102,10 @@ TEST(CalendarTest, IsoWeeksMatchTheThursdayRule) {
 }
 
 TEST(CalendarTest, SundayWeeksMatchCountedSundays) {
-  EXPECT_EQ(WeekNumber(EncodeDate(2006, 1, 1)), 1);   // a Sunday 1 January
+  EXPECT_EQ(WeekNumber(EncodeDate(2006, 1, 1)), 1);  // a Sunday 1 January
   EXPECT_EQ(WeekNumber(EncodeDate(2006, 1, 7)), 1);
   EXPECT_EQ(WeekNumber(EncodeDate(2006, 1, 8)), 2);
-  EXPECT_EQ(WeekNumber(EncodeDate(2005, 1, 1)), 1);   // a Saturday
+  EXPECT_EQ(WeekNumber(EncodeDate(2005, 1, 1)), 1);  // a Saturday
   EXPECT_EQ(WeekNumber(EncodeDate(2005, 1, 2)), 2);
   // Week 1 plus one for every Sunday after 1 January up to the date.
   for (int y = 1900; y <= 2200; ++y) {

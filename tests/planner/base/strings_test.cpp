@@ -78,8 +78,8 @@ TEST_F(StringsTest, Numbers) {
   EXPECT_TRUE(IsFloat("+.5", v));
   EXPECT_EQ(v, 0.5);
   EXPECT_TRUE(IsFloat("7.", v));
-  for (const char* bad : {"", " ", ".", "1.2.3", "1e", "abc", "1,5", "0x10", "1 2", "inf", "nan",
-                          "1e999"})
+  for (const char* bad :
+       {"", " ", ".", "1.2.3", "1e", "abc", "1,5", "0x10", "1 2", "inf", "nan", "1e999"})
     EXPECT_FALSE(IsFloat(bad, v)) << bad;
   EXPECT_TRUE(IsNumeric("42"));
   EXPECT_FALSE(IsNumeric("42a"));
@@ -104,7 +104,7 @@ TEST_F(StringsTest, SoundexCodes) {
     return first + d1 * 26 + d2 * 156 + d3 * 936;
   };
   EXPECT_EQ(Soundex(""), 0);
-  EXPECT_EQ(Soundex("robert"), code('R', 1, 6, 3));   // R163
+  EXPECT_EQ(Soundex("robert"), code('R', 1, 6, 3));  // R163
   EXPECT_EQ(Soundex("Rupert"), code('R', 1, 6, 3));
   // A repeated digit is skipped even with a vowel between: m 5, c 2, z and k repeat 2.
   EXPECT_EQ(Soundex("Tymczak"), code('T', 5, 2, 0));
@@ -124,7 +124,8 @@ TEST_F(StringsTest, FilesKeepBytes) {
     LoadStringFromFile("/nonexistent/x");
     FAIL();
   } catch (const EqorFileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot open file \"/nonexistent/x\". No such file or directory");
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot open file \"/nonexistent/x\". No such file or directory");
   }
 }
 

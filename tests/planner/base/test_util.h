@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <clocale>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "planner/base/qorRegionalSettings.h"
 

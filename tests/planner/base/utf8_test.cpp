@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "planner/base/qorStrings.h"
 #include "planner/base/qorUtf8.h"
 
 namespace {

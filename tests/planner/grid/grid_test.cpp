@@ -8,10 +8,10 @@
 
 #include <random>
 
-#include "planner/grid/qorPlannerGrid.h"
-#include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorCalendar.h"
+#include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
+#include "planner/grid/qorPlannerGrid.h"
 #include "tests/qtTestEnvironment.h"
 
 namespace {
@@ -320,8 +320,10 @@ class PaintSpy : public QObject {
   }
 };
 
+// Delivers every event already posted (the paints that updates asked for among them).
 void Settle() {
-  for (int i = 0; i < 5; ++i) QTest::qWait(10);
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents();
 }
 
 TEST_F(GridTest, SelectGridCellAndTheRepaintRule) {
@@ -339,6 +341,8 @@ TEST_F(GridTest, SelectGridCellAndTheRepaintRule) {
   PaintSpy spy(Viewport());
   grid_->setFocus();
   QTest::keyClick(grid_.get(), Qt::Key_Right);
+  const QRegion twoCells = QRegion(grid_->CellRect(2, 3)) | grid_->CellRect(3, 3);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return spy.Painted.contains(twoCells.boundingRect()); }));
   Settle();
   EXPECT_EQ(grid_->Col(), 3);
   EXPECT_EQ(spy.Painted.boundingRect(), grid_->CellRect(2, 3) | grid_->CellRect(3, 3))
@@ -346,7 +350,7 @@ TEST_F(GridTest, SelectGridCellAndTheRepaintRule) {
 
   spy.Painted = QRegion();
   QTest::keyClick(grid_.get(), Qt::Key_Down);
-  Settle();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return spy.Painted.contains(Viewport()->rect()); }));
   EXPECT_EQ(grid_->Row(), 4);
   EXPECT_EQ(grid_->SelectedRow(), 4);
   EXPECT_TRUE(spy.Painted.contains(Viewport()->rect())) << "a new row repaints everything";

@@ -48,14 +48,23 @@ TEST_F(XmlTest, WriterShape) {
   EXPECT_EQ(doc.Xml().substr(0, 46), "<?xml version=\"1.1\" encoding=\"ISO-8859-1\" ?>\r\n");
 }
 
+TEST_F(XmlTest, RealValuesAreWrittenWithAPointUnderAnyProcessLocale) {
+  ProcessLocale german("de_DE.UTF-8");
+  ASSERT_TRUE(german.Active()) << "the de_DE.UTF-8 locale is not installed";
+  TqorXMLParser2 doc;
+  doc.SetName("task");
+  doc.SetAttribute("assignedhours", 1.5);
+  EXPECT_EQ(doc.Xml(), kDecl + "<task assignedhours=\"1.5\"/>");
+}
+
 TEST_F(XmlTest, AttributeValuesAreEscapedAndReadBack) {
   TqorXMLParser2 doc;
   doc.SetName("e");
   doc.SetAttribute("v", "a<b & \"c\" 'd' >");
   doc.SetAttribute("lit", "&lt;");
   const std::string xml = doc.Xml();
-  EXPECT_EQ(xml, kDecl +
-                     "<e v=\"a&lt;b &amp; &quot;c&quot; &apos;d&apos; &gt;\" lit=\"&amp;lt;\"/>");
+  EXPECT_EQ(xml,
+            kDecl + "<e v=\"a&lt;b &amp; &quot;c&quot; &apos;d&apos; &gt;\" lit=\"&amp;lt;\"/>");
   TqorXMLParser2 back;
   back.SetXml(xml);
   ASSERT_EQ(back.LastError(), "");
@@ -65,8 +74,9 @@ TEST_F(XmlTest, AttributeValuesAreEscapedAndReadBack) {
 
 TEST_F(XmlTest, NumericReferencesDecodeInTheSamePass) {
   TqorXMLParser2 doc;
-  doc.SetXml("<e a=\"&#321;ukasz\" b=\"&#x141;&#X142;\" c=\"&amp;#38;\" d=\"&#xZZ; &#; &#0; &#55296; "
-             "&unknown; & x\" e='&#128512;'/>");
+  doc.SetXml(
+      "<e a=\"&#321;ukasz\" b=\"&#x141;&#X142;\" c=\"&amp;#38;\" d=\"&#xZZ; &#; &#0; &#55296; "
+      "&unknown; & x\" e='&#128512;'/>");
   ASSERT_EQ(doc.LastError(), "");
   EXPECT_EQ(doc.GetAttributeStr("a"), "Łukasz");
   EXPECT_EQ(doc.GetAttributeStr("b"), "Łł");
@@ -169,9 +179,10 @@ TEST_F(XmlTest, ParseErrorTextShowsSourcePositionAndPartialTree) {
   EXPECT_EQ(doc.ChildCount(), 1);
 
   doc.SetXml("<a><b></a>");
-  EXPECT_EQ(doc.LastError(), "Opening and closing tags don't match b a near <a><b></a>\r\n"
-                             "Error position=7\r\n" +
-                                 kDecl + "<a>\r\n  <b/>\r\n</a>");
+  EXPECT_EQ(doc.LastError(),
+            "Opening and closing tags don't match b a near <a><b></a>\r\n"
+            "Error position=7\r\n" +
+                kDecl + "<a>\r\n  <b/>\r\n</a>");
 
   // An unterminated declaration leaves exactly its message and an empty tree.
   doc.SetXml("<?xml version=\"1.0\"<a/>");
@@ -370,8 +381,8 @@ struct RandomTree {
     return kNames[Pick(6)];
   }
   std::string Value(bool ascii) {
-    static const char* kPieces[] = {"a", "Z", " ", "&", "<", ">", "\"", "'", "&amp;", "&#38;",
-                                    "ü", "Ł", "€", "\t", "0", "=", "/", "?>", "]]>"};
+    static const char* kPieces[] = {"a", "Z", " ", "&",  "<", ">", "\"", "'",  "&amp;", "&#38;",
+                                    "ü", "Ł", "€", "\t", "0", "=", "/",  "?>", "]]>"};
     std::string v;
     int n = Pick(8);
     for (int i = 0; i < n; ++i) {
@@ -394,10 +405,18 @@ struct RandomTree {
     int attrs = Pick(4);
     for (int i = 0; i < attrs; ++i) {
       switch (Pick(4)) {
-        case 0: node.AppendAttribute("s" + std::to_string(i), Value(false)); break;
-        case 1: node.AppendAttribute("i" + std::to_string(i), Pick(100000) - 50000); break;
-        case 2: node.AppendAttribute("r" + std::to_string(i), (Pick(100000) - 50000) / 64.0); break;
-        case 3: node.AppendAttribute("b" + std::to_string(i), Pick(2) == 1); break;
+        case 0:
+          node.AppendAttribute("s" + std::to_string(i), Value(false));
+          break;
+        case 1:
+          node.AppendAttribute("i" + std::to_string(i), Pick(100000) - 50000);
+          break;
+        case 2:
+          node.AppendAttribute("r" + std::to_string(i), (Pick(100000) - 50000) / 64.0);
+          break;
+        case 3:
+          node.AppendAttribute("b" + std::to_string(i), Pick(2) == 1);
+          break;
       }
     }
     node.SetText(Text(asciiText));

@@ -1,0 +1,1 @@
+SeLeCt TaskName FrOm Tasks wHeRe TaskId=1

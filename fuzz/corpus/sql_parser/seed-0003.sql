@@ -1,0 +1,1 @@
+SELECT [TaskName] FROM [Tasks]

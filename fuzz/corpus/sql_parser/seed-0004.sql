@@ -1,0 +1,1 @@
+SELECT t.Date, t.[Order], t.[Two Words] FROM Samples t

@@ -1,0 +1,1 @@
+SELECT [Date] FROM Samples WHERE [Date] IS NULL

@@ -1,0 +1,1 @@
+SELECT S FROM Samples WHERE S = `back`

@@ -1,0 +1,2 @@
+SELECT S FROM Samples WHERE S = 'line1
+line2'

@@ -1,0 +1,1 @@
+SELECT S AS 'Süß' FROM Samples

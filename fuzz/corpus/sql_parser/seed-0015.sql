@@ -1,0 +1,1 @@
+SELECT * FROM Samples /* a comment */ WHERE I = 1

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE F = 1.5e3 AND F < 2E-3

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE F = 1.2.3

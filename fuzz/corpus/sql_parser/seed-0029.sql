@@ -1,0 +1,1 @@
+SELECT S||'x' FROM Samples

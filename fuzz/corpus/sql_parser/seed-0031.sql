@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE I <> 1 AND I <= 2 AND I >= 0 AND I < 9 AND I > -9

@@ -1,0 +1,1 @@
+SELECT Group FROM Samples

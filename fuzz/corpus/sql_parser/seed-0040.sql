@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE S IS  NOT   NULL

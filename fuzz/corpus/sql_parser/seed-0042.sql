@@ -1,0 +1,2 @@
+SELECT * FROM Samples WHERE I NOT
+  IN (1, 2)

@@ -1,0 +1,3 @@
+SELECT *
+FROM Samples
+WHERE x = 1

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE S = 'é' AND x = 1

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE	x = 1

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE S = 'a' AND S = 'b' AND 'c' x

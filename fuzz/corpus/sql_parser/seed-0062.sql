@@ -1,0 +1,1 @@
+SELECT DISTINCT ProjectName FROM Projects

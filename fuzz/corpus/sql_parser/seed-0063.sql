@@ -1,0 +1,1 @@
+SELECT DISTINCT ProjectName, ProjectTag FROM Projects WHERE IsCompleted = 0

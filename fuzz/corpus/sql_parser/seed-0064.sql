@@ -1,0 +1,1 @@
+SELECT ProjectName AS Name, ProjectTag Tag FROM Projects

@@ -1,0 +1,1 @@
+SELECT ProjectName 'Project name' FROM Projects

@@ -1,0 +1,1 @@
+SELECT ProjectName AS FROM Projects

@@ -1,0 +1,1 @@
+SELECT ProjectName AS 12 FROM Projects

@@ -1,0 +1,1 @@
+SELECT BudgetHours * 2 AS Twice FROM Projects

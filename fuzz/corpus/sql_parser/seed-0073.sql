@@ -1,0 +1,1 @@
+SELECT p.*, t.TaskName FROM Projects p, Tasks t WHERE p.ProjectId = t.ProjectId

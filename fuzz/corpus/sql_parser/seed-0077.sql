@@ -1,0 +1,1 @@
+SELECT ProjectName ProjectTag StartDate FROM Projects

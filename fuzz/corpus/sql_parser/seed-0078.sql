@@ -1,0 +1,1 @@
+SELECT ProjectName WHERE ProjectId = 1

@@ -1,0 +1,1 @@
+SELECT Distinct FROM Samples

@@ -1,0 +1,1 @@
+SELECT Nope FROM Projects

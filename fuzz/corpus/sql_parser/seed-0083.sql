@@ -1,0 +1,1 @@
+SELECT Projects.Nope FROM Projects

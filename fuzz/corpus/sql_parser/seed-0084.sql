@@ -1,0 +1,1 @@
+SELECT Other.ProjectName FROM Projects

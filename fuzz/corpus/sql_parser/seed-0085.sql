@@ -1,0 +1,1 @@
+SELECT ProjectName FROM Projects AS p WHERE Projects.ProjectId = 1

@@ -1,0 +1,1 @@
+SELECT ProjectName FROM Projects p WHERE p.ProjectId = 1

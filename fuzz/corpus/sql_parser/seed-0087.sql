@@ -1,0 +1,1 @@
+SELECT ProjectId FROM Projects, Tasks

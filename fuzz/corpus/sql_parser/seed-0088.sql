@@ -1,0 +1,1 @@
+SELECT Tasks.ProjectId FROM Projects, Tasks

@@ -1,0 +1,1 @@
+SELECT * FROM Projects WHERE ProjectId = 1 WHERE ProjectId = 2

@@ -1,0 +1,1 @@
+SELECT * FROM [Projects] AS [p q] WHERE [p q].ProjectId = 1

@@ -1,0 +1,1 @@
+SELECT * FROM Tasks LEFT JOIN Assignments ON Tasks.TaskId = Assignments.TaskId

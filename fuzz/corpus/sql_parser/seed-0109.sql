@@ -1,0 +1,1 @@
+SELECT * FROM Assignments RIGHT OUTER JOIN Tasks ON Tasks.TaskId = Assignments.TaskId

@@ -1,0 +1,1 @@
+SELECT * FROM Tasks FULL OUTER JOIN Assignments ON Tasks.TaskId = Assignments.TaskId

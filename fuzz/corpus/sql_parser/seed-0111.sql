@@ -1,0 +1,1 @@
+SELECT * FROM Tasks FULL JOIN Assignments ON Tasks.TaskId = Assignments.TaskId

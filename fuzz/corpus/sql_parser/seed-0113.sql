@@ -1,0 +1,1 @@
+SELECT * FROM Tasks UNION JOIN Projects ON Tasks.ProjectId = Projects.ProjectId

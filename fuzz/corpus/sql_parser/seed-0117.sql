@@ -1,0 +1,1 @@
+SELECT * FROM Assignments JOIN Resources USING (ResourceId) JOIN Tasks USING (TaskId)

@@ -1,0 +1,1 @@
+SELECT * FROM Tasks t JOIN Assignments a ON t.TaskId = a.TaskId JOIN Resources r ON a.ResourceId = r.ResourceId WHERE r.ResourceName LIKE 'A%'

@@ -1,0 +1,1 @@
+SELECT * FROM Tasks JOIN (Assignments JOIN Resources ON Assignments.ResourceId = Resources.ResourceId) ON Tasks.TaskId = Assignments.TaskId

@@ -1,0 +1,1 @@
+SELECT * FROM Tasks INNER OUTER JOIN Assignments ON Tasks.TaskId = Assignments.TaskId

@@ -1,0 +1,1 @@
+SELECT * FROM Tasks JOIN Assignments WHERE Tasks.TaskId = 1

@@ -1,0 +1,1 @@
+SELECT * FROM (SELECT TaskId, TaskName AS Name FROM Tasks) AS q WHERE q.Name = 'x'

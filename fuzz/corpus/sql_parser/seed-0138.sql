@@ -1,0 +1,1 @@
+SELECT * FROM (SELECT TaskId, TaskName FROM Tasks) q JOIN Assignments a ON q.TaskId = a.TaskId

@@ -1,0 +1,1 @@
+SELECT q.Total FROM (SELECT SUM(Units) AS Total FROM Assignments) q

@@ -1,0 +1,1 @@
+SELECT Total FROM (SELECT SUM(Units) FROM Assignments) q

@@ -1,0 +1,1 @@
+SELECT * FROM (SELECT * FROM Nope) q

@@ -1,0 +1,1 @@
+SELECT * FROM Tasks WHERE TaskId = 1 OR TaskId = 2 AND ProjectId = 3

@@ -1,0 +1,1 @@
+SELECT * FROM Tasks WHERE NOT (NOT TaskId = 1)

@@ -1,0 +1,1 @@
+SELECT ProjectId, COUNT(*) FROM Tasks GROUP BY ProjectId

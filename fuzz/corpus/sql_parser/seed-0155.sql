@@ -1,0 +1,1 @@
+SELECT ProjectId, COUNT(*) AS N, SUM(AssignedHours) FROM Tasks GROUP BY ProjectId HAVING COUNT(*) > 2

@@ -1,0 +1,1 @@
+SELECT ProjectId, COUNT(*) AS N FROM Tasks GROUP BY ProjectId HAVING N > 2

@@ -1,0 +1,1 @@
+SELECT Tasks.ProjectId, MAX(Progress) FROM Tasks GROUP BY Tasks.ProjectId, TaskName

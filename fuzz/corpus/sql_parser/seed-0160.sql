@@ -1,0 +1,1 @@
+SELECT ProjectId FROM Tasks HAVING COUNT(*) > 1 GROUP BY ProjectId

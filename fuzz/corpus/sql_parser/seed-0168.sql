@@ -1,0 +1,1 @@
+SELECT ProjectId FROM Tasks GROUP BY ProjectId TaskName

@@ -1,0 +1,1 @@
+SELECT TaskId FROM Tasks UNION ALL SELECT ProjectId FROM Projects UNION SELECT ResourceId FROM Resources ORDER BY 1

@@ -1,0 +1,1 @@
+SELECT TaskId FROM Tasks UNION

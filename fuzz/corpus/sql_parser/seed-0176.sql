@@ -1,0 +1,1 @@
+SELECT TaskId FROM Tasks ORDER BY TaskId UNION SELECT ProjectId FROM Projects

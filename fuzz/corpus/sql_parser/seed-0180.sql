@@ -1,0 +1,1 @@
+SELECT * FROM Tasks ORDER BY 2 DESC, 1

@@ -1,0 +1,1 @@
+SELECT * FROM Tasks t ORDER BY t.TaskName

@@ -1,0 +1,1 @@
+SELECT * FROM Tasks WHERE TaskId IN (SELECT TaskId FROM Assignments ORDER BY TaskId DESC)

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE 5 >= I

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE I BETWEEN 1 AND 10 AND S = 'x'

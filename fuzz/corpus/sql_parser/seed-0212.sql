@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE Bl LIKE '%x%'

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE I NOT IN (1, 2, 3)

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE D IN ('2004-01-01', '2004-01-02')

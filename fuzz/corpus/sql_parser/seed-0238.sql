@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE I NOT IN (SELECT A FROM Scratch WHERE B = Samples.S)

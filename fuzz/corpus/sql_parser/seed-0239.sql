@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE Bl IN (SELECT B FROM Scratch)

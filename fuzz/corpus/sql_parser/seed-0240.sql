@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE EXISTS (SELECT * FROM Scratch WHERE A = Samples.I)

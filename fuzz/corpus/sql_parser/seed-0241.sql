@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE NOT EXISTS (SELECT * FROM Scratch)

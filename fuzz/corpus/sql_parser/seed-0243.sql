@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE EXISTS (DELETE FROM Scratch)

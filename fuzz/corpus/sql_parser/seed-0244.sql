@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE I > ALL (SELECT A FROM Scratch)

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE I = ANY (SELECT A FROM Scratch)

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE ALL (SELECT A FROM Scratch) < I

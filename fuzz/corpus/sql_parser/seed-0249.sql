@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE ANY (SELECT A FROM Scratch) + 1 > 2

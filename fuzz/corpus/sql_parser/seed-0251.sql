@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE (SELECT MAX(A) FROM Scratch) = I

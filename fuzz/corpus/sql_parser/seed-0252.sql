@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE I = (SELECT MAX(A) FROM Scratch WHERE A < Samples.I)

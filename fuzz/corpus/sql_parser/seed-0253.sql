@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE I = (SELECT MAX(Samples.I) FROM Scratch)

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE I IN (SELECT A FROM Scratch WHERE A IN (SELECT I FROM Samples s2 WHERE s2.S = Samples.S))

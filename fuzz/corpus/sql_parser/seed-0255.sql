@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE Nope IN (SELECT A FROM Scratch)

@@ -1,0 +1,1 @@
+SELECT (I + Sm) * 2 FROM Samples

@@ -1,0 +1,1 @@
+SELECT I - (Sm - 1) FROM Samples

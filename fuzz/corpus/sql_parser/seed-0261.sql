@@ -1,0 +1,1 @@
+SELECT I / (F * 2) FROM Samples

@@ -1,0 +1,1 @@
+SELECT I - -1 FROM Samples

@@ -1,0 +1,1 @@
+SELECT S + 'x', S || 'y' || S FROM Samples

@@ -1,0 +1,1 @@
+SELECT S + 1 FROM Samples

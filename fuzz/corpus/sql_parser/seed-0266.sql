@@ -1,0 +1,1 @@
+SELECT S * 2 FROM Samples

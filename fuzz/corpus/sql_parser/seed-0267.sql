@@ -1,0 +1,1 @@
+SELECT S || I FROM Samples

@@ -1,0 +1,1 @@
+SELECT D + 1, D - 1, D - D, 1 + D FROM Samples

@@ -1,0 +1,1 @@
+SELECT D * 2 FROM Samples

@@ -1,0 +1,1 @@
+SELECT B + 1 FROM Samples

@@ -1,0 +1,1 @@
+SELECT :p + 1 FROM Samples

@@ -1,0 +1,1 @@
+SELECT I + * 2 FROM Samples

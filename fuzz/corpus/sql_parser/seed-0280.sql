@@ -1,0 +1,1 @@
+SELECT NULLIF(I, 1) FROM Samples

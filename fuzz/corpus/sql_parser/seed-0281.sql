@@ -1,0 +1,1 @@
+SELECT COALESCE(I, 1) FROM Samples

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE B = TRUE OR B = FALSE

@@ -1,0 +1,1 @@
+SELECT SUM(F), AVG(F), MIN(I), MAX(D) FROM Samples

@@ -1,0 +1,1 @@
+SELECT MAX(I) + 1 AS NextI FROM Samples

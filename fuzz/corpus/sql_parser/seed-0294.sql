@@ -1,0 +1,1 @@
+SELECT COUNT(I FROM Samples

@@ -1,0 +1,1 @@
+SELECT SUM(MAX(I)) FROM Samples

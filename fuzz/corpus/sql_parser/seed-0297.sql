@@ -1,0 +1,1 @@
+SELECT SUM(Samples.I) FROM Samples

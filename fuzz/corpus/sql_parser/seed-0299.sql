@@ -1,0 +1,1 @@
+SELECT UPPER(S || 'x'), LOWER('A' + S) FROM Samples

@@ -1,0 +1,1 @@
+SELECT UPPER(I) FROM Samples

@@ -1,0 +1,1 @@
+SELECT UPPER(S + 1) FROM Samples

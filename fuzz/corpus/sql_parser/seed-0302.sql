@@ -1,0 +1,1 @@
+SELECT UPPER S FROM Samples

@@ -1,0 +1,1 @@
+SELECT UPPER(M) FROM Samples

@@ -1,0 +1,1 @@
+SELECT SUBSTRING(S 2) FROM Samples

@@ -1,0 +1,1 @@
+SELECT SUBSTRING(S FROM 'a') FROM Samples

@@ -1,0 +1,1 @@
+SELECT TRIM(S) FROM Samples

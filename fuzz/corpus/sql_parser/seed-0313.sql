@@ -1,0 +1,1 @@
+SELECT TRIM('x' FROM S) FROM Samples

@@ -1,0 +1,1 @@
+SELECT TRIM(I) FROM Samples

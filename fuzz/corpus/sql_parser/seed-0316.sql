@@ -1,0 +1,1 @@
+SELECT TRIM(Leading) FROM Samples

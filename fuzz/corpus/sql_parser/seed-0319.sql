@@ -1,0 +1,1 @@
+SELECT CAST(B AS FLOAT) FROM Samples

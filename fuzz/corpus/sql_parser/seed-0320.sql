@@ -1,0 +1,1 @@
+SELECT CAST(B AS DATE) FROM Samples

@@ -1,0 +1,1 @@
+SELECT CAST(I AS) FROM Samples

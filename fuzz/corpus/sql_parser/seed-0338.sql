@@ -1,0 +1,1 @@
+SELECT (SELECT A FROM Scratch) FROM Samples

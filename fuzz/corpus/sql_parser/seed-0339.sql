@@ -1,0 +1,1 @@
+SELECT I FROM Samples WHERE I IN (SELECT A FROM Scratch WHERE A = :p)

@@ -1,0 +1,1 @@
+SELECT I FROM Samples GROUP BY I HAVING I = :p

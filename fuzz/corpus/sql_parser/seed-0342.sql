@@ -1,0 +1,1 @@
+SELECT * FROM Samples s JOIN Scratch c ON s.I = (SELECT MAX(A) FROM Scratch)

@@ -1,0 +1,1 @@
+UPDATE Scratch SET A = (SELECT MAX(I) FROM Samples), B = :b WHERE A = :a

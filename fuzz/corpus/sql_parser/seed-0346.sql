@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE D >= '31/05/2004'

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE D = '31 May 2004'

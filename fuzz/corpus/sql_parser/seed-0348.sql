@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE D = '05/31/2004'

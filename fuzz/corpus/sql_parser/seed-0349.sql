@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE D = '2004-02-30'

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE '2004-05-31' = D

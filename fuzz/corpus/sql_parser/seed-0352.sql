@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE T = '10:30'

@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE DT > '2004-05-31 23:59:59'

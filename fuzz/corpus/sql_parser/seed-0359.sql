@@ -1,0 +1,1 @@
+SELECT * FROM Samples WHERE Samples.Date = '2004-05-31'

@@ -1,0 +1,1 @@
+INSERT INTO TEMPORARY Scratch VALUES (1, 'x')

@@ -1,0 +1,1 @@
+INSERT INTO Samples (D, T, DT) VALUES ('2004-05-31', '10:30', '2004-05-31 10:30')

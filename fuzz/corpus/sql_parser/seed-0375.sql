@@ -1,0 +1,1 @@
+INSERT INTO Samples (S, I) VALUES (UPPER('x'), 1 + 2)

@@ -1,0 +1,1 @@
+INSERT INTO Samples (I) VALUES (I)

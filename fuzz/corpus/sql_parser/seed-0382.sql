@@ -1,0 +1,1 @@
+INSERT INTO Scratch VALUES (1)

@@ -1,0 +1,1 @@
+INSERT INTO Scratch (A, B) VALUES (1)

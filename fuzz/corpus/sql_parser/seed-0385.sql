@@ -1,0 +1,1 @@
+INSERT INTO Scratch (A, Nope) VALUES (1, 2)

@@ -1,0 +1,1 @@
+INSERT Scratch VALUES (1, 'x')

@@ -1,0 +1,1 @@
+INSERT INTO VALUES (1, 'x')

@@ -1,0 +1,1 @@
+INSERT INTO Scratch (5) VALUES (1)

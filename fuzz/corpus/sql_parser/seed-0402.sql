@@ -1,0 +1,1 @@
+INSERT INTO Scratch (A) VALUES (1 2)

@@ -1,0 +1,1 @@
+INSERT INTO Nope VALUES (1)

@@ -1,0 +1,1 @@
+INSERT INTO Scratch (B, A) SELECT S, I FROM Samples WHERE I > 0

@@ -1,0 +1,1 @@
+INSERT INTO Samples (F) SELECT B FROM Samples

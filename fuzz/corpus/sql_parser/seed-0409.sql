@@ -1,0 +1,1 @@
+INSERT INTO Samples (D) SELECT B FROM Samples

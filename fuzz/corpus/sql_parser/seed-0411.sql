@@ -1,0 +1,1 @@
+INSERT INTO Samples (S) SELECT B FROM Samples

@@ -1,0 +1,1 @@
+INSERT INTO Scratch SELECT A, B FROM Scratch ORDER BY A

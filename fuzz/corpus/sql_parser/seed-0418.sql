@@ -1,0 +1,1 @@
+UPDATE Scratch SET Scratch.A = A + 1

@@ -1,0 +1,1 @@
+UPDATE scratch SET SCRATCH.A = 1

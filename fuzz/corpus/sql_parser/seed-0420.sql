@@ -1,0 +1,1 @@
+UPDATE Scratch SET Other.A = 1

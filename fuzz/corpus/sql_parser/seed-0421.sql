@@ -1,0 +1,1 @@
+UPDATE Scratch SET A = A + 1, B = B || 'x' WHERE A IN (SELECT I FROM Samples)

@@ -1,0 +1,1 @@
+UPDATE Samples SET D = '2004-05-31', T = '10:30' WHERE I = 1

@@ -1,0 +1,1 @@
+UPDATE Samples SET D = '31.02.2004'

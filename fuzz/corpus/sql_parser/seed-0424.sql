@@ -1,0 +1,1 @@
+UPDATE Samples SET B = -1

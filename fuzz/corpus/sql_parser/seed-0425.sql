@@ -1,0 +1,1 @@
+UPDATE Samples SET I = :p WHERE S = :s

@@ -1,0 +1,1 @@
+UPDATE Nope SET A = 1

@@ -1,0 +1,1 @@
+UPDATE SET A = 1

@@ -1,0 +1,1 @@
+UPDATE Scratch A = 1

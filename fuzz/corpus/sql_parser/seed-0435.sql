@@ -1,0 +1,1 @@
+UPDATE Scratch SET WHERE A = 1

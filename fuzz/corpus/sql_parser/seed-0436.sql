@@ -1,0 +1,1 @@
+UPDATE Scratch SET = 1

@@ -1,0 +1,1 @@
+UPDATE Scratch SET A = 1 WHERE A = 1 ORDER BY A

@@ -1,0 +1,1 @@
+DELETE FROM Scratch WHERE A = 1

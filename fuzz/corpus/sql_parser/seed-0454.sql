@@ -1,0 +1,1 @@
+DELETE FROM Nope WHERE A = 1

@@ -1,0 +1,1 @@
+CREATE TABLE People (Id INTEGER, Name CHAR, Code CHARACTER(3), PRIMARY KEY (Id, Name))

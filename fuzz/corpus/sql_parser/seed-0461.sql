@@ -1,0 +1,1 @@
+CREATE TABLE [Two Words] ([First Col] INTEGER, [Date] DATE)

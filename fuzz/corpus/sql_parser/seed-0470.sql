@@ -1,0 +1,1 @@
+CREATE TABLE People (Id INTEGER, Name)

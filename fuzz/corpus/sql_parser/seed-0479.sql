@@ -1,0 +1,1 @@
+CREATE TABLE People (Id DECIMAL(10, -2))

@@ -1,0 +1,1 @@
+CREATE People (Id INTEGER)

@@ -1,0 +1,1 @@
+CREATE UNIQUE INDEX ixName ON Tasks (TaskName, StartDate)

@@ -1,0 +1,1 @@
+CREATE DESC INDEX ixName ON Tasks (TaskName)

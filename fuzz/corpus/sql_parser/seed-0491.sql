@@ -1,0 +1,1 @@
+CREATE UNIQUE ASC INDEX ixName ON Tasks (TaskName)

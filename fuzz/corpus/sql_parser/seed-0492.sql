@@ -1,0 +1,1 @@
+CREATE INDEX ixA ON TEMPORARY Scratch (A)

@@ -1,0 +1,1 @@
+CREATE INDEX ixTasks ON Tasks (TaskName)

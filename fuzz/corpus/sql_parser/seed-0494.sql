@@ -1,0 +1,1 @@
+CREATE INDEX IXTASKS ON tasks (TaskName)

@@ -1,0 +1,1 @@
+CREATE INDEX ixName Tasks (TaskName)

@@ -1,0 +1,1 @@
+CREATE UNIQUE ixName ON Tasks (TaskName)

@@ -1,0 +1,1 @@
+ALTER TABLE Tasks ADD Extra INTEGER, DROP Notes, ALTER TaskName TO Title, ALTER Progress TYPE SMALLINT

@@ -1,0 +1,1 @@
+ALTER Tasks ADD Extra INTEGER

@@ -1,0 +1,1 @@
+SELECT * FROM Settings WHERE SettingId=1

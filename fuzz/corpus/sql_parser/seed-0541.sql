@@ -1,0 +1,1 @@
+INSERT INTO Tasks (TaskName, StartDate, EndDate, IsMileStone, IsCompleted, AssignedHours, Notes, ProjectId) VALUES ('New task','2004-05-20','2004-05-22',0,0,0,'',3)

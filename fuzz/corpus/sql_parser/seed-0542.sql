@@ -1,0 +1,1 @@
+SELECT MAX(TaskId) AS NewId FROM Tasks

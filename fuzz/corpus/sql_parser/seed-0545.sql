@@ -1,0 +1,1 @@
+UPDATE Tasks SET  TaskName='O''Neil', StartDate='2004-05-20', EndDate='2004-05-22', IsMileStone=-1, AssignedHours=37.5, Progress=0, Notes='' WHERE TaskId=12

@@ -1,0 +1,1 @@
+UPDATE Tasks SET  AssignedHours=37.5 WHERE TaskId=12

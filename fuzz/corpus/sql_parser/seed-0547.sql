@@ -1,0 +1,1 @@
+UPDATE Projects SET  AssignedHours=120 WHERE ProjectId=3

@@ -1,0 +1,1 @@
+UPDATE Projects SET  StartDate='2004-05-20', EndDate='2004-06-19', WHERE ProjectId=3

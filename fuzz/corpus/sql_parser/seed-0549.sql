@@ -1,0 +1,1 @@
+INSERT INTO Projects (ProjectName, ProjectTag, StartDate, EndDate, BudgetHours, ActualHours, BudgetCost, ActualCost, IsCompleted, AssignedHours, Notes) VALUES ('Web site','','2004-05-20','2004-06-19',0,0,0,0,0,0,'')

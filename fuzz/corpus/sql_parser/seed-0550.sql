@@ -1,0 +1,1 @@
+SELECT MAX(ProjectId) AS NewId FROM Projects

@@ -1,0 +1,1 @@
+UPDATE SETTINGS SET  ProjectFilter='[1][3]' WHERE SettingId=1

@@ -1,0 +1,1 @@
+DELETE FROM Assignments WHERE TaskId IN ( SELECT TaskId FROM Tasks WHERE ProjectId=3)

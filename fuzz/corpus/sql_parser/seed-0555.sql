@@ -1,0 +1,1 @@
+UPDATE Projects SET  ProjectName='Web site', ProjectTag='WEB', StartDate='2004-05-20', EndDate='2004-06-19', BudgetHours=100, ActualHours=12.5, BudgetCost=5000, ActualCost=625, IsCompleted=0, Notes='x' WHERE ProjectId=3

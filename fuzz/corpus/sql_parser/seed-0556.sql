@@ -1,0 +1,1 @@
+INSERT INTO Resources (ResourceName, Initials, HoursPerWeek, CostPerHour, MaxUnits, Notes) VALUES ('Anna','NN',0,0,100,'')

@@ -1,0 +1,1 @@
+SELECT MAX(ResourceId) AS NewId FROM Resources

@@ -1,0 +1,1 @@
+DELETE FROM Holidays WHERE ResourceId=4

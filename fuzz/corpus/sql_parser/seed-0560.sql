@@ -1,0 +1,1 @@
+DELETE FROM Resources WHERE ResourceId=4

@@ -1,0 +1,1 @@
+UPDATE Resources SET  ResourceName='Anna', Initials='AB', HoursPerWeek=40, CostPerHour=55.5, MaxUnits=100, Notes='' WHERE ResourceId=4

@@ -1,0 +1,1 @@
+SELECT * FROM Holidays WHERE  ResourceId=4 ORDER BY StartDate

@@ -1,0 +1,1 @@
+INSERT INTO Holidays (ResourceId, StartDate, EndDate) VALUES (4,'2004-07-01','2004-07-14')

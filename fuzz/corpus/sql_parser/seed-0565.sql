@@ -1,0 +1,1 @@
+UPDATE Holidays SET  StartDate='2004-07-01', EndDate='2004-07-14' WHERE HolidayId=7

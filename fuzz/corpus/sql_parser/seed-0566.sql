@@ -1,0 +1,1 @@
+DELETE FROM Holidays WHERE HolidayId=7

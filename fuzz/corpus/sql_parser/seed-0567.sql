@@ -1,0 +1,1 @@
+SELECT * FROM Resources WHERE ResourceId NOT IN (SELECT ResourceId FROM Assignments WHERE TaskId=12)

@@ -1,0 +1,1 @@
+SELECT Assignments.AssignmentId, Resources.ResourceName FROM Assignments INNER JOIN Resources  ON Assignments.ResourceId=Resources.ResourceId WHERE Assignments.TaskId=12

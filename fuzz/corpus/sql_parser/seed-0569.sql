@@ -1,0 +1,1 @@
+SELECT Sum(Assignments.Units) FROM Assignments INNER JOIN Tasks  ON Assignments.TaskId=Tasks.TaskId  WHERE Assignments.ResourceId=4 AND ((Tasks.EndDate>='2004-05-20')  AND (Tasks.StartDate<='2004-05-22')) 

@@ -1,0 +1,1 @@
+SELECT COUNT(HolidayId) FROM Holidays WHERE  ResourceId=4 AND ((Holidays.EndDate>='2004-05-20')  AND (Holidays.StartDate<='2004-05-22')) 

@@ -1,0 +1,1 @@
+INSERT INTO Assignments (TaskId, ResourceId, Units) VALUES (12,4,50)

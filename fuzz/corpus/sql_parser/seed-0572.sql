@@ -1,0 +1,1 @@
+SELECT MAX(AssignmentId) AS NewId FROM Assignments

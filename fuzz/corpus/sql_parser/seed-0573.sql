@@ -1,0 +1,1 @@
+DELETE FROM Assignments  WHERE AssignmentId=9

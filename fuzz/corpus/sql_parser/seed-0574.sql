@@ -1,0 +1,1 @@
+SELECT Units FROM Assignments  WHERE AssignmentId=9

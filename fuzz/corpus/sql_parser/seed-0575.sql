@@ -1,0 +1,1 @@
+UPDATE Assignments SET  Units=75 WHERE AssignmentId=9

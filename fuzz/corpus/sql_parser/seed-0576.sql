@@ -1,0 +1,1 @@
+UPDATE Settings SET ReportFormat='RTF' WHERE SettingId=1

@@ -1,0 +1,1 @@
+SELECT Holidays.ResourceId, Resources.ResourceName, Holidays.StartDate, Holidays.EndDate  FROM Holidays INNER JOIN Resources ON Holidays.ResourceId=Resources.ResourceId WHERE Holidays.StartDate>'2004-04-20' AND Holidays.StartDate<'2005-05-20' ORDER BY Holidays.ResourceId, Holidays.StartDate

@@ -1,0 +1,1 @@
+SELECT * FROM Holidays ORDER BY Holidays .StartDate, Holidays. EndDate DESC
