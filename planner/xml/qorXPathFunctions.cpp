@@ -220,8 +220,8 @@ std::string Trim(std::string_view s) {
 // when the system lacks it), never through the process locale.
 std::string ChangeCase(std::string_view s, bool upper) {
   static const locale_t utf8 = [] {
-    locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    if (!loc) loc = newlocale(LC_CTYPE_MASK, "C.utf8", static_cast<locale_t>(0));
+    locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    if (!loc) loc = newlocale(LC_CTYPE_MASK, "C.utf8", nullptr);
     return loc;
   }();
   std::string out;
@@ -433,7 +433,7 @@ std::string PadText(std::string_view text, const Conversion& c) {
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 TqorVariant Format(const TqorVariant& value, const TqorVariant& formatArg) {
   const std::string f = Text(formatArg);
-  const TqorVariant asText(Text(value));
+  TqorVariant asText(Text(value));
   if (f.empty()) return asText;
   std::string before, after;
   Conversion c;
