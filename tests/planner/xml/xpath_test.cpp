@@ -434,7 +434,10 @@ TEST_F(XPathTest, Functions) {
   // Without a context element there is nothing to look at.
   EXPECT_EQ(Eval("hasattribute('id') or haschild('x') or assign('v', 1)"), "Boolean:0");
   // Bytes that are no UTF-8 pass through the case changes and count as one character each.
-  EXPECT_EQ(Eval("lower('A\xff\xc3" "B')"), "String:a\xff\xc3" "b");
+  EXPECT_EQ(Eval("lower('A\xff\xc3"
+                 "B')"),
+            "String:a\xff\xc3"
+            "b");
   EXPECT_EQ(Eval("length('\xff\xc3')"), "Integer:2");
 }
 
