@@ -9,7 +9,6 @@
 
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUtf8.h"
-#include "report/uPDFPainter.h"
 
 namespace {
 
@@ -66,11 +65,16 @@ std::string PDFTextStringBytes(std::string_view utf8) {
 
 TPDFDocument::TPDFDocument() : random_(std::random_device{}()) {
   trailer_ = structure_.Make<TPDFDictionary>();
-  pages_ = std::make_unique<TPDFPageTree>(*this);  // objects 1 and 2
+  auto root = structure_.Make<TPDFDictionary>();
+  root->SetName("Type", "Pages");
+  root->SetNumber("Count", 0);
+  root->SetArray("Kids");
+  pageRoot_ = Register(std::move(root));  // object 1
+  AddPageObject(612, 792);                // object 2
 
   auto catalog = structure_.Make<TPDFDictionary>();
   catalog->SetName("Type", "Catalog");
-  catalog->SetRef("Pages", pages_->Root());
+  catalog->SetRef("Pages", *pageRoot_);
   catalog_ = Register(std::move(catalog));
   info_ = Register(structure_.Make<TPDFDictionary>());
 
@@ -80,8 +84,6 @@ TPDFDocument::TPDFDocument() : random_(std::random_device{}()) {
   TPDFArray* ids = trailer_->SetArray("ID");
   ids->Add(structure_.Make<TPDFString>(id, TPDFString::kHexadecimal));
   ids->Add(structure_.Make<TPDFString>(id, TPDFString::kHexadecimal));
-
-  pages_->Select(1);  // its content stream: object 5
 
   std::string now = PDFDateNow();
   info_->SetString("Producer", kProducer);
@@ -114,6 +116,23 @@ TPDFObject* TPDFDocument::Resolve(TPDFObject* object) const {
     return target && target->Generation() == ref->RefGeneration ? target : nullptr;
   }
   return object;
+}
+
+TPDFDictionary* TPDFDocument::AddPageObject(double width, double height) {
+  auto page = structure_.Make<TPDFDictionary>();
+  page->SetName("Type", "Page");
+  page->SetRef("Parent", *pageRoot_);
+  for (const char* key : {"MediaBox", "CropBox"}) {
+    TPDFArray* box = page->SetArray(key);
+    for (double v : {0.0, 0.0, width, height}) box->AddNumber(v);
+  }
+  TPDFArray* procSet = page->SetDictionary("Resources")->SetArray("ProcSet");
+  for (const char* name : {"PDF", "Text", "ImageB", "ImageC", "ImageI"}) procSet->AddName(name);
+  TPDFDictionary* added = Register(std::move(page));
+  if (auto* kids = PDFCast<TPDFArray>(Resolve(pageRoot_->Get("Kids")))) kids->AddRef(*added);
+  auto* count = pageRoot_->GetAs<TPDFNumeric>("Count");
+  pageRoot_->SetNumber("Count", (count ? count->Value : 0) + 1);
+  return added;
 }
 
 // ---- fonts and images
@@ -198,9 +217,8 @@ TPDFImage* TPDFDocument::AddJPEGImage(std::string bytes) {
 
 // ---- outlines
 
-TPDFDictionary* TPDFDocument::AddOutline(TPDFDictionary* parent, std::string_view title, int page,
-                                         double y) {
-  TPDFDictionary* target = pages_->Page(page);
+TPDFDictionary* TPDFDocument::AddOutline(TPDFDictionary* parent, std::string_view title,
+                                         TPDFDictionary* target, double y) {
   if (!target) return nullptr;
   if (!parent) {
     parent = PDFCast<TPDFDictionary>(Resolve(catalog_->Get("Outlines")));
@@ -262,16 +280,6 @@ void TPDFDocument::SetUnits(TPDFUnits units) {
 }
 
 // ---- output
-
-void TPDFDocument::CompressContent() {
-  for (int page = 1; page <= pages_->Count(); ++page) {
-    for (TPDFStream* stream : pages_->ContentStreams(page)) {
-      if (stream->Dict().Has("Filter")) continue;
-      stream->SetData(PDFFlateCompress(stream->Data()));
-      stream->Dict().SetName("Filter", "FlateDecode");
-    }
-  }
-}
 
 void TPDFDocument::UpdateModDate() {
   info_->Remove("ModDate");

@@ -5,9 +5,13 @@
 //   xref\n0 <n>\n0000000000 65535 f \n<10-digit offset> 00000 n \n ...
 //   trailer\n<< /Size n /Root 3 0 R /Info 4 0 R /ID [ <md5> <md5> ] >>\n
 //   startxref\n<offset of "xref">\n%%EOF\n
-// A new document holds object 1 the page-tree root, 2 the first page, 3 the catalogue, 4 the
-// information dictionary (Producer, Creator, CreationDate, ModDate) and 5 the first page's
-// content stream; page 1 is selected.
+// A new document holds object 1 the page-tree root, 2 the first page, 3 the catalogue and 4 the
+// information dictionary (Producer, Creator, CreationDate, ModDate):
+//   root: << /Type /Pages /Count n /Kids [ 2 0 R ... ] >>
+//   page: << /Type /Page /Parent 1 0 R /MediaBox [ 0 0 w h ] /CropBox [ 0 0 w h ]
+//            /Resources << /ProcSet [ /PDF /Text /ImageB /ImageC /ImageI ] >> >>
+// The document knows its pages only as these objects; selecting pages, their content streams and
+// resources are the page tree's (uPDFPageTree.h), which is made on top of a document.
 // Outlines: the catalogue's "Outlines" dictionary heads a tree of items
 //   << /Title (t) /Parent p /Dest [ page 0 R /XYZ 0 y 0 ] /Prev /Next /First /Last /Count /F >>
 #pragma once
@@ -23,7 +27,6 @@
 
 #include "report/uPDFFont.h"
 #include "report/uPDFImage.h"
-#include "report/uPDFPageTree.h"
 #include "report/uPDFStructure.h"
 
 // An indirect object of a document.
@@ -66,7 +69,11 @@ class TPDFDocument {
   TPDFDictionary& Trailer() const { return *trailer_; }
   TPDFDictionary& Catalog() const { return *catalog_; }
   TPDFDictionary& Info() const { return *info_; }
-  TPDFPageTree& Pages() const { return *pages_; }
+  // The page-tree root: every page is one of its direct kids.
+  TPDFDictionary& PageRoot() const { return *pageRoot_; }
+  // Registers a page of the size (points) without contents, appends it to the root's "Kids" and
+  // counts it in the root's "Count".
+  TPDFDictionary* AddPageObject(double width, double height);
 
   // ---- fonts and images
   // A new font object every time, even for a base font added before; nullptr for an index
@@ -89,8 +96,9 @@ class TPDFDocument {
 
   // ---- outlines
   // A bookmark below parent (nullptr: at the top level) with a UTF-8 title, pointing at the
-  // page's position y (points, from the bottom). nullptr when the page does not exist.
-  TPDFDictionary* AddOutline(TPDFDictionary* parent, std::string_view title, int page, double y);
+  // page's position y (points, from the bottom). nullptr when there is no page.
+  TPDFDictionary* AddOutline(TPDFDictionary* parent, std::string_view title, TPDFDictionary* page,
+                             double y);
   // "F": 0 plain, 1 italic, 2 bold, 3 both.
   static void SetOutlineStyle(TPDFDictionary& item, bool italic, bool bold);
 
@@ -102,8 +110,6 @@ class TPDFDocument {
   void SetOrigin(TPDFOrigin origin) { origin_ = origin; }
 
   // ---- output
-  // Compresses every unfiltered content stream of every page (zlib, default level).
-  void CompressContent();
   // Sets "ModDate" of the information dictionary to now (the entry moves to the end).
   void UpdateModDate();
   // The file's bytes.
@@ -118,7 +124,7 @@ class TPDFDocument {
   TPDFStructure structure_;
   std::vector<TPDFIndObj> objects_;
   std::unique_ptr<TPDFDictionary> trailer_;
-  std::unique_ptr<TPDFPageTree> pages_;
+  TPDFDictionary* pageRoot_ = nullptr;
   TPDFDictionary* catalog_ = nullptr;
   TPDFDictionary* info_ = nullptr;
   std::vector<std::unique_ptr<TPDFFont>> fonts_;

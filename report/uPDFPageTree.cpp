@@ -3,12 +3,13 @@
 #include <cmath>
 
 #include "report/uPDFDocument.h"
-#include "report/uPDFPainter.h"
 #include "report/uPDFStructure.h"
 
 namespace {
 
 void SetBox(TPDFDictionary& page, std::string_view key, double width, double height) {
+  // Replaces an existing box, which then stands last.
+  page.Remove(key);
   TPDFArray* box = page.SetArray(key);
   box->AddNumber(0);
   box->AddNumber(0);
@@ -24,15 +25,12 @@ bool IsFlateName(const TPDFObject* object) {
 }  // namespace
 
 TPDFPageTree::TPDFPageTree(TPDFDocument& document)
-    : document_(document), painter_(std::make_unique<TPDFPainter>(document)) {
-  auto root = document.Structure().Make<TPDFDictionary>();
-  root->SetName("Type", "Pages");
-  root->SetNumber("Count", 1);
-  TPDFArray* kids = root->SetArray("Kids");
-  root_ = document.Register(std::move(root));
-  TPDFDictionary* first = NewPageObject(612, 792);
-  kids->AddRef(*first);
-  pages_.push_back(first);
+    : document_(document), root_(&document.PageRoot()) {
+  if (auto* kids = PDFCast<TPDFArray>(document.Resolve(root_->Get("Kids"))))
+    for (size_t i = 0; i < kids->Count(); ++i)
+      if (auto* page = PDFCast<TPDFDictionary>(document.Resolve(kids->Item(i))))
+        pages_.push_back(page);
+  Select(1);
 }
 
 TPDFPageTree::~TPDFPageTree() = default;
@@ -42,17 +40,6 @@ TPDFDictionary* TPDFPageTree::Page(int number) const {
   return pages_[static_cast<size_t>(number - 1)];
 }
 
-TPDFDictionary* TPDFPageTree::NewPageObject(double width, double height) {
-  auto page = document_.Structure().Make<TPDFDictionary>();
-  page->SetName("Type", "Page");
-  page->SetRef("Parent", *root_);
-  SetBox(*page, "MediaBox", width, height);
-  SetBox(*page, "CropBox", width, height);
-  TPDFArray* procSet = page->SetDictionary("Resources")->SetArray("ProcSet");
-  for (const char* name : {"PDF", "Text", "ImageB", "ImageC", "ImageI"}) procSet->AddName(name);
-  return document_.Register(std::move(page));
-}
-
 TPDFStream* TPDFPageTree::NewContentStream() {
   auto stream = document_.Structure().Make<TPDFStream>();
   stream->Dict().SetName("LC", "Rere");
@@ -60,11 +47,7 @@ TPDFStream* TPDFPageTree::NewContentStream() {
 }
 
 int TPDFPageTree::Append() {
-  double width = Width(current_), height = Height(current_);
-  TPDFDictionary* page = NewPageObject(width, height);
-  if (auto* kids = PDFCast<TPDFArray>(document_.Resolve(root_->Get("Kids")))) kids->AddRef(*page);
-  auto* count = root_->GetAs<TPDFNumeric>("Count");
-  root_->SetNumber("Count", (count ? count->Value : 0) + 1);
+  TPDFDictionary* page = document_.AddPageObject(Width(current_), Height(current_));
   TPDFStream* stream = NewContentStream();
   page->SetArray("Contents")->AddRef(*stream);
   pages_.push_back(page);
@@ -116,7 +99,7 @@ bool TPDFPageTree::Select(int number) {
     }
   }
   current_ = number;
-  painter_->Begin(page, stream);
+  currentStream_ = stream;
   return true;
 }
 
@@ -148,8 +131,6 @@ double TPDFPageTree::Height(int number) const {
 void TPDFPageTree::SetCurrentSize(double width, double height) {
   TPDFDictionary* page = CurrentPage();
   if (!page) return;
-  page->Remove("MediaBox");
-  page->Remove("CropBox");
   SetBox(*page, "MediaBox", width, height);
   SetBox(*page, "CropBox", width, height);
 }
@@ -175,4 +156,15 @@ void TPDFPageTree::AddResource(TPDFDictionary& page, std::string_view category,
   auto* group = PDFCast<TPDFDictionary>(document_.Resolve(resources->Get(category)));
   if (!group) group = resources->SetDictionary(category);
   if (!group->Has(name)) group->SetRef(name, object);
+}
+
+void TPDFPageTree::CompressContent() {
+  TPDFFlateCompressor compressor;
+  for (int page = 1; page <= Count(); ++page) {
+    for (TPDFStream* stream : ContentStreams(page)) {
+      if (stream->Dict().Has("Filter")) continue;
+      stream->SetData(compressor.Compress(stream->Data()));
+      stream->Dict().SetName("Filter", "FlateDecode");
+    }
+  }
 }

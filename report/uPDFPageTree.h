@@ -5,10 +5,11 @@
 //                          /Font << /RereF... 7 0 R >> /XObject << /RereIm... 9 0 R >> >>
 //            /Contents [ 5 0 R ] >>
 //   content stream: << /Length n /LC /Rere >> stream ... endstream   (the marker: ours)
-// and the painter that draws on the selected page. Page numbers count from 1.
+// with the page selected for drawing and the content stream drawing goes into. Page numbers
+// count from 1. The painter is handed the selected page and stream; the page tree knows nothing
+// of drawing.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,6 @@
 class TPDFDocument;
 class TPDFDictionary;
 class TPDFObject;
-class TPDFPainter;
 class TPDFStream;
 
 class TPDFPageTree {
@@ -26,7 +26,8 @@ class TPDFPageTree {
   // The most a continued stream may inflate to.
   static constexpr size_t kMaxInflatedContent = size_t{256} << 20;
 
-  // Registers the root and a first page of 612 by 792 points (not yet selected).
+  // The pages of the document, page 1 selected (which gives a new document's first page its
+  // content stream).
   explicit TPDFPageTree(TPDFDocument& document);
   ~TPDFPageTree();
   TPDFPageTree(const TPDFPageTree&) = delete;
@@ -39,11 +40,12 @@ class TPDFPageTree {
   // The selected page's number, 0 before the first selection.
   int Current() const { return current_; }
   TPDFDictionary* CurrentPage() const { return Page(current_); }
-  TPDFPainter& Painter() const { return *painter_; }
+  // The stream that drawing on the selected page goes into.
+  TPDFStream* CurrentStream() const { return currentStream_; }
 
-  // Selects the page and hands it to the painter, which continues the page's last content
-  // stream when that stream is ours, at most kMaxContinuedStream bytes long and unfiltered or
-  // Flate-compressed; otherwise a new stream is appended to the page's contents. False (nothing
+  // Selects the page and the stream to draw into: the page's last content stream when that
+  // stream is ours, at most kMaxContinuedStream bytes long and unfiltered or Flate-compressed
+  // (and then continued); otherwise a new stream appended to the page's contents. False (nothing
   // changes) for a number that is not a page.
   bool Select(int number);
   // Appends a page of the selected page's size with an empty content stream and selects it.
@@ -59,6 +61,9 @@ class TPDFPageTree {
 
   // The page's content streams in order.
   std::vector<TPDFStream*> ContentStreams(int number) const;
+  // Compresses every unfiltered content stream of every page (zlib, default level); streams with
+  // a filter stay as they are.
+  void CompressContent();
 
   // Adds name -> reference to the object under category ("Font", "XObject") of the page's
   // "Resources" (both created when missing); nothing when the name is already there.
@@ -66,7 +71,6 @@ class TPDFPageTree {
                    const TPDFObject& object);
 
  private:
-  TPDFDictionary* NewPageObject(double width, double height);
   TPDFStream* NewContentStream();
   // The page's last content stream when the painter may continue it, else nullptr.
   TPDFStream* ContinuableStream(TPDFDictionary& page) const;
@@ -76,5 +80,5 @@ class TPDFPageTree {
   TPDFDictionary* root_;
   std::vector<TPDFDictionary*> pages_;  // owned by the document
   int current_ = 0;
-  std::unique_ptr<TPDFPainter> painter_;
+  TPDFStream* currentStream_ = nullptr;
 };

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "report/uPDFDocument.h"
 #include "report/uPDFFont.h"
 #include "report/uPDFImage.h"
 #include "report/uPDFPageTree.h"
@@ -45,6 +44,10 @@ void TPDFPainter::Begin(TPDFDictionary* page, TPDFStream* stream) {
   page_ = page;
   stream_ = stream;
   ResetState();
+}
+
+void TPDFPainter::BeginCurrentPage() {
+  Begin(pages_.CurrentPage(), pages_.CurrentStream());
 }
 
 std::string TPDFPainter::Content() {
@@ -91,8 +94,7 @@ void TPDFPainter::SetFont(TPDFFont* font, double size) {
   state_.Font = font;
   state_.FontSize = size > 0 ? size : 1;
   changed_[kFontItem] = true;
-  if (font && page_)
-    document_.Pages().AddResource(*page_, "Font", font->ResourceName(), *font->Object());
+  if (font && page_) pages_.AddResource(*page_, "Font", font->ResourceName(), *font->Object());
 }
 
 void TPDFPainter::SetTextColor(const TPDFColor& color) {
@@ -357,8 +359,7 @@ void TPDFPainter::DrawDecoration(double x, double y, double width, TPDFDecoratio
 
 void TPDFPainter::DrawImage(const TPDFImage& image, double x, double top, double width,
                             double height) {
-  if (page_)
-    document_.Pages().AddResource(*page_, "XObject", image.ResourceName(), *image.Object());
+  if (page_) pages_.AddResource(*page_, "XObject", image.ResourceName(), *image.Object());
   std::string op = "q\n";
   Num(op, width);
   op += "0 0 ";

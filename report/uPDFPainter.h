@@ -17,10 +17,10 @@
 #include <string>
 #include <string_view>
 
-class TPDFDocument;
 class TPDFDictionary;
 class TPDFFont;
 class TPDFImage;
+class TPDFPageTree;
 class TPDFStream;
 
 // A colour in DeviceRGB or DeviceCMYK, components 0 to 1 (clamped when written).
@@ -76,7 +76,8 @@ struct TPDFPainterState {
 
 class TPDFPainter {
  public:
-  explicit TPDFPainter(TPDFDocument& document) : document_(document) {}
+  // A painter for the pages; it draws nowhere until it begins a page.
+  explicit TPDFPainter(TPDFPageTree& pages) : pages_(pages) {}
   TPDFPainter(const TPDFPainter&) = delete;
   TPDFPainter& operator=(const TPDFPainter&) = delete;
 
@@ -85,6 +86,8 @@ class TPDFPainter {
   // operator is added to it. REQUIRES: the stream is one of the page's content streams and, when
   // compressed, inflates (the page tree checks this before handing it over).
   void Begin(TPDFDictionary* page, TPDFStream* stream);
+  // Begins the page tree's selected page with its selected stream.
+  void BeginCurrentPage();
   TPDFDictionary* Page() const { return page_; }
   TPDFStream* Stream() const { return stream_; }
   // The content of the page's current stream so far (inflated).
@@ -153,7 +156,7 @@ class TPDFPainter {
   void DrawTextBackground(double x, double y, double width, bool rounded);
   void DrawDecoration(double x, double y, double width, TPDFDecoration decoration);
 
-  TPDFDocument& document_;
+  TPDFPageTree& pages_;
   TPDFDictionary* page_ = nullptr;
   TPDFStream* stream_ = nullptr;
   TPDFPainterState state_;

@@ -305,15 +305,36 @@ std::unique_ptr<TPDFIndRef> TPDFStructure::MakeRef(const TPDFObject& indirect) c
 
 // ---- Flate
 
-std::string PDFFlateCompress(std::string_view bytes) {
-  uLongf size = compressBound(static_cast<uLong>(bytes.size()));
-  std::string out(size, '\0');
-  int rc = compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                     reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()),
-                     Z_DEFAULT_COMPRESSION);
-  if (rc != Z_OK) throw std::runtime_error("PDF content could not be compressed");
-  out.resize(size);
+struct TPDFFlateCompressor::TState {
+  z_stream z{};
+};
+
+TPDFFlateCompressor::TPDFFlateCompressor() : state_(std::make_unique<TState>()) {
+  if (deflateInit(&state_->z, Z_DEFAULT_COMPRESSION) != Z_OK)
+    throw std::runtime_error("PDF content could not be compressed");
+}
+
+TPDFFlateCompressor::~TPDFFlateCompressor() {
+  deflateEnd(&state_->z);
+}
+
+std::string TPDFFlateCompressor::Compress(std::string_view bytes) {
+  z_stream& z = state_->z;
+  if (deflateReset(&z) != Z_OK) throw std::runtime_error("PDF content could not be compressed");
+  std::string out(deflateBound(&z, static_cast<uLong>(bytes.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.data()));
+  z.avail_in = static_cast<uInt>(bytes.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  // The output buffer holds the bound, so one call finishes the stream.
+  if (deflate(&z, Z_FINISH) != Z_STREAM_END)
+    throw std::runtime_error("PDF content could not be compressed");
+  out.resize(z.total_out);
   return out;
+}
+
+std::string PDFFlateCompress(std::string_view bytes) {
+  return TPDFFlateCompressor().Compress(bytes);
 }
 
 bool PDFFlateDecompress(std::string_view bytes, std::string& out, size_t maxSize) {

@@ -228,6 +228,22 @@ class TPDFStructure {
 
 // Zlib-format deflate at the default level.
 std::string PDFFlateCompress(std::string_view bytes);
+
+// The same for many texts in a row, with one compressor state for all of them (made once
+// instead of for every text).
+class TPDFFlateCompressor {
+ public:
+  TPDFFlateCompressor();
+  ~TPDFFlateCompressor();
+  TPDFFlateCompressor(const TPDFFlateCompressor&) = delete;
+  TPDFFlateCompressor& operator=(const TPDFFlateCompressor&) = delete;
+  // The bytes as PDFFlateCompress gives them.
+  std::string Compress(std::string_view bytes);
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> state_;
+};
 // Inflates zlib-format data; false when the data is damaged, cut short or would inflate beyond
 // maxSize bytes.
 bool PDFFlateDecompress(std::string_view bytes, std::string& out, size_t maxSize);

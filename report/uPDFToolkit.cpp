@@ -90,7 +90,12 @@ size_t LastCharacterLength(std::string_view s) {
 }  // namespace
 
 TPDFToolkit::TPDFToolkit()
-    : document_(std::make_unique<TPDFDocument>()), serial_(nextSerial.fetch_add(1) & 0x7FFFFFFF) {}
+    : document_(std::make_unique<TPDFDocument>()),
+      pages_(std::make_unique<TPDFPageTree>(*document_)),
+      painter_(std::make_unique<TPDFPainter>(*pages_)),
+      serial_(nextSerial.fetch_add(1) & 0x7FFFFFFF) {
+  painter_->BeginCurrentPage();
+}
 
 TPDFToolkit::~TPDFToolkit() = default;
 
@@ -125,7 +130,7 @@ double TPDFToolkit::XToPoints(double x) const {
   double points = x / document_->Scale();
   TPDFOrigin origin = document_->Origin();
   if (origin == TPDFOrigin::kTopRight || origin == TPDFOrigin::kBottomRight) {
-    const TPDFPageTree& pages = document_->Pages();
+    const TPDFPageTree& pages = *pages_;
     points = pages.Width(pages.Current()) - points;
   }
   return points;
@@ -135,7 +140,7 @@ double TPDFToolkit::YToPoints(double y) const {
   double points = y / document_->Scale();
   TPDFOrigin origin = document_->Origin();
   if (origin == TPDFOrigin::kTopLeft || origin == TPDFOrigin::kTopRight) {
-    const TPDFPageTree& pages = document_->Pages();
+    const TPDFPageTree& pages = *pages_;
     points = pages.Height(pages.Current()) - points;
   }
   return points;
@@ -160,7 +165,7 @@ int TPDFToolkit::SetPageSize(std::string_view paper) {
     if (key != p.Name) continue;
     double width = p.Width, height = p.Height;
     if (landscape && key != "LEDGER") std::swap(width, height);
-    document_->Pages().SetCurrentSize(MillimetresToPoints(width), MillimetresToPoints(height));
+    pages_->SetCurrentSize(MillimetresToPoints(width), MillimetresToPoints(height));
     return 1;
   }
   return 0;
@@ -179,12 +184,12 @@ int TPDFToolkit::SetMeasurementUnits(int units) {
 }
 
 double TPDFToolkit::PageWidth() const {
-  const TPDFPageTree& pages = document_->Pages();
+  const TPDFPageTree& pages = *pages_;
   return PointsToLength(pages.Width(pages.Current()));
 }
 
 double TPDFToolkit::PageHeight() const {
-  const TPDFPageTree& pages = document_->Pages();
+  const TPDFPageTree& pages = *pages_;
   return PointsToLength(pages.Height(pages.Current()));
 }
 
@@ -416,7 +421,8 @@ void TPDFToolkit::SelectCurrentFontAgain() {
 
 int TPDFToolkit::NewPage() {
   try {
-    int page = document_->Pages().Append();
+    int page = pages_->Append();
+    painter_->BeginCurrentPage();
     SelectCurrentFontAgain();
     return page;
   } catch (const std::exception&) {
@@ -425,18 +431,19 @@ int TPDFToolkit::NewPage() {
 }
 
 int TPDFToolkit::PageCount() const {
-  return document_->Pages().Count();
+  return pages_->Count();
 }
 
 int TPDFToolkit::SelectPage(int page) {
-  if (!document_->Pages().Select(page)) return 0;
+  if (!pages_->Select(page)) return 0;
+  painter_->BeginCurrentPage();
   SelectCurrentFontAgain();
   return 1;
 }
 
 const std::array<TPDFFont*, 4>& TPDFToolkit::HTMLFontsOnPage() {
   const std::array<TPDFFont*, 4>& fonts = document_->HTMLFonts();
-  TPDFPageTree& pages = document_->Pages();
+  TPDFPageTree& pages = *pages_;
   for (TPDFFont* font : fonts)
     pages.AddResource(*pages.CurrentPage(), "Font", font->ResourceName(), *font->Object());
   return fonts;
@@ -505,13 +512,13 @@ TPDFHandle TPDFToolkit::NewOutline(TPDFHandle parent, std::string_view title, in
     if (!HandleIndex(parent, kOutlineHandle, index) || index >= outlines_.size()) return 0;
     parentItem = outlines_[index];
   }
-  TPDFPageTree& pages = document_->Pages();
+  TPDFPageTree& pages = *pages_;
   if (!pages.Page(page)) return 0;
   // The position is a y coordinate on the bookmark's own page.
   double y = position / document_->Scale();
   TPDFOrigin origin = document_->Origin();
   if (origin == TPDFOrigin::kTopLeft || origin == TPDFOrigin::kTopRight) y = pages.Height(page) - y;
-  TPDFDictionary* item = document_->AddOutline(parentItem, title, page, y);
+  TPDFDictionary* item = document_->AddOutline(parentItem, title, pages.Page(page), y);
   if (!item) return 0;
   outlines_.push_back(item);
   return MakeHandle(kOutlineHandle, outlines_.size() - 1);
@@ -528,7 +535,7 @@ int TPDFToolkit::SetOutlineStyle(TPDFHandle outline, int italic, int bold) {
 
 int TPDFToolkit::CompressContent() {
   try {
-    document_->CompressContent();
+    pages_->CompressContent();
     return 1;
   } catch (const std::exception&) {
     return 0;

@@ -12,6 +12,7 @@
 
 #include "report/uPDFDocument.h"
 #include "report/uPDFHTMLLayout.h"
+#include "report/uPDFPageTree.h"
 #include "report/uPDFPainter.h"
 
 // A font, image or outline of one toolkit; 0 means none. A handle is never valid in another
@@ -115,7 +116,8 @@ class TPDFToolkit {
 
   // ---- for the inline HTML layout and other work beneath the facade
   TPDFDocument& Document() const { return *document_; }
-  TPDFPainter& Painter() const { return document_->Pages().Painter(); }
+  TPDFPageTree& Pages() const { return *pages_; }
+  TPDFPainter& Painter() const { return *painter_; }
   TPDFFont* SelectedFont() const { return font_; }
   // The font of a handle of this toolkit, nullptr for anything else.
   TPDFFont* FontOf(TPDFHandle font) const;
@@ -144,7 +146,10 @@ class TPDFToolkit {
   // UTF-8 text broken into lines of at most width points in the painter's font.
   std::vector<TTextLine> BreakLines(std::string_view text, double width) const;
 
+  // Made in this order, each on the one before it, and destroyed in reverse.
   std::unique_ptr<TPDFDocument> document_;
+  std::unique_ptr<TPDFPageTree> pages_;
+  std::unique_ptr<TPDFPainter> painter_;
   int64_t serial_;
   TPDFFont* font_ = nullptr;
   TPDFImage* image_ = nullptr;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 
 #include "db/storage/zuzCoding.h"
 #include "db/storage/zuzDisk.h"
@@ -235,6 +236,75 @@ std::vector<uint32_t> TOpenTable::BlockOrderAddresses() {
     }
   }
   return out;
+}
+
+std::vector<std::string> TOpenTable::CheckStorage(int maxProblems) {
+  std::vector<std::string> problems;
+  auto problem = [&](const std::string& text) {
+    if (static_cast<int>(problems.size()) < maxProblems) problems.push_back(text);
+  };
+  auto guarded = [&](const std::string& what, const auto& f) {
+    try {
+      f();
+    } catch (const EZuzDatabaseError& e) {
+      problem(what + ": " + e.CustomMessage());
+    }
+  };
+  TLockScope lock(*this, ltRead);
+  // Records: each block live or free, never both, never neither.
+  std::vector<int64_t> blocks;
+  std::unordered_set<int64_t> free;
+  guarded("the record blocks", [&] { blocks = recordIo_->ListBlocks(); });
+  guarded("the record free list", [&] {
+    for (int64_t a : recordIo_->FreeBlockList()) free.insert(a);
+  });
+  const uint32_t owner = RecordOwnerCheck(TableId());
+  std::vector<uint32_t> live;
+  std::vector<uint8_t> image(static_cast<size_t>(def_.RecordSize));
+  for (int64_t address : blocks) {
+    bool isLive = false;
+    guarded("the record at " + std::to_string(address), [&] {
+      recordIo_->ReadBlock(address, def_.RecordSize, image.data());
+      isLive = image[kRecStatus] == 1 && GetU32(image.data() + kRecOwnerCheck) == owner;
+    });
+    if (isLive && free.count(address)) {
+      problem("the record at " + std::to_string(address) + " is on the free list");
+    } else if (!isLive && !free.count(address)) {
+      problem("the block at " + std::to_string(address) + " is neither a record nor free");
+    }
+    if (isLive) live.push_back(static_cast<uint32_t>(address));
+  }
+  if (free.size() > blocks.size()) problem("the record free list holds blocks of no record page");
+  if (blobFields_.empty()) return problems;
+  // Blobs: each block in exactly one chain or on the free list.
+  std::unordered_set<int64_t> used, freeBlobs;
+  std::vector<int64_t> blobBlocks;
+  guarded("the blob blocks", [&] { blobBlocks = blobBlocks_->ListBlocks(); });
+  guarded("the blob free list", [&] {
+    for (int64_t a : blobBlocks_->FreeBlockList()) freeBlobs.insert(a);
+  });
+  for (uint32_t address : live) {
+    guarded("the record at " + std::to_string(address), [&] {
+      recordIo_->ReadBlock(address, def_.RecordSize, image.data());
+      for (int fieldNo : blobFields_) {
+        const TInternalFieldItem& f = def_.InternalFields[static_cast<size_t>(fieldNo)];
+        for (uint32_t b : blobIo_->ChainBlocks(GetU32(image.data() + f.DataOffset),
+                                               GetU32(image.data() + f.DataOffset + 4))) {
+          if (!used.insert(b).second)
+            problem("the blob block at " + std::to_string(b) + " belongs to two chains");
+          if (freeBlobs.count(b)) {
+            problem("the blob block at " + std::to_string(b) + " is on the free list");
+          }
+        }
+      }
+    });
+  }
+  for (int64_t b : blobBlocks) {
+    if (!used.count(b) && !freeBlobs.count(b)) {
+      problem("the blob block at " + std::to_string(b) + " is neither in a chain nor free");
+    }
+  }
+  return problems;
 }
 
 uint32_t TOpenTable::RecordCount() {

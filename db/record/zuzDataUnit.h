@@ -160,6 +160,12 @@ class TOpenTable {
   // references and null flags in image.
   void WriteBlobsToInterface(uint8_t* image, const uint8_t* fileImage, bool deleting);
 
+  // Checks the table's blocks under its read lock and returns what is wrong (never raises for
+  // damage): every record block is a live record or on the free list and not both, the free
+  // lists of records and blobs are as freeing leaves them, every live record reads and its blob
+  // chains hold, and every blob block belongs to exactly one chain or to the free list.
+  std::vector<std::string> CheckStorage(int maxProblems = 50);
+
   // Frees every page of the table, resets the record and blob free lists and the sequence
   // counter and recreates empty indexes; the auto-increment counter is kept. Refused inside a
   // transaction (10122). Runs as a transaction of its own.

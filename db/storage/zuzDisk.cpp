@@ -367,6 +367,14 @@ int64_t TDiskMgr::AllocatePages(uint32_t tableId, uint32_t ioFlags, const void* 
   THeaderWriteLock lock(*this);
   int64_t address = mapMgr_.FindEmptyMapRun(pageCount);
   if (address != 0) {
+    // Freeing leaves zeros: a free page holding anything else may be a live page the map lost,
+    // which is not overwritten.
+    std::vector<uint8_t> old(static_cast<size_t>(pageCount) * PageSize);
+    file_.ReadData(address, static_cast<int64_t>(old.size()), old.data(), 0, 0);
+    if (std::any_of(old.begin(), old.end(), [](uint8_t b) { return b != 0; })) {
+      ZuzInternalError("TDiskMgr.AllocatePages",
+                       "The free page at " + std::to_string(address) + " is not empty");
+    }
     std::vector<uint8_t> zeros;
     if (!data) {
       zeros.assign(static_cast<size_t>(pageCount) * PageSize, 0);

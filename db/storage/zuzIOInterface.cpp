@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 
 #include "db/storage/zuzCoding.h"
 #include "db/storage/zuzDisk.h"
@@ -66,6 +67,7 @@ void TDiskIOInterface::Open() {
                      "Unable to open Disk IOInterface - Block size is 0", kObject);
   }
   scratch_.assign(static_cast<size_t>(blockSize_) * 2, 0);
+  freeBlock_.assign(static_cast<size_t>(blockSize_), 0);
   open_ = true;
 }
 
@@ -117,6 +119,41 @@ void TDiskIOInterface::CheckOwnBlock(int64_t address, int64_t size, const char* 
   }
 }
 
+std::vector<int64_t> TDiskIOInterface::FreeBlockList() {
+  const char* caller = "TDiskIOInterface.FreeBlockList";
+  if (!open_) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "The interface is not open", kObject);
+  const int64_t B = blockSize_;
+  std::vector<int64_t> out;
+  std::vector<uint8_t> block(static_cast<size_t>(B));
+  std::unordered_set<int64_t> seen;
+  const int64_t limit = disk_->LogicalEndOfFile() / B + 1;
+  auto damaged = [&](int64_t at, const char* what) {
+    ZuzDatabaseError(ZUZ_ERR_CORRUPT, caller,
+                     "The free block list is damaged at " + std::to_string(at) + ": " + what,
+                     kObject);
+  };
+  for (int64_t run = LoadFirstEmpty(caller); run != 0;) {
+    CheckOwnBlock(run, B, caller);
+    disk_->ReadData(run, B, block.data(), ioFlags_, tableId_);
+    const int64_t next = GetU32(block.data() + 8);
+    const int64_t count = GetU32(block.data() + 12);
+    if (GetU64(block.data()) != 0 || count == 0 || count > limit) damaged(run, "a bad run header");
+    CheckOwnBlock(run, count * B, caller);
+    for (int64_t k = 0; k < count; ++k) {
+      const int64_t at = run + k * B;
+      if (!seen.insert(at).second) damaged(at, "a block twice");
+      if (k > 0) disk_->ReadData(at, B, block.data(), ioFlags_, tableId_);
+      const auto from = block.begin() + (k == 0 ? kRunHeaderSize : 0);
+      if (std::any_of(from, block.end(), [](uint8_t b) { return b != 0; })) {
+        damaged(at, "a block that is not empty");
+      }
+      out.push_back(at);
+    }
+    run = next;
+  }
+  return out;
+}
+
 int64_t TDiskIOInterface::AllocateNewAddress(int64_t size, const void* data) {
   const char* caller = "TDiskIOInterface.AllocateNewAddress";
   if (!open_) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "The interface is not open", kObject);
@@ -135,11 +172,14 @@ int64_t TDiskIOInterface::AllocateNewAddress(int64_t size, const void* data) {
   int64_t address;
   if (first != 0) {
     CheckOwnBlock(first, B, caller);
-    uint8_t run[kRunHeaderSize];
-    disk_->ReadData(first, kRunHeaderSize, run, ioFlags_, tableId_);
+    // The free block as freeing left it: zero but for the run header's link and count.
+    disk_->ReadData(first, B, freeBlock_.data(), ioFlags_, tableId_);
+    const uint8_t* run = freeBlock_.data();
     const uint32_t next = GetU32(run + 8);
     const uint32_t count = GetU32(run + 12);
-    if (GetU64(run) != 0 || count == 0 || first + int64_t{count} * B > disk_->LogicalEndOfFile()) {
+    if (GetU64(run) != 0 || count == 0 || first + int64_t{count} * B > disk_->LogicalEndOfFile() ||
+        std::any_of(freeBlock_.begin() + kRunHeaderSize, freeBlock_.end(),
+                    [](uint8_t b) { return b != 0; })) {
       ZuzDatabaseError(ZUZ_ERR_CORRUPT, caller,
                        "The free block list is damaged at " + std::to_string(first), kObject);
     }

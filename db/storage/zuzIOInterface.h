@@ -86,6 +86,10 @@ class TDiskIOInterface : public TBaseIOInterface {
   void WriteBlockHeader(int64_t address, int64_t n, const void* data) override;
   void ReadBlockHeader(int64_t address, int64_t n, void* buffer) override;
   std::vector<int64_t> ListBlocks() override;
+  // Every block on the free list, walking its runs; 8451 when the list loops, leaves this
+  // interface's pages, or holds a block that is not as freeing leaves it (zero but for the run
+  // header's link and count).
+  std::vector<int64_t> FreeBlockList();
 
  private:
   bool IsGlobal() const { return globalOffset_ != 0; }
@@ -100,7 +104,8 @@ class TDiskIOInterface : public TBaseIOInterface {
   TTableHeader* header_ = nullptr;
   int headerOffset_ = 0;
   bool open_ = false;
-  std::vector<uint8_t> scratch_;  // two blocks
+  std::vector<uint8_t> scratch_;    // two blocks
+  std::vector<uint8_t> freeBlock_;  // one block
 };
 
 }  // namespace zuz

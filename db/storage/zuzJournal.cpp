@@ -97,8 +97,9 @@ bool TZuzJournal::Invalidate() {
 }
 
 void TZuzJournal::Remove() {
+  // No folder flush: a journal that comes back after a power cut is no longer whole.
   handle_.reset();
-  if (fs_.Delete(path_, nullptr)) fs_.SyncFolder(path_);
+  fs_.Delete(path_, nullptr);
 }
 
 std::optional<TJournalContents> TZuzJournal::ReadWhole(TZuzFileSystem& fs,

@@ -72,8 +72,8 @@ class TZuzJournal {
   void Write(int pageSize, int64_t sizeBefore, const std::vector<TJournalImage>& images);
   // Step 3: clears the header durably. False when that fails (the journal may still be whole).
   bool Invalidate();
-  // Step 4: deletes the journal and syncs its folder; a failure leaves a journal that is not
-  // whole, which the next look at it deletes.
+  // Step 4: deletes the journal; a failure (or a power cut before the deletion reached the disk)
+  // leaves a journal that is not whole, which the next look at it deletes.
   void Remove();
 
   // The contents of a whole journal at the path; nothing when there is none or it is not whole.

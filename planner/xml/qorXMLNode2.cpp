@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "planner/xml/qorXMLParser2.h"
+#include "planner/xml/qorXPathSelect.h"
 
 TqorXMLNode2::~TqorXMLNode2() {
   if (doc_) doc_->NodeFreed(this);
@@ -155,6 +156,10 @@ std::string TqorXMLNode2::GetNamespaceURI() const {
   for (const TqorXMLNode2* n = this; n; n = n->parent_)
     if (const TqorVariant* v = n->FindAttribute(attr)) return v->ToText();
   return {};
+}
+
+void TqorXMLNode2::SelectNodes(std::string_view path, std::vector<TqorXMLNode2*>& list) {
+  XPathSelectNodes(*this, path, list);
 }
 
 void TqorXMLNode2::Clear() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "planner/base/qorVariant.h"
 #include "planner/xml/qorXMLAttribute2.h"
@@ -91,6 +92,13 @@ class TqorXMLNode2 {
   // With a prefix, the value of "xmlns:" + prefix on this node or its nearest ancestor that has
   // it; otherwise empty.
   std::string GetNamespaceURI() const;
+
+  // Appends to list the elements a slash-separated path names from this element, in the order
+  // found, without clearing the list first ("project/task[@id=3]"; see qorXPathSelect.h).
+  // Predicates are compiled once per document, in its PredicateCache. Raises EqorXPathError for
+  // a path it cannot walk and EqorXPathPredicateError for a predicate whose result is no truth
+  // value; the list then holds what was collected before the error.
+  void SelectNodes(std::string_view path, std::vector<TqorXMLNode2*>& list);
 
   // Frees every attribute and child.
   void Clear();

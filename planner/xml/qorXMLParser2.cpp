@@ -8,6 +8,7 @@
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUtf8.h"
+#include "planner/xml/qorXPathParserList2.h"
 
 namespace {
 
@@ -345,7 +346,9 @@ class TqorXMLParser2::Reader {
   size_t pos_ = 0;
 };
 
-TqorXMLParser2::TqorXMLParser2() : declaration_(std::make_unique<TqorXMLNode2>()) {
+TqorXMLParser2::TqorXMLParser2()
+    : declaration_(std::make_unique<TqorXMLNode2>()),
+      predicateCache_(std::make_unique<TqorXPathParserList2>()) {
   isDocument_ = true;
 }
 
@@ -357,6 +360,7 @@ TqorXMLParser2::~TqorXMLParser2() {
 
 void TqorXMLParser2::SetXml(std::string_view text) {
   index_.Clear();
+  predicateCache_->Clear();
   indexed_ = false;
   clearing_ = true;
   TqorXMLNode2::Clear();

@@ -43,6 +43,8 @@ class EqorXMLError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+class TqorXPathParserList2;
+
 class TqorXMLParser2 : public TqorXMLNode2 {
  public:
   // Elements nested deeper than this are refused by the reader.
@@ -76,6 +78,9 @@ class TqorXMLParser2 : public TqorXMLNode2 {
   TqorXMLNode2& Declaration() { return *declaration_; }
   const TqorXMLNode2& Declaration() const { return *declaration_; }
 
+  // The compiled predicates of the path queries on this document; emptied by every parse.
+  TqorXPathParserList2& PredicateCache() { return *predicateCache_; }
+
   // Called with each node of this document that is freed, except while the document itself is
   // destroyed (for example to drop references to deleted nodes).
   void SetOnNodeFreed(std::function<void(const TqorXMLNode2*)> callback) {
@@ -92,6 +97,7 @@ class TqorXMLParser2 : public TqorXMLNode2 {
   void NodeFreed(TqorXMLNode2* node);
 
   std::unique_ptr<TqorXMLNode2> declaration_;
+  std::unique_ptr<TqorXPathParserList2> predicateCache_;
   // The id index: element name to (id to node). The outer table owns the inner ones; no table
   // owns nodes.
   TObjectHash<TObjectHash<TqorXMLNode2>, true> index_;

@@ -75,10 +75,11 @@ inline std::string ExtractedText(const std::string& path) {
 // A page rendered by pdftoppm.
 class Picture {
  public:
-  // Renders page 1 of the file at dpi (one pixel per point at 72).
-  bool Render(const std::string& pdf, int dpi, const std::string& stem) {
-    CommandResult r = RunCommand("pdftoppm -r " + std::to_string(dpi) + " -f 1 -l 1 -singlefile '" +
-                                 pdf + "' '" + stem + "'");
+  // Renders a page of the file (the first by default) at dpi (one pixel per point at 72).
+  bool Render(const std::string& pdf, int dpi, const std::string& stem, int page = 1) {
+    const std::string n = std::to_string(page);
+    CommandResult r = RunCommand("pdftoppm -r " + std::to_string(dpi) + " -f " + n + " -l " + n +
+                                 " -singlefile '" + pdf + "' '" + stem + "'");
     if (r.Status != 0) return false;
     std::string data = ReadFile(stem + ".ppm");
     std::istringstream in(data);

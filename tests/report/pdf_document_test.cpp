@@ -5,6 +5,7 @@
 #include <string>
 
 #include "report/uPDFDocument.h"
+#include "report/uPDFPageTree.h"
 #include "report/uPDFPainter.h"
 #include "tests/report/pdfTestUtil.h"
 
@@ -19,6 +20,9 @@ std::string ObjectText(const TPDFDocument& doc, uint32_t number) {
 
 TEST(PDFDocument, NewDocumentLayoutAndCrossReferences) {
   TPDFDocument doc;
+  EXPECT_EQ(doc.Objects().size(), 4u);
+  TPDFPageTree pages(doc);  // selects page 1, which gets its content stream
+  EXPECT_EQ(pages.Current(), 1);
   EXPECT_EQ(doc.Objects().size(), 5u);
   EXPECT_EQ(ObjectText(doc, 1), "<<\n/Type /Pages\n/Count 1\n/Kids [ 2 0 R ]\n>>\n");
   EXPECT_EQ(ObjectText(doc, 2),
@@ -112,7 +116,7 @@ TEST(PDFFontMetrics, TakenFromTheAFMFilesThroughWinAnsi) {
 
 TEST(PDFDocument, PagesSizesAndResources) {
   TPDFDocument doc;
-  TPDFPageTree& pages = doc.Pages();
+  TPDFPageTree pages(doc);
   pages.SetCurrentSize(595.2755905511812, 841.8897637795276);
   EXPECT_NE(pages.Page(1)->Text().find("/MediaBox [ 0 0 595.2755 841.8897 ]\n"
                                        "/CropBox [ 0 0 595.2755 841.8897 ]\n>>"),
@@ -147,12 +151,13 @@ TEST(PDFDocument, PagesSizesAndResources) {
 
 TEST(PDFDocument, OutlineTree) {
   TPDFDocument doc;
-  doc.Pages().Append();
-  TPDFDictionary* first = doc.AddOutline(nullptr, "Chapter 1", 1, 700);
-  TPDFDictionary* second = doc.AddOutline(nullptr, "Chapter 2", 2, 500.25);
-  TPDFDictionary* child = doc.AddOutline(first, "Section 1.1", 1, 400);
+  TPDFPageTree pages(doc);
+  pages.Append();
+  TPDFDictionary* first = doc.AddOutline(nullptr, "Chapter 1", pages.Page(1), 700);
+  TPDFDictionary* second = doc.AddOutline(nullptr, "Chapter 2", pages.Page(2), 500.25);
+  TPDFDictionary* child = doc.AddOutline(first, "Section 1.1", pages.Page(1), 400);
   ASSERT_TRUE(first && second && child);
-  EXPECT_EQ(doc.AddOutline(nullptr, "Nowhere", 3, 0), nullptr);
+  EXPECT_EQ(doc.AddOutline(nullptr, "Nowhere", pages.Page(3), 0), nullptr);
 
   TPDFDictionary* root = doc.Catalog().GetAs<TPDFIndRef>("Outlines")
                              ? PDFCast<TPDFDictionary>(doc.Resolve(doc.Catalog().Get("Outlines")))
@@ -170,7 +175,7 @@ TEST(PDFDocument, OutlineTree) {
                                 "\n>>\n");
   // A closed item (negative count) stays closed and counts one more.
   second->SetNumber("Count", -2);
-  doc.AddOutline(second, "Hidden", 2, 0);
+  doc.AddOutline(second, "Hidden", pages.Page(2), 0);
   EXPECT_EQ(second->GetAs<TPDFNumeric>("Count")->Value, -3);
   EXPECT_EQ(root->GetAs<TPDFNumeric>("Count")->Value, 4);
 
@@ -179,7 +184,7 @@ TEST(PDFDocument, OutlineTree) {
   EXPECT_EQ(first->GetAs<TPDFNumeric>("F")->Value, 3);
 
   // A title beyond ASCII is written as UTF-16 behind its byte-order mark.
-  TPDFDictionary* umlaut = doc.AddOutline(nullptr, "M\xC3\xBCller \xE2\x82\xAC", 1, 0);
+  TPDFDictionary* umlaut = doc.AddOutline(nullptr, "M\xC3\xBCller \xE2\x82\xAC", pages.Page(1), 0);
   EXPECT_EQ(umlaut->GetAs<TPDFString>("Title")->Bytes,
             std::string("\xFE\xFF\0M\0\xFC\0l\0l\0e\0r\0 \x20\xAC", 18));
 
@@ -190,12 +195,20 @@ TEST(PDFDocument, OutlineTree) {
 
 TEST(PDFDocument, CompressedPagesAreContinued) {
   TPDFDocument doc;
-  TPDFPageTree& pages = doc.Pages();
-  TPDFPainter& painter = pages.Painter();
+  TPDFPageTree pages(doc);
+  TPDFPainter painter(pages);
+  // Selecting a page hands the painter the page and the stream to draw into.
+  auto select = [&](int page) {
+    bool selected = pages.Select(page);
+    painter.BeginCurrentPage();
+    return selected;
+  };
+  painter.BeginCurrentPage();
   painter.DrawLine(1, 2, 3, 4);
   pages.Append();
+  painter.BeginCurrentPage();
   painter.DrawLine(5, 6, 7, 8);
-  doc.CompressContent();
+  pages.CompressContent();
   for (int page = 1; page <= 2; ++page) {
     TPDFStream* stream = pages.ContentStreams(page).at(0);
     EXPECT_EQ(stream->Dict().GetAs<TPDFName>("Filter")->Value, "FlateDecode");
@@ -203,7 +216,7 @@ TEST(PDFDocument, CompressedPagesAreContinued) {
               static_cast<double>(stream->Data().size()));
   }
   // Selecting page 1 again continues its stream: the earlier content is inflated and kept.
-  ASSERT_TRUE(pages.Select(1));
+  ASSERT_TRUE(select(1));
   EXPECT_EQ(pages.ContentStreams(1).size(), 1u);
   TPDFStream* first = pages.ContentStreams(1)[0];
   EXPECT_TRUE(first->Dict().Has("Filter"));  // still packed until something is drawn
@@ -213,26 +226,26 @@ TEST(PDFDocument, CompressedPagesAreContinued) {
             "0 0 0 RG\n1 w 0 J 0 j\n[] 0 d\n1 2 m 3 4 l S\n"
             "0 0 0 RG\n1 w 0 J 0 j\n[] 0 d\n9 9 m 9 9 l S\n");
   // The current page, compressed under the painter's feet, is continued too.
-  doc.CompressContent();
+  pages.CompressContent();
   painter.DrawLine(0, 0, 1, 1);
   EXPECT_EQ(first->Data().substr(first->Data().size() - 14), "0 0 m 1 1 l S\n");
 
   // A stream that is not ours, too long, or otherwise filtered gets a new stream beside it.
   first->Dict().SetName("LC", "Other");
-  ASSERT_TRUE(pages.Select(1));
+  ASSERT_TRUE(select(1));
   EXPECT_EQ(pages.ContentStreams(1).size(), 2u);
   TPDFStream* second = pages.ContentStreams(1)[1];
   second->SetData(std::string(TPDFPageTree::kMaxContinuedStream + 1, ' '));
-  ASSERT_TRUE(pages.Select(1));
+  ASSERT_TRUE(select(1));
   EXPECT_EQ(pages.ContentStreams(1).size(), 3u);
   TPDFStream* third = pages.ContentStreams(1)[2];
   third->Dict().SetName("Filter", "ASCIIHexDecode");
-  ASSERT_TRUE(pages.Select(1));
+  ASSERT_TRUE(select(1));
   EXPECT_EQ(pages.ContentStreams(1).size(), 4u);
   TPDFStream* fourth = pages.ContentStreams(1)[3];
   fourth->Dict().SetArray("Filter")->AddName("FlateDecode");  // damaged Flate data
   fourth->SetData("not deflated");
-  ASSERT_TRUE(pages.Select(1));
+  ASSERT_TRUE(select(1));
   EXPECT_EQ(pages.ContentStreams(1).size(), 5u);
   EXPECT_EQ(painter.Stream(), pages.ContentStreams(1)[4]);
 }

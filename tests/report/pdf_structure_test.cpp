@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <clocale>
 #include <string>
@@ -139,6 +140,19 @@ TEST(PDFFlate, RoundTripAndDamagedData) {
   EXPECT_FALSE(PDFFlateDecompress("not zlib data", out, 1 << 20));
   EXPECT_FALSE(PDFFlateDecompress(packed, out, 1000));  // would grow beyond the limit
   EXPECT_EQ(out, "untouched");
+
+  // One compressor for many texts gives each the bytes zlib gives it alone.
+  TPDFFlateCompressor compressor;
+  for (const std::string& t : {text, std::string(), std::string("x"), text.substr(7, 5000)}) {
+    uLongf size = compressBound(static_cast<uLong>(t.size()));
+    std::string alone(size, '\0');
+    ASSERT_EQ(compress2(reinterpret_cast<Bytef*>(alone.data()), &size,
+                        reinterpret_cast<const Bytef*>(t.data()), static_cast<uLong>(t.size()),
+                        Z_DEFAULT_COMPRESSION),
+              Z_OK);
+    alone.resize(size);
+    EXPECT_EQ(compressor.Compress(t), alone) << t.size();
+  }
 }
 
 }  // namespace

@@ -152,10 +152,10 @@ TEST_F(MillimetreToolkit, FontHandles) {
   EXPECT_EQ(pdf.Painter().FontSize(), 12);
   // The font goes on the page it is selected on, and again on every page selected later.
   pdf.NewPage();
-  std::string resources = pdf.Document().Pages().CurrentPage()->Text();
+  std::string resources = pdf.Pages().CurrentPage()->Text();
   EXPECT_NE(resources.find(pdf.SelectedFont()->ResourceName()), std::string::npos);
   EXPECT_EQ(pdf.SelectPage(3), 0);
-  EXPECT_EQ(pdf.Document().Pages().Current(), 2);
+  EXPECT_EQ(pdf.Pages().Current(), 2);
   EXPECT_EQ(pdf.SelectPage(1), 1);
   EXPECT_EQ(pdf.PageCount(), 2);
 }

@@ -153,5 +153,46 @@ TEST(DbDumpTables, IndexesWithLevelsChecksAndKeys) {
   std::filesystem::remove_all(dir);
 }
 
+TEST(DbDumpTables, CheckSaysCleanOrListsEachProblem) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("vz-inspect-check-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "db.zuz").string();
+  uint32_t address = 0;
+  int nameOffset = 0;
+  {
+    TDiskMgr disk(TPosixFileSystem::Instance());
+    disk.FileName = path;
+    TTableMgr::CreateDatabase(disk, {}, EngineTableServices());
+    TIndexedConnection c(TPosixFileSystem::Instance(), path);
+    c.tables->CreateTable("People", {F("Name", TFieldType::ftString, 20)}, {Ix("byName", "Name")},
+                          {});
+    auto t = c.tables->OpenTable("People");
+    for (const char* name : {"Ada", "Grace", "Edsger"}) {
+      t->NewRecord();
+      t->SetValue(0, std::string(name));
+      t->AddRecord();
+    }
+    address = t->BlockOrderAddresses().front();
+    nameOffset = t->Def().InternalFields[0].DataOffset;
+  }
+  int status = -1;
+  std::string out = Inspect("--check " + path, &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(out, "No problems found.\n");
+  // A record whose name no longer matches its index key.
+  {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    f.seekp(address + nameOffset + 2);
+    f.put('X');
+  }
+  out = Inspect("--check " + path, &status);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("table People: index 0 (byName)"), std::string::npos) << out;
+  EXPECT_EQ(Inspect("--check", &status).find("usage"), 0u);
+  EXPECT_EQ(status, 2);
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace zuz::test

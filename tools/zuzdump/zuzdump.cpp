@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "db/index/zuzIntegrityCheck.h"
+#include "db/objects/zuzEngineSetup.h"
 #include "db/storage/zuzCoding.h"
 #include "db/storage/zuzCrypt.h"
 #include "db/storage/zuzDbHeader.h"
@@ -309,11 +311,34 @@ void MapPages(const TFile& f, bool everyPage) {
   }
 }
 
+// The engine's integrity check, through a read-only connection: one line per problem.
+int CheckIntegrity(const char* path, const char* key) {
+  std::vector<std::string> found;
+  try {
+    TZuzOpenOptions options;
+    options.fileName = path;
+    options.readOnly = true;
+    options.masterKey = key ? key : "";
+    TZuzEngineDb db(TPosixFileSystem::Instance(), options);
+    found = CheckDatabaseIntegrity(db.Tables());
+    db.Close();
+  } catch (const EZuzDatabaseError& e) {
+    found.push_back(e.what());
+  }
+  for (const std::string& line : found) std::printf("%s\n", line.c_str());
+  if (found.empty()) std::printf("No problems found.\n");
+  return found.empty() ? 0 : 1;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: zuzdump <file.zuz> [--pages] [--key <master key>] [--tables]\n"
                "                  [--records <table>] [--index <table> [<index name>]]\n"
                "                  [--limit <n>]\n"
+               "       zuzdump --check <file.zuz> [--key <master key>]\n"
+               "  --check    the integrity check: headers, map, free lists, table headers,\n"
+               "             records, blobs and indexes; one line per problem, exit status 1\n"
+               "             when there is any, 0 when there is none\n"
                "  --pages    one line per page instead of runs of pages with the same owner\n"
                "  --key      check a master key against the security header's digest (and\n"
                "             decrypt the tables with it)\n"
@@ -336,8 +361,11 @@ int main(int argc, char** argv) {
   int64_t limit = INT64_MAX;
   bool everyPage = false;
   bool tables = false;
+  bool check = false;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--pages") == 0) {
+    if (std::strcmp(argv[i], "--check") == 0) {
+      check = true;
+    } else if (std::strcmp(argv[i], "--pages") == 0) {
       everyPage = true;
     } else if (std::strcmp(argv[i], "--tables") == 0) {
       tables = true;
@@ -362,6 +390,10 @@ int main(int argc, char** argv) {
     }
   }
   if (!path) return Usage();
+  if (check) {
+    if (tables || recordsOf || indexesOf || everyPage) return Usage();
+    return CheckIntegrity(path, key);
+  }
   std::string error;
   auto file = TPosixFileSystem::Instance().Open(path, TZuzAccess::ReadOnly, TZuzShare::DenyNone,
                                                 TZuzCreate::OpenExisting, &error);

@@ -12,6 +12,7 @@
 
 #include "db/index/zuzIndexCheck.h"
 #include "db/index/zuzIndexManager.h"
+#include "db/index/zuzIntegrityCheck.h"
 #include "db/index/zuzRestructure.h"
 #include "db/storage/zuzFaultFile.h"
 #include "db/storage/zuzJournal.h"
@@ -89,6 +90,7 @@ struct TState {
 // both tables still take a new row (in a transaction that is rolled back).
 TState InspectWith(TTableMgr& tables, TDiskMgr& disk, std::string* problems) {
   TState s;
+  for (const auto& p : CheckDatabaseIntegrity(tables)) *problems += "integrity: " + p + "\n";
   for (const auto& x : tables.InternalGetTableDef("Items").InternalIndexDefs) {
     s.itemsIndexes += x.IndexName + ";";
   }

@@ -109,6 +109,29 @@ TEST(DbMap, FreeTablePagesByTableOrByUsage) {
   EXPECT_EQ(db.disk->AllocatePages(9, ioEncNone, nullptr, 5, usRecord), rec);
 }
 
+// A page taken from the free chain must be as freeing left it; anything else may be a live page
+// the map lost, and it is refused rather than overwritten.
+TEST(DbMap, AFreePageThatIsNotEmptyIsRefused) {
+  TMemDb db;
+  const int64_t a = db.disk->AllocatePages(3, ioEncNone, nullptr, 2, usRecord);
+  db.disk->FreePages(a, 2);
+  db.Reopen();
+  std::vector<uint8_t> bytes = db.Bytes();
+  bytes[static_cast<size_t>(a + P + 100)] = 0x5A;
+  db.disk->Close();
+  db.fs.SetContents(kDbPath, bytes);
+  db.disk->Open();
+  {
+    TZuzTransaction transaction(*db.disk);  // as every change of the tables runs
+    EXPECT_EQ(ErrorCodeOf([&] { db.disk->AllocatePages(4, ioEncNone, nullptr, 2, usRecord); }),
+              ZUZ_ERR_INTERNAL);
+  }
+  db.disk->Close();
+  const std::vector<uint8_t> after = db.Bytes();
+  ASSERT_EQ(after.size(), bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) ASSERT_EQ(after[i], bytes[i]) << "byte " << i;
+}
+
 TEST(DbMap, RefusesToFreeWhatNoTableOwns) {
   TMemDb db;
   db.disk->AllocatePages(2, ioEncNone, nullptr, 2, usRecord);
@@ -336,6 +359,14 @@ TEST_F(TBlockFixture, DamagedFreeListIsDetected) {
   EXPECT_EQ(ErrorCodeOf([&] { io->AllocateNewAddress(300, nullptr); }), ZUZ_ERR_CORRUPT);
   // A first-empty address on a page of another owner is refused too.
   header->SetDWord(thRecordFirstEmpty, 20480);
+  EXPECT_EQ(ErrorCodeOf([&] { io->AllocateNewAddress(300, nullptr); }), ZUZ_ERR_CORRUPT);
+  // A freed block with bytes beyond its run header is no free block either.
+  header->SetDWord(thRecordFirstEmpty, 0);
+  const int64_t b = io->AllocateNewAddress(300, nullptr);
+  io->ReleaseBlock(b, 300);
+  ASSERT_EQ(io->FirstEmpty(), b);
+  const uint8_t stray = 7;
+  db.disk->WriteData(b + 200, 1, &stray, ioEncNone, id);
   EXPECT_EQ(ErrorCodeOf([&] { io->AllocateNewAddress(300, nullptr); }), ZUZ_ERR_CORRUPT);
 }
 
