@@ -127,7 +127,11 @@ TSampleCounts WriteSamplePlanner(const std::string& path, const TSampleOptions& 
     std::vector<TResource> resources;
     db.Database().StartTransaction();
     for (int r = 0; r < o.Resources; ++r) {
-      const std::string name = std::string(pick(kFirstNames)) + " " + pick(kLastNames);
+      // Names run through the lists, so that even a small team has accents and apostrophes.
+      const size_t first = static_cast<size_t>(r) % kFirstNames.size();
+      const size_t last = (static_cast<size_t>(r) + static_cast<size_t>(r) / kFirstNames.size()) %
+                          kLastNames.size();
+      const std::string name = std::string(kFirstNames[first]) + " " + kLastNames[last];
       db.Execute(st::InsertResource(name));
       TResource res;
       res.Id = st::NewResourceId(db);
