@@ -156,15 +156,17 @@ TSampleCounts WriteSamplePlanner(const std::string& path, const TSampleOptions& 
     std::string filter;
     for (int p = 0; p < o.Projects; ++p) {
       db.Database().StartTransaction();
-      const size_t kind = static_cast<size_t>(between(0, kProjectNames.size() - 1));
+      // Names run through the list (from a place the seed picks), so that they differ.
+      const size_t kind =
+          static_cast<size_t>((static_cast<uint64_t>(p) + o.Seed) % kProjectNames.size());
       std::string name = kProjectNames[kind];
       if (p >= static_cast<int>(kProjectNames.size())) {
         name += " " + std::to_string(p / kProjectNames.size() + 1);
       }
       db.Execute(st::InsertProject(name, today));
       const int32_t projectId = st::NewProjectId(db);
-      const double projectStart = today + between(-120, 30);
-      const double projectEnd = projectStart + between(20, 150);
+      const double projectStart = today + between(-60, 20);
+      const double projectEnd = projectStart + between(20, 120);
       double projectHours = 0;
       for (int t = 0; t < o.TasksPerProject; ++t) {
         const bool milestone = chance(0.1);

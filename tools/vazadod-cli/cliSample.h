@@ -2,13 +2,14 @@
 // "sample" (a planner database holding a realistic plan, for demonstrations, benchmarks and
 // screenshots).
 //
-// A sample plan, around "today": projects of 20 to 150 days with the given number of tasks
-// each (a tenth of them one-day milestones; tasks that ended before today mostly completed,
-// some late; some running past their project's end, drawn as overdue), resources with one to
-// three holidays, and assignments made as the planner's own allocation allows them (no holiday
-// in the task's period, at most 100 units in use over it), with the tasks' and projects'
-// assigned hours computed from them. Names carry accents and apostrophes. The same seed and
-// today give the same plan. Every project is in the project filter; the report format is PDF.
+// A sample plan, around "today": projects of 20 to 120 days, starting up to two months before
+// today or up to three weeks after it, with the given number of tasks each (a tenth of them one-day
+// milestones; tasks that ended before today mostly completed, some late; some running past their
+// project's end, drawn as overdue), resources with one to three holidays, and assignments made as
+// the planner's own allocation allows them (no holiday in the task's period, at most 100 units in
+// use over it), with the tasks' and projects' assigned hours computed from them. Names carry
+// accents and apostrophes. The same seed and today give the same plan. Every project is in the
+// project filter; the report format is PDF.
 #pragma once
 
 #include <cstdint>
