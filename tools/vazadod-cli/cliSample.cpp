@@ -247,7 +247,7 @@ int RunSample(const std::vector<std::string>& args) {
   if (a.Positional.size() != 1) throw ECliUsage("one DBFILE is needed");
   TSampleOptions o;
   o.Projects = static_cast<int>(a.WholeNumber("projects", 1, 100000, true));
-  o.TasksPerProject = static_cast<int>(a.WholeNumber("tasks-per-project", 0, 10000, true));
+  o.TasksPerProject = static_cast<int>(a.WholeNumber("tasks-per-project", 0, 5000, true));
   o.Resources = static_cast<int>(a.WholeNumber("resources", 0, 100000, true));
   o.Seed = static_cast<uint64_t>(a.WholeNumber("seed", 0, INT64_MAX, false, 1));
   o.Today = SystemToday();
