@@ -168,9 +168,11 @@ TSampleCounts WriteSamplePlanner(const std::string& path, const TSampleOptions& 
       const double projectStart = today + between(-60, 20);
       const double projectEnd = projectStart + between(20, 120);
       double projectHours = 0;
-      for (int t = 0; t < o.TasksPerProject; ++t) {
+      // The tasks' values first; their rows are inserted together and their ids read back
+      // through the project's index (a MAX look-up per task would read the whole table).
+      std::vector<TqorTaskValues> tasks(static_cast<size_t>(o.TasksPerProject));
+      for (TqorTaskValues& task : tasks) {
         const bool milestone = chance(0.1);
-        TqorTaskValues task;
         task.Name = milestone ? pick(kMilestoneNames) : pick(kTaskNames);
         task.IsMilestone = milestone;
         const int span = static_cast<int>(projectEnd - projectStart);
@@ -186,7 +188,19 @@ TSampleCounts WriteSamplePlanner(const std::string& path, const TSampleOptions& 
         }
         if (chance(0.15)) task.Notes = "Ask Zoë about the client's \"must-haves\"";
         db.Execute(st::InsertTask(task.Name, today, projectId));
-        const int32_t taskId = st::NewTaskId(db);
+      }
+      std::vector<int32_t> taskIds;
+      {
+        TqorDatabaseRecordSet* ids = db.OpenRecordSet(
+            "SELECT TaskId FROM Tasks WHERE ProjectId=" + std::to_string(projectId) +
+            " ORDER BY TaskId");
+        for (; !db.Eof(ids); db.Next(ids)) taskIds.push_back(db.GetInteger(ids, "TaskId"));
+        db.CloseRecordSet(ids);
+      }
+      if (taskIds.size() != tasks.size()) throw std::runtime_error("the new tasks were not found");
+      for (size_t t = 0; t < tasks.size(); ++t) {
+        TqorTaskValues& task = tasks[t];
+        const int32_t taskId = taskIds[t];
         ++counts.Tasks;
 
         // One or two resources, as the allocation check lets them in.
