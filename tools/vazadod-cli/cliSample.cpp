@@ -58,14 +58,15 @@ constexpr std::array kLastNames = {"O'Neil", "Álvarez",  "Öberg",    "Lefèvre
 constexpr std::array kHoursPerWeek = {40.0, 40.0, 38.5, 32.0, 24.0, 20.0};
 constexpr std::array kUnits = {100.0, 75.0, 50.0, 50.0, 25.0, 37.5, 20.0};
 
-// The first character of each word of the name, in upper case where it is a plain letter.
+// The first character of each word of the name (words split at blanks and hyphens: O'Neil is one),
+// in upper case where it is a plain letter.
 std::string InitialsOf(const std::string& name) {
   std::string initials;
   bool atWord = true;
   for (size_t i = 0; i < name.size();) {
     char32_t cp = 0;
     const size_t n = std::max<size_t>(1, DecodeUtf8(name, i, cp));
-    const bool separator = name[i] == ' ' || name[i] == '-' || name[i] == '\'';
+    const bool separator = name[i] == ' ' || name[i] == '-';
     if (atWord && !separator) {
       std::string c = name.substr(i, n);
       if (c.size() == 1 && c[0] >= 'a' && c[0] <= 'z') c[0] = static_cast<char>(c[0] - 32);
