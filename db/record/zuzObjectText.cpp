@@ -10,6 +10,9 @@
 
 namespace zuz {
 
+TObjectValue::TObjectValue() = default;
+
+
 namespace {
 
 constexpr std::size_t kPieceLength = 64;
