@@ -222,6 +222,18 @@ def check_mime(root, work, database):
             problem("%s is detected as %s" % (path, found))
 
 
+def find_database(root, work, env):
+    """The package's template, else an empty database made by its SQL shell, else None."""
+    template = os.path.join(root, "usr/share/vazadod/db/Vazadod.zuz")
+    if os.path.isfile(template):
+        return template
+    made = os.path.join(work, "made.zuz")
+    shell = os.path.join(root, "usr/bin/zuzsql")
+    if os.path.isfile(shell):
+        run([shell, "--create", made], env)
+    return made if os.path.isfile(made) else None
+
+
 def check_man_pages(root, programs):
     env = dict(os.environ, MANWIDTH="80", LC_ALL="C.UTF-8", MAN_DISABLE_SECCOMP="1")
     for name in programs:
@@ -273,8 +285,7 @@ def main():
         programs = check_files(root, args.programs, args.template, without)
         check_command_lines(root, programs, args.version, without)
         check_desktop_entry(root, programs)
-        template = os.path.join(root, "usr/share/vazadod/db/Vazadod.zuz")
-        database = args.database or (template if os.path.isfile(template) else None)
+        database = args.database or find_database(root, work, program_env(root))
         check_mime(root, work, database)
         check_man_pages(root, [p for p in programs if p not in without])
         if args.lintian:
