@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -24,36 +25,89 @@
 namespace {
 
 int Usage(const std::string& problem) {
-  std::fprintf(stderr, "Vazadod: %s\n%sTry 'Vazadod --help' for more information.\n",
+  std::fprintf(stderr, "vazadod: %s\n%sTry 'vazadod --help' for more information.\n",
                problem.c_str(), CommandLineSynopsis().c_str());
   return 2;
+}
+
+// Whether the argument is one of the toolkit's own options (with one dash or two), which the
+// application object takes out of the arguments; *takesValue tells whether the next argument is
+// its value.
+bool IsToolkitOption(const char* arg, bool* takesValue) {
+  static const char* const withValue[] = {"platform",      "platformpluginpath",
+                                          "platformtheme", "plugin",
+                                          "qmljsdebugger", "qwindowgeometry",
+                                          "qwindowicon",   "qwindowtitle",
+                                          "session",       "display",
+                                          "geometry",      "style",
+                                          "stylesheet",    "title",
+                                          "name",          "visual"};
+  static const char* const flags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+  if (arg[0] != '-') return false;
+  const char* name = arg[1] == '-' ? arg + 2 : arg + 1;
+  for (const char* o : withValue) {
+    if (std::strcmp(name, o) == 0) {
+      *takesValue = true;
+      return true;
+    }
+  }
+  for (const char* o : flags) {
+    if (std::strcmp(name, o) == 0) {
+      *takesValue = false;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The user's planner as the help names it: the home folder written as "~".
+std::string ShownPath(const std::string& path) {
+  const char* home = std::getenv("HOME");
+  const std::string h = home ? home : "";
+  if (!h.empty() && h != "/" && path.rfind(h + "/", 0) == 0) return "~" + path.substr(h.size());
+  return path;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QStringLiteral("Vazadod"));
-  // --help and --version answer without a display.
-  for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+  // The command line is read before the application object is made, so that --help, --version
+  // and wrong usage need no display; the toolkit's options are left to it.
+  std::vector<std::string> ours;
+  for (int i = 1; i < argc; ++i) {
+    bool takesValue = false;
+    if (std::strcmp(argv[i], "--") == 0) {
+      ours.insert(ours.end(), argv + i, argv + argc);
+      break;
+    }
+    if (IsToolkitOption(argv[i], &takesValue)) {
+      if (takesValue) ++i;
+      continue;
+    }
+    ours.emplace_back(argv[i]);
+  }
+  const TqorCommandLine commandLine = ParseCommandLine(ours);
+  switch (commandLine.Action) {
+    case TqorCommandLine::TAction::Help: {
       const std::string plan = UserPlanPath();
-      std::fputs(CommandLineHelp(plan.empty() ? "(no data folder is known)" : plan).c_str(),
-                 stdout);
+      std::fputs(
+          CommandLineHelp(plan.empty() ? "(no data folder is known)" : ShownPath(plan)).c_str(),
+          stdout);
       return 0;
     }
-    if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("Vazadod %s\n", VAZADOD_VERSION);
+    case TqorCommandLine::TAction::Version:
+      std::printf("vazadod (Vazadod) %s\n", VAZADOD_VERSION);
       return 0;
-    }
+    case TqorCommandLine::TAction::Usage:
+      return Usage(commandLine.Problem);
+    case TqorCommandLine::TAction::Run:
+      break;
   }
 
-  // The application object takes the toolkit's own options out of the arguments.
   TqorApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("Vazadod"));
   QGuiApplication::setDesktopFileName(QStringLiteral("vazadod"));
-  const TqorCommandLine commandLine =
-      ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  if (commandLine.Action == TqorCommandLine::TAction::Usage) return Usage(commandLine.Problem);
 
   TqorMessagePrompts prompts;
   SetUserPrompts(&prompts);

@@ -11,7 +11,7 @@ trap 'rm -rf "$work"' EXIT
   --seed 4 "$work/sample.zuz"
 cat > "$work/grab.sh" <<GRAB
 #!/usr/bin/env bash
-"$build/app/Vazadod" "$work/sample.zuz" &
+"$build/app/vazadod" "$work/sample.zuz" &
 pid=\$!
 sleep 10
 import -window Vazadod "$out"

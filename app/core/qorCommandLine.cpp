@@ -40,7 +40,7 @@ TqorCommandLine ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string CommandLineSynopsis() {
-  return "Usage: Vazadod [--database FILE | FILE]\n";
+  return "Usage: vazadod [--database FILE | FILE]\n";
 }
 
 std::string CommandLineHelp(const std::string& userPlan) {

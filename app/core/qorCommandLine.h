@@ -1,10 +1,10 @@
 // The program's command line:
-//   Vazadod [--database FILE | FILE]   open the planner database FILE (the user's planner when
+//   vazadod [--database FILE | FILE]   open the planner database FILE (the user's planner when
 //                                      none is named)
-//   Vazadod --help | --version
+//   vazadod --help | --version
 // "--database=FILE" is accepted too, and "--" ends the options (a file name may then start with
 // "-"). Unknown options, a missing FILE after --database and more than one file are wrong usage.
-// The toolkit's own options are taken out of the arguments before these are read.
+// The toolkit's own options are to be taken out of the arguments before these are read.
 #pragma once
 
 #include <string>
@@ -22,6 +22,6 @@ struct TqorCommandLine {
 // Reads the arguments after the program name.
 TqorCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
-// The usage line and the help text; dataFolder is where the user's planner lives.
+// The usage line and the help text; userPlan is where the user's planner lives.
 std::string CommandLineSynopsis();
 std::string CommandLineHelp(const std::string& userPlan);

@@ -237,15 +237,15 @@ TRun RunProgram(const std::string& args) {
 TEST(ProgramCommandLine, HelpVersionAndWrongUsage) {
   const TRun help = RunProgram("--help");
   EXPECT_EQ(help.Status, 0);
-  EXPECT_EQ(help.Out.rfind("Usage: Vazadod [--database FILE | FILE]\n", 0), 0u) << help.Out;
+  EXPECT_EQ(help.Out.rfind("Usage: vazadod [--database FILE | FILE]\n", 0), 0u) << help.Out;
   EXPECT_NE(help.Out.find("Vazadod/Vazadod.zuz"), std::string::npos) << "names the user's plan";
   const TRun version = RunProgram("--version");
   EXPECT_EQ(version.Status, 0);
-  EXPECT_EQ(version.Out.rfind("Vazadod ", 0), 0u) << version.Out;
+  EXPECT_EQ(version.Out.rfind("vazadod (Vazadod) ", 0), 0u) << version.Out;
   for (const char* wrong : {"--bogus", "a.zuz b.zuz", "--database", "--database a.zuz b.zuz"}) {
     const TRun run = RunProgram(std::string("-platform offscreen ") + wrong);
     EXPECT_EQ(run.Status, 2) << wrong;
-    EXPECT_NE(run.Out.find("Usage: Vazadod"), std::string::npos) << wrong;
+    EXPECT_NE(run.Out.find("Usage: vazadod"), std::string::npos) << wrong;
   }
 }
 
