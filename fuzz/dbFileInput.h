@@ -83,7 +83,7 @@ inline TDecodedFiles DecodeDbFiles(const uint8_t* data, size_t size) {
     out.present[no] = true;
     std::vector<uint8_t>& file = FileNo(out.files, no);
     if (file.size() < offset + n) file.resize(offset + n);
-    std::memcpy(file.data() + offset, run, n);
+    if (n > 0) std::memcpy(file.data() + offset, run, n);
   }
   if (options & kSealHeader) SealDatabaseHeader(out.files.database);
   if (options & kSealJournal) SealJournal(out.files.journal);

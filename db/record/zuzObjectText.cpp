@@ -302,6 +302,8 @@ class TReader {
 
 }  // namespace
 
+TObjectValue::TObjectValue() = default;
+
 TObjectValue TObjectValue::Int(int64_t v) {
   TObjectValue x;
   x.kind = TKind::Integer;

@@ -53,7 +53,10 @@ namespace detail {
 
 inline std::unique_ptr<TDiskMgr> OpenDisk(TZuzFileSystem& fs, const std::string& path) {
   auto disk = std::make_unique<TDiskMgr>(fs);
-  disk->SetLockProvider(std::make_unique<TMultiUserLockProvider>());
+  // A damaged lock file may look like one being deleted, which is waited for: not for long here.
+  auto locks = std::make_unique<TMultiUserLockProvider>();
+  locks->SetLockFileAttempts(2, 1);
+  disk->SetLockProvider(std::move(locks));
   disk->FileName = path;
   disk->LockRetryCount = 1;
   disk->LockRetryInterval = 0;
