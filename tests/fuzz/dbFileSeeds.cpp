@@ -3,6 +3,7 @@
 // sizes, the same database without the files beside it and after its journal was rolled back,
 // and the damage that once went wrong (kept as regression seeds).
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 
@@ -27,6 +28,38 @@ test::TDbFiles RolledBack(const test::TDbFiles& sample) {
   test::TDbFiles out;
   out.database = *fs.Contents(test::kDamagedDbPath);
   return out;
+}
+
+// Where the first Tasks record whose plan takes more than one blob block keeps its reference.
+struct TBlobRef {
+  uint32_t field = 0;  // file address of the reference (u32 first block, u32 length)
+  uint32_t first = 0;
+};
+
+TBlobRef FindLongBlob(const std::vector<uint8_t>& database) {
+  TMemoryFileSystem fs;
+  fs.SetContents(test::kDamagedDbPath, database);
+  auto disk = test::detail::OpenDisk(fs, test::kDamagedDbPath);
+  TTableMgr tables(*disk, IndexedTableServices());
+  tables.Open();
+  auto tasks = tables.OpenTable("Tasks");
+  const int offset = tasks->Def().InternalFields[6].DataOffset;
+  for (uint32_t a : tasks->BlockOrderAddresses()) {
+    const uint8_t* ref = database.data() + a + offset;
+    if (GetU32(ref + 4) > 248) return {a + static_cast<uint32_t>(offset), GetU32(ref)};
+  }
+  std::fprintf(stderr, "no long blob in the sample\n");
+  std::exit(1);
+}
+
+// The address of the Log index's root, an inner node.
+uint32_t LogIndexRoot(const std::vector<uint8_t>& database) {
+  TMemoryFileSystem fs;
+  fs.SetContents(test::kDamagedDbPath, database);
+  auto disk = test::detail::OpenDisk(fs, test::kDamagedDbPath);
+  TTableMgr tables(*disk, IndexedTableServices());
+  tables.Open();
+  return IndexManagerOf(*tables.OpenTable("Log")).Item(0).Root;
 }
 
 }  // namespace
@@ -54,5 +87,22 @@ int main(int argc, char** argv) {
   PutU64(farImage.journal.data() + 16, 0x4000000000);
   Write(folder, "regress-journal-image-beyond-file",
         fuzz::EncodeDbFiles(farImage, fuzz::kSealJournal));
+
+  // A blob reference whose length is far beyond the file: reading it reserved the length first.
+  test::TDbFiles longBlob = RolledBack(small);
+  const TBlobRef ref = FindLongBlob(longBlob.database);
+  PutU32(longBlob.database.data() + ref.field + 4, 0x5C000AF4);
+  Write(folder, "regress-blob-length-beyond-file", fuzz::EncodeDbFiles(longBlob, 0));
+  // A chain of full blocks that leads back to its first block, with a length of millions of
+  // blocks: it was followed round and round to the length.
+  PutU32(longBlob.database.data() + ref.field + 4, 0xFFFFFF00);
+  PutU32(longBlob.database.data() + ref.first, ref.first);
+  Write(folder, "regress-blob-chain-loops", fuzz::EncodeDbFiles(longBlob, 0));
+
+  // An inner index entry claiming two billion keys below it: listing the index reserved room
+  // for all of them first.
+  test::TDbFiles manyKeys = RolledBack(small);
+  PutU32(manyKeys.database.data() + LogIndexRoot(manyKeys.database) + 16 + 2, 0x7FFFFFF0);
+  Write(folder, "regress-index-count-beyond-file", fuzz::EncodeDbFiles(manyKeys, 0));
   return 0;
 }

@@ -185,6 +185,13 @@ TEST_F(DbByteFlip, TheSampleIsWholeAndReadsCleanOnceItsJournalIsRolledBack) {
   for (const TPart& part : PartsOf(*sample_)) {
     EXPECT_FALSE(part.ranges.empty()) << part.name << " not found in the sample";
   }
+  // Inner index nodes are damaged too: the Log index has two levels.
+  TMemoryFileSystem fs;
+  sample_->Install(fs);
+  auto disk = detail::OpenDisk(fs, kDamagedDbPath);
+  TTableMgr tables(*disk, IndexedTableServices());
+  tables.Open();
+  EXPECT_GE(IndexManagerOf(*tables.OpenTable("Log")).Item(0).Depth, 2);
 }
 
 TEST_F(DbByteFlip, EveryDamagedCopyEndsInAnErrorOrAReport) {

@@ -119,7 +119,8 @@ inline TReadOutcome ReadWholeDatabase(TZuzFileSystem& fs, const std::string& pat
 
 // A small database with the planner's kind of tables: Projects (auto-increment primary key, a
 // unique case-insensitive name, a memo), Tasks (integer primary key, a descending date index, an
-// index on the project, a blob) and Notes (no declared index, a memo), some rows deleted and
+// index on the project, a blob), Notes (no declared index, a memo) and Log (an index of two
+// levels), some rows deleted and
 // changed, a transaction committed; then a transaction whose commit dies after its journal was
 // written. The files are taken as that program left them: the database half-written, the whole
 // journal, the lock file with the program's slot. scale sets the number of rows (>= 1).
@@ -169,6 +170,9 @@ inline TDbFiles BuildDamageSample(int scale = 4) {
        field("Plan", TFieldType::ftBlob)},
       {index("", "Id", true, true), index("ixProject", "ProjectId", false, false), byStart}, small);
   tables->CreateTable("Notes", {field("Text", TFieldType::ftMemo)}, {}, small);
+  // Enough long keys for a tree of two levels.
+  tables->CreateTable("Log", {field("Text", TFieldType::ftString, 40)},
+                      {index("ixText", "Text", false, false)}, small);
   {
     auto projects = tables->OpenTable("Projects");
     auto tasks = tables->OpenTable("Tasks");
@@ -192,6 +196,14 @@ inline TDbFiles BuildDamageSample(int scale = 4) {
       notes->NewRecord();
       notes->SetBlob(0, "note " + std::string(static_cast<size_t>(20 * p), 'n'));
       notes->AddRecord();
+    }
+    {
+      auto log = tables->OpenTable("Log");
+      for (int i = 0; i < 90; ++i) {
+        log->NewRecord();
+        log->SetValue(0, "entry " + std::to_string(i * 7919 % 1000));
+        log->AddRecord();
+      }
     }
     // Some rows deleted and changed, in a committed transaction.
     TZuzTransaction committed(*disk);
