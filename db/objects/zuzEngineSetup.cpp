@@ -20,7 +20,7 @@ TZuzEngineDb::TZuzEngineDb(TZuzFileSystem& fs, const TZuzOpenOptions& options)
   disk_->Exclusive = options.exclusive;
   disk_->LockRetryCount = options.lockRetryCount;
   disk_->LockRetryInterval = options.lockRetryInterval;
-  disk_->SetLockProvider(MakeEngineLockProvider());
+  if (options.locking) disk_->SetLockProvider(MakeEngineLockProvider());
   disk_->Open();
   try {
     disk_->SetMasterKey(options.masterKey);
@@ -54,10 +54,10 @@ void TZuzEngineDb::Close() {
 }
 
 void TZuzEngineDb::Create(TZuzFileSystem& fs, const std::string& fileName,
-                          const TDatabaseCreateOptions& options) {
+                          const TDatabaseCreateOptions& options, bool locking) {
   TDiskMgr disk(fs);
   disk.FileName = fileName;
-  disk.SetLockProvider(MakeEngineLockProvider());
+  if (locking) disk.SetLockProvider(MakeEngineLockProvider());
   TTableMgr::CreateDatabase(disk, options, EngineTableServices());
 }
 

@@ -28,6 +28,9 @@ struct TZuzOpenOptions {
   std::string masterKey;  // empty: the database is not encrypted
   int lockRetryCount = 10;
   int lockRetryInterval = 200;  // milliseconds
+  // Without locking the file is for this program alone (the memory tables' database): no lock
+  // file, every lock granted at once.
+  bool locking = true;
 };
 
 // One database file opened through every layer: its disk manager (with the lock layer's
@@ -49,7 +52,7 @@ class TZuzEngineDb {
 
   // Creates a new database file with its catalogues (8582 when it exists without overwrite).
   static void Create(TZuzFileSystem& fs, const std::string& fileName,
-                     const TDatabaseCreateOptions& options);
+                     const TDatabaseCreateOptions& options, bool locking = true);
 
  private:
   std::unique_ptr<TDiskMgr> disk_;

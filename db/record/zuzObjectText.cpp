@@ -10,6 +10,9 @@
 
 namespace zuz {
 
+TObjectValue::TObjectValue() = default;
+
+
 namespace {
 
 constexpr std::size_t kPieceLength = 64;
@@ -301,8 +304,6 @@ class TReader {
 };
 
 }  // namespace
-
-TObjectValue::TObjectValue() = default;
 
 TObjectValue TObjectValue::Int(int64_t v) {
   TObjectValue x;

@@ -37,8 +37,8 @@ using TObjectProps = std::vector<TObjectProp>;
 
 struct TObjectValue {
   enum class TKind { Integer, Float, String, Ident, Collection };
-  // Defined where TObjectProp is complete: a constructor must be able to destroy the members it
-  // made, and clang with libstdc++ refuses to destroy a vector of an incomplete type.
+  // Defined in the source file, so that clang need not look into the members' default
+  // constructors while TObjectProps, which holds this type, is still incomplete.
   TObjectValue();
   TKind kind = TKind::Integer;
   int64_t integer = 0;

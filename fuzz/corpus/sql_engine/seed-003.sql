@@ -1,0 +1,1 @@
+SELECT A.Id, Bt.Id FROM A RIGHT JOIN Bt ON A.X = Bt.X

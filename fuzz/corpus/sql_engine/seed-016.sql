@@ -1,0 +1,1 @@
+SELECT a.Id FROM A a, Bt b, C c WHERE a.Id = b.AId AND b.Id = c.BId AND a.X = c.Id

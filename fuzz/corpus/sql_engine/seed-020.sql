@@ -1,0 +1,1 @@
+UPDATE A SET X = X + 1, Y = X * 2, WHERE Id IN (SELECT AId FROM Bt)

@@ -1,0 +1,1 @@
+UPDATE Bt SET S = 'toolongvalue' WHERE Id = 1

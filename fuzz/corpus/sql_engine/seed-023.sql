@@ -1,0 +1,1 @@
+INSERT INTO Bt SELECT Id + 10, Id, X, S FROM A

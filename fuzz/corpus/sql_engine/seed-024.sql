@@ -1,0 +1,1 @@
+INSERT INTO A (X, S, D) VALUES (:p, 'new', '31/12/2004')

@@ -1,0 +1,1 @@
+INSERT INTO Bt VALUES (1, 1, 1, 'dup')

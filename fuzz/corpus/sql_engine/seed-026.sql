@@ -1,0 +1,1 @@
+SELECT X / 0, Y / 0 FROM A

@@ -1,0 +1,1 @@
+SELECT Id FROM A WHERE S LIKE '%b_'

@@ -1,0 +1,1 @@
+SELECT MAX(S) FROM A

@@ -1,0 +1,57 @@
+// The executor tests' database: a new database in memory with the index layer's services,
+// opened alone (so that CREATE INDEX may restructure), and statements run as the query object
+// runs them: each in a transaction of its own.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "db/exec/zuzQueryProvider.h"
+#include "db/storage/zuzDisk.h"
+#include "tests/db/index/dbIndexedDb.h"
+
+namespace zuz::test {
+
+struct TExecDb : TIndexedDb {
+  explicit TExecDb(TSortOrder sortOrder = TSortOrder::soASCII)
+      : TIndexedDb({}, true, sortOrder), sortOrder_(sortOrder) {}
+
+  TZuzExecEnv Env() { return TZuzExecEnv{&Tables(), nullptr, sortOrder_}; }
+
+  // Runs a SELECT; stats (when given) receives the work counts.
+  std::unique_ptr<TZuzResultSet> Query(const std::string& sql, int maxRecords = 0,
+                                       TZuzExecStats* stats = nullptr,
+                                       const TZuzParams* params = nullptr) {
+    TZuzQueryProvider p(Env());
+    p.Prepare(sql, "TZuzQuery");
+    p.MaxRecords = maxRecords;
+    if (params) p.Params = *params;
+    TZuzTransaction tx(Disk(), true);
+    auto r = p.Open("TZuzQuery.InternalOpen");
+    tx.Commit();
+    if (stats) *stats = p.Stats;
+    return r;
+  }
+
+  // Runs any other statement; returns the rows written.
+  int64_t Exec(const std::string& sql, TZuzExecStats* stats = nullptr,
+               const TZuzParams* params = nullptr) {
+    TZuzQueryProvider p(Env());
+    p.Prepare(sql, "TZuzQuery");
+    if (params) p.Params = *params;
+    int64_t n = 0;
+    if (p.Statement()->IsSchema()) {
+      n = p.Execute("TZuzQuery.ExecSQL");
+    } else {
+      TZuzTransaction tx(Disk());
+      n = p.Execute("TZuzQuery.ExecSQL");
+      tx.Commit();
+    }
+    if (stats) *stats = p.Stats;
+    return n;
+  }
+
+  TSortOrder sortOrder_;
+};
+
+}  // namespace zuz::test

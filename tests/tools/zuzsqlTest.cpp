@@ -1,0 +1,193 @@
+// zuzsql end to end: a script of statements in and CSV out, errors with the engine's message
+// and exit status 1, and the interactive shell driven through a pseudo-terminal.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct TRun {
+  std::string out;
+  std::string err;
+  int status = -1;
+};
+
+class ZuzSql : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("vz-zuzsql-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    db_ = (dir_ / "test.zuz").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  // Runs the shell with the arguments (shell-quoted by the caller), input on standard input.
+  TRun Run(const std::string& arguments, const std::string& input = "") {
+    std::string in = (dir_ / "stdin.txt").string();
+    std::ofstream(in, std::ios::binary) << input;
+    std::string out = (dir_ / "stdout.txt").string();
+    std::string err = (dir_ / "stderr.txt").string();
+    std::string command =
+        std::string(VZ_ZUZSQL) + " " + arguments + " <" + in + " >" + out + " 2>" + err;
+    TRun r;
+    int raw = std::system(command.c_str());
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = Read(out);
+    r.err = Read(err);
+    return r;
+  }
+  static std::string Read(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  }
+  std::string Write(const std::string& name, const std::string& text) {
+    std::string path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+
+  std::filesystem::path dir_;
+  std::string db_;
+};
+
+TEST_F(ZuzSql, ScriptInCsvOut) {
+  std::string script = Write("script.sql",
+                             "CREATE TABLE People (Id AUTOINC, Name VARCHAR(20), Born DATE,\n"
+                             "  Score FLOAT, Active BOOLEAN, PRIMARY KEY (Id));\n"
+                             "INSERT INTO People (Name, Born, Score, Active)\n"
+                             "  VALUES ('O''Neil, \"Jr\"', '1970-01-02', 0.1, -1);\n"
+                             "INSERT INTO People (Name, Score) VALUES ('a;b', 2.5);\n"
+                             "/* a comment; with a semicolon */\n"
+                             "SELECT Id, Name, Born, Score, Active, Score * 3 AS Triple\n"
+                             "  FROM People ORDER BY Id;\n");
+  TRun r = Run("--create --csv -f " + script + " " + db_);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "Id,Name,Born,Score,Active,Triple\r\n"
+            "1,\"O'Neil, \"\"Jr\"\"\",1970-01-02,0.1,True,0.30000000000000004\r\n"
+            "2,a;b,,2.5,,7.5\r\n");
+  // The database stays: a second run reads it, a statement per -c.
+  r = Run("--csv -c \"SELECT COUNT(*) AS N FROM People\" -c \"SELECT MAX(Id) FROM People\" " + db_);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "N\r\n2\r\nMAX(Id)\r\n2\r\n");
+  // Standard input that is no terminal is a script too, printed as a table.
+  r = Run(db_, "SELECT Name FROM People WHERE Id = 2;\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Name\n----\na;b\n(1 row)\n");
+}
+
+TEST_F(ZuzSql, ErrorsGiveTheEngineMessageAndStatusOne) {
+  TRun r = Run("--create -c \"CREATE TABLE t (A INTEGER)\" " + db_);
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = Run("-c \"SELECT B FROM t\" " + db_);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err,
+            "The Zezad database engine raised an error\r\n SQL Error (error code #9645) - "
+            "Field not found Line 1, Character 8. Token 'B'. \n");
+  // A script stops at its first error; what ran before stays.
+  std::string script = Write("s.sql",
+                             "INSERT INTO t VALUES (1);\nINSERT INTO u VALUES (2);\n"
+                             "INSERT INTO t VALUES (3);\n");
+  r = Run("-f " + script + " " + db_);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Table not found - u"), std::string::npos) << r.err;
+  r = Run("--csv -c \"SELECT A FROM t\" " + db_);
+  EXPECT_EQ(r.out, "A\r\n1\r\n");
+  r = Run("/nonexistent/dir/x.zuz -c \"SELECT 1 FROM t\"");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("error code #9988"), std::string::npos) << r.err;
+}
+
+// The interactive shell on a pseudo-terminal.
+class TPty {
+ public:
+  explicit TPty(const std::string& db) {
+    pid_ = ::forkpty(&fd_, nullptr, nullptr, nullptr);
+    if (pid_ == 0) {
+      ::setenv("TERM", "dumb", 1);
+      ::execl(VZ_ZUZSQL, VZ_ZUZSQL, db.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+  }
+  ~TPty() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (fd_ >= 0) ::close(fd_);
+  }
+  void Send(const std::string& text) {
+    ASSERT_EQ(::write(fd_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+  // Reads until the text has appeared (or ten seconds passed); returns everything read.
+  std::string ReadUntil(const std::string& text) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (seen_.find(text, from_) == std::string::npos && std::chrono::steady_clock::now() < end) {
+      pollfd p{fd_, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      char buf[4096];
+      ssize_t n = ::read(fd_, buf, sizeof buf);
+      if (n <= 0) break;
+      seen_.append(buf, static_cast<size_t>(n));
+    }
+    size_t at = seen_.find(text, from_);
+    std::string out = seen_.substr(from_);
+    if (at != std::string::npos) from_ = at + text.size();
+    return out;
+  }
+  int Wait() {
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  int fd_ = -1;
+  pid_t pid_ = -1;
+  std::string seen_;
+  size_t from_ = 0;
+};
+
+TEST_F(ZuzSql, InteractiveThroughAPseudoTerminal) {
+  ASSERT_EQ(Run("--create -c \"CREATE TABLE Tasks (Id INTEGER, Name VARCHAR(10))\" " + db_).status,
+            0);
+  TPty pty(db_);
+  EXPECT_NE(pty.ReadUntil("zuzsql> ").find(".help lists the commands"), std::string::npos);
+  // A statement over two lines: the continuation prompt, then the result.
+  pty.Send("INSERT INTO Tasks\r");
+  EXPECT_NE(pty.ReadUntil("...> ").find("INSERT INTO Tasks"), std::string::npos);
+  pty.Send("VALUES (1, 'plan');\r");
+  EXPECT_NE(pty.ReadUntil("zuzsql> ").find("(1 rows affected)"), std::string::npos);
+  pty.Send("SELECT * FROM Tasks;\r");
+  std::string out = pty.ReadUntil("zuzsql> ");
+  EXPECT_NE(out.find("Id | Name"), std::string::npos) << out;
+  EXPECT_NE(out.find(" 1 | plan"), std::string::npos) << out;
+  pty.Send(".tables\r");
+  EXPECT_NE(pty.ReadUntil("zuzsql> ").find("Tasks"), std::string::npos);
+  pty.Send(".schema tasks\r");
+  EXPECT_NE(pty.ReadUntil("zuzsql> ").find("CREATE TABLE Tasks (\r\n  Id INTEGER,"),
+            std::string::npos);
+  // An error is reported and the shell goes on.
+  pty.Send("SELECT * FROM Nothing;\r");
+  EXPECT_NE(pty.ReadUntil("zuzsql> ").find("Table not found - Nothing"), std::string::npos);
+  pty.Send(".help\r");
+  EXPECT_NE(pty.ReadUntil("zuzsql> ").find(".schema NAME"), std::string::npos);
+  pty.Send(".quit\r");
+  EXPECT_EQ(pty.Wait(), 1);  // an error happened in the session
+}
+
+}  // namespace
