@@ -5,3 +5,6 @@
 vz_fuzz_target(sql_parser LIBS vz_db_sql)
 vz_fuzz_target(sql_engine LIBS vz_db_objects)
 vz_fuzz_target(xpath LIBS vz_planner_xml)
+vz_fuzz_target(db_file LIBS vz_db_index)
+vz_fuzz_target(xml_reader LIBS vz_planner_xml)
+vz_fuzz_target(report_markup LIBS vz_report)

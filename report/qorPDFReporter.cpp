@@ -53,6 +53,22 @@ int TqorPDFReporter::Number(const std::string& className, std::string_view prope
 
 void TqorPDFReporter::RenderReport(std::string_view markup, const std::string& fileName,
                                    const std::string& imageFolder) {
+  Render(markup, imageFolder, [&](TPDFToolkit& pdf) {
+    if (!pdf.SaveToFile(fileName)) throw EqorFileError("Cannot write file " + fileName);
+  });
+}
+
+void TqorPDFReporter::RenderReport(std::string_view markup, std::ostream& stream,
+                                   const std::string& imageFolder) {
+  Render(markup, imageFolder, [&](TPDFToolkit& pdf) {
+    const std::string bytes = pdf.FileBytes();
+    stream.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!stream) throw EqorFileError("Cannot write the report");
+  });
+}
+
+void TqorPDFReporter::Render(std::string_view markup, const std::string& imageFolder,
+                             const std::function<void(TPDFToolkit&)>& save) {
   imageFolder_ = imageFolder;
   markup_.Load(markup);
   headerRow_ = nullptr;
@@ -87,7 +103,7 @@ void TqorPDFReporter::RenderReport(std::string_view markup, const std::string& f
     for (int i = 0; i < body->ChildCount(); ++i) LayOutElement(*body->GetChild(i));
   DrawPageFurniture();
   pdf.CompressContent();
-  if (!pdf.SaveToFile(fileName)) throw EqorFileError("Cannot write file " + fileName);
+  save(pdf);
 }
 
 void TqorPDFReporter::NewPage() {

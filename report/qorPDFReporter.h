@@ -22,7 +22,9 @@
 // or row taller than a whole page fills it and goes on at the top of the next.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -51,6 +53,8 @@ class TqorPDFReporter {
   // EqorFileError ("Cannot write file " + name) when the file cannot be written.
   void RenderReport(std::string_view markup, const std::string& fileName,
                     const std::string& imageFolder);
+  // As RenderReport, into a stream the caller owns (EqorFileError when writing it fails).
+  void RenderReport(std::string_view markup, std::ostream& stream, const std::string& imageFolder);
 
   // The markup of the last conversion, with the style classes of every conversion so far.
   const TqorReportMarkup& Markup() const { return markup_; }
@@ -62,6 +66,9 @@ class TqorPDFReporter {
     std::string Html;  // the cell's inline HTML as it is drawn
   };
 
+  // Lays the report out and hands the finished document to save.
+  void Render(std::string_view markup, const std::string& imageFolder,
+              const std::function<void(TPDFToolkit&)>& save);
   void LayOutElement(const TqorXMLNode2& element);
   void LayOutHeading(const TqorXMLNode2& heading);
   void LayOutParagraph(const TqorXMLNode2& paragraph);

@@ -550,3 +550,8 @@ int TPDFToolkit::SaveToFile(const std::string& fileName) {
   }
   return document_->SaveToFile(fileName) ? 1 : 0;
 }
+
+std::string TPDFToolkit::FileBytes() {
+  document_->UpdateModDate();
+  return document_->Write();
+}

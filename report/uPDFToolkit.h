@@ -113,6 +113,8 @@ class TPDFToolkit {
   int CompressContent();
   // Sets the modification date and writes the file: 1, or 0 when it can't be written.
   int SaveToFile(const std::string& fileName);
+  // Sets the modification date and returns the bytes SaveToFile would write.
+  std::string FileBytes();
 
   // ---- for the inline HTML layout and other work beneath the facade
   TPDFDocument& Document() const { return *document_; }

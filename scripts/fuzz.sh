@@ -5,9 +5,10 @@
 #   scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]
 #
 # TARGET is a name from fuzz/targets.cmake (fuzz/TARGET.cpp, seeds in fuzz/corpus/TARGET/, an
-# optional dictionary fuzz/TARGET.dict). Installs clang and the libFuzzer runtime when they are
-# missing. The build goes to build/fuzz, the working corpus and any crash files to
-# build/fuzz/run-TARGET/. Prints libFuzzer's last lines, with the number of runs.
+# optional dictionary fuzz/TARGET.dict and libFuzzer options of its own in fuzz/TARGET.options).
+# Installs clang and the libFuzzer runtime when they are missing. The build goes to build/fuzz,
+# the working corpus and any crash files to build/fuzz/run-TARGET/. Prints libFuzzer's last
+# lines, with the number of runs.
 set -euo pipefail
 
 if [ $# -lt 2 ]; then
@@ -58,6 +59,11 @@ cp -n "$root/fuzz/corpus/$target/"* "$run/corpus/" 2>/dev/null || true
 options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=8192
          -artifact_prefix="$run/artifacts/" -print_final_stats=1)
 [ -f "$root/fuzz/$target.dict" ] && options+=(-dict="$root/fuzz/$target.dict")
+# fuzz/TARGET.options: the target's own libFuzzer options (they win over the ones above).
+if [ -f "$root/fuzz/$target.options" ]; then
+  read -r -a own < "$root/fuzz/$target.options"
+  options+=("${own[@]}")
+fi
 cd "$run"
 set +e
 "$build/fuzz/fuzz_$target" "${options[@]}" "$@" corpus > "$run/fuzz.log" 2>&1

@@ -279,7 +279,8 @@ std::vector<uint32_t> TIndexManager::AddressesOf(TIndexItem& item) {
   std::vector<uint32_t> out;
   const int64_t count = tree.KeyCount();
   if (count == 0) return out;
-  out.reserve(static_cast<size_t>(count));
+  // The count comes from the nodes' subtree counts, which a damaged file may overstate: the
+  // list grows with the keys actually found instead.
   out.push_back(tree.SearchByRecNo(1));
   while (tree.NextKey()) out.push_back(tree.GetRecordAddress());
   return out;

@@ -35,6 +35,7 @@ void TMultiUserLockProvider::Open(const TZuzLockSetup& setup) {
   std::mt19937_64 random(setup.randomSeed != 0 ? setup.randomSeed : SystemSeed());
   auto monitor =
       std::make_unique<TDBUserMonitor>(*setup.fileSystem, setup.lockFileName, setup.databaseFile);
+  if (lockFileAttempts_ > 0) monitor->SetLockFileAttempts(lockFileAttempts_, lockFileIntervalMs_);
   monitor->Open(setup.userName, setup.computerName);
   TZuzOSFile* file = monitor->Handle();
   const int retries = setup.retryCount > 0 ? setup.retryCount : 1;

@@ -51,6 +51,13 @@ class TMultiUserLockProvider : public TZuzLockProvider {
   bool LockDatabaseRange(int64_t offset, int64_t length) override;
   void UnlockDatabaseRange(int64_t offset, int64_t length) override;
 
+  // How often and how long apart the lock file's own locks are tried at the next Open (by
+  // default those of TDBUserMonitor).
+  void SetLockFileAttempts(int attempts, int intervalMs) {
+    lockFileAttempts_ = attempts;
+    lockFileIntervalMs_ = intervalMs;
+  }
+
   // The parts, for tests and diagnostics; null while closed.
   TDBUserMonitor* Monitor() const { return monitor_.get(); }
   TBaseLockMgr* Tables() const { return tables_.get(); }
@@ -61,6 +68,8 @@ class TMultiUserLockProvider : public TZuzLockProvider {
   void CheckHandle(int lockType, const char* caller) const;
 
   TZuzLockSetup setup_;
+  int lockFileAttempts_ = 0;  // 0: the monitor's own
+  int lockFileIntervalMs_ = 0;
   std::unique_ptr<TDBUserMonitor> monitor_;
   std::unique_ptr<TLinuxLockMgr> tables_;
   std::unique_ptr<TLinuxLockMgr> records_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "db/storage/zuzCoding.h"
 #include "db/storage/zuzError.h"
@@ -61,8 +62,15 @@ std::vector<uint32_t> TBlobInterface::ChainBlocks(uint32_t first, uint32_t lengt
   const uint32_t expected = BlocksFor(length);
   uint32_t address = first;
   uint64_t total = 0;
+  std::unordered_set<uint32_t> seen;  // a damaged link may lead back into the chain
   for (uint32_t i = 0; i < expected; ++i) {
     CheckBlock(address, caller);
+    if (!seen.insert(address).second) {
+      ZuzDatabaseError(ZUZ_ERR_CORRUPT, caller,
+                       "The blob chain starting at " + std::to_string(first) +
+                           " returns to block " + std::to_string(address),
+                       kObject);
+    }
     const TBlockHead head = ReadHead(address);
     const bool last = i + 1 == expected;
     const uint64_t wantCount = last ? length - total : DataPerBlock();
@@ -133,9 +141,11 @@ void TBlobInterface::Rewrite(uint32_t first, uint32_t oldLength, std::string_vie
 }
 
 std::string TBlobInterface::Read(uint32_t first, uint32_t length) {
+  // The chain is followed first, so that a damaged length reserves no more than the file holds.
+  const std::vector<uint32_t> blocks = ChainBlocks(first, length);
   std::string out;
   out.reserve(length);
-  for (uint32_t address : ChainBlocks(first, length)) {
+  for (uint32_t address : blocks) {
     io_->ReadBlock(address, blockSize_, block_.data());
     const uint32_t n = std::min(GetU32(block_.data() + 4), DataPerBlock());
     out.append(reinterpret_cast<const char*>(block_.data()) + kBlockHeadSize, n);

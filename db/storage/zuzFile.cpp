@@ -527,6 +527,13 @@ bool TZuzFile::RecoverFromJournal() {
                            path,
                        kObject);
     }
+    if (!TZuzJournal::Fits(*contents, handle_->Size())) {
+      recoveryPending_ = true;
+      ZuzDatabaseError(
+          ZUZ_ERR_CORRUPT, caller,
+          "The journal " + path + " does not fit the database file; both were left as they are",
+          kObject);
+    }
     cache_.InvalidateAll();
     TZuzJournal journal(fs_, path);
     if (!TZuzJournal::RollBack(*handle_, *contents) || !journal.Invalidate()) {

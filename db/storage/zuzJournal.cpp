@@ -135,7 +135,9 @@ std::optional<TJournalContents> TZuzJournal::ReadWhole(TZuzFileSystem& fs,
     const uint64_t address = GetU64(records.data() + at);
     const uint32_t n = GetU32(records.data() + at + 8);
     at += kRecordHead;
-    if (records.size() - at < n || address + n > sizeBefore) return std::nullopt;
+    if (records.size() - at < n || address > sizeBefore || n > sizeBefore - address) {
+      return std::nullopt;
+    }
     TJournalImage image;
     image.address = static_cast<int64_t>(address);
     image.bytes.assign(records.begin() + static_cast<std::ptrdiff_t>(at),
@@ -145,6 +147,17 @@ std::optional<TJournalContents> TZuzJournal::ReadWhole(TZuzFileSystem& fs,
   }
   if (at != records.size()) return std::nullopt;
   return contents;
+}
+
+bool TZuzJournal::Fits(const TJournalContents& journal, int64_t databaseSize) {
+  if (databaseSize < 0 || journal.sizeBefore > databaseSize) return false;
+  for (const TJournalImage& image : journal.images) {
+    const auto n = static_cast<int64_t>(image.bytes.size());
+    if (image.address < 0 || image.address > databaseSize || n > databaseSize - image.address) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool TZuzJournal::RollBack(TZuzOSFile& database, const TJournalContents& journal) {

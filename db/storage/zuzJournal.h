@@ -78,6 +78,10 @@ class TZuzJournal {
 
   // The contents of a whole journal at the path; nothing when there is none or it is not whole.
   static std::optional<TJournalContents> ReadWhole(TZuzFileSystem& fs, const std::string& path);
+  // The journal can belong to a database file of the size: a commit only overwrites bytes that
+  // lay within the file when it started and never makes the file shorter, so every image and
+  // the recorded size lie within the file.
+  static bool Fits(const TJournalContents& journal, int64_t databaseSize);
   // Writes the images back into the database file, cuts it to the recorded size and syncs it.
   // False when any of that fails.
   static bool RollBack(TZuzOSFile& database, const TJournalContents& journal);

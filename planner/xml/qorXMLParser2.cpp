@@ -113,6 +113,20 @@ void AppendEscaped(std::string& out, std::string_view v) {
   out.append(v.substr(from));
 }
 
+// The text as a CDATA section; a "]]>" in it ends one section and starts the next after its
+// "]]", and the reader joins sections that follow each other.
+void AppendCData(std::string& out, std::string_view text) {
+  out += "<![CDATA[";
+  size_t from = 0;
+  for (size_t at = text.find("]]>"); at != std::string_view::npos; at = text.find("]]>", from)) {
+    out.append(text.substr(from, at + 2 - from));
+    out += "]]><![CDATA[";
+    from = at + 2;
+  }
+  out.append(text.substr(from));
+  out += "]]>";
+}
+
 void WriteElement(std::string& out, const TqorXMLNode2& node, int depth) {
   const std::string indent(static_cast<size_t>(depth) * 2, ' ');
   out += indent;
@@ -133,9 +147,9 @@ void WriteElement(std::string& out, const TqorXMLNode2& node, int depth) {
     if (node.Text().empty()) {
       out += "/>";
     } else if (node.IsCData()) {
-      out += "><![CDATA[";
-      out += node.Text();
-      out += "]]></";
+      out += '>';
+      AppendCData(out, node.Text());
+      out += "</";
       out += node.Name();
       out += '>';
     } else {
@@ -148,9 +162,8 @@ void WriteElement(std::string& out, const TqorXMLNode2& node, int depth) {
     return;
   }
   if (node.IsCData()) {
-    out += "><![CDATA[";
-    out += node.Text();
-    out += "]]>";
+    out += '>';
+    AppendCData(out, node.Text());
   } else {
     out += '>';
     out += node.Text();
@@ -196,13 +209,21 @@ bool Holds(Encoding encoding, char32_t cp) {
   return true;
 }
 
-// Whether the text of the node and of every node below it is held by the encoding: text and
-// CDATA are written unescaped, so a character the encoding lacks has no other form there.
-bool TextFits(const TqorXMLNode2& node, Encoding encoding) {
-  const std::string& text = node.Text();
-  for (size_t i = 0; i < text.size();) {
-    const auto cp = DecodeUtf8At(text, i);
+bool Fits(std::string_view s, Encoding encoding) {
+  for (size_t i = 0; i < s.size();) {
+    const auto cp = DecodeUtf8At(s, i);
     if (cp && !Holds(encoding, *cp)) return false;
+  }
+  return true;
+}
+
+// Whether the text and the names of the node and of every node below it are held by the
+// encoding: text and CDATA are written unescaped, and element and attribute names can't hold a
+// character reference, so a character the encoding lacks has no other form there.
+bool TextFits(const TqorXMLNode2& node, Encoding encoding) {
+  if (!Fits(node.Text(), encoding) || !Fits(node.Name(), encoding)) return false;
+  for (int k = 0; k < node.AttributeCount(); ++k) {
+    if (!Fits(node.Attribute(k)->Name, encoding)) return false;
   }
   for (int k = 0; k < node.ChildCount(); ++k) {
     if (!TextFits(*node.GetChild(k), encoding)) return false;
@@ -318,10 +339,17 @@ class TqorXMLParser2::Reader {
       pos_ = lt;
       return;
     }
+    // Sections that follow each other make one text.
+    std::string text;
     size_t from = lt + 9;
-    size_t end = Find("]]>", from, "Expected ]]> when parsing CDATA section");
-    element.SetText(std::string(Trim(src_.substr(from, end - from))));
-    pos_ = end + 3;
+    for (;;) {
+      const size_t end = Find("]]>", from, "Expected ]]> when parsing CDATA section");
+      text.append(src_.substr(from, end - from));
+      pos_ = end + 3;
+      if (!StartsAt(src_, pos_, "<![CDATA[")) break;
+      from = pos_ + 9;
+    }
+    element.SetText(std::string(Trim(text)));
   }
 
   void ReadAttributes(TqorXMLNode2& element, std::string_view s, bool index) {
@@ -407,7 +435,12 @@ std::string TqorXMLParser2::XmlDeclaring(std::string_view encodingOverride) cons
                                                   : std::string(encodingOverride);
   if (version.empty()) version = "1.0";
   if (encoding.empty()) encoding = "ISO-8859-1";
-  out += "<?xml version=\"" + version + "\" encoding=\"" + encoding + "\" ?>\r\n";
+  // The values are escaped as attribute values are, so that a quote in them reads back.
+  out += "<?xml version=\"";
+  AppendEscaped(out, version);
+  out += "\" encoding=\"";
+  AppendEscaped(out, encoding);
+  out += "\" ?>\r\n";
   WriteElement(out, *this, 0);
   return out;
 }

@@ -8,7 +8,8 @@
 //     <child id="1"/>CR LF                empty elements in the "/>" form,
 //     <t>text</t>  <c><![CDATA[x<y]]></c> text raw, or as CDATA when it holds "<" or ">",
 //   </root>                               no line break after the last line.
-// Attribute values are escaped (&amp; &lt; &gt; &apos; &quot;); text never is.
+// Attribute values are escaped (&amp; &lt; &gt; &apos; &quot;); text never is. A "]]>" in CDATA
+// text is split over two sections ("]]]]><![CDATA[>"), which the reader joins again.
 //
 // Files (SaveToFile / LoadFromFile): the written text is turned into bytes true to the
 // encoding its declaration names: ISO-8859-1 (the default) as Latin-1, windows-1252 as code

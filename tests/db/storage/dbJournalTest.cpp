@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string>
 
+#include "db/storage/zuzCrypt.h"
 #include "db/storage/zuzFaultFile.h"
 #include "db/storage/zuzJournal.h"
 #include "db/storage/zuzLockProvider.h"
@@ -82,6 +83,32 @@ TEST(DbJournal, AJournalThatIsNotWholeIsDeletedAndTheFileLeftAlone) {
   EXPECT_FALSE(db.memory.Exists(kJournal));
   next.Close();
   EXPECT_EQ(*db.memory.Contents(kDbPath), file);
+}
+
+// A whole journal whose image or recorded size lies beyond the database file belongs to no
+// commit of this file: rolling it back would grow the file to the image's place.
+TEST(DbJournal, AWholeJournalThatDoesNotFitTheFileIsRefusedAndBothLeftAlone) {
+  for (const int field : {0, 1}) {  // the first image's address, the recorded size
+    TCutShort db;
+    std::vector<uint8_t> journal = *db.memory.Contents(kJournal);
+    if (field == 0) {
+      PutU64(journal.data() + TZuzJournal::kHeaderSize, uint64_t{1} << 36);
+      PutU64(journal.data() + 16, (uint64_t{1} << 36) + 8192);
+    } else {
+      PutU64(journal.data() + 16, uint64_t{1} << 36);
+    }
+    PutU32(journal.data() + 32, Crc32(journal.data() + TZuzJournal::kHeaderSize,
+                                      journal.size() - TZuzJournal::kHeaderSize));
+    PutU32(journal.data() + 36, Crc32(journal.data(), 36));
+    db.memory.SetContents(kJournal, journal);
+    ASSERT_TRUE(TZuzJournal::ReadWhole(db.memory, kJournal)) << field;
+    const std::vector<uint8_t> file = *db.memory.Contents(kDbPath);
+    TDiskMgr next(db.memory);
+    next.FileName = kDbPath;
+    EXPECT_EQ(ErrorCodeOf([&] { next.Open(); }), ZUZ_ERR_CORRUPT) << field;
+    EXPECT_EQ(*db.memory.Contents(kJournal), journal);
+    EXPECT_EQ(*db.memory.Contents(kDbPath), file);
+  }
 }
 
 TEST(DbJournal, AReadOnlyOpenRefusesAFileWhoseCommitWasCutShort) {

@@ -72,6 +72,36 @@ TEST_F(XmlTest, AttributeValuesAreEscapedAndReadBack) {
   EXPECT_EQ(back.GetAttributeStr("lit"), "&lt;");
 }
 
+// Texts, names and declarations that once did not survive being written and read again.
+TEST_F(XmlTest, AwkwardContentReadsBackUnchanged) {
+  TqorXMLParser2 doc;
+  doc.SetName("r");
+  doc.AddChild(Node("c"))->SetText("a]]>b<c]]>");
+  doc.Declaration().SetAttribute("version", "1\"0");
+  TqorXMLParser2 back;
+  back.SetXml(doc.Xml());
+  ASSERT_EQ(back.LastError(), "") << doc.Xml();
+  EXPECT_NE(doc.Xml().find("<![CDATA[a]]]]><![CDATA[>b<c]]]]><![CDATA[>]]>"), std::string::npos);
+  EXPECT_EQ(back.GetChild(0)->Text(), "a]]>b<c]]>");
+  EXPECT_EQ(back.Declaration().GetAttributeStr("version"), "1\"0");
+
+  // Names can't hold character references: a name the declared encoding lacks makes the
+  // document UTF-8.
+  for (const char* encoding : {"ISO-8859-1", "us-ascii"}) {
+    TqorXMLParser2 named;
+    named.SetName("\xC5\x81\xC3\xB3d\xC5\xBA");  // Łódź
+    named.Declaration().SetAttribute("encoding", encoding);
+    named.SetAttribute("x\xC3\xB5", "v");
+    const std::string bytes = named.EncodedXml();
+    EXPECT_NE(bytes.find("encoding=\"UTF-8\""), std::string::npos) << encoding;
+    TqorXMLParser2 read;
+    read.SetXml(bytes);
+    ASSERT_EQ(read.LastError(), "") << encoding;
+    EXPECT_EQ(read.Name(), named.Name());
+    EXPECT_EQ(read.GetAttributeStr("x\xC3\xB5"), "v") << encoding;
+  }
+}
+
 TEST_F(XmlTest, NumericReferencesDecodeInTheSamePass) {
   TqorXMLParser2 doc;
   doc.SetXml(
