@@ -254,4 +254,63 @@ TEST_F(ZuzSql, AsksForThePasswordOnTheTerminalWithoutEcho) {
   EXPECT_EQ(wrong.Wait(), 1);
 }
 
+// Users, groups and privileges from the shell, passwords asked on the terminal.
+TEST_F(ZuzSql, ManagesUsersOnTheTerminal) {
+  const std::string admin =
+      "env VAZADOD_PASSWORD= VAZADOD_USER=administrator VAZADOD_USER_PASSWORD=";
+  ASSERT_EQ(
+      Run("--create --users -c \"CREATE TABLE t (A INTEGER)\" " + db_, "", admin + "x ").status, 0);
+  TPty pty(db_);
+  pty.ReadUntil("Database password: ");
+  pty.Send("\r");
+  pty.ReadUntil("User name: ");
+  pty.Send("administrator\r");
+  pty.ReadUntil("User password: ");
+  pty.Send("nimbus\r");
+  pty.ReadUntil("zuzsql> ");
+  pty.Send(".password\r");
+  pty.ReadUntil("New password: ");
+  pty.Send("s3cret\r");
+  pty.ReadUntil("Repeat the new password: ");
+  pty.Send("s3cret\r");
+  pty.ReadUntil("zuzsql> ");
+  pty.Send(".addgroup staff\r");
+  pty.ReadUntil("zuzsql> ");
+  pty.Send(".adduser ann staff\r");
+  pty.ReadUntil("New password: ");
+  pty.Send("ann-pw\r");
+  pty.ReadUntil("Repeat the new password: ");
+  pty.Send("ann-typo\r");
+  EXPECT_NE(pty.ReadUntil("zuzsql> ").find("The passwords differ"), std::string::npos);
+  pty.Send(".adduser ann staff\r");
+  pty.ReadUntil("New password: ");
+  pty.Send("ann-pw\r");
+  pty.ReadUntil("Repeat the new password: ");
+  pty.Send("ann-pw\r");
+  pty.ReadUntil("zuzsql> ");
+  pty.Send(".grant staff ALL open\r");
+  pty.ReadUntil("zuzsql> ");
+  pty.Send(".grant staff t\r");
+  EXPECT_NE(pty.ReadUntil("zuzsql> ").find("usage: .grant"), std::string::npos);
+  pty.Send(".users\r");
+  std::string out = pty.ReadUntil("zuzsql> ");
+  EXPECT_NE(out.find("Users: administrator ann"), std::string::npos) << out;
+  EXPECT_NE(out.find("Groups: administrators staff"), std::string::npos) << out;
+  pty.Send(".quit\r");
+  EXPECT_EQ(pty.Wait(), 0);
+
+  // The new passwords hold; the group reads but does not write.
+  const std::string ann = "env VAZADOD_PASSWORD= VAZADOD_USER=ann VAZADOD_USER_PASSWORD=ann-pw ";
+  TRun r = Run("-c \"INSERT INTO t VALUES (1)\" " + db_, "", admin + "s3cret ");
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Run("--csv -c \"SELECT A FROM t\" " + db_, "", ann);
+  EXPECT_EQ(r.out, "A\r\n1\r\n") << r.err;
+  r = Run("-c \"DELETE FROM t\" " + db_, "", ann);
+  EXPECT_NE(r.err.find("error code #10624"), std::string::npos) << r.err;
+  r = Run("-c \".adduser bob staff\" " + db_, "", ann);
+  EXPECT_NE(r.err.find("error code #10624"), std::string::npos) << r.err;
+  r = Run("-c \"SELECT A FROM t\" " + db_, "", admin + "nimbus ");
+  EXPECT_NE(r.err.find("error code #10036"), std::string::npos) << r.err;
+}
+
 }  // namespace

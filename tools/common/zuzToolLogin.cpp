@@ -136,6 +136,29 @@ bool ReadTerminalLine(int terminal, const std::string& prompt, bool echo, std::s
   return ended;
 }
 
+bool AskNewTerminalPassword(std::string& password, std::string& reason,
+                            const TToolLoginSource& source) {
+  password.clear();
+  const int terminal = source.OpenTerminal ? source.OpenTerminal() : -1;
+  if (terminal < 0) {
+    reason = "No terminal to ask for the password on";
+    return false;
+  }
+  std::string again;
+  const bool read = ReadTerminalLine(terminal, "New password: ", false, password) &&
+                    ReadTerminalLine(terminal, "Repeat the new password: ", false, again);
+  ::close(terminal);
+  if (!read) {
+    reason = "No password was given";
+  } else if (password != again) {
+    reason = "The passwords differ";
+  } else {
+    return true;
+  }
+  password.clear();
+  return false;
+}
+
 void InstallToolLogin(TZuzDataBase& db, TToolLoginSource source) {
   db.BeforeLogin = [source = std::move(source)](TZuzDataBase& database, std::string& user,
                                                 std::string& password, std::string& key) {

@@ -34,6 +34,11 @@ std::string ToolLoginHelp();
 // Makes the database take its login data from the source (as its BeforeLogin).
 void InstallToolLogin(TZuzDataBase& db, TToolLoginSource source = TToolLoginSource::Process());
 
+// Asks for a new password twice on the terminal, without echo: false, with the reason, without
+// a terminal or when the two differ.
+bool AskNewTerminalPassword(std::string& password, std::string& reason,
+                            const TToolLoginSource& source = TToolLoginSource::Process());
+
 // Writes the prompt to the terminal and reads one line (without its end) from it, without echo
 // when echo is false (the terminal's settings are restored afterwards, also on an interrupt);
 // false at the end of input before a line ended.

@@ -161,6 +161,9 @@ int main(int argc, char** argv) {
   }
   TZuzSqlShell shell(db, stdout);
   shell.Csv = csv;
+  shell.AskNewPassword = [](std::string& password, std::string& reason) {
+    return AskNewTerminalPassword(password, reason);
+  };
   int status = 0;
   if (!sources.empty()) {
     for (const auto& [kind, value] : sources) {
