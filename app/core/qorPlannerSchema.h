@@ -1,0 +1,34 @@
+// The planner's database: six tables, their indexes and the one Settings row, as CREATE TABLE,
+// CREATE INDEX and INSERT statements run through the engine. The program itself never creates
+// a schema: the build makes the template database from these statements, and the command-line
+// tools make new planner databases with them.
+//
+//   Projects     ProjectId AUTOINC key, ProjectName, ProjectTag, StartDate, EndDate,
+//                BudgetHours, ActualHours, BudgetCost, ActualCost, IsCompleted, AssignedHours,
+//                Notes (memo)
+//   Tasks        TaskId AUTOINC key, TaskName, StartDate, EndDate, IsMileStone, IsCompleted,
+//                AssignedHours, Progress, Notes (memo), ProjectId (indexed)
+//   Resources    ResourceId AUTOINC key, ResourceName, Initials, HoursPerWeek, CostPerHour,
+//                MaxUnits, Notes (memo)
+//   Assignments  AssignmentId AUTOINC key, TaskId (indexed), ResourceId (indexed), Units
+//   Holidays     HolidayId AUTOINC key, ResourceId (indexed), StartDate, EndDate
+//   Settings     SettingId key, ProjectFilter (memo), ReportFormat; row 1 = ('', 'PDF')
+//
+// Text columns hold UTF-8 and are sized in bytes: four per character of the dialogs' limits
+// (tag 25, resource name 50, initials 10 characters); project and task names take up to the
+// engine's 255 bytes. A longer text is refused by the engine, never cut.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zuz {
+class TZuzFileSystem;
+}
+
+// The statements that make an empty planner database, in order.
+const std::vector<std::string>& PlannerSchemaStatements();
+
+// Creates a new planner database at path (the engine's error when the file exists or cannot be
+// written) and leaves it closed. Files go through fs (the system's own by default).
+void CreatePlannerDatabase(const std::string& path, zuz::TZuzFileSystem* fs = nullptr);

@@ -1,0 +1,147 @@
+// Loading a plan into the planner document: every row becomes its element with the values as
+// stored, tasks stand by end date, orphans are skipped, and the Settings row gives the filter
+// and the report format (with its defaults when the row is missing).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/core/qorPlannerLoader.h"
+#include "app/core/qorPlannerSchema.h"
+#include "app/core/qorPlannerStatements.h"
+#include "db/access/qorDatabaseController.h"
+#include "db/objects/zuzDatabase.h"
+#include "db/storage/zuzError.h"
+#include "db/storage/zuzMemoryFile.h"
+#include "planner/base/qorCalendar.h"
+#include "planner/qorPlannerModel.h"
+
+namespace {
+
+namespace st = qorStatements;
+constexpr const char* kPath = "/mem/db/Vazadod.zuz";
+const double kToday = EncodeDate(2005, 1, 3);
+
+class Loader : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreatePlannerDatabase(kPath, &fs_);
+    db_.Database().SetExclusive(true);
+    db_.OpenDatabase(kPath);
+  }
+  // A task of the project from start to end.
+  int32_t AddTask(const std::string& name, int32_t project, double start, double end) {
+    db_.Execute(st::InsertTask(name, start, project));
+    const int32_t id = st::NewTaskId(db_);
+    db_.Execute(st::UpdateTask(id, {name, start, end, false, false, 0, 0, ""}));
+    return id;
+  }
+  std::vector<std::string> RowNames() const {
+    std::vector<std::string> names;
+    for (int row = TqorPlannerModel::kFixedRows; row < planner_.RowCount(); ++row) {
+      if (const TqorXMLNode2* node = planner_.RowNode(row))
+        names.push_back(node->GetAttribute("name").ToText());
+    }
+    return names;
+  }
+
+  zuz::TMemoryFileSystem fs_;
+  TqorDatabaseController db_{&fs_};
+  TqorPlannerModel planner_{[] { return kToday; }};
+};
+
+TEST_F(Loader, EveryRowBecomesItsElementWithTheStoredValues) {
+  db_.Execute(st::InsertProject("Web", kToday));
+  const int32_t web = st::NewProjectId(db_);
+  db_.Execute(st::UpdateProject(
+      web, {"Web", "WEB", kToday, kToday + 9, 100, 12.5, 5000, 612.5, false, "note"}));
+  db_.Execute(st::UpdateProjectAssignedHours(web, 999));  // kept although no task has hours
+  db_.Execute(st::InsertProject("Hidden", kToday));
+  const int32_t hidden = st::NewProjectId(db_);
+  const int32_t late = AddTask("A late one", web, kToday + 2, kToday + 8);
+  const int32_t early = AddTask("B early one", web, kToday, kToday + 1);
+  db_.Execute(st::UpdateTask(early, {"B early one", kToday, kToday + 1, true, true, 20, 50, ""}));
+  AddTask("Hidden task", hidden, kToday, kToday);
+  db_.Execute(st::InsertResource("Zoë O'Neil"));
+  const int32_t zoe = st::NewResourceId(db_);
+  db_.Execute(st::UpdateResource(zoe, {"Zoë O'Neil", "ZO", 35, 60, 100, ""}));
+  db_.Execute(st::InsertAssignment(early, zoe, 50));
+  db_.Execute(st::InsertHoliday(zoe, kToday + 5, kToday + 6));
+  // Rows whose parent is not there: a task of a deleted project, an assignment of a lost task.
+  db_.Execute(st::InsertTask("Orphan", kToday, 77));
+  db_.Execute(st::InsertAssignment(4242, zoe, 10));
+  db_.Execute(st::UpdateProjectFilter("[" + std::to_string(web) + "]"));
+  db_.Execute(st::UpdateReportFormat("rtf"));
+
+  const TqorPlannerSettings settings = LoadPlanner(db_, planner_);
+  EXPECT_EQ(settings.ReportFormat, "RTF");
+  EXPECT_EQ(planner_.ProjectFilter(), "[" + std::to_string(web) + "]");
+  // Only the filtered project shows, with its tasks by end date (not by name).
+  EXPECT_EQ(RowNames(), (std::vector<std::string>{"Web", "B early one", "A late one"}));
+
+  const TqorXMLParser2& doc = planner_.Document();
+  const TqorXMLNode2* project = doc.GetNodeById("project", std::to_string(web));
+  ASSERT_NE(project, nullptr);
+  EXPECT_EQ(project->GetAttribute("tag").ToText(), "WEB");
+  EXPECT_EQ(project->GetAttribute("expanded").AsBoolean(), true);
+  EXPECT_EQ(project->GetAttribute("assignedhours").AsReal(), 999);
+  EXPECT_EQ(project->GetAttribute("actualcost").AsReal(), 612.5);
+  EXPECT_EQ(project->GetAttribute("enddate").AsReal(), kToday + 9);
+  EXPECT_EQ(project->GetAttribute("notes").ToText(), "note");
+  EXPECT_EQ(project->ChildCount(), 2);
+
+  const TqorXMLNode2* task = doc.GetNodeById("task", std::to_string(early));
+  ASSERT_NE(task, nullptr);
+  EXPECT_EQ(project->GetChild(0), task);
+  EXPECT_TRUE(task->GetAttribute("ismilestone").AsBoolean());
+  EXPECT_TRUE(task->GetAttribute("iscompleted").AsBoolean());
+  EXPECT_EQ(task->GetAttribute("assignedhours").AsReal(), 20);
+  EXPECT_EQ(task->GetAttribute("progress").AsReal(), 50);
+  EXPECT_EQ(doc.GetNodeById("task", std::to_string(late))->GetAttribute("progress").AsReal(), 0);
+  ASSERT_EQ(task->ChildCount(), 1);
+  EXPECT_EQ(task->GetChild(0)->GetAttribute("resourceid").ToText(), std::to_string(zoe));
+  EXPECT_EQ(task->GetChild(0)->GetAttribute("units").AsReal(), 50);
+
+  const TqorXMLNode2* resource = doc.GetNodeById("resource", std::to_string(zoe));
+  ASSERT_NE(resource, nullptr);
+  EXPECT_EQ(resource->GetAttribute("name").ToText(), "Zoë O'Neil");
+  EXPECT_EQ(resource->GetAttribute("initials").ToText(), "ZO");
+  EXPECT_EQ(resource->GetAttribute("hoursperweek").AsReal(), 35);
+  EXPECT_EQ(planner_.GetResourceInitials(task), "ZO");
+  ASSERT_EQ(planner_.HolidaysNode()->ChildCount(), 1);
+  EXPECT_EQ(planner_.HolidaysNode()->GetChild(0)->GetAttribute("startdate").AsReal(), kToday + 5);
+
+  // The orphans are not in the document.
+  EXPECT_EQ(doc.GetNodeById("task", std::to_string(st::NewTaskId(db_))), nullptr);
+  EXPECT_EQ(doc.GetNodeById("assignment", std::to_string(st::NewAssignmentId(db_))), nullptr);
+}
+
+TEST_F(Loader, TheSettingsRowGivesFilterAndFormatOrTheirDefaults) {
+  struct Case {
+    const char* stored;
+    const char* read;
+  };
+  for (const Case& c : {Case{"PDF", "PDF"}, Case{"rtf", "RTF"}, Case{"doc", "DOC"}}) {
+    db_.Execute(st::UpdateReportFormat(c.stored));
+    TqorPlannerModel planner([] { return kToday; });
+    EXPECT_EQ(LoadSettings(db_, planner).ReportFormat, c.read);
+  }
+  db_.Execute(st::InsertProject("Shown once filtered", kToday));
+  db_.Execute("DELETE FROM Settings WHERE SettingId=1");
+  const TqorPlannerSettings settings = LoadPlanner(db_, planner_);
+  EXPECT_EQ(settings.ReportFormat, "PDF");
+  EXPECT_EQ(settings.ProjectFilter, "");
+  // An empty filter shows no project: only the placeholder row.
+  EXPECT_TRUE(RowNames().empty());
+  EXPECT_TRUE(planner_.HasPlaceholderRow());
+}
+
+TEST_F(Loader, AnErrorEndsTheLoadingWhereItHappensAndKeepsWhatWasRead) {
+  db_.Execute(st::InsertProject("Kept", kToday));
+  db_.Execute("DROP TABLE Tasks");
+  EXPECT_THROW(LoadPlanner(db_, planner_), zuz::EZuzDatabaseError);
+  EXPECT_EQ(planner_.ProjectsNode()->ChildCount(), 1);
+  EXPECT_EQ(db_.OpenRecordSetCount(), 0);
+}
+
+}  // namespace

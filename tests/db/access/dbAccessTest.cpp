@@ -1,0 +1,252 @@
+// The access layer: values written through the literal formatters come back exactly as given
+// (hostile texts, any decimal separator, dates of any year), record sets walk and read their
+// rows, look-ups and new ids, the controller's own errors, and databases that cannot be opened.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "db/access/qorDatabaseController.h"
+#include "db/objects/zuzDatabase.h"
+#include "db/storage/zuzError.h"
+#include "db/storage/zuzMemoryFile.h"
+#include "planner/base/qorCalendar.h"
+#include "planner/base/qorRegionalSettings.h"
+#include "tests/db/dbTestUtil.h"
+
+namespace {
+
+using C = TqorDatabaseController;
+using namespace zuz;  // the error code names
+using zuz::test::ErrorCodeOf;
+
+constexpr const char* kPath = "/mem/db/plan.zuz";
+
+class DbAccess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    {
+      zuz::TZuzDataBase db(&fs_);
+      db.SetDataBaseName(kPath);
+      db.CreateDatabase();
+    }
+    controller_.OpenDatabase(kPath);
+    controller_.Execute(
+        "CREATE TABLE People (PersonId AUTOINC, Name VARCHAR(200), Born DATE, Hours FLOAT, "
+        "Active BOOLEAN, Notes BLOB(1,1), PRIMARY KEY (PersonId))");
+  }
+  // Inserts a row with the values formatted by the controller; returns its id.
+  int32_t Add(const std::string& name, double born, double hours, bool active,
+              const std::string& notes = "") {
+    controller_.Execute("INSERT INTO People (Name, Born, Hours, Active, Notes) VALUES (" +
+                        C::SQLString(name) + "," + C::SQLDate(born) + "," + C::SQLFloat(hours) +
+                        "," + C::SQLBoolean(active) + "," + C::SQLString(notes) + ")");
+    return controller_.NewId("PersonId", "People");
+  }
+
+  zuz::TMemoryFileSystem fs_;
+  TqorDatabaseController controller_{&fs_};
+  TqorRegionalSettingsGuard settings_;
+};
+
+TEST_F(DbAccess, TextsNumbersAndDatesComeBackAsWritten) {
+  // A comma as the regional decimal separator must not reach the SQL text.
+  RegionalSettings().DecimalSeparator = ",";
+  const std::vector<std::string> names = {"O'Neil",
+                                          "''",
+                                          "'; DROP TABLE People; --",
+                                          "Meeting :name at 10:30",
+                                          "back\\slash \"quoted\"",
+                                          "Zoë Ångström-Łukasiewicz 日本",
+                                          "two\r\nlines",
+                                          ""};
+  const std::vector<double> hours = {37.5, 0.1, -12.25, 1e20, 1.5e-7, 123456789012345.0, 0};
+  const double born = EncodeDate(987, 3, 4) + 0.5;
+  std::vector<int32_t> ids;
+  for (size_t i = 0; i < names.size(); ++i) {
+    ids.push_back(Add(names[i], born + static_cast<double>(i) * 400000, hours[i % hours.size()],
+                      i % 2 == 0, names[i]));
+  }
+  EXPECT_EQ(controller_.LookupInteger("SELECT COUNT(PersonId) FROM People"),
+            static_cast<int32_t>(names.size()));
+  for (size_t i = 0; i < names.size(); ++i) {
+    TqorDatabaseRecordSet* set =
+        controller_.OpenRecordSet("SELECT * FROM People WHERE PersonId=" + C::SQLInteger(ids[i]));
+    ASSERT_FALSE(controller_.Eof(set));
+    EXPECT_EQ(controller_.GetString(set, "Name"), names[i]);
+    EXPECT_EQ(controller_.GetString(set, "Notes"), names[i]);
+    EXPECT_EQ(controller_.GetFloat(set, "Hours"), hours[i % hours.size()]);
+    // Stored as the calendar date: the time of day is dropped.
+    EXPECT_EQ(controller_.GetDate(set, "Born"), std::floor(born + static_cast<double>(i) * 400000));
+    EXPECT_EQ(controller_.GetBoolean(set, "Active"), i % 2 == 0);
+    controller_.CloseRecordSet(set);
+  }
+  EXPECT_EQ(C::SQLDate(born), "'0987-03-04'");
+  EXPECT_EQ(C::SQLFloat(37.5), "37.5");
+  EXPECT_EQ(C::SQLInteger(-42), "-42");
+  EXPECT_EQ(C::SQLString("a''b"), "'a''''b'");
+  // Values that have no literal are refused before they reach a statement.
+  EXPECT_THROW(C::SQLFloat(std::nan("")), EqorDatabaseError);
+  EXPECT_THROW(C::SQLFloat(-HUGE_VAL), EqorDatabaseError);
+  EXPECT_THROW(C::SQLDate(EncodeDate(9999, 12, 31) + 1), EqorDateError);
+}
+
+TEST_F(DbAccess, RecordSetsWalkForwardAndReadFieldsByName) {
+  const double day = EncodeDate(2004, 5, 20);
+  Add("Ann", day, 40, true);
+  Add("Bob", day + 1, 12.5, false);
+  controller_.Execute("INSERT INTO People (Name) VALUES ('Nobody')");
+
+  TqorDatabaseRecordSet* set = controller_.OpenRecordSet("SELECT * FROM People ORDER BY PersonId");
+  EXPECT_EQ(controller_.OpenRecordSetCount(), 1);
+  std::vector<std::string> seen;
+  while (!controller_.Eof(set)) {
+    seen.push_back(controller_.GetString(set, "NAME"));  // names ignore letter case
+    if (seen.size() == 1) {
+      EXPECT_EQ(controller_.GetString(set, "born"), "20-05-2004");
+      EXPECT_EQ(controller_.GetInteger(set, "Hours"), 40);
+      EXPECT_EQ(controller_.GetString(set, "Active"), "-1");
+    }
+    if (seen.size() == 3) {
+      // Null fields read as the type's empty value.
+      EXPECT_EQ(controller_.GetString(set, "Born"), "");
+      EXPECT_EQ(controller_.GetDate(set, "Born"), 0);
+      EXPECT_EQ(controller_.GetFloat(set, "Hours"), 0);
+      EXPECT_FALSE(controller_.GetBoolean(set, "Active"));
+      EXPECT_EQ(controller_.GetString(set, "Notes"), "");
+      // A text that is no number is a conversion error; an unknown field is named.
+      EXPECT_THROW(controller_.GetFloat(set, "Name"), EqorVariantError);
+      try {
+        controller_.GetString(set, "Missing");
+        ADD_FAILURE() << "no error for an unknown field";
+      } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "Field 'Missing' not found");
+      }
+    }
+    EXPECT_TRUE(controller_.Next(set));
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"Ann", "Bob", "Nobody"}));
+  EXPECT_FALSE(controller_.Next(set));
+  EXPECT_TRUE(controller_.Eof(set));
+  controller_.CloseRecordSet(set);
+  EXPECT_EQ(controller_.OpenRecordSetCount(), 0);
+
+  // Statements run while a record set is open; the set keeps its rows.
+  TqorDatabaseRecordSet* open = controller_.OpenRecordSet("SELECT Name FROM People");
+  EXPECT_EQ(controller_.Execute("UPDATE People SET Hours=1"), 3);
+  EXPECT_EQ(controller_.GetString(open, "Name"), "Ann");
+  controller_.CloseRecordSet(open);
+}
+
+TEST_F(DbAccess, LookupsAndNewIds) {
+  EXPECT_EQ(controller_.NewId("PersonId", "People"), 0);
+  EXPECT_TRUE(controller_.LookupValue("SELECT Name FROM People WHERE PersonId=1").IsNull());
+  EXPECT_EQ(controller_.LookupInteger("SELECT COUNT(PersonId) FROM People WHERE Hours>5"), 0);
+  EXPECT_EQ(Add("Ann", 1, 40, true), 1);
+  EXPECT_EQ(Add("Bob", 1, 40, true), 2);
+  controller_.Execute("DELETE FROM People WHERE PersonId=2");
+  // Ids only grow: the next row does not take the deleted id.
+  EXPECT_EQ(Add("Cid", 1, 40, true), 3);
+  EXPECT_EQ(controller_.LookupValue("SELECT Name FROM People WHERE PersonId=3").ToText(), "Cid");
+  EXPECT_EQ(controller_.LookupInteger("SELECT Sum(Hours) FROM People"), 80);
+  // A statement error is the engine's, and a failing statement changes nothing.
+  EXPECT_EQ(ErrorCodeOf([&] { controller_.Execute("UPDATE People SET Hours=Nope"); }), ZUZ_ERR_SQL);
+  EXPECT_NE(ErrorCodeOf([&] {
+              controller_.Execute("UPDATE People SET Name=" + C::SQLString(std::string(201, 'x')));
+            }),
+            0);
+  EXPECT_EQ(controller_.LookupValue("SELECT Name FROM People WHERE PersonId=1").ToText(), "Ann");
+  EXPECT_EQ(controller_.LookupInteger("SELECT COUNT(PersonId) FROM People"), 2);
+}
+
+TEST_F(DbAccess, RecordSetsTheControllerDoesNotHoldAreRefused) {
+  // A SELECT that fails leaves nothing open.
+  EXPECT_EQ(ErrorCodeOf([&] { controller_.OpenRecordSet("SELECT * FROM Nowhere"); }), ZUZ_ERR_SQL);
+  EXPECT_EQ(controller_.OpenRecordSetCount(), 0);
+
+  // One made by hand is not the controller's to free.
+  TqorDatabaseRecordSet own;
+  own.SetController(&controller_);
+  own.SetSQL("SELECT * FROM People");
+  own.Open();
+  try {
+    controller_.CloseRecordSet(&own);
+    ADD_FAILURE() << "a record set the controller does not hold was closed";
+  } catch (const EqorDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Can not close recordset SELECT * FROM People");
+  }
+  EXPECT_FALSE(own.Active());
+  try {
+    controller_.Next(nullptr);
+    ADD_FAILURE() << "a null record set was accepted";
+  } catch (const EqorDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Invalid nil cast to TqorDatabaseRecordSet.");
+  }
+  // Record sets left open (as after an error in a walk) go with their controller, also after
+  // its database was closed.
+  TqorDatabaseController other(&fs_);
+  other.OpenDatabase(kPath);
+  other.OpenRecordSet("SELECT * FROM People");
+  other.CloseDatabase();
+}
+
+// A database file on disk that another program may lock.
+class DbAccessFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("vz-access-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    path_ = (dir_ / "plan.zuz").string();
+    zuz::TZuzDataBase db;
+    db.SetDataBaseName(path_);
+    db.CreateDatabase();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Bytes() {
+    std::ifstream in(path_, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  std::filesystem::path dir_;
+  std::string path_;
+};
+
+TEST_F(DbAccessFiles, DatabasesThatCannotBeOpenedGiveTheEnginesErrorAndStayUnchanged) {
+  TqorDatabaseController controller;
+  EXPECT_EQ(ErrorCodeOf([&] { controller.OpenDatabase((dir_ / "missing.zuz").string()); }),
+            ZUZ_ERR_FILE_NOT_FOUND);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "missing.zuz"));
+  EXPECT_FALSE(controller.Connected());
+
+  const std::string before = Bytes();
+  {
+    zuz::TZuzDataBase other;
+    other.SetDataBaseName(path_);
+    other.SetExclusive(true);
+    other.Open();
+    controller.Database().LockRetryMaximum = 2;
+    controller.Database().LockRetryInterval = 1;
+    EXPECT_NE(ErrorCodeOf([&] { controller.OpenDatabase(path_); }), 0);
+    EXPECT_FALSE(controller.Connected());
+  }
+  EXPECT_EQ(Bytes(), before);
+
+  // A file that is no database.
+  const std::string junk = (dir_ / "junk.zuz").string();
+  std::ofstream(junk) << std::string(8192, 'x');
+  EXPECT_NE(ErrorCodeOf([&] { controller.OpenDatabase(junk); }), 0);
+  EXPECT_EQ(std::filesystem::file_size(junk), 8192u);
+
+  // Once the other program is gone the database opens.
+  controller.OpenDatabase(path_);
+  EXPECT_TRUE(controller.Connected());
+}
+
+}  // namespace
