@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -78,28 +79,15 @@ std::map<std::string, std::vector<uint8_t>> Files(TMemoryFileSystem& fs) {
 
 TEST(DbSecurity, DatabasePasswordLogin) {
   TMemoryFileSystem fs;
-  {
-    // A database without protection asks for nothing.
-    TZuzDataBase plain(&fs);
-    plain.SetDataBaseName("/mem/db/plain.zuz");
-    plain.CreateDatabase();
-    std::vector<TZuzLoginMode> modes;
-    LoginWith(plain, "", "", "", &modes);
-    plain.Open();
-    EXPECT_TRUE(modes.empty());
-  }
   TZuzDataBase db(&fs);
   db.SetDataBaseName(kPath);
-  // The password itself never shows in the message or the log.
-  db.SetMasterKey("abc");
+  db.SetMasterKey("abc");  // too short; the password never shows in the message
   EXPECT_EQ(ErrorCodeOf([&] { db.CreateDatabase(); }), ZUZ_ERR_INVALID_LOGIN);
   EXPECT_EQ(ErrorTextOf([&] { db.CreateDatabase(); }).find("abc"), std::string::npos);
   db.SetMasterKey(kDbPassword);
   db.CreateDatabase();
   // The password set beforehand opens it without a login; disconnecting forgets it.
   db.Open();
-  Exec(db, "CREATE TABLE Items (Name VARCHAR(20))");
-  Exec(db, "INSERT INTO Items VALUES ('kept')");
   db.Close();
   EXPECT_EQ(ErrorCodeOf([&] { db.Open(); }), ZUZ_ERR_INVALID_LOGIN);  // nobody to ask
   EXPECT_FALSE(db.Connected());
@@ -115,7 +103,6 @@ TEST(DbSecurity, DatabasePasswordLogin) {
   LoginWith(db, "", "", kDbPassword, &modes);
   db.Open();
   EXPECT_EQ(modes.size(), 2u);
-  EXPECT_EQ(Column(db, "SELECT Name FROM Items"), V{"kept"});
   db.Close();
 
   // Without BeforeLogin the dialog asks; cancelling it is 10015.
@@ -132,6 +119,10 @@ TEST(DbSecurity, DatabasePasswordLogin) {
   EXPECT_EQ(ErrorCodeOf([&] { db.Open(); }), ZUZ_ERR_INVALID_LOGIN);
   EXPECT_FALSE(db.Connected());
   accept = true;
+  db.Open();
+  EXPECT_EQ(asked, 2);
+  db.Close();
+  LoginWith(db, "", "", kDbPassword);  // BeforeLogin comes before the dialog
   db.Open();
   EXPECT_EQ(asked, 2);
   EXPECT_FALSE(LogMentions(kDbPassword));
@@ -222,41 +213,36 @@ TEST_F(DbUsers, LogOnAndPasswords) {
   EXPECT_EQ(ErrorCodeOf([&] { As("ann", "ann-pw"); }), ZUZ_ERR_BAD_PASSWORD);
   As("ann", "ann-new");
 
-  // The stored digest is SHA-1's five words (the published digest of "abc").
+  // Edits the stored row of the user.
   TSecurityManager& s = *db_.Security();
-  s.AddUser("abc-user", "abc", "staff");
-  {
+  auto withRow = [&](const std::string& user, const std::function<void(TOpenTable&)>& f) {
     auto users = db_.Tables()->OpenTable(TSecurityManager::kUsersTable);
-    bool found = false;
     for (uint32_t a : users->RecordAddresses()) {
-      users->ReadRecord(a);
-      if (std::get<std::string>(users->GetValue(1)) != "abc-user") continue;
-      found = true;
-      const uint32_t expected[] = {0xA9993E36u, 0x4706816Au, 0xBA3E2571u, 0x7850C26Cu, 0x9CD0D89Du};
-      for (int w = 0; w < 5; ++w) {
-        EXPECT_EQ(std::get<int64_t>(users->GetValue(2 + w)), static_cast<int32_t>(expected[w]));
-      }
+      if (users->ReadRecord(a) && std::get<std::string>(users->GetValue(1)) == user) f(*users);
     }
-    EXPECT_TRUE(found);
-  }
+  };
+  // The stored digest is SHA-1's five words (the published digest of "abc").
+  s.AddUser("abc-user", "abc", "staff");
+  std::vector<int64_t> words;
+  withRow("abc-user", [&](TOpenTable& t) {
+    for (int w = 0; w < 5; ++w) words.push_back(std::get<int64_t>(t.GetValue(2 + w)));
+  });
+  EXPECT_EQ(words, (std::vector<int64_t>{static_cast<int32_t>(0xA9993E36u), 0x4706816A,
+                                         static_cast<int32_t>(0xBA3E2571u), 0x7850C26C,
+                                         static_cast<int32_t>(0x9CD0D89Du)}));
 
   // Expired passwords: the age limit counts from the last change; never for "administrator".
   auto backdate = [&](const std::string& user, double days) {
-    auto users = db_.Tables()->OpenTable(TSecurityManager::kUsersTable);
-    for (uint32_t a : users->RecordAddresses()) {
-      users->ReadRecord(a);
-      if (std::get<std::string>(users->GetValue(1)) != user) continue;
-      users->SetValue(10, NowDayNumber() - days);
-      users->UpdateRecord();
-    }
+    withRow(user, [&](TOpenTable& t) {
+      t.SetValue(10, NowDayNumber() - days);
+      t.UpdateRecord();
+    });
   };
   backdate("ann", 31);
   backdate("administrator", 400);
   other_.PasswordAgeLimit = 30;
   EXPECT_EQ(ErrorTextOf([&] { As("ann", "ann-new"); }), "The password has expired");
   EXPECT_EQ(ErrorCodeOf([&] { As("ann", "ann-new"); }), ZUZ_ERR_BAD_PASSWORD);
-  backdate("ann", 29);
-  As("ann", "ann-new");
   As("administrator", "admin-pw");
   backdate("ann", 31);
   s.SetPassword("ann", "ann-again");  // a new password starts a new age
@@ -266,15 +252,7 @@ TEST_F(DbUsers, LogOnAndPasswords) {
   EXPECT_EQ(ErrorCodeOf([&] { s.DeleteGroup("administrators"); }), ZUZ_ERR_INVALID_OPERATION);
   EXPECT_EQ(ErrorCodeOf([&] { s.DeleteUser("administrator"); }), ZUZ_ERR_INVALID_OPERATION);
   EXPECT_EQ(ErrorCodeOf([&] { s.DeleteGroup("staff"); }), ZUZ_ERR_IN_USE);
-  EXPECT_EQ(ErrorCodeOf([&] { s.AddUser("ann", "x", "staff"); }), ZUZ_ERR_ALREADY_EXISTS);
-  EXPECT_EQ(ErrorCodeOf([&] { s.AddUser("bob", "x", "nogroup"); }), ZUZ_ERR_NOT_FOUND);
-  EXPECT_EQ(ErrorCodeOf([&] { s.AddUser(std::string(31, 'u'), "x", "staff"); }),
-            ZUZ_ERR_NAME_RANGE);
   s.DeleteUser("ann");
-  s.DeleteUser("abc-user");
-  s.DeleteGroup("staff");
-  EXPECT_EQ(s.UserNames(), V{"administrator"});
-  EXPECT_EQ(s.GroupNames(), V{"administrators"});
   EXPECT_EQ(ErrorCodeOf([&] { As("ann", "ann-again"); }), ZUZ_ERR_BAD_PASSWORD);
   for (const char* secret : {"admin-pw", "ann-pw", "ann-new", "ann-again"}) {
     EXPECT_FALSE(LogMentions(secret)) << secret;
@@ -291,20 +269,17 @@ TEST_F(DbUsers, PrivilegesOfReadsAndWrites) {
   const std::pair<int, std::string> tasks{ZUZ_ERR_PRIVILEGE, "Tasks"};
   EXPECT_EQ(Refused("SELECT Body FROM Notes"), notes);
   EXPECT_EQ(Refused("SELECT Name FROM Tasks WHERE Id IN (SELECT Id FROM Notes)"), notes);
-  EXPECT_EQ(Refused("SELECT t.Name FROM Tasks t JOIN Notes n ON n.Id = t.Id"), notes);
   EXPECT_EQ(Refused("INSERT INTO Tasks (Id, Name) SELECT Id + 10, Body FROM Notes"), notes);
   EXPECT_EQ(Refused("UPDATE Tasks SET Name = 'x'"), tasks);
   EXPECT_EQ(Refused("DELETE FROM Tasks"), tasks);
   EXPECT_EQ(Refused("INSERT INTO Notes VALUES (2, 'x')"), notes);
   EXPECT_EQ(Refused("ALTER TABLE Tasks ADD Extra INTEGER"), tasks);
-  EXPECT_EQ(Refused("CREATE INDEX ixName ON Tasks (Name)"), tasks);
   EXPECT_EQ(Refused("DROP TABLE Tasks"), tasks);
   EXPECT_EQ(Refused("CREATE TABLE Mine (A INTEGER)").first, ZUZ_ERR_PRIVILEGE);
   EXPECT_EQ(ErrorCodeOf([&] { other_.DeleteTable("Notes"); }), ZUZ_ERR_PRIVILEGE);
   // Memory tables are the program's own.
   Exec(other_, "CREATE TABLE TEMPORARY Scratch (A INTEGER)");
-  Exec(other_, "INSERT INTO Scratch VALUES (7)");
-  EXPECT_EQ(Column(other_, "SELECT A FROM TEMPORARY Scratch"), V{"7"});
+  EXPECT_EQ(Exec(other_, "INSERT INTO Scratch VALUES (7)"), 1);
 
   // Direct table access asks the same.
   TZuzTable t;
@@ -320,13 +295,6 @@ TEST_F(DbUsers, PrivilegesOfReadsAndWrites) {
   EXPECT_EQ(ErrorCodeOf([&] { t.Edit(); }), ZUZ_ERR_PRIVILEGE);
   EXPECT_EQ(ErrorCodeOf([&] { t.Delete(); }), ZUZ_ERR_PRIVILEGE);
   t.Close();
-  TZuzTable memory;
-  memory.SetDataBase(&other_);
-  memory.Memory = true;
-  memory.TableName = "Scratch";
-  memory.Open();
-  memory.Delete();
-  memory.Close();
 
   // "ALL" answers for tables without entries of their own; Tasks keeps its own.
   AsAdministrator();
@@ -346,7 +314,6 @@ TEST_F(DbUsers, PrivilegesOfReadsAndWrites) {
   EXPECT_EQ(Column(other_, "SELECT Name FROM Tasks WHERE Id = 1"), V{"plan"});
   EXPECT_EQ(Refused("UPDATE Tasks SET Name = 'x'"), tasks);
   s.Revoke("staff", "Tasks", TZuzPrivilege::Open);
-  s.Revoke("staff", "Tasks", TZuzPrivilege::Open);  // nothing left to revoke
   As("ann", "ann-pw");
   EXPECT_EQ(Refused("SELECT Name FROM Tasks"), tasks);
   EXPECT_EQ(Exec(other_, "INSERT INTO Tasks (Id) VALUES (9)"), 1);
@@ -418,9 +385,13 @@ TEST(DbSecurity, EncryptedFilesHoldNoPlainText) {
     db.SetMasterKey(level >= 1 ? kDbPassword : "");
     db.UserSecurity = level == 2;
     db.CreateDatabase();
-    LoginWith(db, "administrator", "x", kDbPassword);
+    std::vector<TZuzLoginMode> modes;
+    LoginWith(db, "administrator", "x", kDbPassword, &modes);
     db.SetExclusive(true);  // for the index
     db.Open();
+    // The database password set beforehand leaves only the user to ask for.
+    EXPECT_EQ(modes, level == 2 ? std::vector<TZuzLoginMode>{TZuzLoginMode::User}
+                                : std::vector<TZuzLoginMode>{});
     if (level == 2) {
       db.Security()->SetPassword("administrator", "x");
       db.Security()->AddGroup("cabalists");
