@@ -486,6 +486,7 @@ TOpenTable& TZuzQueryProvider::OpenTable(const TSqlTableName& name) {
 
 void TZuzQueryProvider::CloseTables() {
   tables_.clear();
+  readChecked_.clear();
   subqueryCache_.clear();
   subqueryLast_.clear();
 }
@@ -647,7 +648,11 @@ void TZuzQueryProvider::RunSpec(const TSqlQuerySpec& q, const TZuzEvalContext* o
   for (size_t s = 0; s < nSources; ++s) {
     const TSqlTableSource* src = q.Sources[s];
     if (src->Kind() == TSqlTableRefKind::Table) {
-      TOpenTable& table = OpenTable(src->As<TSqlTableName>());
+      const TSqlTableName& name = src->As<TSqlTableName>();
+      TOpenTable& table = OpenTable(name);
+      if (env_.CheckRead && !name.Memory && readChecked_.insert(table.Def().TableName).second) {
+        env_.CheckRead(table.Def().TableName);
+      }
       providers.push_back(
           std::make_unique<TZuzSourceProvider>(static_cast<int>(s), table, needed[s], Stats));
     } else {
@@ -1214,10 +1219,13 @@ void TZuzQueryProvider::RunAlter(const TSqlAlterTable& alter) {
     }
     throw;
   }
+  // The rebuilt table keeps the old one's object id, and so the privileges granted on it.
+  const std::optional<int64_t> objectId = tables.ObjectIdOf(actual);
   tables.DeleteTable(actual);
   TTableDef def = tables.InternalGetTableDef(temp);
   def.TableName = actual;
   tables.InternalUpdateTableDef(def, temp);
+  if (objectId) tables.SetObjectId(actual, *objectId);
 }
 
 void TZuzQueryProvider::RunSchema(const TSqlStatement& st) {

@@ -18,8 +18,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -39,6 +41,9 @@ struct TZuzExecEnv {
   TTableMgr* Disk = nullptr;    // the database's tables; null for the in-memory database
   TTableMgr* Memory = nullptr;  // the memory tables
   TSortOrder SortOrder = TSortOrder::soANSI;
+  // The read check: called with the stored name of every table of the database file a query
+  // reads rows from (also inside INSERT, UPDATE and DELETE), once per run; may raise.
+  std::function<void(const std::string& table)> CheckRead;
 };
 
 // The catalogue of an environment: the definitions of its tables, read once per statement.
@@ -125,6 +130,7 @@ class TZuzQueryProvider : private TZuzSubqueryRunner {
   std::map<const TSqlSelect*, std::unique_ptr<TZuzResultSet>> subqueryCache_;
   std::map<const TSqlSelect*, std::unique_ptr<TZuzResultSet>> subqueryLast_;
   std::map<std::string, std::unique_ptr<TOpenTable>> tables_;
+  std::set<std::string> readChecked_;     // the tables the read check passed in this run
   std::vector<TSqlExprPtr> synthesized_;  // conditions made for USING and NATURAL joins
 };
 

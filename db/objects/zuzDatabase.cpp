@@ -51,7 +51,8 @@ void TZuzDataBase::CheckMinorVersion() const {
 }
 
 void TZuzDataBase::CheckPrivilege(const std::string& table, TZuzPrivilege privilege) const {
-  if (CheckPrivilegeHook && !CheckPrivilegeHook(table, privilege)) {
+  if ((CheckPrivilegeHook && !CheckPrivilegeHook(table, privilege)) ||
+      (security_ && !security_->HasPrivilege(table, privilege))) {
     ZuzDatabaseError(ZUZ_ERR_PRIVILEGE, "TZuzDataBase.CheckPrivilege", table, kObject);
   }
 }
@@ -116,27 +117,83 @@ void TZuzDataBase::Open() {
     const std::string path = FullPath();
     if (!fs_->Exists(path))
       ZuzDatabaseError(ZUZ_ERR_FILE_NOT_FOUND, "TZuzDataBase.DoConnect", path, kObject);
-    std::string user, password, key = masterKey_;
-    if (BeforeLogin) BeforeLogin(*this, user, password, key);
+    std::string user, password;
+    uint32_t securityLevel = 0;
     TZuzOpenOptions options;
     options.fileName = path;
     options.readOnly = readOnly_;
     options.exclusive = exclusive_;
-    options.masterKey = key;
     options.lockRetryCount = LockRetryMaximum;
     options.lockRetryInterval = LockRetryInterval;
-    db_ = std::make_unique<TZuzEngineDb>(*fs_, options);
+    options.login = [&](const TDatabaseHeader& header) {
+      securityLevel = header.securityLevel;
+      loginMode_ = LoginModeFor(header.securityLevel, !masterKey_.empty());
+      if (loginMode_ != TZuzLoginMode::None) {
+        std::string key = masterKey_;
+        AskLogin(loginMode_, user, password, key);
+        if (loginMode_ != TZuzLoginMode::User) masterKey_ = key;
+      }
+      return masterKey_;
+    };
+    try {
+      db_ = std::make_unique<TZuzEngineDb>(*fs_, options);
+    } catch (...) {
+      // A database password that did not open the database is forgotten.
+      if (securityLevel != 0) masterKey_.clear();
+      loginMode_ = TZuzLoginMode::None;
+      throw;
+    }
+    try {
+      if (securityLevel == 2) LogOn(std::move(user), std::move(password));
+    } catch (...) {
+      loginMode_ = TZuzLoginMode::None;
+      security_.reset();
+      db_.reset();
+      throw;
+    }
+    loginMode_ = TZuzLoginMode::None;
   }
   try {
     OpenMemoryTables();
   } catch (...) {
     memDb_.reset();
     memFs_.reset();
+    security_.reset();
     db_.reset();
     throw;
   }
   connected_ = true;
   if (AfterConnect) AfterConnect(*this);
+}
+
+void TZuzDataBase::AskLogin(TZuzLoginMode mode, std::string& user, std::string& password,
+                            std::string& key) {
+  if (BeforeLogin) {
+    BeforeLogin(*this, user, password, key);
+    return;
+  }
+  if (!LoginDialog || !LoginDialog(*this, mode, user, password, key)) {
+    ZuzDatabaseError(ZUZ_ERR_INVALID_LOGIN, "TZuzDataBase.DoConnect", {}, kObject);
+  }
+}
+
+void TZuzDataBase::LogOn(std::string user, std::string password) {
+  security_ = std::make_unique<TSecurityManager>(db_->Tables());
+  security_->PasswordAgeLimit = PasswordAgeLimit;
+  for (;;) {
+    try {
+      security_->Logon(user, password, name_);
+      return;
+    } catch (const EZuzDatabaseError& e) {
+      if (BeforeLogin || !LoginDialog || e.ErrorCode() != ZUZ_ERR_BAD_PASSWORD) throw;
+      if (LoginError) LoginError(*this, e.what());
+    }
+    // The dialog asks again for the user; the database password stays as it was.
+    loginMode_ = TZuzLoginMode::User;
+    std::string key = masterKey_;
+    password.clear();
+    AskLogin(loginMode_, user, password, key);
+  }
 }
 
 void TZuzDataBase::Close() {
@@ -154,6 +211,8 @@ void TZuzDataBase::Close() {
   }
   mem.reset();
   memFs_.reset();
+  security_.reset();
+  masterKey_.clear();
   if (db) db->Close();
   db.reset();
   if (AfterDisconnect) AfterDisconnect(*this);
@@ -183,6 +242,11 @@ TZuzExecEnv TZuzDataBase::ExecEnv() {
   TZuzExecEnv env;
   env.Disk = db_ ? &db_->Tables() : nullptr;
   env.Memory = &memDb_->Tables();
+  if (db_ && (security_ || CheckPrivilegeHook)) {
+    env.CheckRead = [this](const std::string& table) {
+      CheckPrivilege(table, TZuzPrivilege::Open);
+    };
+  }
   env.SortOrder =
       db_ ? static_cast<TSortOrder>(db_->Tables().DatabaseHeader().sortOrder == 1 ? 1 : 0)
           : DefaultSortOrder;
@@ -263,14 +327,17 @@ void TZuzDataBase::CreateDatabase() {
                      kObject);
   }
   if (!masterKey_.empty() && (masterKey_.size() < 4 || masterKey_.size() > 100)) {
+    // The password itself stays out of the message (and so out of the diagnostic log).
     ZuzDatabaseError(ZUZ_ERR_INVALID_LOGIN, "TZuzTable.CreateDatabase",
-                     masterKey_ + " is not a valid value (min. length 4, max. length 100)",
+                     "The database password is not a valid value (min. length 4, max. length 100)",
                      kObject);
   }
   TDatabaseCreateOptions options;
   options.databaseName = name_;
   options.sortOrder = DefaultSortOrder;
   options.masterKey = masterKey_;
+  options.userSecurity = UserSecurity;
+  options.createSecurityTables = &TSecurityManager::CreateSecurityTables;
   TZuzEngineDb::Create(*fs_, FullPath(), options);
 }
 

@@ -4,8 +4,22 @@
 // engine set-up (the lock layer's provider, the index layer's index sets and recovery), and the
 // memory tables live in a database of their own held in memory, for this program alone.
 //
-// States: not connected -> connected (file open, header read, catalogues open) -> not connected.
-// Connecting twice does nothing; disconnecting closes every dataset of the database first.
+// States: not connected -> connected (file open, header read, logged in, catalogues open) -> not
+// connected. Connecting twice does nothing; disconnecting closes every dataset of the database
+// first and forgets the database password and the logged-on user.
+//
+// Login while connecting, by the database's security level (header): level 1 asks for the
+// database password unless one is set, level 2 for the user name and password (and the database
+// password unless one is set). The login data come from BeforeLogin when it is assigned, else
+// from LoginDialog (none of the two, or the dialog cancelled: 10015). The database password keys
+// the pages and is checked against the security header (8451; a failure forgets it). Level 2
+// then logs the user on (zuzSecurityMgr.h): a failure with BeforeLogin ends the connect; with
+// the dialog, LoginError shows the message and the dialog asks again for the user until a
+// log-on succeeds or it is cancelled (10015). Any failure disconnects before it propagates.
+//
+// Privileges (level 2): statements and table datasets ask CheckPrivilege before they open or
+// change a table of the database file, and queries before they read one (10624).
+
 #pragma once
 
 #include <cstdint>
@@ -17,15 +31,12 @@
 #include "db/exec/zuzQueryProvider.h"
 #include "db/index/zuzReIndex.h"
 #include "db/objects/zuzEngineSetup.h"
+#include "db/objects/zuzSecurityMgr.h"
 
 namespace zuz {
 
 class TZuzDataSet;
 class TMemoryFileSystem;
-
-// Privileges a dataset asks for before it opens or changes a table; the security level's user
-// rights decide them (all are granted while no security hook is set).
-enum class TZuzPrivilege { Open, Insert, Update, Delete, Create, Alter, Drop };
 
 class TZuzDataBase {
  public:
@@ -55,13 +66,26 @@ class TZuzDataBase {
   std::string Version() const { return kVersion; }
   int LockRetryMaximum = 10;
   int LockRetryInterval = 200;
-  // Supplies the login data (user name, password, database password) instead of a dialog.
+  // Supplies the login data (user name, password, database password) instead of a dialog; what
+  // is asked for is LoginMode(). The database password is taken unless the mode is User.
   std::function<void(TZuzDataBase&, std::string& user, std::string& password,
                      std::string& masterKey)>
       BeforeLogin;
+  // The login dialog, used when BeforeLogin is not assigned: fills in what the mode asks for;
+  // false when the user cancels.
+  std::function<bool(TZuzDataBase&, TZuzLoginMode mode, std::string& user, std::string& password,
+                     std::string& masterKey)>
+      LoginDialog;
+  // Shows why a log-on through the login dialog failed, before the dialog asks again.
+  std::function<void(TZuzDataBase&, const std::string& message)> LoginError;
+  // CreateDatabase makes a database with users and groups (security level 2).
+  bool UserSecurity = false;
+  // Days a user's password stays valid (0: for ever), checked at log-on.
+  int PasswordAgeLimit = 0;
   std::function<void(TZuzDataBase&)> BeforeConnect, AfterConnect, BeforeDisconnect, AfterDisconnect;
   TUpdateProgressProc OnUpdateProgress;
-  // The security hook: whether the logged-on user holds the privilege on the table.
+  // An extra security hook: whether the privilege on the table is granted (asked before the
+  // user security of the database).
   std::function<bool(const std::string& table, TZuzPrivilege privilege)> CheckPrivilegeHook;
 
   // The file opened: Directory + DataBaseName.
@@ -72,7 +96,8 @@ class TZuzDataBase {
   bool Connected() const { return connected_; }
   void SetConnected(bool v) { v ? Open() : Close(); }
   // Connects: 10118 without a name, 9988 for a missing file, the open and header errors of the
-  // engine (8449, 8961, 12041, 8451); anything failing after the file opened disconnects first.
+  // engine (8449, 8961, 12041, 8451), the login's (10015, 10036); anything failing after the
+  // file opened disconnects first.
   void Open();
   // Closes every dataset of the database, the catalogues and the file; forgets the memory
   // tables and the database password.
@@ -85,8 +110,10 @@ class TZuzDataBase {
   bool InTransaction() const;
 
   // --- Databases and tables ---
-  // Creates Directory + DataBaseName with its catalogues and closes it again: 10118 without a
-  // name, 10015 for a database password not of 4 to 100 characters, 8582 when the file exists.
+  // Creates Directory + DataBaseName with its catalogues (and with UserSecurity the tables of
+  // the users and groups) and closes it again: 10118 without a name, 10015 for a database
+  // password not of 4 to 100 characters, 8582 when the file exists. A database password
+  // encrypts the file (security level 1, or 2 with UserSecurity).
   void CreateDatabase();
   // Copies the database file to the path: 9344 for the same path, 9988 for a missing source,
   // 65535 for an existing target without overwrite, 9344 when the copy fails.
@@ -95,14 +122,21 @@ class TZuzDataBase {
   // The user tables in name order (the memory tables for the in-memory database).
   std::vector<std::string> TableNames();
   std::vector<std::string> MemoryTableNames();
-  // The database password used for the page key.
+  // The database password used for the page key (before connecting or creating).
   void SetMasterKey(const std::string& key);
+  // What the login of the connect under way asks for (None outside a login).
+  TZuzLoginMode LoginMode() const { return loginMode_; }
+  // The users, groups and privileges of a level-2 database and its logged-on user; null while
+  // not connected or below level 2.
+  TSecurityManager* Security() { return security_.get(); }
 
   void CheckConnected() const;     // 10113
   void CheckNotConnected() const;  // 10120
   void CheckExclusive() const;     // 10121
   void CheckMinorVersion() const;  // 12041 for a database without system tables
-  // 10624 when the security hook refuses the privilege on the table.
+  // 10624 with the table's name when the logged-on user lacks the privilege on the table (or the
+  // security hook refuses it); 8579 for a table without an object id. A name that is no table
+  // of the database file needs no privilege.
   void CheckPrivilege(const std::string& table, TZuzPrivilege privilege) const;
 
   // --- For the datasets ---
@@ -118,6 +152,10 @@ class TZuzDataBase {
 
  private:
   void OpenMemoryTables();
+  // Fills in the login data of the mode (BeforeLogin, else the dialog; 10015 without either or
+  // when cancelled).
+  void AskLogin(TZuzLoginMode mode, std::string& user, std::string& password, std::string& key);
+  void LogOn(std::string user, std::string password);
 
   TZuzFileSystem* fs_;
   bool exclusive_ = false;
@@ -126,7 +164,9 @@ class TZuzDataBase {
   std::string name_;
   std::string masterKey_;
   bool connected_ = false;
+  TZuzLoginMode loginMode_ = TZuzLoginMode::None;
   std::unique_ptr<TZuzEngineDb> db_;
+  std::unique_ptr<TSecurityManager> security_;
   std::unique_ptr<TMemoryFileSystem> memFs_;
   std::unique_ptr<TZuzEngineDb> memDb_;
   std::vector<TZuzDataSet*> dataSets_;

@@ -23,7 +23,8 @@ TZuzEngineDb::TZuzEngineDb(TZuzFileSystem& fs, const TZuzOpenOptions& options)
   if (options.locking) disk_->SetLockProvider(MakeEngineLockProvider());
   disk_->Open();
   try {
-    disk_->SetMasterKey(options.masterKey);
+    disk_->SetMasterKey(options.login ? options.login(disk_->ReadDatabaseHeader())
+                                      : options.masterKey);
     tables_ = std::make_unique<TTableMgr>(*disk_, EngineTableServices());
     tables_->Open();
   } catch (...) {

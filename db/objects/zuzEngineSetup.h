@@ -4,6 +4,7 @@
 // database object is built on this unit.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,9 @@ struct TZuzOpenOptions {
   bool readOnly = false;
   bool exclusive = false;
   std::string masterKey;  // empty: the database is not encrypted
+  // When set, called with the database header once the file is open and before anything else is
+  // read: returns the master key to open the database with (in place of masterKey).
+  std::function<std::string(const TDatabaseHeader&)> login;
   int lockRetryCount = 10;
   int lockRetryInterval = 200;  // milliseconds
   // Without locking the file is for this program alone (the memory tables' database): no lock

@@ -10,27 +10,49 @@ namespace {
 constexpr const char* kExecCaller = "TZuzQuery.ExecSQL";
 constexpr const char* kOpenCaller = "TZuzQuery.InternalOpen";
 
-// The table a statement changes and the privilege it needs on it.
-std::pair<std::string, TZuzPrivilege> StatementTarget(const TSqlStatement& st) {
+// The table a statement changes and the privilege it needs on it; none for statements that
+// change no table of the database file (queries, which are checked per table read, and
+// statements on memory tables).
+struct TStatementTarget {
+  std::string table;
+  TZuzPrivilege privilege = TZuzPrivilege::Open;
+  bool checked = false;
+};
+
+TStatementTarget StatementTarget(const TSqlStatement& st) {
+  auto on = [](const std::string& table, TZuzPrivilege privilege, bool memory) {
+    return TStatementTarget{table, privilege, !memory};
+  };
   switch (st.Kind()) {
-    case TSqlStatementKind::Insert:
-      return {st.As<TSqlInsert>().Table->Name, TZuzPrivilege::Insert};
-    case TSqlStatementKind::Update:
-      return {st.As<TSqlUpdate>().Table->Name, TZuzPrivilege::Update};
-    case TSqlStatementKind::Delete:
-      return {st.As<TSqlDelete>().Table->Name, TZuzPrivilege::Delete};
-    case TSqlStatementKind::CreateTable:
-      return {st.As<TSqlCreateTable>().Table, TZuzPrivilege::Create};
-    case TSqlStatementKind::CreateIndex:
-      return {st.As<TSqlCreateIndex>().Table, TZuzPrivilege::Alter};
+    case TSqlStatementKind::Insert: {
+      const TSqlTableName& t = *st.As<TSqlInsert>().Table;
+      return on(t.Name, TZuzPrivilege::Insert, t.Memory);
+    }
+    case TSqlStatementKind::Update: {
+      const TSqlTableName& t = *st.As<TSqlUpdate>().Table;
+      return on(t.Name, TZuzPrivilege::Update, t.Memory);
+    }
+    case TSqlStatementKind::Delete: {
+      const TSqlTableName& t = *st.As<TSqlDelete>().Table;
+      return on(t.Name, TZuzPrivilege::Delete, t.Memory);
+    }
+    case TSqlStatementKind::CreateTable: {
+      const auto& c = st.As<TSqlCreateTable>();
+      return on(c.Table, TZuzPrivilege::Create, c.Temporary);
+    }
+    case TSqlStatementKind::CreateIndex: {
+      const auto& c = st.As<TSqlCreateIndex>();
+      return on(c.Table, TZuzPrivilege::Alter, c.Temporary);
+    }
+    // A name that is no table of the database file (a memory table) needs no privilege.
     case TSqlStatementKind::AlterTable:
-      return {st.As<TSqlAlterTable>().Table, TZuzPrivilege::Alter};
+      return on(st.As<TSqlAlterTable>().Table, TZuzPrivilege::Alter, false);
     case TSqlStatementKind::DropTable:
-      return {st.As<TSqlDropTable>().Table, TZuzPrivilege::Drop};
+      return on(st.As<TSqlDropTable>().Table, TZuzPrivilege::Drop, false);
     case TSqlStatementKind::DropIndex:
-      return {st.As<TSqlDropIndex>().Table, TZuzPrivilege::Alter};
+      return on(st.As<TSqlDropIndex>().Table, TZuzPrivilege::Alter, false);
     default:
-      return {"", TZuzPrivilege::Open};
+      return {};
   }
 }
 
@@ -111,8 +133,8 @@ void TZuzQuery::ExecSQL() {
   provider_->MaxRecords = MaxRecords;
   provider_->Stats = {};
   rowsAffected_ = 0;
-  const auto [target, privilege] = StatementTarget(st);
-  db.CheckPrivilege(target, privilege);
+  const TStatementTarget target = StatementTarget(st);
+  if (target.checked && db.Disk()) db.CheckPrivilege(target.table, target.privilege);
   if (st.IsSchema()) {
     if (db.InTransaction()) {
       ZuzDatabaseError(ZUZ_ERR_IN_TRANSACTION, kExecCaller, {}, "TZuzQuery");

@@ -48,8 +48,9 @@ void TZuzTable::DoOpen() {
   }
   if (actual.empty())
     ZuzDatabaseError(ZUZ_ERR_NO_SUCH_TABLE, "TZuzTable.Open", TableName, "TZuzTable");
-  db->CheckPrivilege(actual, TZuzPrivilege::Open);
+  if (tables != &db->MemoryTables()) db->CheckPrivilege(actual, TZuzPrivilege::Open);
   table_ = tables->OpenTable(actual);
+  memoryTable_ = tables == &db->MemoryTables();
   IndexManagerOf(*table_).ChooseCurrentIndex(indexName_);
   for (const TInternalFieldItem& f : table_->Def().InternalFields) {
     fields_.push_back(TZuzFieldInfo{
@@ -96,6 +97,10 @@ void TZuzTable::DoReadRow(size_t i, TZuzRow& row) {
   }
 }
 
+void TZuzTable::CheckTablePrivilege(TZuzPrivilege privilege) {
+  if (!memoryTable_) DataBase()->CheckPrivilege(table_->Def().TableName, privilege);
+}
+
 void TZuzTable::ReleaseRecordLock() {
   if (lockedAddress_ == 0 || !table_) return;
   try {
@@ -106,7 +111,7 @@ void TZuzTable::ReleaseRecordLock() {
 }
 
 void TZuzTable::DoEdit(size_t row) {
-  DataBase()->CheckPrivilege(table_->Def().TableName, TZuzPrivilege::Update);
+  CheckTablePrivilege(TZuzPrivilege::Update);
   const uint32_t address = addresses_.at(row);
   if (!table_->ReadRecord(address)) {
     ZuzDatabaseError(ZUZ_ERR_RECORD_CHANGED, "TZuzTable.Edit", {}, "TZuzTable");
@@ -127,8 +132,7 @@ size_t TZuzTable::PositionOf(uint32_t address) const {
 size_t TZuzTable::DoPost(bool inserting, size_t row, const TZuzRow& values,
                          const std::vector<bool>& changed) {
   const char* caller = "TZuzTable.Post";
-  DataBase()->CheckPrivilege(table_->Def().TableName,
-                             inserting ? TZuzPrivilege::Insert : TZuzPrivilege::Update);
+  CheckTablePrivilege(inserting ? TZuzPrivilege::Insert : TZuzPrivilege::Update);
   uint32_t address = 0;
   if (inserting) {
     table_->NewRecord();
@@ -158,7 +162,7 @@ size_t TZuzTable::DoPost(bool inserting, size_t row, const TZuzRow& values,
 }
 
 void TZuzTable::DoDelete(size_t row) {
-  DataBase()->CheckPrivilege(table_->Def().TableName, TZuzPrivilege::Delete);
+  CheckTablePrivilege(TZuzPrivilege::Delete);
   const uint32_t address = addresses_.at(row);
   if (!table_->ReadRecord(address)) {
     ZuzDatabaseError(ZUZ_ERR_RECORD_CHANGED, "TZuzTable.Delete", {}, "TZuzTable");

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "db/objects/zuzDataSet.h"
+#include "db/objects/zuzSecurityMgr.h"
 
 namespace zuz {
 
@@ -54,12 +55,15 @@ class TZuzTable : public TZuzDataSet {
  private:
   void LoadAddresses();
   void ReleaseRecordLock();
+  // The privilege check of a table of the database file (memory tables need none).
+  void CheckTablePrivilege(TZuzPrivilege privilege);
   size_t PositionOf(uint32_t address) const;
 
   std::string indexName_;
   std::unique_ptr<TOpenTable> table_;
   std::vector<uint32_t> addresses_;
   uint32_t lockedAddress_ = 0;
+  bool memoryTable_ = false;
 };
 
 }  // namespace zuz

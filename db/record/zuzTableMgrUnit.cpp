@@ -82,6 +82,7 @@ TTableOptions TTableMgr::DefaultTableOptions() const {
   TTableOptions options;
   options.SortOrder = dbHeader_.sortOrder == 1 ? TSortOrder::soASCII : TSortOrder::soANSI;
   options.CreatedBy = LoginUserName();
+  if (dbHeader_.securityLevel != 0) options.EncryptionLevel = TEncryptionLevel::encStrong;
   return options;
 }
 
@@ -95,10 +96,10 @@ void TTableMgr::CreateDatabase(TDiskMgr& disk, const TDatabaseCreateOptions& opt
     header.creationTime = NowDayNumber();
     header.userName = LoginUserName();
     header.sortOrder = options.sortOrder == TSortOrder::soASCII ? 1 : 0;
-    header.securityLevel = options.masterKey.empty() ? 0 : 1;
+    header.securityLevel = options.userSecurity ? 2 : options.masterKey.empty() ? 0 : 1;
     disk.WriteDatabaseHeader(header);
     disk.SetMasterKey(options.masterKey);
-    if (!options.masterKey.empty()) disk.WriteSecurityHeader();
+    if (header.securityLevel != 0) disk.WriteSecurityHeader();
     TTableMgr tables(disk, services);
     tables.dbHeader_ = header;
     tables.systemHeaders_.Open();
@@ -107,6 +108,7 @@ void TTableMgr::CreateDatabase(TDiskMgr& disk, const TDatabaseCreateOptions& opt
     tables.OpenCatalogues();
     tables.open_ = true;
     if (header.MinorVersion() > 1) tables.CreateSystemTables();
+    if (options.userSecurity && options.createSecurityTables) options.createSecurityTables(tables);
     tables.Close();
   } catch (...) {
     try {
@@ -470,6 +472,25 @@ void TTableMgr::AddObjectId(const std::string& name) {
   ids->SetValue(0, objectId);
   ids->SetValue(1, name);
   ids->AddRecord();
+}
+
+std::optional<int64_t> TTableMgr::ObjectIdOf(const std::string& name) {
+  if (!systemTablesReady_) return std::nullopt;
+  auto ids = OpenTable(kObjectIdTable);
+  TOpenTable::TLockScope lock(*ids, ltRead);
+  if (!FindRow(*ids, 1, name)) return std::nullopt;
+  const TFieldValue v = ids->GetValue(0);
+  const auto* id = std::get_if<int64_t>(&v);
+  return id ? std::optional<int64_t>(*id) : std::nullopt;
+}
+
+void TTableMgr::SetObjectId(const std::string& name, int64_t objectId) {
+  if (!systemTablesReady_) return;
+  auto ids = OpenTable(kObjectIdTable);
+  TOpenTable::TLockScope lock(*ids, ltWrite);
+  if (!FindRow(*ids, 1, name)) return;
+  ids->SetValue(0, objectId);
+  ids->UpdateRecord();
 }
 
 void TTableMgr::DeleteObjectId(const std::string& name) {

@@ -11,7 +11,8 @@
 //   TableDef   ftBlob               the definition in its text form (zuzTableDef.h)
 //
 // one unnamed unique primary index on Name, blob blocks of 1024 bytes, encrypted (encStrong)
-// when the database has a master key.
+// when the database has a master key or user security (security level 1 or 2). In such a database
+// every table is created encrypted: no name, definition or value lies in the file as plain text.
 //
 // System tables (databases of minor version 2 and later), catalogued in $MSTRTBLSYSTEM:
 //   $SYSTBL_OBJECTIDREF    ObjectID ftInteger, ObjectName ftString 40; indexes ixObjectID,
@@ -54,8 +55,13 @@ struct TTableMgrServices {
 struct TDatabaseCreateOptions {
   std::string databaseName;
   TSortOrder sortOrder = TSortOrder::soANSI;
-  std::string masterKey;  // empty: not encrypted
+  std::string masterKey;  // empty: not encrypted (unless with user security)
   bool overwrite = false;
+  // Users and groups (security level 2): the pages are encrypted under the master key (the
+  // built-in key when it is empty), and createSecurityTables makes the tables of the users,
+  // groups and privileges after the system tables.
+  bool userSecurity = false;
+  std::function<void(TTableMgr&)> createSecurityTables;
 };
 
 class TTableMgr {
@@ -94,7 +100,8 @@ class TTableMgr {
   const TTableMgrServices& Services() const { return services_; }
   TDiskMgr& Disk() { return disk_; }
 
-  // Options for a new table: the database's sort order and this program's login name.
+  // Options for a new table: the database's sort order, this program's login name, and in a
+  // database with a master key or user security the strong encryption of its pages.
   TTableOptions DefaultTableOptions() const;
 
   // CreateTable: refused inside a transaction (10122), for encryption without a master key and
@@ -122,6 +129,11 @@ class TTableMgr {
   std::vector<std::string> TableNames(bool internal = false);
   // Advances the named counter of $SYSTBL_INTGENERATOR by its step; returns the new value.
   int64_t NextGeneratorValue(const std::string& generator);
+  // The object id of the table in $SYSTBL_OBJECTIDREF (by its stored name), none when absent.
+  std::optional<int64_t> ObjectIdOf(const std::string& name);
+  // Gives the table the object id (a table rebuilt under its name keeps the id of the old one).
+  // REQUIRES: no other table holds the id.
+  void SetObjectId(const std::string& name, int64_t objectId);
   // The number of open tables of the id in this program.
   int OpenCount(uint32_t tableId) const;
 

@@ -1,5 +1,6 @@
 #include "db/storage/zuzCrypt.h"
 
+#include <nettle/memops.h>
 #include <nettle/sha1.h>
 #include <zlib.h>
 
@@ -86,6 +87,24 @@ std::array<uint8_t, 20> MasterKeyDigest(std::string_view key) {
     for (int b = 0; b < 4; ++b) out[w * 4 + b] = digest[w * 4 + 3 - b];
   }
   return out;
+}
+
+std::array<uint32_t, 5> Sha1Words(std::string_view text) {
+  sha1_ctx ctx;
+  sha1_init(&ctx);
+  sha1_update(&ctx, text.size(), reinterpret_cast<const uint8_t*>(text.data()));
+  uint8_t digest[SHA1_DIGEST_SIZE];
+  sha1_digest(&ctx, sizeof digest, digest);
+  std::array<uint32_t, 5> words{};
+  for (int w = 0; w < 5; ++w) {
+    words[w] = uint32_t{digest[w * 4]} << 24 | uint32_t{digest[w * 4 + 1]} << 16 |
+               uint32_t{digest[w * 4 + 2]} << 8 | uint32_t{digest[w * 4 + 3]};
+  }
+  return words;
+}
+
+bool ConstantTimeEqual(const uint8_t* a, const uint8_t* b, std::size_t n) {
+  return memeql_sec(a, b, n) != 0;
 }
 
 uint32_t Crc32(const uint8_t* data, std::size_t n) {

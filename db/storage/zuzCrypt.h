@@ -8,6 +8,7 @@
 //   left by one byte taking in the ciphertext byte.
 // Master-key digest (security header): SHA-1 of the key's bytes, stored as the five result words
 //   H0..H4, each little-endian; an empty key gives 20 zero bytes.
+// Password digests (user passwords): the five SHA-1 result words H0..H4 of the password's bytes.
 // Header checksum: CRC-32 (zlib) over the bytes 0, 1, ..., 255 followed by the 254-byte
 //   database header with its checksum field zero.
 #pragma once
@@ -54,6 +55,10 @@ class TZuzBlowfish {
 
 // The 20-byte digest stored in the security header.
 std::array<uint8_t, 20> MasterKeyDigest(std::string_view key);
+// The SHA-1 result words H0..H4 of the text's bytes (the empty text has a digest too).
+std::array<uint32_t, 5> Sha1Words(std::string_view text);
+// Compares n bytes in a time that does not depend on where they differ (for secrets).
+bool ConstantTimeEqual(const uint8_t* a, const uint8_t* b, std::size_t n);
 
 // CRC-32 of the buffer (zlib's polynomial, initial value and final complement).
 uint32_t Crc32(const uint8_t* data, std::size_t n);

@@ -115,7 +115,7 @@ void TSecurityHeader::Verify(const uint8_t* bytes, std::string_view masterKey) {
                      "The Security Header CRC is incorrect", "TDiskMgr");
   }
   auto digest = MasterKeyDigest(masterKey);
-  if (std::memcmp(b.data() + 16, digest.data(), digest.size()) != 0) {
+  if (!ConstantTimeEqual(b.data() + 16, digest.data(), digest.size())) {
     ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TDiskMgr.ReadSecurityHeader", "The MasterKey is incorrect",
                      "TDiskMgr");
   }

@@ -33,13 +33,14 @@ class ZuzSql : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   // Runs the shell with the arguments (shell-quoted by the caller), input on standard input.
-  TRun Run(const std::string& arguments, const std::string& input = "") {
+  TRun Run(const std::string& arguments, const std::string& input = "",
+           const std::string& prefix = "") {
     std::string in = (dir_ / "stdin.txt").string();
     std::ofstream(in, std::ios::binary) << input;
     std::string out = (dir_ / "stdout.txt").string();
     std::string err = (dir_ / "stderr.txt").string();
     std::string command =
-        std::string(VZ_ZUZSQL) + " " + arguments + " <" + in + " >" + out + " 2>" + err;
+        prefix + std::string(VZ_ZUZSQL) + " " + arguments + " <" + in + " >" + out + " 2>" + err;
     TRun r;
     int raw = std::system(command.c_str());
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -111,6 +112,43 @@ TEST_F(ZuzSql, ErrorsGiveTheEngineMessageAndStatusOne) {
   EXPECT_NE(r.err.find("error code #9988"), std::string::npos) << r.err;
 }
 
+// A protected database: the login from the environment, and without it no terminal to ask on.
+TEST_F(ZuzSql, ProtectedDatabasesTakeTheLoginFromTheEnvironment) {
+  // No variables of the test's own environment, and no controlling terminal.
+  auto login = [](const std::string& variables) {
+    return "env -u VAZADOD_PASSWORD -u VAZADOD_USER -u VAZADOD_USER_PASSWORD " + variables +
+           " setsid -w ";
+  };
+  auto run = [&](const std::string& variables, const std::string& arguments) {
+    return Run(arguments, "", login(variables));
+  };
+  TRun r = run("VAZADOD_PASSWORD=Open-Sesame-99",
+               "--create -c \"CREATE TABLE Vault (Item VARCHAR(20))\" -c \"INSERT INTO Vault "
+               "VALUES ('gold')\" " +
+                   db_);
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = run("VAZADOD_PASSWORD=Open-Sesame-99", "--csv -c \"SELECT Item FROM Vault\" " + db_);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Item\r\ngold\r\n");
+  r = run("VAZADOD_PASSWORD=Open-Sesame-98", "-c \"SELECT Item FROM Vault\" " + db_);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("error code #8451"), std::string::npos) << r.err;
+  r = run("", "-c \"SELECT Item FROM Vault\" " + db_);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("error code #10015"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("VAZADOD_PASSWORD"), std::string::npos) << r.err;
+  // Users and groups: the administrator's first log-on, then a wrong password.
+  std::string users = (dir_ / "users.zuz").string();
+  const std::string admin = "VAZADOD_PASSWORD= VAZADOD_USER=administrator ";
+  r = run(admin + "VAZADOD_USER_PASSWORD=x",
+          "--create --users -c \"CREATE TABLE t (A INTEGER)\" " + users);
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = run(admin + "VAZADOD_USER_PASSWORD=x", "-c \"SELECT A FROM t\" " + users);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("error code #10036"), std::string::npos) << r.err;
+  EXPECT_NE(Run("--help").err.find("VAZADOD_USER_PASSWORD"), std::string::npos);
+}
+
 // The interactive shell on a pseudo-terminal.
 class TPty {
  public:
@@ -118,6 +156,9 @@ class TPty {
     pid_ = ::forkpty(&fd_, nullptr, nullptr, nullptr);
     if (pid_ == 0) {
       ::setenv("TERM", "dumb", 1);
+      for (const char* v : {"VAZADOD_PASSWORD", "VAZADOD_USER", "VAZADOD_USER_PASSWORD"}) {
+        ::unsetenv(v);
+      }
       ::execl(VZ_ZUZSQL, VZ_ZUZSQL, db.c_str(), static_cast<char*>(nullptr));
       ::_exit(127);
     }
@@ -188,6 +229,88 @@ TEST_F(ZuzSql, InteractiveThroughAPseudoTerminal) {
   EXPECT_NE(pty.ReadUntil("zuzsql> ").find(".schema NAME"), std::string::npos);
   pty.Send(".quit\r");
   EXPECT_EQ(pty.Wait(), 1);  // an error happened in the session
+}
+
+TEST_F(ZuzSql, AsksForThePasswordOnTheTerminalWithoutEcho) {
+  ASSERT_EQ(Run("--create -c \"CREATE TABLE Vault (Item VARCHAR(20))\" " + db_, "",
+                "env VAZADOD_PASSWORD=Open-Sesame-99 ")
+                .status,
+            0);
+  TPty pty(db_);
+  pty.ReadUntil("Database password: ");
+  pty.Send("Open-Sesame-99\r");
+  std::string out = pty.ReadUntil("zuzsql> ");
+  EXPECT_EQ(out.find("Open-Sesame"), std::string::npos) << out;
+  EXPECT_NE(out.find(".help lists the commands"), std::string::npos) << out;
+  pty.Send("SELECT COUNT(*) AS N FROM Vault;\r");
+  EXPECT_NE(pty.ReadUntil("zuzsql> ").find("(1 row)"), std::string::npos);
+  pty.Send(".quit\r");
+  EXPECT_EQ(pty.Wait(), 0);
+  // A wrong password ends the run.
+  TPty wrong(db_);
+  wrong.ReadUntil("Database password: ");
+  wrong.Send("Open-Sesame-98\r");
+  EXPECT_NE(wrong.ReadUntil("#8451").find("The MasterKey is incorrect"), std::string::npos);
+  EXPECT_EQ(wrong.Wait(), 1);
+}
+
+// Users, groups and privileges from the shell, passwords asked on the terminal.
+TEST_F(ZuzSql, ManagesUsersOnTheTerminal) {
+  const std::string admin =
+      "env VAZADOD_PASSWORD= VAZADOD_USER=administrator VAZADOD_USER_PASSWORD=";
+  ASSERT_EQ(
+      Run("--create --users -c \"CREATE TABLE t (A INTEGER)\" " + db_, "", admin + "x ").status, 0);
+  TPty pty(db_);
+  pty.ReadUntil("Database password: ");
+  pty.Send("\r");
+  pty.ReadUntil("User name: ");
+  pty.Send("administrator\r");
+  pty.ReadUntil("User password: ");
+  pty.Send("nimbus\r");
+  pty.ReadUntil("zuzsql> ");
+  pty.Send(".password\r");
+  pty.ReadUntil("New password: ");
+  pty.Send("s3cret\r");
+  pty.ReadUntil("Repeat the new password: ");
+  pty.Send("s3cret\r");
+  pty.ReadUntil("zuzsql> ");
+  pty.Send(".addgroup staff\r");
+  pty.ReadUntil("zuzsql> ");
+  pty.Send(".adduser ann staff\r");
+  pty.ReadUntil("New password: ");
+  pty.Send("ann-pw\r");
+  pty.ReadUntil("Repeat the new password: ");
+  pty.Send("ann-typo\r");
+  EXPECT_NE(pty.ReadUntil("zuzsql> ").find("The passwords differ"), std::string::npos);
+  pty.Send(".adduser ann staff\r");
+  pty.ReadUntil("New password: ");
+  pty.Send("ann-pw\r");
+  pty.ReadUntil("Repeat the new password: ");
+  pty.Send("ann-pw\r");
+  pty.ReadUntil("zuzsql> ");
+  pty.Send(".grant staff ALL open\r");
+  pty.ReadUntil("zuzsql> ");
+  pty.Send(".grant staff t\r");
+  EXPECT_NE(pty.ReadUntil("zuzsql> ").find("usage: .grant"), std::string::npos);
+  pty.Send(".users\r");
+  std::string out = pty.ReadUntil("zuzsql> ");
+  EXPECT_NE(out.find("Users: administrator ann"), std::string::npos) << out;
+  EXPECT_NE(out.find("Groups: administrators staff"), std::string::npos) << out;
+  pty.Send(".quit\r");
+  EXPECT_EQ(pty.Wait(), 0);
+
+  // The new passwords hold; the group reads but does not write.
+  const std::string ann = "env VAZADOD_PASSWORD= VAZADOD_USER=ann VAZADOD_USER_PASSWORD=ann-pw ";
+  TRun r = Run("-c \"INSERT INTO t VALUES (1)\" " + db_, "", admin + "s3cret ");
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = Run("--csv -c \"SELECT A FROM t\" " + db_, "", ann);
+  EXPECT_EQ(r.out, "A\r\n1\r\n") << r.err;
+  r = Run("-c \"DELETE FROM t\" " + db_, "", ann);
+  EXPECT_NE(r.err.find("error code #10624"), std::string::npos) << r.err;
+  r = Run("-c \".adduser bob staff\" " + db_, "", ann);
+  EXPECT_NE(r.err.find("error code #10624"), std::string::npos) << r.err;
+  r = Run("-c \"SELECT A FROM t\" " + db_, "", admin + "nimbus ");
+  EXPECT_NE(r.err.find("error code #10036"), std::string::npos) << r.err;
 }
 
 }  // namespace

@@ -1,17 +1,20 @@
 // zuzsql: an SQL shell on a database file.
 //
-//   zuzsql [--create] [--csv] [-c STATEMENT]... [-f FILE] DBFILE
+//   zuzsql [--create [--users]] [--csv] [-c STATEMENT]... [-f FILE] DBFILE
 //
 // The statements of -c (each one statement) and of the file run in order; without either,
 // standard input is read: on a terminal interactively (prompt, statements ending in ";",
 // history and line editing, the dot commands of .help), otherwise as a script. --create makes
-// the database when the file does not exist. Results print as aligned tables, or with --csv as
-// CSV. An engine error prints as the engine formats it and ends the run with exit status 1 (the
-// interactive shell goes on and ends with status 1).
+// the database when the file does not exist (encrypted under VAZADOD_PASSWORD when that is set;
+// with users and groups for --users). Results print as aligned tables, or with --csv as CSV. An
+// engine error prints as the engine formats it and ends the run with exit status 1 (the
+// interactive shell goes on and ends with status 1). A protected database takes its login from
+// the environment or asks on the terminal (tools/common/zuzToolLogin.h).
 #include <editline/readline.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -21,6 +24,7 @@
 
 #include "db/objects/zuzDataSet.h"
 #include "db/storage/zuzError.h"
+#include "tools/common/zuzToolLogin.h"
 #include "tools/zuzsql/zuzsqlShell.h"
 
 using namespace zuz;
@@ -28,7 +32,11 @@ using namespace zuz;
 namespace {
 
 void Usage() {
-  std::fprintf(stderr, "usage: zuzsql [--create] [--csv] [-c STATEMENT]... [-f FILE] DBFILE\n");
+  std::fprintf(stderr,
+               "usage: zuzsql [--create [--users]] [--csv] [-c STATEMENT]... [-f FILE] DBFILE\n"
+               "--create makes the database when it does not exist, encrypted when\n"
+               "VAZADOD_PASSWORD is set, with users and groups for --users.\n%s",
+               ToolLoginHelp().c_str());
 }
 
 // Runs one statement, printing an error; false when it failed.
@@ -96,6 +104,7 @@ int Interactive(TZuzSqlShell& shell, const std::string& dbName) {
 
 int main(int argc, char** argv) {
   bool create = false;
+  bool users = false;
   bool csv = false;
   std::vector<std::pair<char, std::string>> sources;  // 'c' statement or 'f' file
   std::string dbFile;
@@ -103,6 +112,8 @@ int main(int argc, char** argv) {
     std::string a = argv[i];
     if (a == "--create") {
       create = true;
+    } else if (a == "--users") {
+      users = true;
     } else if (a == "--csv") {
       csv = true;
     } else if ((a == "-c" || a == "-f") && i + 1 < argc) {
@@ -125,9 +136,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   TZuzDataBase db;
+  InstallToolLogin(db);
   try {
     db.SetDataBaseName(dbFile);
-    if (create && !db.IsMemory() && !db.FileSystem().Exists(db.FullPath())) db.CreateDatabase();
+    if (create && !db.IsMemory() && !db.FileSystem().Exists(db.FullPath())) {
+      const char* key = std::getenv("VAZADOD_PASSWORD");
+      db.SetMasterKey(key ? key : "");
+      db.UserSecurity = users;
+      db.CreateDatabase();
+      db.SetMasterKey("");
+    }
     // Alone on the file the schema statements can restructure tables; shared otherwise.
     try {
       db.SetExclusive(true);
@@ -143,6 +161,9 @@ int main(int argc, char** argv) {
   }
   TZuzSqlShell shell(db, stdout);
   shell.Csv = csv;
+  shell.AskNewPassword = [](std::string& password, std::string& reason) {
+    return AskNewTerminalPassword(password, reason);
+  };
   int status = 0;
   if (!sources.empty()) {
     for (const auto& [kind, value] : sources) {

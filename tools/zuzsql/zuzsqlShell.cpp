@@ -1,9 +1,11 @@
 #include "tools/zuzsql/zuzsqlShell.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "db/objects/zuzSQL.h"
 #include "db/sql/zuzSqlExpr.h"
+#include "db/storage/zuzError.h"
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUtf8.h"
 
@@ -185,7 +187,89 @@ std::string TZuzSqlShell::HelpText() {
          "  .tables          list the tables\n"
          "  .schema NAME     show the definition of a table\n"
          "  .help            show this text\n"
-         "  .quit            leave the shell\n";
+         "  .quit            leave the shell\n"
+         "A database with users and groups also takes (the last four from administrators):\n"
+         "  .password [USER]             change the own password (or the user's)\n"
+         "  .users                       list the users and groups\n"
+         "  .addgroup GROUP              add a group\n"
+         "  .adduser USER GROUP          add a user to a group\n"
+         "  .grant GROUP TABLE|ALL PRIV  grant open, insert, update, delete, alter, drop or\n"
+         "  .revoke GROUP TABLE|ALL PRIV   create (the last without TABLE) to a group\n";
+}
+
+std::vector<std::string> TZuzSqlShell::Words(std::string_view text) {
+  std::vector<std::string> words;
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    size_t start = i;
+    while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
+    if (i > start) words.emplace_back(text.substr(start, i - start));
+  }
+  return words;
+}
+
+void TZuzSqlShell::Security(std::string_view cmd, const std::vector<std::string>& args) {
+  TSecurityManager* security = db_.Security();
+  if (!security) {
+    std::fprintf(out_, "This database has no users and groups\n");
+    return;
+  }
+  auto usage = [&](const char* text) { std::fprintf(out_, "usage: %s\n", text); };
+  auto newPassword = [&](std::string& password) {
+    std::string reason;
+    if (AskNewPassword && AskNewPassword(password, reason)) return true;
+    std::fprintf(out_, "%s\n", reason.empty() ? "No password was given" : reason.c_str());
+    return false;
+  };
+  // Refused before a password is asked for.
+  const bool forOthers =
+      cmd == ".adduser" ||
+      (cmd == ".password" && !args.empty() && !SameTextIgnoringCase(args[0], security->UserName()));
+  if (forOthers && !security->IsAdministrator()) {
+    ZuzDatabaseError(ZUZ_ERR_PRIVILEGE, "TZuzSqlShell", {}, "TZuzSqlShell");
+  }
+  std::string password;
+  if (cmd == ".users") {
+    std::fprintf(out_, "Users: ");
+    for (const std::string& u : security->UserNames()) std::fprintf(out_, "%s ", u.c_str());
+    std::fprintf(out_, "\nGroups: ");
+    for (const std::string& g : security->GroupNames()) std::fprintf(out_, "%s ", g.c_str());
+    std::fprintf(out_, "\n");
+  } else if (cmd == ".password") {
+    if (args.size() > 1) return usage(".password [USER]");
+    if (!newPassword(password)) return;
+    security->SetPassword(args.empty() ? security->UserName() : args[0], password);
+  } else if (cmd == ".addgroup") {
+    if (args.size() != 1) return usage(".addgroup GROUP");
+    security->AddGroup(args[0]);
+  } else if (cmd == ".adduser") {
+    if (args.size() != 2) return usage(".adduser USER GROUP");
+    if (!newPassword(password)) return;
+    security->AddUser(args[0], password, args[1]);
+  } else {
+    const char* text =
+        cmd == ".grant" ? ".grant GROUP TABLE|ALL PRIVILEGE" : ".revoke GROUP TABLE|ALL PRIVILEGE";
+    if (args.size() != 2 && args.size() != 3) return usage(text);
+    const std::string& name = args.back();
+    std::optional<TZuzPrivilege> privilege;
+    for (auto [word, p] :
+         {std::pair{"open", TZuzPrivilege::Open}, std::pair{"insert", TZuzPrivilege::Insert},
+          std::pair{"update", TZuzPrivilege::Update}, std::pair{"delete", TZuzPrivilege::Delete},
+          std::pair{"alter", TZuzPrivilege::Alter}, std::pair{"drop", TZuzPrivilege::Drop},
+          std::pair{"create", TZuzPrivilege::Create}}) {
+      if (SameTextIgnoringCase(name, word)) privilege = p;
+    }
+    if (!privilege || (args.size() == 2) != (*privilege == TZuzPrivilege::Create)) {
+      return usage(text);
+    }
+    const std::string table = args.size() == 3 ? args[1] : "";
+    if (cmd == ".grant") {
+      security->Grant(args[0], table, *privilege);
+    } else {
+      security->Revoke(args[0], table, *privilege);
+    }
+  }
 }
 
 void TZuzSqlShell::Tables() {
@@ -230,6 +314,9 @@ bool TZuzSqlShell::Run(std::string_view text) {
       Schema(std::string(arg));
     } else if (cmd == ".help") {
       std::fputs(HelpText().c_str(), out_);
+    } else if (cmd == ".users" || cmd == ".password" || cmd == ".adduser" || cmd == ".addgroup" ||
+               cmd == ".grant" || cmd == ".revoke") {
+      Security(cmd, Words(arg));
     } else {
       std::fprintf(out_, "Unknown command %s; .help lists the commands\n",
                    std::string(cmd).c_str());

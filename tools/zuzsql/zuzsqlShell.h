@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,9 @@ class TZuzSqlShell {
   bool Csv = false;
   // Prints "(n rows affected)" after data statements.
   bool Verbose = false;
+  // Asks for a new password (for .password and .adduser); false, with the reason, when none
+  // was given.
+  std::function<bool(std::string& password, std::string& reason)> AskNewPassword;
 
   // Runs one statement (text without its ";") or dot command. Raises the engine's errors.
   // Returns false for ".quit" / ".exit".
@@ -33,6 +37,9 @@ class TZuzSqlShell {
 
  private:
   void Tables();
+  // The commands of users, groups and privileges.
+  void Security(std::string_view cmd, const std::vector<std::string>& args);
+  static std::vector<std::string> Words(std::string_view text);
   void Schema(const std::string& name);
 
   TZuzDataBase& db_;

@@ -16,7 +16,7 @@ struct TExecDb : TIndexedDb {
   explicit TExecDb(TSortOrder sortOrder = TSortOrder::soASCII)
       : TIndexedDb({}, true, sortOrder), sortOrder_(sortOrder) {}
 
-  TZuzExecEnv Env() { return TZuzExecEnv{&Tables(), nullptr, sortOrder_}; }
+  TZuzExecEnv Env() { return TZuzExecEnv{&Tables(), nullptr, sortOrder_, {}}; }
 
   // Runs a SELECT; stats (when given) receives the work counts.
   std::unique_ptr<TZuzResultSet> Query(const std::string& sql, int maxRecords = 0,
