@@ -1,0 +1,12 @@
+#include "app/core/qorTaskEditor.h"
+
+#include "app/core/qorNumberText.h"
+
+std::string CheckTaskValues(const std::string& name, const std::string& progressText) {
+  std::string bad;
+  if (name.empty()) bad += "Name\r\n";
+  double progress = 0;
+  if (!ParseNumber(progressText, progress)) bad += "%Progress\r\n";
+  if (bad.empty()) return bad;
+  return "No or incorrect date in:\r\n\r\n" + bad;
+}
