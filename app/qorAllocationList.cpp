@@ -57,12 +57,10 @@ QMimeData* TqorAllocationList::mimeData(const QList<QListWidgetItem*>& items) co
 }
 
 std::optional<int32_t> TqorAllocationList::AcceptedId(const QMimeData* data) const {
-  if (!partner_ || !data || !data->hasFormat(QString::fromLatin1(kMimeType)))
-    return std::nullopt;
+  if (!partner_ || !data || !data->hasFormat(QString::fromLatin1(kMimeType))) return std::nullopt;
   const QByteArray payload = data->data(QString::fromLatin1(kMimeType));
   const qsizetype newline = payload.indexOf('\n');
-  if (newline < 0 || payload.left(newline) != partner_->objectName().toUtf8())
-    return std::nullopt;
+  if (newline < 0 || payload.left(newline) != partner_->objectName().toUtf8()) return std::nullopt;
   bool ok = false;
   const int id = payload.mid(newline + 1).toInt(&ok);
   if (!ok) return std::nullopt;

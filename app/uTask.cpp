@@ -228,8 +228,7 @@ void TfrmTask::accept() {
 }
 
 void TfrmTask::AllocateSelected() {
-  if (const std::optional<int32_t> id = Resources->SelectedId(); id && onAllocate)
-    onAllocate(*id);
+  if (const std::optional<int32_t> id = Resources->SelectedId(); id && onAllocate) onAllocate(*id);
 }
 
 void TfrmTask::RemoveSelected() {

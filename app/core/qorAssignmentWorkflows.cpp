@@ -43,8 +43,7 @@ TqorXMLNode2* TaskOf(TqorPlannerModel& planner, int32_t taskId) {
 }  // namespace
 
 TqorAssignmentWorkflows::TqorAssignmentWorkflows(TqorDatabaseController& db,
-                                                 TqorPlannerModel& planner,
-                                                 TqorTaskEditor& dialog)
+                                                 TqorPlannerModel& planner, TqorTaskEditor& dialog)
     : db_(db), planner_(planner), dialog_(dialog), hours_(db, planner) {}
 
 void TqorAssignmentWorkflows::FillAllocationLists(int32_t taskId) {
@@ -151,7 +150,8 @@ bool TqorAssignmentWorkflows::ChangeAssignmentUnits(int32_t taskId, int32_t assi
 
 double TqorAssignmentWorkflows::UnitsInPeriod(int32_t resourceId, double startDate,
                                               double endDate) {
-  const TqorVariant units = db_.LookupValue(st::SelectResourceUnits(resourceId, startDate, endDate));
+  const TqorVariant units =
+      db_.LookupValue(st::SelectResourceUnits(resourceId, startDate, endDate));
   return units.IsNull() ? 0 : units.AsReal();
 }
 

@@ -41,7 +41,7 @@ class TqorDocumentEdit {
 
  private:
   struct TStep {
-    TqorXMLNode2* node;  // the element changed, or the parent a child was added to
+    TqorXMLNode2* node;   // the element changed, or the parent a child was added to
     TqorXMLNode2* added;  // the child added, or nullptr for an attribute
     std::string name;
     std::optional<TqorVariant> before;

@@ -42,9 +42,8 @@ void FindRow(TqorDatabaseController& db, const std::string& statement, F visit) 
 }  // namespace
 
 TqorXMLNode2* TqorTaskWorkflows::Add1Click(int currentRow) {
-  TqorXMLNode2* project = currentRow < TqorPlannerModel::kFixedRows
-                              ? nullptr
-                              : planner_.RowNode(currentRow);
+  TqorXMLNode2* project =
+      currentRow < TqorPlannerModel::kFixedRows ? nullptr : planner_.RowNode(currentRow);
   if (project && project->Name() == "task") project = project->Parent();
   if (!project || project->Name() != "project") {
     ShowMessage("You did not select a project.");
@@ -114,14 +113,14 @@ void TqorTaskWorkflows::TaskGridTaskChanged(TqorXMLNode2* task) {
     hours_.SaveProjectHours(task->Parent(), edit);
     transaction.Commit();
     edit.Keep();
+    before_ = {};
   } catch (...) {
     RestoreTask(task);
     throw;
   }
 }
 
-bool TqorTaskWorkflows::TaskGridTaskEdit(TqorXMLNode2* task,
-                                         TqorAssignmentWorkflows& assignments) {
+bool TqorTaskWorkflows::TaskGridTaskEdit(TqorXMLNode2* task, TqorAssignmentWorkflows& assignments) {
   TqorTaskEditor& dialog = assignments.Dialog();
   TqorTaskDialogValues values;
   values.TaskId = task->GetAttribute("id").AsInteger();
@@ -136,6 +135,8 @@ bool TqorTaskWorkflows::TaskGridTaskEdit(TqorXMLNode2* task,
   dialog.SetTask(values);
   assignments.FillAllocationLists(values.TaskId);
   if (!dialog.Execute()) return false;
+  // The values before the edit (allocations made in the dialog are stored already).
+  RememberBeforeChange(task);
   const TqorTaskDialogValues edited = dialog.GetTask();
   task->SetAttribute("name", edited.Name);
   task->SetAttribute("ismilestone", edited.IsMilestone);
@@ -151,14 +152,36 @@ void TqorTaskWorkflows::TaskGridProjectChanged(TqorXMLNode2* project) {
     db_.Execute(st::UpdateProjectDates(project->GetAttributeStr("id"), Real(project, "startdate"),
                                        Real(project, "enddate")));
     transaction.Commit();
+    before_ = {};
   } catch (...) {
     RestoreProject(project);
     throw;
   }
 }
 
+void TqorTaskWorkflows::RememberBeforeChange(const TqorXMLNode2* node) {
+  before_ = {node->Name(), node->GetAttributeStr("id"), {}};
+  for (int i = 0; i < node->AttributeCount(); ++i) {
+    const TqorXMLAttribute2* attribute = node->Attribute(i);
+    before_.attributes.emplace_back(attribute->Name, attribute->Value);
+  }
+}
+
+bool TqorTaskWorkflows::PutBackRemembered(TqorXMLNode2* node) {
+  TRemembered before = std::move(before_);
+  before_ = {};
+  if (before.element != node->Name() || before.id != node->GetAttributeStr("id")) return false;
+  for (const auto& [name, value] : before.attributes) node->SetAttribute(name, value);
+  return true;
+}
+
 void TqorTaskWorkflows::RestoreTask(TqorXMLNode2* task) {
   try {
+    if (PutBackRemembered(task)) {
+      planner_.SortTasks();
+      planner_.RebuildRows();
+      return;
+    }
     const int32_t id = task->GetAttribute("id").AsInteger();
     FindRow(db_, st::SelectTasks(), [&](TqorDatabaseRecordSet* row) {
       if (db_.GetInteger(row, "TaskId") != id) return false;
@@ -181,6 +204,10 @@ void TqorTaskWorkflows::RestoreTask(TqorXMLNode2* task) {
 
 void TqorTaskWorkflows::RestoreProject(TqorXMLNode2* project) {
   try {
+    if (PutBackRemembered(project)) {
+      planner_.RebuildRows();
+      return;
+    }
     const int32_t id = project->GetAttribute("id").AsInteger();
     FindRow(db_, st::SelectProjects(), [&](TqorDatabaseRecordSet* row) {
       if (db_.GetInteger(row, "ProjectId") != id) return false;

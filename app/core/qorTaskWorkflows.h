@@ -5,11 +5,17 @@
 //
 // Each workflow changes the planner document and the database together. Statements of one
 // workflow run in one transaction; the document is changed only when the database took the
-// change, or put back when it did not: a task or project the grid had already changed gets its
-// stored values back from the database. The engine's error then reaches the caller.
+// change, or put back when it did not: a task or project the grid had already changed gets back
+// the values it had before (remembered just before the grid changed it, else read back from the
+// database). The engine's error then reaches the caller.
 #pragma once
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/core/qorHoursRollup.h"
+#include "planner/base/qorVariant.h"
 
 class TqorAssignmentWorkflows;
 class TqorDatabaseController;
@@ -40,15 +46,27 @@ class TqorTaskWorkflows {
   bool TaskGridTaskEdit(TqorXMLNode2* task, TqorAssignmentWorkflows& assignments);
   // Stores the project element's dates (the grid changed them).
   void TaskGridProjectChanged(TqorXMLNode2* project);
+  // Remembers a task's or project's values before the grid changes them (the window calls this
+  // as a gesture reaches the grid), to put them back if storing the change fails. Only the
+  // next task- or project-changed event of the same element uses them.
+  void RememberBeforeChange(const TqorXMLNode2* node);
 
   TqorHoursRollup& Hours() { return hours_; }
 
  private:
-  // Puts the stored row of the task (or project) back into its element after the database
-  // refused what the grid had changed, and rebuilds the rows; an error while reading is dropped
-  // for the one that caused the restore.
+  // Puts the task's (or project's) values from before the change back into its element after
+  // the database refused what the grid had changed, and rebuilds the rows: the remembered ones,
+  // else its stored row; an error while reading is dropped for the one that caused the restore.
   void RestoreTask(TqorXMLNode2* task);
   void RestoreProject(TqorXMLNode2* project);
+  // Puts the remembered values back when they are the element's; false when they are not.
+  bool PutBackRemembered(TqorXMLNode2* node);
+
+  struct TRemembered {
+    std::string element, id;
+    std::vector<std::pair<std::string, TqorVariant>> attributes;
+  };
+  TRemembered before_;
 
   TqorDatabaseController& db_;
   TqorPlannerModel& planner_;

@@ -16,8 +16,7 @@ class TqorUserPrompts {
   // A one-line input prompt with a caption and a label, starting with value; true with the text
   // typed in value when the user chose OK, false (value unchanged) on Cancel. Prompts that ask
   // for no input answer Cancel.
-  virtual bool InputQuery(const std::string& caption, const std::string& label,
-                          std::string& value);
+  virtual bool InputQuery(const std::string& caption, const std::string& label, std::string& value);
 };
 
 // Installs the process-wide prompts (not owned; nullptr restores the default). Returns the
