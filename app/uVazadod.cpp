@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -397,6 +398,17 @@ bool TfrmVazadod::eventFilter(QObject* watched, QEvent* event) {
         FormKeyUp(key->key());
         return true;
       }
+    }
+  }
+  if (type == QEvent::MouseButtonRelease && taskGrid_ && taskWorkflows_ &&
+      watched == taskGrid_->viewport()) {
+    // A release may reschedule the task or project under it: its values before are kept, to be
+    // put back if the change cannot be stored.
+    int col = 0, row = 0;
+    const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
+    if (taskGrid_->CellAt(pos, col, row)) {
+      if (const TqorXMLNode2* node = taskGrid_->RowNode(row))
+        taskWorkflows_->RememberBeforeChange(node);
     }
   }
   return QMainWindow::eventFilter(watched, event);
