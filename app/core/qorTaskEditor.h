@@ -5,6 +5,7 @@
 // itself (TfrmTask) collects and checks values only; the workflows store them.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -45,7 +46,10 @@ class TqorTaskEditor {
   virtual bool Execute() = 0;
 };
 
-// The dialog's check on OK: empty when the name is not empty and the progress text is a number,
-// else "No or incorrect date in:\r\n\r\n" followed by "Name" and "%Progress", whichever is bad,
-// each ending in "\r\n". A progress above 100 passes.
+// The longest task name the Tasks table takes, in bytes of UTF-8 (longer ones it refuses).
+constexpr size_t kTaskNameBytes = 255;
+
+// The dialog's check on OK: empty when the name is not empty (and fits the table) and the
+// progress text is a number, else "No or incorrect date in:\r\n\r\n" followed by "Name" and
+// "%Progress", whichever is bad, each ending in "\r\n". A progress above 100 passes.
 std::string CheckTaskValues(const std::string& name, const std::string& progressText);

@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -396,6 +397,12 @@ TEST_F(TaskWorkflows, TheTaskDialogShowsChecksAndStoresTheTask) {
     EXPECT_EQ(answers_.Take(),
               std::vector<std::string>{"No or incorrect date in:\n\nName\n%Progress\n"});
     EXPECT_TRUE(d.isVisible());
+    // A name longer than the table takes is one to correct too.
+    d.edTaskName->setText(QString(256, QChar('x')));
+    d.edProgress->setText("5");
+    QTest::keyClick(d.edProgress, Qt::Key_Return);
+    EXPECT_EQ(answers_.Take(), std::vector<std::string>{"No or incorrect date in:\n\nName\n"});
+    d.edTaskName->clear();
     QTest::keyClicks(d.edTaskName, "Final review");
     d.edProgress->clear();
     QTest::keyClicks(d.edProgress, "120");
@@ -659,6 +666,40 @@ TEST_F(TaskWorkflows, ADatabaseThatRefusesAChangeLeavesTheDocumentAsStored) {
   // Started again with the file writable: what was stored, and nothing else.
   Restart();
   EXPECT_EQ(Screen(), stored);
+}
+
+// Both pages of the dialog as the user sees them. With VZ_SCREENSHOT_DIR set the pages are saved
+// there as task-dialog-properties.png and task-dialog-notes.png (docs/screenshots/ is made with
+//   VZ_SCREENSHOT_DIR=$PWD/docs/screenshots QT_QPA_PLATFORM=xcb xvfb-run -a \
+//     build/test/tests/app/app_task_tests --gtest_filter='*BothPages*').
+TEST_F(TaskWorkflows, BothPagesOfTheDialogShowTheTask) {
+  const int32_t site = Task("Site survey", 0, 4, 40);
+  const int32_t ann = Resource("Ann O'Neil", 40);
+  Resource("Bob Smith", 35);
+  Resource("Carla Diaz", 20);
+  Assign(site, ann, 50);
+  db_.Execute(st::UpdateTask(site, {"Site survey", today_, today_ + 4, false, false, 0, 40,
+                                    "Measure the plot.\nAsk the owner for the old plans."}));
+  Start();
+  const char* dir = std::getenv("VZ_SCREENSHOT_DIR");
+  InDialog(site, [&](TfrmTask& d) {
+    QTest::qWait(50);
+    EXPECT_TRUE(d.Assignments->isVisible());
+    EXPECT_EQ(Names(d.Assignments), std::vector<std::string>{"Ann O'Neil"});
+    EXPECT_EQ(Names(d.Resources), (std::vector<std::string>{"Bob Smith", "Carla Diaz"}));
+    const QPixmap properties = d.grab();
+    d.pgcTask->setCurrentIndex(1);
+    QTest::qWait(50);
+    EXPECT_TRUE(d.memNotes->isVisible());
+    EXPECT_FALSE(d.Assignments->isVisible());
+    EXPECT_EQ(d.memNotes->toPlainText(), "Measure the plot.\nAsk the owner for the old plans.");
+    const QPixmap notes = d.grab();
+    if (dir) {
+      EXPECT_TRUE(properties.save(QString::fromUtf8(dir) + "/task-dialog-properties.png"));
+      EXPECT_TRUE(notes.save(QString::fromUtf8(dir) + "/task-dialog-notes.png"));
+    }
+    QTest::keyClick(d.edTaskName, Qt::Key_Escape);
+  });
 }
 
 }  // namespace
