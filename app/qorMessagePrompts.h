@@ -1,4 +1,5 @@
-// The questions and messages of the planner core, as message boxes over the active window.
+// The questions and messages of the planner core, as message boxes and input prompts over the
+// active window. Texts written with "\r\n" line ends show as plain line breaks.
 #pragma once
 
 #include "planner/base/qorUserPrompts.h"
@@ -8,4 +9,7 @@ class TqorMessagePrompts : public TqorUserPrompts {
   // Yes/No, No being the default button.
   bool Confirm(const std::string& text) override;
   void ShowMessage(const std::string& text) override;
+  // A one-line input dialog (object name "InputQuery") with OK and Cancel.
+  bool InputQuery(const std::string& caption, const std::string& label,
+                  std::string& value) override;
 };

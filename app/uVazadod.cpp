@@ -9,15 +9,19 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/core/qorAssignmentWorkflows.h"
 #include "app/core/qorPlannerLoader.h"
+#include "app/core/qorTaskWorkflows.h"
 #include "app/qorAppDir.h"
 #include "app/qorErrorReport.h"
 #include "app/qorHelpWindow.h"
+#include "app/uTask.h"
 #include "db/access/qorDatabaseController.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/grid/qorPlannerGrid.h"
@@ -125,6 +129,25 @@ void TfrmVazadod::FormCreate() {
   taskGrid_->onProjectEdit = [this](TqorPlannerGrid* sender, TqorXMLNode2* project) {
     RunGuarded([&] { TaskGridProjectEdit(sender, project); });
   };
+
+  // 7. The task dialog and the workflows behind the Task menu, the grid's events and the
+  //    dialog's resource lists. An error while allocating is shown over the dialog, which stays.
+  frmTask_ = new TfrmTask(this);
+  taskWorkflows_ = std::make_unique<TqorTaskWorkflows>(*controller_, taskGrid_->Model());
+  assignmentWorkflows_ =
+      std::make_unique<TqorAssignmentWorkflows>(*controller_, taskGrid_->Model(), *frmTask_);
+  frmTask_->onAllocate = [this](int32_t resourceId) {
+    RunGuarded([&] { assignmentWorkflows_->AllocationDrop(resourceId); });
+  };
+  frmTask_->onRemoveAssignment = [this](int32_t assignmentId) {
+    RunGuarded(
+        [&] { assignmentWorkflows_->RemoveAssignment(frmTask_->GetTask().TaskId, assignmentId); });
+  };
+  frmTask_->onChangeUnits = [this](int32_t assignmentId) {
+    RunGuarded([&] {
+      assignmentWorkflows_->ChangeAssignmentUnits(frmTask_->GetTask().TaskId, assignmentId);
+    });
+  };
 }
 
 void TfrmVazadod::FormShow() {
@@ -139,7 +162,10 @@ void TfrmVazadod::FormShow() {
 
 void TfrmVazadod::FormDestroy() {
   // Freed in this order once they exist: the database controller (which disconnects), the PDF
-  // and RTF converters, the report text, the launcher and the node list.
+  // and RTF converters, the report text, the launcher and the node list. The workflows, which
+  // use the connection, go first.
+  assignmentWorkflows_.reset();
+  taskWorkflows_.reset();
   controller_.reset();
   qApp->removeEventFilter(this);
 }
@@ -278,23 +304,14 @@ void TfrmVazadod::NotAvailable(const QString& feature) {
                                                     "Vazadod."));
 }
 
-void TfrmVazadod::ChangesNotStored() {
-  if (changesNoticeShown_) return;
-  changesNoticeShown_ = true;
-  QMessageBox::information(
-      this, QStringLiteral("Vazadod"),
-      QStringLiteral("Changes made in the grid are shown, but this version of Vazadod cannot "
-                     "store them yet: they are lost when the program closes."));
-}
-
 void TfrmVazadod::mnuExportXmlClick() {
   NotAvailable(QStringLiteral("Exporting the planner to XML"));
 }
 void TfrmVazadod::Add1Click() {
-  NotAvailable(QStringLiteral("Adding tasks"));
+  if (taskWorkflows_) taskWorkflows_->Add1Click(taskGrid_->Row());
 }
 void TfrmVazadod::Delete1Click() {
-  NotAvailable(QStringLiteral("Deleting tasks"));
+  if (taskWorkflows_) taskWorkflows_->Delete1Click(taskGrid_->Row());
 }
 void TfrmVazadod::mnuProjectsClick() {
   NotAvailable(QStringLiteral("The project list"));
@@ -346,23 +363,24 @@ void TfrmVazadod::About1Click() {
   box.exec();
 }
 
-void TfrmVazadod::TaskGridTaskChanged(TqorPlannerGrid*, TqorXMLNode2*) {
-  // STORING THE TASK (comes with the database connection): the task's row, then the project's
-  // summed assigned hours.
-  ChangesNotStored();
+void TfrmVazadod::TaskGridTaskChanged(TqorPlannerGrid*, TqorXMLNode2* pTask) {
+  if (taskWorkflows_) taskWorkflows_->TaskGridTaskChanged(pTask);
 }
 
-void TfrmVazadod::TaskGridTaskEdit(TqorPlannerGrid*, TqorXMLNode2*) {
-  NotAvailable(QStringLiteral("Editing tasks"));
+void TfrmVazadod::TaskGridTaskEdit(TqorPlannerGrid*, TqorXMLNode2* pTask) {
+  if (taskWorkflows_) taskWorkflows_->TaskGridTaskEdit(pTask, *assignmentWorkflows_);
 }
 
-void TfrmVazadod::TaskGridProjectChanged(TqorPlannerGrid*, TqorXMLNode2*) {
-  // STORING THE PROJECT'S DATES (comes with the database connection).
-  ChangesNotStored();
+void TfrmVazadod::TaskGridProjectChanged(TqorPlannerGrid*, TqorXMLNode2* pProject) {
+  if (taskWorkflows_) taskWorkflows_->TaskGridProjectChanged(pProject);
 }
 
-void TfrmVazadod::TaskGridProjectEdit(TqorPlannerGrid*, TqorXMLNode2*) {
-  NotAvailable(QStringLiteral("Editing projects"));
+void TfrmVazadod::TaskGridProjectEdit(TqorPlannerGrid*, TqorXMLNode2* pProject) {
+  EditProjectFromGrid(pProject);
+}
+
+void TfrmVazadod::EditProjectFromGrid(TqorXMLNode2*) {
+  // The project dialog comes with the project window.
 }
 
 // --- Keys ---
@@ -380,6 +398,17 @@ bool TfrmVazadod::eventFilter(QObject* watched, QEvent* event) {
         FormKeyUp(key->key());
         return true;
       }
+    }
+  }
+  if (type == QEvent::MouseButtonRelease && taskGrid_ && taskWorkflows_ &&
+      watched == taskGrid_->viewport()) {
+    // A release may reschedule the task or project under it: its values before are kept, to be
+    // put back if the change cannot be stored.
+    int col = 0, row = 0;
+    const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
+    if (taskGrid_->CellAt(pos, col, row)) {
+      if (const TqorXMLNode2* node = taskGrid_->RowNode(row))
+        taskWorkflows_->RememberBeforeChange(node);
     }
   }
   return QMainWindow::eventFilter(watched, event);

@@ -1,7 +1,7 @@
 // The main window: toolbar, menu, the planner grid filling the client area and an empty status
 // bar. It creates, shows and frees the objects the whole program shares, in this order:
 //   FormCreate   decimal separator ".", AppDir, the database connection, [report objects],
-//                the grid, the grid's events
+//                the grid, the grid's events, the task dialog and the task workflows
 //   FormShow     the loading of the planner (projects, tasks, resources, assignments,
 //                holidays, settings), then the first day cell of the first row current
 //   FormDestroy  the database connection, [report objects]
@@ -19,9 +19,12 @@ class QAction;
 class QActionGroup;
 class QMenu;
 class QToolButton;
+class TfrmTask;
+class TqorAssignmentWorkflows;
 class TqorDatabaseController;
 class TqorHelpWindow;
 class TqorPlannerGrid;
+class TqorTaskWorkflows;
 class TqorXMLNode2;
 
 class TfrmVazadod : public QMainWindow {
@@ -51,6 +54,8 @@ class TfrmVazadod : public QMainWindow {
   void SetReportFormat(const std::string& format);
   // The help window once it was opened, else nullptr.
   TqorHelpWindow* HelpWindow() const { return helpWindow_; }
+  // The task dialog, created once with the window; nullptr when the start failed.
+  TfrmTask* TaskDialog() const { return frmTask_; }
 
   // Toolbar.
   void cmdPrevYearClick();
@@ -100,8 +105,9 @@ class TfrmVazadod : public QMainWindow {
   void NotAvailable(const QString& feature);
   // Switches the report format; says once per run that the choice is not stored yet.
   void ChooseReportFormat(const std::string& format);
-  // Tells the user once per run that changes made in the grid are not stored yet.
-  void ChangesNotStored();
+  // The project dialog on a project the user opened in the grid: it comes with the project
+  // window; until then opening a project does nothing.
+  void EditProjectFromGrid(TqorXMLNode2* pProject);
 
   std::string databasePath_;
   std::string appDirOverride_;
@@ -111,8 +117,10 @@ class TfrmVazadod : public QMainWindow {
   std::string reportFormat_ = "PDF";
   TqorPlannerGrid* taskGrid_ = nullptr;
   TqorHelpWindow* helpWindow_ = nullptr;
+  TfrmTask* frmTask_ = nullptr;
+  std::unique_ptr<TqorTaskWorkflows> taskWorkflows_;
+  std::unique_ptr<TqorAssignmentWorkflows> assignmentWorkflows_;
   bool shown_ = false;
-  bool changesNoticeShown_ = false;
   bool formatNoticeShown_ = false;
   // Set when the help was opened during the current F1 key stroke, so that the key's release
   // does not open it a second time.

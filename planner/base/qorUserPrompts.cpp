@@ -23,3 +23,11 @@ void ShowMessage(const std::string& text) {
   }
   std::fprintf(stderr, "%s\n", text.c_str());
 }
+
+bool TqorUserPrompts::InputQuery(const std::string&, const std::string&, std::string&) {
+  return false;
+}
+
+bool InputQuery(const std::string& caption, const std::string& label, std::string& value) {
+  return g_prompts && g_prompts->InputQuery(caption, label, value);
+}

@@ -1,6 +1,7 @@
 // The questions and messages the core puts to the user. The core has no window toolkit of its
 // own: the application installs an implementation (message boxes) at start. Without one,
-// Confirm answers No and ShowMessage writes the text and a line break to standard error.
+// Confirm answers No, InputQuery answers Cancel and ShowMessage writes the text and a line break
+// to standard error.
 #pragma once
 
 #include <string>
@@ -12,6 +13,10 @@ class TqorUserPrompts {
   virtual bool Confirm(const std::string& text) = 0;
   // A plain message with an OK button.
   virtual void ShowMessage(const std::string& text) = 0;
+  // A one-line input prompt with a caption and a label, starting with value; true with the text
+  // typed in value when the user chose OK, false (value unchanged) on Cancel. Prompts that ask
+  // for no input answer Cancel.
+  virtual bool InputQuery(const std::string& caption, const std::string& label, std::string& value);
 };
 
 // Installs the process-wide prompts (not owned; nullptr restores the default). Returns the
@@ -21,3 +26,5 @@ TqorUserPrompts* UserPrompts();
 
 // Shows a message through the installed prompts (standard error without them).
 void ShowMessage(const std::string& text);
+// Asks through the installed prompts (Cancel without them).
+bool InputQuery(const std::string& caption, const std::string& label, std::string& value);

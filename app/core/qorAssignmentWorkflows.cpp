@@ -1,0 +1,161 @@
+#include "app/core/qorAssignmentWorkflows.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/core/qorDatabaseTransaction.h"
+#include "app/core/qorDocumentEdit.h"
+#include "app/core/qorNumberText.h"
+#include "app/core/qorPlannerStatements.h"
+#include "app/core/qorTaskEditor.h"
+#include "app/core/qorWorkflowError.h"
+#include "db/access/qorDatabaseController.h"
+#include "planner/base/qorUserPrompts.h"
+#include "planner/qorPlannerModel.h"
+
+namespace st = qorStatements;
+
+namespace {
+
+// The entries of a SELECT: the name field with the id field of each row.
+std::vector<TqorListEntry> ReadEntries(TqorDatabaseController& db, const std::string& statement,
+                                       const char* idField) {
+  std::vector<TqorListEntry> entries;
+  TqorDatabaseRecordSet* set = db.OpenRecordSet(statement);
+  try {
+    for (; !db.Eof(set); db.Next(set))
+      entries.push_back({db.GetString(set, "ResourceName"), db.GetInteger(set, idField)});
+  } catch (...) {
+    db.CloseRecordSet(set);
+    throw;
+  }
+  db.CloseRecordSet(set);
+  return entries;
+}
+
+TqorXMLNode2* TaskOf(TqorPlannerModel& planner, int32_t taskId) {
+  TqorXMLNode2* task = planner.Document().GetNodeById("task", std::to_string(taskId));
+  if (!task) throw EqorWorkflowError("Task " + std::to_string(taskId) + " is not in the plan.");
+  return task;
+}
+
+}  // namespace
+
+TqorAssignmentWorkflows::TqorAssignmentWorkflows(TqorDatabaseController& db,
+                                                 TqorPlannerModel& planner, TqorTaskEditor& dialog)
+    : db_(db), planner_(planner), dialog_(dialog), hours_(db, planner) {}
+
+void TqorAssignmentWorkflows::FillAllocationLists(int32_t taskId) {
+  dialog_.SetResourceList(ReadEntries(db_, st::SelectResourcesNotOnTask(taskId), "ResourceId"));
+  dialog_.SetAssignmentList(ReadEntries(db_, st::SelectTaskAssignments(taskId), "AssignmentId"));
+}
+
+bool TqorAssignmentWorkflows::AllocationDrop(int32_t resourceId) {
+  std::string text = "0";
+  if (!InputQuery("Units", "Percentage of maximum units:", text)) return false;
+  if (text.empty() || text == "0") return false;
+  double units = 0;
+  if (!ParseNumber(text, units)) {
+    ShowMessage(text + " is not a valid number.");
+    return false;
+  }
+  if (units < 0 || units > 100) {
+    ShowMessage("Units must be from 0 to 100%.");
+    return false;
+  }
+  const TqorTaskDialogValues task = dialog_.GetTask();
+  return AllocateResource(task.TaskId, resourceId, units, task.StartDate, task.EndDate);
+}
+
+bool TqorAssignmentWorkflows::AllocateResource(int32_t taskId, int32_t resourceId, double units,
+                                               double startDate, double endDate) {
+  TqorXMLNode2* task = TaskOf(planner_, taskId);
+  const double used = UnitsInPeriod(resourceId, startDate, endDate);
+  if (HolidaysInPeriod(resourceId, startDate, endDate) > 0) {
+    ShowMessage("Can not allocate because of resource's holiday period.");
+    return false;
+  }
+  const double available = used > 100 ? 0 : 100 - used;
+  if (units > available) {
+    ShowMessage("There are only " + FormatNumber(available) + "% units available for allocation.");
+    return false;
+  }
+  {
+    TqorDocumentEdit edit;
+    TqorDatabaseTransaction transaction(db_);
+    db_.Execute(st::InsertAssignment(taskId, resourceId, units));
+    const int32_t assignmentId = st::NewAssignmentId(db_);
+    auto assignment = std::make_unique<TqorXMLNode2>("assignment");
+    assignment->SetAttribute("id", std::to_string(assignmentId));
+    assignment->SetAttribute("resourceid", std::to_string(resourceId));
+    assignment->SetAttribute("units", units);
+    edit.AddChild(task, std::move(assignment));
+    hours_.TaskAssignmentsChanged(task, edit);
+    transaction.Commit();
+    edit.Keep();
+  }
+  FillAllocationLists(taskId);
+  planner_.RebuildRows();
+  return true;
+}
+
+void TqorAssignmentWorkflows::RemoveAssignment(int32_t taskId, int32_t assignmentId) {
+  TqorXMLNode2* assignment =
+      planner_.Document().GetNodeById("assignment", std::to_string(assignmentId));
+  TqorXMLNode2* task = planner_.Document().GetNodeById("task", std::to_string(taskId));
+  {
+    TqorDocumentEdit edit;
+    TqorDatabaseTransaction transaction(db_);
+    db_.Execute(st::DeleteAssignment(assignmentId));
+    if (task) {
+      // The hours without the assignment: while they are computed it counts nothing. It is
+      // deleted once the database has let it go.
+      if (assignment && assignment->Parent() == task) edit.SetAttribute(assignment, "units", 0.0);
+      hours_.TaskAssignmentsChanged(task, edit);
+    }
+    transaction.Commit();
+    edit.Keep();
+  }
+  if (assignment) assignment->Parent()->DeleteChild(assignment);
+  FillAllocationLists(taskId);
+  planner_.RebuildRows();
+}
+
+bool TqorAssignmentWorkflows::ChangeAssignmentUnits(int32_t taskId, int32_t assignmentId) {
+  const TqorVariant stored = db_.LookupValue(st::SelectAssignmentUnits(assignmentId));
+  std::string text = FormatNumber(stored.IsNull() ? 0 : stored.AsReal());
+  if (!InputQuery("Assignment", "Number of units per (0-100%):", text)) return false;
+  if (text.empty() || text == "0") return false;
+  double units = 0;
+  if (!ParseNumber(text, units)) {
+    ShowMessage(text + " is not a valid number of units.");
+    return false;
+  }
+  TqorXMLNode2* assignment =
+      planner_.Document().GetNodeById("assignment", std::to_string(assignmentId));
+  TqorXMLNode2* task = planner_.Document().GetNodeById("task", std::to_string(taskId));
+  {
+    TqorDocumentEdit edit;
+    TqorDatabaseTransaction transaction(db_);
+    db_.Execute(st::UpdateAssignmentUnits(assignmentId, units));
+    if (assignment) edit.SetAttribute(assignment, "units", units);
+    if (task) hours_.TaskAssignmentsChanged(task, edit);
+    transaction.Commit();
+    edit.Keep();
+  }
+  planner_.RebuildRows();
+  return true;
+}
+
+double TqorAssignmentWorkflows::UnitsInPeriod(int32_t resourceId, double startDate,
+                                              double endDate) {
+  const TqorVariant units =
+      db_.LookupValue(st::SelectResourceUnits(resourceId, startDate, endDate));
+  return units.IsNull() ? 0 : units.AsReal();
+}
+
+int32_t TqorAssignmentWorkflows::HolidaysInPeriod(int32_t resourceId, double startDate,
+                                                  double endDate) {
+  return db_.LookupInteger(st::SelectResourceHolidayCount(resourceId, startDate, endDate));
+}

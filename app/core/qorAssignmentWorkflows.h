@@ -1,0 +1,61 @@
+// Resource assignments, made in the task dialog: a resource works on a task with a share of its
+// time in percent ("units") for the whole of the task. Allocating checks the resource's holidays
+// and its capacity first; every change is stored at once together with the new assigned hours of
+// the task and of its project, and cancelling the dialog undoes none of them.
+//
+// Capacity: the units of all the resource's assignments on tasks that overlap the task by at
+// least one day, over all projects, count as used (however few days overlap); 100 less that is
+// available, 0 when more than 100 is used. A resource with a holiday period overlapping the task
+// by a day cannot be allocated.
+//
+// Each change runs its statements in one transaction and changes the document through a
+// TqorDocumentEdit: when the database refuses any of it, the file and the document stay as they
+// were and the engine's error reaches the caller.
+#pragma once
+
+#include <cstdint>
+
+#include "app/core/qorHoursRollup.h"
+
+class TqorDatabaseController;
+class TqorPlannerModel;
+class TqorTaskEditor;
+
+class TqorAssignmentWorkflows {
+ public:
+  // The dialog must outlive the workflows.
+  TqorAssignmentWorkflows(TqorDatabaseController& db, TqorPlannerModel& planner,
+                          TqorTaskEditor& dialog);
+
+  TqorTaskEditor& Dialog() { return dialog_; }
+
+  // Fills the dialog's lists for the task: the resources not on it (with their ResourceId), then
+  // its assignments (resource name with the AssignmentId), in the order the database gives.
+  void FillAllocationLists(int32_t taskId);
+  // A "Resources" entry dropped on "Assignments": asks for the units ("0" by default), checks
+  // them (a number from 0 to 100; "0" itself and an empty answer do nothing, "0.0" allocates 0)
+  // and allocates the resource to the dialog's task. Returns whether it was allocated.
+  bool AllocationDrop(int32_t resourceId);
+  // The holiday and capacity checks, each with its message, then the assignment stored, added to
+  // the task, the hours rolled up, the lists refilled and the rows rebuilt. Returns whether it was
+  // allocated. Raises EqorWorkflowError when the task is not in the plan.
+  bool AllocateResource(int32_t taskId, int32_t resourceId, double units, double startDate,
+                        double endDate);
+  // Removes the assignment (no question asked), rolls the hours up, refills the lists and
+  // rebuilds the rows.
+  void RemoveAssignment(int32_t taskId, int32_t assignmentId);
+  // Asks for new units (the stored ones by default; "0" and an empty answer do nothing) and
+  // stores any number given, without range, holiday or capacity check; rolls the hours up and
+  // rebuilds the rows. Returns whether the units changed.
+  bool ChangeAssignmentUnits(int32_t taskId, int32_t assignmentId);
+  // The units the resource has on tasks overlapping the period (0 when none).
+  double UnitsInPeriod(int32_t resourceId, double startDate, double endDate);
+  // The number of the resource's holiday periods overlapping the period.
+  int32_t HolidaysInPeriod(int32_t resourceId, double startDate, double endDate);
+
+ private:
+  TqorDatabaseController& db_;
+  TqorPlannerModel& planner_;
+  TqorTaskEditor& dialog_;
+  TqorHoursRollup hours_;
+};

@@ -1,0 +1,222 @@
+#include "app/core/qorTaskWorkflows.h"
+
+#include <cmath>
+#include <string>
+
+#include "app/core/qorAssignmentWorkflows.h"
+#include "app/core/qorDatabaseTransaction.h"
+#include "app/core/qorDocumentEdit.h"
+#include "app/core/qorPlannerStatements.h"
+#include "app/core/qorTaskEditor.h"
+#include "db/access/qorDatabaseController.h"
+#include "planner/base/qorStrings.h"
+#include "planner/base/qorUserPrompts.h"
+#include "planner/qorPlannerModel.h"
+
+namespace st = qorStatements;
+
+namespace {
+
+double Real(const TqorXMLNode2* node, const char* name) {
+  return node->GetAttribute(name).AsReal();
+}
+bool Flag(const TqorXMLNode2* node, const char* name) {
+  return node->GetAttribute(name).AsBoolean();
+}
+
+// Walks the rows of a SELECT until visit returns true.
+template <class F>
+void FindRow(TqorDatabaseController& db, const std::string& statement, F visit) {
+  TqorDatabaseRecordSet* set = db.OpenRecordSet(statement);
+  try {
+    for (; !db.Eof(set); db.Next(set)) {
+      if (visit(set)) break;
+    }
+  } catch (...) {
+    db.CloseRecordSet(set);
+    throw;
+  }
+  db.CloseRecordSet(set);
+}
+
+}  // namespace
+
+TqorXMLNode2* TqorTaskWorkflows::Add1Click(int currentRow) {
+  TqorXMLNode2* project =
+      currentRow < TqorPlannerModel::kFixedRows ? nullptr : planner_.RowNode(currentRow);
+  if (project && project->Name() == "task") project = project->Parent();
+  if (!project || project->Name() != "project") {
+    ShowMessage("You did not select a project.");
+    return nullptr;
+  }
+  std::string name;
+  if (!InputQuery("Add Task", "Enter task name", name) || name.empty()) return nullptr;
+
+  const std::string projectId = project->GetAttributeStr("id");
+  const double start = std::floor(planner_.Today());
+  const double end = start + 2;
+  TqorDatabaseTransaction transaction(db_);
+  db_.Execute(st::InsertTask(name, start, projectId));
+  const std::string taskId = std::to_string(st::NewTaskId(db_));
+  TqorXMLNode2* task = nullptr;
+  try {
+    task = planner_.AddTask(projectId, taskId, name, start, end, false);
+    if (task) {
+      task->SetAttribute("iscompleted", false);
+      task->SetAttribute("assignedhours", int32_t{0});
+      task->SetAttribute("progress", int32_t{0});
+      task->SetAttribute("notes", "");
+    }
+    transaction.Commit();
+  } catch (...) {
+    if (task) planner_.DeleteTask(taskId);
+    throw;
+  }
+  planner_.SortTasks();
+  planner_.RebuildRows();
+  return task;
+}
+
+bool TqorTaskWorkflows::Delete1Click(int currentRow) {
+  if (currentRow < TqorPlannerModel::kFixedRows) return false;
+  TqorXMLNode2* task = planner_.RowNode(currentRow);
+  if (!task || task->Name() != "task") {
+    ShowMessage("You did not select a task to delete");
+    return false;
+  }
+  if (!Confirm("Are you sure you want to delete " + task->GetAttributeStr("name") + "?"))
+    return false;
+  const std::string taskId = task->GetAttributeStr("id");
+  TqorDatabaseTransaction transaction(db_);
+  db_.Execute(st::DeleteTask(taskId));
+  db_.Execute(st::DeleteTaskAssignments(taskId));
+  transaction.Commit();
+  planner_.DeleteTask(taskId);
+  planner_.RebuildRows();
+  return true;
+}
+
+void TqorTaskWorkflows::TaskGridTaskChanged(TqorXMLNode2* task) {
+  try {
+    TqorDocumentEdit edit;
+    TqorDatabaseTransaction transaction(db_);
+    TqorTaskValues values;
+    values.Name = task->GetAttributeStr("name");
+    values.StartDate = Real(task, "startdate");
+    values.EndDate = Real(task, "enddate");
+    values.IsMilestone = Flag(task, "ismilestone");
+    values.IsCompleted = Flag(task, "iscompleted");
+    values.AssignedHours = Real(task, "assignedhours");
+    values.Progress = Real(task, "progress");
+    values.Notes = task->GetAttributeStr("notes");
+    db_.Execute(st::UpdateTask(task->GetAttributeStr("id"), values));
+    hours_.SaveProjectHours(task->Parent(), edit);
+    transaction.Commit();
+    edit.Keep();
+    before_ = {};
+  } catch (...) {
+    RestoreTask(task);
+    throw;
+  }
+}
+
+bool TqorTaskWorkflows::TaskGridTaskEdit(TqorXMLNode2* task, TqorAssignmentWorkflows& assignments) {
+  TqorTaskEditor& dialog = assignments.Dialog();
+  TqorTaskDialogValues values;
+  values.TaskId = task->GetAttribute("id").AsInteger();
+  values.Name = task->GetAttributeStr("name");
+  values.IsMilestone = Flag(task, "ismilestone");
+  values.StartDate = Real(task, "startdate");
+  values.EndDate = Real(task, "enddate");
+  values.IsCompleted = Flag(task, "iscompleted");
+  values.ProjectName = task->Parent()->GetAttributeStr("name");
+  values.Progress = Real(task, "progress");
+  values.Notes = task->GetAttributeStr("notes");
+  dialog.SetTask(values);
+  assignments.FillAllocationLists(values.TaskId);
+  if (!dialog.Execute()) return false;
+  // The values before the edit (allocations made in the dialog are stored already).
+  RememberBeforeChange(task);
+  const TqorTaskDialogValues edited = dialog.GetTask();
+  task->SetAttribute("name", edited.Name);
+  task->SetAttribute("ismilestone", edited.IsMilestone);
+  task->SetAttribute("iscompleted", edited.IsCompleted);
+  task->SetAttribute("progress", edited.Progress);
+  task->SetAttribute("notes", edited.Notes);
+  return true;
+}
+
+void TqorTaskWorkflows::TaskGridProjectChanged(TqorXMLNode2* project) {
+  try {
+    TqorDatabaseTransaction transaction(db_);
+    db_.Execute(st::UpdateProjectDates(project->GetAttributeStr("id"), Real(project, "startdate"),
+                                       Real(project, "enddate")));
+    transaction.Commit();
+    before_ = {};
+  } catch (...) {
+    RestoreProject(project);
+    throw;
+  }
+}
+
+void TqorTaskWorkflows::RememberBeforeChange(const TqorXMLNode2* node) {
+  before_ = {node->Name(), node->GetAttributeStr("id"), {}};
+  for (int i = 0; i < node->AttributeCount(); ++i) {
+    const TqorXMLAttribute2* attribute = node->Attribute(i);
+    before_.attributes.emplace_back(attribute->Name, attribute->Value);
+  }
+}
+
+bool TqorTaskWorkflows::PutBackRemembered(TqorXMLNode2* node) {
+  TRemembered before = std::move(before_);
+  before_ = {};
+  if (before.element != node->Name() || before.id != node->GetAttributeStr("id")) return false;
+  for (const auto& [name, value] : before.attributes) node->SetAttribute(name, value);
+  return true;
+}
+
+void TqorTaskWorkflows::RestoreTask(TqorXMLNode2* task) {
+  try {
+    if (PutBackRemembered(task)) {
+      planner_.SortTasks();
+      planner_.RebuildRows();
+      return;
+    }
+    const int32_t id = task->GetAttribute("id").AsInteger();
+    FindRow(db_, st::SelectTasks(), [&](TqorDatabaseRecordSet* row) {
+      if (db_.GetInteger(row, "TaskId") != id) return false;
+      task->SetAttribute("name", db_.GetString(row, "TaskName"));
+      task->SetAttribute("startdate", db_.GetDate(row, "StartDate"));
+      task->SetAttribute("enddate", db_.GetDate(row, "EndDate"));
+      task->SetAttribute("ismilestone", db_.GetBoolean(row, "IsMileStone"));
+      task->SetAttribute("iscompleted", db_.GetBoolean(row, "IsCompleted"));
+      task->SetAttribute("assignedhours", db_.GetFloat(row, "AssignedHours"));
+      task->SetAttribute("progress", db_.GetFloat(row, "Progress"));
+      task->SetAttribute("notes", db_.GetString(row, "Notes"));
+      return true;
+    });
+    planner_.SortTasks();
+    planner_.RebuildRows();
+  } catch (...) {
+    // The error that made the restore necessary is the one the user sees.
+  }
+}
+
+void TqorTaskWorkflows::RestoreProject(TqorXMLNode2* project) {
+  try {
+    if (PutBackRemembered(project)) {
+      planner_.RebuildRows();
+      return;
+    }
+    const int32_t id = project->GetAttribute("id").AsInteger();
+    FindRow(db_, st::SelectProjects(), [&](TqorDatabaseRecordSet* row) {
+      if (db_.GetInteger(row, "ProjectId") != id) return false;
+      project->SetAttribute("startdate", db_.GetDate(row, "StartDate"));
+      project->SetAttribute("enddate", db_.GetDate(row, "EndDate"));
+      return true;
+    });
+    planner_.RebuildRows();
+  } catch (...) {
+    // As in RestoreTask.
+  }
+}

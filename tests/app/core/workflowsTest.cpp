@@ -1,0 +1,252 @@
+// The task and assignment workflows on a database whose file fails: every write or flush of each
+// workflow fails in turn (once, or for good), and afterwards the planner document must equal the
+// plan read back from the file, holding every change made before. The error is the engine's.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/core/qorAssignmentWorkflows.h"
+#include "app/core/qorPlannerLoader.h"
+#include "app/core/qorPlannerSchema.h"
+#include "app/core/qorPlannerStatements.h"
+#include "app/core/qorTaskEditor.h"
+#include "app/core/qorTaskWorkflows.h"
+#include "db/access/qorDatabaseController.h"
+#include "db/objects/zuzDatabase.h"
+#include "db/storage/zuzError.h"
+#include "db/storage/zuzFaultFile.h"
+#include "db/storage/zuzMemoryFile.h"
+#include "planner/base/qorCalendar.h"
+#include "planner/base/qorUserPrompts.h"
+#include "planner/qorPlannerModel.h"
+
+namespace {
+
+namespace st = qorStatements;
+using zuz::TFaultFileSystem;
+using zuz::TFaultMode;
+using zuz::TFaultOp;
+
+constexpr const char* kPath = "/mem/db/Vazadod.zuz";
+const double kJan3 = EncodeDate(2005, 1, 3);
+
+// Says Yes, answers every input prompt with Answer, and keeps the messages.
+struct TScriptedPrompts : TqorUserPrompts {
+  std::string Answer;
+  std::vector<std::string> Messages;
+  bool Confirm(const std::string&) override { return true; }
+  void ShowMessage(const std::string& text) override { Messages.push_back(text); }
+  bool InputQuery(const std::string&, const std::string&, std::string& value) override {
+    value = Answer;
+    return true;
+  }
+};
+
+// The task dialog without a window: closes with OK, handing back Edited.
+struct TFakeEditor : TqorTaskEditor {
+  TqorTaskDialogValues Shown, Edited;
+  bool edited = false;
+  void SetTask(const TqorTaskDialogValues& v) override { Shown = v; }
+  TqorTaskDialogValues GetTask() const override { return edited ? Edited : Shown; }
+  void SetResourceList(const std::vector<TqorListEntry>&) override {}
+  void SetAssignmentList(const std::vector<TqorListEntry>&) override {}
+  bool Execute() override {
+    edited = true;
+    return true;
+  }
+};
+
+// One plan on a file system that fails where it is told to.
+struct TPlan {
+  zuz::TMemoryFileSystem mem;
+  TFaultFileSystem fault{mem};
+  std::unique_ptr<TqorDatabaseController> db;
+  TqorPlannerModel planner{[] { return kJan3; }};
+  TFakeEditor editor;
+  std::unique_ptr<TqorTaskWorkflows> tasks;
+  std::unique_ptr<TqorAssignmentWorkflows> assignments;
+  int32_t project = 0, taskA = 0, taskB = 0, ann = 0, bob = 0, annOnA = 0;
+
+  // The plan from the base file, opened and loaded.
+  TPlan() {
+    const TBase& base = Base();
+    mem.SetContents(kPath, base.bytes);
+    project = base.project, taskA = base.taskA, taskB = base.taskB;
+    ann = base.ann, bob = base.bob, annOnA = base.annOnA;
+    db = std::make_unique<TqorDatabaseController>(&fault);
+    db->Database().SetExclusive(true);
+    db->OpenDatabase(kPath);
+    LoadPlanner(*db, planner);
+    tasks = std::make_unique<TqorTaskWorkflows>(*db, planner);
+    assignments = std::make_unique<TqorAssignmentWorkflows>(*db, planner, editor);
+  }
+  // Project Web with tasks A (Ann at 50 units) and B, and the resources Ann and Bob: made once.
+  struct TBase {
+    std::vector<uint8_t> bytes;
+    int32_t project = 0, taskA = 0, taskB = 0, ann = 0, bob = 0, annOnA = 0;
+  };
+  static const TBase& Base() {
+    static const TBase base = [] {
+      TBase b;
+      zuz::TMemoryFileSystem mem;
+      CreatePlannerDatabase(kPath, &mem);
+      TqorDatabaseController db(&mem);
+      db.Database().SetExclusive(true);
+      db.OpenDatabase(kPath);
+      db.Execute(st::InsertProject("Web", kJan3));
+      b.project = st::NewProjectId(db);
+      auto addTask = [&](const std::string& name, double start, double end) {
+        db.Execute(st::InsertTask(name, start, b.project));
+        const int32_t id = st::NewTaskId(db);
+        db.Execute(st::UpdateTask(id, {name, start, end, false, false, 0, 0, ""}));
+        return id;
+      };
+      auto addResource = [&](const std::string& name, double hoursPerWeek) {
+        db.Execute(st::InsertResource(name));
+        const int32_t id = st::NewResourceId(db);
+        db.Execute(st::UpdateResource(id, {name, "NN", hoursPerWeek, 0, 100, ""}));
+        return id;
+      };
+      b.taskA = addTask("A", kJan3, kJan3 + 3);
+      b.taskB = addTask("B", kJan3 + 7, kJan3 + 11);
+      b.ann = addResource("Ann", 40);
+      b.bob = addResource("Bob", 35);
+      db.Execute(st::InsertAssignment(b.taskA, b.ann, 50));
+      b.annOnA = st::NewAssignmentId(db);
+      db.Execute(st::UpdateProjectFilter("[" + std::to_string(b.project) + "]"));
+      db.CloseDatabase();
+      b.bytes = *mem.Contents(kPath);
+      return b;
+    }();
+    return base;
+  }
+  TqorXMLNode2* Node(const char* name, int32_t id) {
+    return planner.Document().GetNodeById(name, std::to_string(id));
+  }
+  // The plan as the file holds it, read by a new connection once this one has closed.
+  std::string StoredXml() {
+    db->CloseDatabase();
+    TqorDatabaseController reader(&mem);
+    reader.Database().SetExclusive(true);
+    reader.OpenDatabase(kPath);
+    TqorPlannerModel stored{[] { return kJan3; }};
+    LoadPlanner(reader, stored);
+    return stored.Document().Xml();
+  }
+};
+
+using TEdit = std::function<void(TPlan&, TScriptedPrompts&)>;
+
+struct TCase {
+  const char* name;
+  TEdit edit;
+};
+
+const std::vector<TCase>& Edits() {
+  static const std::vector<TCase> cases = {
+      {"allocate",
+       [](TPlan& p, TScriptedPrompts&) {
+         p.assignments->AllocateResource(p.taskA, p.bob, 40, kJan3, kJan3 + 3);
+       }},
+      {"remove",
+       [](TPlan& p, TScriptedPrompts&) { p.assignments->RemoveAssignment(p.taskA, p.annOnA); }},
+      {"change units",
+       [](TPlan& p, TScriptedPrompts& prompts) {
+         prompts.Answer = "75";
+         p.assignments->ChangeAssignmentUnits(p.taskA, p.annOnA);
+       }},
+      {"reschedule task",
+       [](TPlan& p, TScriptedPrompts&) {
+         TqorXMLNode2* task = p.Node("task", p.taskA);
+         p.tasks->RememberBeforeChange(task);
+         p.planner.ApplyDateGesture(task, kJan3 + 20, TqorDateGesture::Move);
+         p.tasks->TaskGridTaskChanged(task);
+       }},
+      {"edit task",
+       [](TPlan& p, TScriptedPrompts&) {
+         TqorXMLNode2* task = p.Node("task", p.taskB);
+         p.editor.Edited = {p.taskB, "B'", true, 0, 0, true, "", 42.5, "notes"};
+         p.tasks->TaskGridTaskEdit(task, *p.assignments);
+         p.tasks->TaskGridTaskChanged(task);
+       }},
+      {"reschedule project",
+       [](TPlan& p, TScriptedPrompts&) {
+         TqorXMLNode2* project = p.Node("project", p.project);
+         p.tasks->RememberBeforeChange(project);
+         p.planner.ApplyDateGesture(project, kJan3 + 40, TqorDateGesture::Move);
+         p.tasks->TaskGridProjectChanged(project);
+       }},
+      {"add task",
+       [](TPlan& p, TScriptedPrompts& prompts) {
+         prompts.Answer = "O'Neil";
+         p.tasks->Add1Click(p.planner.FindRow(p.Node("project", p.project)));
+       }},
+      {"delete task",
+       [](TPlan& p, TScriptedPrompts&) {
+         p.tasks->Delete1Click(p.planner.FindRow(p.Node("task", p.taskA)));
+       }},
+  };
+  return cases;
+}
+
+struct TFault {
+  TFaultOp op;
+  bool sticky;
+};
+
+class WorkflowFaults : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(WorkflowFaults, EveryFailingWriteLeavesDocumentAndFileInStep) {
+  const TFault faults[] = {
+      {TFaultOp::Write, false}, {TFaultOp::Write, true}, {TFaultOp::Sync, false}};
+  const TCase& c = Edits()[GetParam()];
+  {
+    for (const TFault& f : faults) {
+      int failures = 0;
+      for (int64_t n = 1;; ++n) {
+        SCOPED_TRACE(std::string(c.name) + ", call " + std::to_string(n));
+        TScriptedPrompts prompts;
+        TqorUserPrompts* previous = SetUserPrompts(&prompts);
+        TPlan plan;
+        // An earlier change, stored before the file fails.
+        ASSERT_TRUE(
+            plan.assignments->AllocateResource(plan.taskB, plan.ann, 25, kJan3 + 7, kJan3 + 11));
+        plan.fault.Arm(f.op, n, TFaultMode::Fail, f.sticky);
+        bool failed = false;
+        try {
+          c.edit(plan, prompts);
+        } catch (const zuz::EZuzDatabaseError& e) {
+          failed = true;
+          EXPECT_NE(std::string(e.what()), "");
+        }
+        const bool fired = plan.fault.Triggered();
+        plan.fault.Disarm();
+        SetUserPrompts(previous);
+        plan.planner.SortTasks();  // as the grid does after a task changed
+        EXPECT_TRUE(prompts.Messages.empty()) << prompts.Messages.front();
+        const std::string live = plan.planner.Document().Xml();
+        const std::string stored = plan.StoredXml();
+        EXPECT_EQ(live, stored);
+        // The earlier allocation is in both.
+        EXPECT_NE(stored.find("units=\"25\""), std::string::npos);
+        if (failed) ++failures;
+        if (!fired) break;
+      }
+      // Each edit writes, so some call of each kind failed it.
+      EXPECT_GT(failures, 0) << c.name;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Edits, WorkflowFaults, ::testing::Range<size_t>(0, Edits().size()),
+                         [](const ::testing::TestParamInfo<size_t>& info) {
+                           std::string name = Edits()[info.param].name;
+                           for (char& ch : name)
+                             if (ch == ' ') ch = '_';
+                           return name;
+                         });
+
+}  // namespace
