@@ -23,6 +23,7 @@
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorVariant.h"
 #include "planner/qorPlannerModel.h"
+#include "tests/app/core/planSnapshot.h"
 
 namespace {
 
@@ -32,46 +33,6 @@ const double kToday = EncodeDate(2005, 1, 3);
 
 std::function<double()> Clock() {
   return [] { return kToday; };
-}
-
-std::string N(double v) {
-  return RealToText(v, ".");
-}
-
-// The document as the database can give it back: every element with its values (dates as day
-// numbers, whatever kind holds them), children by id, without the folding of projects.
-std::string Snapshot(TqorPlannerModel& planner) {
-  auto byId = [](TqorXMLNode2* parent) {
-    std::vector<TqorXMLNode2*> nodes;
-    for (int i = 0; parent && i < parent->ChildCount(); ++i) nodes.push_back(parent->GetChild(i));
-    std::sort(nodes.begin(), nodes.end(),
-              [](auto* a, auto* b) { return a->GetAttributeInt("id") < b->GetAttributeInt("id"); });
-    return nodes;
-  };
-  std::string s = "filter " + planner.ProjectFilter() + "\n";
-  for (TqorXMLNode2* p : byId(planner.ProjectsNode())) {
-    s += "project " + NodeText(p, "id") + "|" + NodeText(p, "name") + "|" + NodeText(p, "tag") +
-         "|" + N(NodeDate(p, "startdate")) + "|" + N(NodeDate(p, "enddate")) + "|" +
-         N(NodeReal(p, "budgethours")) + "|" + N(NodeReal(p, "actualhours")) + "|" +
-         N(NodeReal(p, "budgetcost")) + "|" + N(NodeReal(p, "actualcost")) + "|" +
-         N(NodeFlag(p, "iscompleted")) + "|" + N(NodeReal(p, "assignedhours")) + "|" +
-         NodeText(p, "notes") + "\n";
-    for (TqorXMLNode2* t : byId(p)) {
-      s += " task " + NodeText(t, "id") + "|" + NodeText(t, "name") + "\n";
-      for (TqorXMLNode2* a : byId(t))
-        s += "  assignment " + NodeText(a, "id") + "|" + NodeText(a, "resourceid") + "|" +
-             N(NodeReal(a, "units")) + "\n";
-    }
-  }
-  for (TqorXMLNode2* r : byId(planner.ResourcesNode()))
-    s += "resource " + NodeText(r, "id") + "|" + NodeText(r, "name") + "|" +
-         NodeText(r, "initials") + "|" + N(NodeReal(r, "hoursperweek")) + "|" +
-         N(NodeReal(r, "costperhour")) + "|" + N(NodeReal(r, "maxunits")) + "|" +
-         NodeText(r, "notes") + "\n";
-  for (TqorXMLNode2* h : byId(planner.HolidaysNode()))
-    s += "holiday " + NodeText(h, "id") + "|" + NodeText(h, "resourceid") + "|" +
-         N(NodeDate(h, "startdate")) + "|" + N(NodeDate(h, "enddate")) + "\n";
-  return s;
 }
 
 // The plan the tests start from: two projects (the first with a task that two resources work
