@@ -1,0 +1,113 @@
+#include "app/core/qorResourceOperations.h"
+
+#include <memory>
+#include <string>
+
+#include "app/core/qorNodeValues.h"
+#include "db/access/qorDatabaseController.h"
+#include "db/access/qorDatabaseTransaction.h"
+#include "planner/qorPlannerModel.h"
+
+namespace st = qorStatements;
+
+namespace {
+
+// The children of parent whose "resourceid" is id.
+std::vector<TqorXMLNode2*> ChildrenOfResource(TqorXMLNode2* parent, const std::string& id) {
+  std::vector<TqorXMLNode2*> found;
+  for (int i = 0; parent && i < parent->ChildCount(); ++i) {
+    TqorXMLNode2* child = parent->GetChild(i);
+    if (NodeText(child, "resourceid") == id) found.push_back(child);
+  }
+  return found;
+}
+
+}  // namespace
+
+std::vector<TqorListEntry> FillResourceList(const TqorPlannerModel& planner) {
+  std::vector<TqorListEntry> entries;
+  const TqorXMLNode2* resources = planner.ResourcesNode();
+  for (int i = 0; resources && i < resources->ChildCount(); ++i) {
+    const TqorXMLNode2* resource = resources->GetChild(i);
+    entries.push_back({NodeText(resource, "name"), NodeText(resource, "id")});
+  }
+  return entries;
+}
+
+TqorXMLNode2* CreateResource(TqorDatabaseController& db, TqorPlannerModel& planner,
+                             std::string_view name) {
+  const TqorVariant zero(int32_t{0});
+  auto resource = std::make_unique<TqorXMLNode2>("resource");
+  resource->SetAttribute("name", name);
+  resource->SetAttribute("initials", "NN");
+  resource->SetAttribute("hoursperweek", zero);
+  resource->SetAttribute("costperhour", zero);
+  resource->SetAttribute("maxunits", int32_t{100});
+  resource->SetAttribute("notes", "");
+
+  std::string id;
+  {
+    TqorDatabaseTransaction transaction(db);
+    db.Execute(st::InsertResource(name));
+    id = std::to_string(st::NewResourceId(db));
+    transaction.Commit();
+  }
+  resource->SetAttribute("id", id);
+  return planner.ResourcesNode()->AddChild(std::move(resource));
+}
+
+void DeleteResource(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* resource) {
+  const std::string idText = NodeText(resource, "id");
+  const TqorRowId id(idText);
+  {
+    TqorDatabaseTransaction transaction(db);
+    db.Execute(st::DeleteResourceAssignments(id));
+    db.Execute(st::DeleteResourceHolidays(id));
+    db.Execute(st::DeleteResource(id));
+    transaction.Commit();
+  }
+  // The document drops what the database dropped, so that the export and the next start agree.
+  TqorXMLNode2* projects = planner.ProjectsNode();
+  for (int p = 0; projects && p < projects->ChildCount(); ++p) {
+    TqorXMLNode2* project = projects->GetChild(p);
+    for (int t = 0; t < project->ChildCount(); ++t) {
+      TqorXMLNode2* task = project->GetChild(t);
+      for (TqorXMLNode2* assignment : ChildrenOfResource(task, idText))
+        task->DeleteChild(assignment);
+    }
+  }
+  for (TqorXMLNode2* holiday : ChildrenOfResource(planner.HolidaysNode(), idText))
+    planner.HolidaysNode()->DeleteChild(holiday);
+  planner.ResourcesNode()->DeleteChild(resource);
+  planner.RebuildRows();
+}
+
+TqorResourceValues ResourceValuesOf(const TqorXMLNode2* resource) {
+  TqorResourceValues v;
+  v.Name = NodeText(resource, "name");
+  v.Initials = NodeText(resource, "initials");
+  v.HoursPerWeek = NodeReal(resource, "hoursperweek");
+  v.CostPerHour = NodeReal(resource, "costperhour");
+  v.MaxUnits = NodeReal(resource, "maxunits");
+  v.Notes = NodeText(resource, "notes");
+  return v;
+}
+
+bool EditResource(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* resource,
+                  const TqorResourceDialog& dialog) {
+  const TqorRowId id(NodeText(resource, "id"));
+  TqorResourceValues v = ResourceValuesOf(resource);
+  if (!dialog(resource->GetAttributeInt("id"), v)) return false;
+
+  db.Execute(st::UpdateResource(id, v));
+
+  resource->SetAttribute("name", v.Name);
+  resource->SetAttribute("initials", v.Initials);
+  resource->SetAttribute("costperhour", v.CostPerHour);
+  resource->SetAttribute("hoursperweek", v.HoursPerWeek);
+  resource->SetAttribute("maxunits", v.MaxUnits);
+  resource->SetAttribute("notes", v.Notes);
+  // The grid shows the initials with the tasks.
+  planner.RebuildRows();
+  return true;
+}

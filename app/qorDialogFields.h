@@ -1,0 +1,38 @@
+// What the planner's dialogs share: numbers written and read with "." whatever the regional
+// settings, date pickers showing the user's short date format, day numbers to and from dates,
+// the one-line input prompt and the Yes/No question, and placing a window over its owner.
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+class QDate;
+class QDateEdit;
+class QWidget;
+
+// General format with up to 15 significant digits and "." (37.5, 100, 66.6666666666667).
+QString NumberText(double value);
+// True with the value when the whole text reads as a number with "." as decimal separator
+// (blanks around allowed); an empty text is not a number.
+bool ReadNumber(const QString& text, double& value);
+
+// The regional settings' date pattern ("dd/MM/yyyy", "d. MMMM yyyy", ...) as a display format
+// of Qt's date widgets; literal text is quoted.
+QString QtDateFormat(const std::string& pattern);
+// A drop-down date picker in the short date format of the regional settings.
+QDateEdit* NewDatePicker(QWidget* parent);
+QDate DayToDate(double day);
+double DateToDay(const QDate& date);
+
+// The one-line input prompt: caption, label, the text to start with; true with the text on OK.
+// maxLength > 0 limits the text to that many characters.
+bool InputQuery(QWidget* parent, const QString& caption, const QString& label, QString& value,
+                int maxLength = 0);
+// A Yes/No question; true on Yes (No is the default button).
+bool AskYesNo(QWidget* parent, const QString& text);
+// A message with an OK button.
+void ShowInfo(QWidget* parent, const QString& text);
+
+// Moves the window so that it is centred over its owner's window (or the screen without one).
+void CentreOverOwner(QWidget* window);
