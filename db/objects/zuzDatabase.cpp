@@ -14,6 +14,11 @@ namespace {
 
 constexpr const char* kObject = "TZuzDataBase";
 constexpr const char* kMemoryPath = "/memory/tables.zuz";
+// The database object's page cache: the disk manager sizes it from the file at open (a quarter of
+// its pages, 50 to 1000), which keeps a new or small file at 50 pages for the whole session while
+// the file grows. A planner's file fits in memory, so the object lets the cache grow to 16,384
+// pages (64 MiB of 4 KiB pages); it never holds more pages than the file has.
+constexpr int kCachePages = 16384;
 
 }  // namespace
 
@@ -141,6 +146,8 @@ void TZuzDataBase::Open() {
       // A database password that did not open the database is forgotten.
       if (securityLevel != 0) masterKey_.clear();
       loginMode_ = TZuzLoginMode::None;
+    TZuzFile& file = db_->Disk().File();
+    file.SetCacheCapacity(std::max(file.Cache().Capacity(), kCachePages));
       throw;
     }
     try {
