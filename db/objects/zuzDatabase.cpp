@@ -146,8 +146,6 @@ void TZuzDataBase::Open() {
       // A database password that did not open the database is forgotten.
       if (securityLevel != 0) masterKey_.clear();
       loginMode_ = TZuzLoginMode::None;
-    TZuzFile& file = db_->Disk().File();
-    file.SetCacheCapacity(std::max(file.Cache().Capacity(), kCachePages));
       throw;
     }
     try {
@@ -159,6 +157,8 @@ void TZuzDataBase::Open() {
       throw;
     }
     loginMode_ = TZuzLoginMode::None;
+    TZuzFile& file = db_->Disk().File();
+    file.SetCacheCapacity(std::max(file.Cache().Capacity(), kCachePages));
   }
   try {
     OpenMemoryTables();
