@@ -1,23 +1,31 @@
 // The main window: toolbar, menu, the planner grid filling the client area and an empty status
 // bar. It creates, shows and frees the objects the whole program shares, in this order:
-//   FormCreate   decimal separator ".", AppDir, [database connection], [report objects],
+//   FormCreate   decimal separator ".", AppDir, [database connection], the report objects,
 //                the grid, the grid's events
 //   FormShow     [loading of the planner], then the first day cell of the first row current
-//   FormDestroy  [database connection, report objects]
-// Steps in brackets come with the database and the reports. A start-up step that fails is
+//   FormDestroy  [database connection], the report objects
+// Steps in brackets come with the database. A start-up step that fails is
 // reported in a message box; the later steps of FormCreate then do not run, but the window
 // still shows.
 #pragma once
 
 #include <QMainWindow>
 
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QActionGroup;
 class QMenu;
 class QToolButton;
+class TqorFastString;
 class TqorHelpWindow;
+class TqorLauncher;
+class TqorLauncherPlatform;
+class TqorPDFReporter;
+class TqorRTFReporter;
 class TqorPlannerGrid;
 class TqorXMLNode2;
 
@@ -36,7 +44,25 @@ class TfrmVazadod : public QMainWindow {
   TqorPlannerGrid* TaskGrid() const { return taskGrid_; }
   // "PDF" or "RTF" (any other text set stays as set and checks neither item).
   const std::string& ReportFormat() const { return reportFormat_; }
+  // Checks the format's menu item, makes it the report format and stores it in the Settings row.
   void SetReportFormat(const std::string& format);
+
+  // --- Reports and export ---
+  // The save dialog (title, filter, folder) giving the chosen file name, or empty when the user
+  // cancelled. By default a file dialog that asks before replacing a file; tests replace it.
+  using TSaveDialog =
+      std::function<QString(const QString& title, const QString& filter, const QString& folder)>;
+  void SetSaveDialog(TSaveDialog dialog) { saveDialog_ = std::move(dialog); }
+  // The file name for a report, with the extension of the checked format (".pdf" or ".rtf");
+  // empty when cancelled. Asks before replacing a file the extension rule chose.
+  std::string AskReportFileName();
+  // The folder the save dialogs start in: "Vazadod reports" in the user's documents folder,
+  // created when missing.
+  static QString ReportsFolder();
+  // The launcher that opens finished reports (nullptr before FormCreate made it).
+  TqorLauncher* Launcher() const { return launcher_.get(); }
+  // Replaces the desktop under the launcher (tests).
+  void SetLauncherPlatform(std::unique_ptr<TqorLauncherPlatform> platform);
   // The help window once it was opened, else nullptr.
   TqorHelpWindow* HelpWindow() const { return helpWindow_; }
 
@@ -83,8 +109,12 @@ class TfrmVazadod : public QMainWindow {
                        void (TfrmVazadod::*handler)());
   // Tells the user that a feature comes with a later version.
   void NotAvailable(const QString& feature);
-  // Switches the report format; says once per run that the choice is not stored yet.
-  void ChooseReportFormat(const std::string& format);
+  // Asks for a file name, builds the report's markup, writes the file in the report format and
+  // opens it in the viewer.
+  void MakeReport(const std::function<std::string()>& build);
+  // The chosen name with the extension, or empty; asks before replacing a file that the
+  // extension rule chose.
+  std::string AskFileName(const QString& title, const QString& filter, const char* extension);
   // Tells the user once per run that changes made in the grid are not stored yet.
   void ChangesNotStored();
 
@@ -95,7 +125,13 @@ class TfrmVazadod : public QMainWindow {
   TqorHelpWindow* helpWindow_ = nullptr;
   bool shown_ = false;
   bool changesNoticeShown_ = false;
-  bool formatNoticeShown_ = false;
+  TSaveDialog saveDialog_;
+  // The report objects.
+  std::unique_ptr<TqorPDFReporter> pdfReporter_;
+  std::unique_ptr<TqorRTFReporter> rtfReporter_;
+  std::unique_ptr<TqorFastString> reportText_;
+  std::unique_ptr<TqorLauncher> launcher_;
+  std::vector<TqorXMLNode2*> nodeList_;
   // Set when the help was opened during the current F1 key stroke, so that the key's release
   // does not open it a second time.
   bool helpOpenedThisKey_ = false;
