@@ -4,6 +4,8 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -11,20 +13,30 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "app/core/qorAssignmentWorkflows.h"
+#include "app/core/qorLauncher.h"
 #include "app/core/qorPlannerLoader.h"
+#include "app/core/qorPlannerStatements.h"
+#include "app/core/qorReportBuilders.h"
+#include "app/core/qorReportFiles.h"
 #include "app/core/qorTaskWorkflows.h"
 #include "app/qorAppDir.h"
+#include "app/qorDesktopLauncher.h"
 #include "app/qorErrorReport.h"
 #include "app/qorHelpWindow.h"
 #include "app/uTask.h"
 #include "db/access/qorDatabaseController.h"
+#include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
+#include "planner/base/qorStrings.h"
 #include "planner/grid/qorPlannerGrid.h"
+#include "report/qorPDFReporter.h"
+#include "report/qorRTFReporter.h"
 
 #ifndef VAZADOD_VERSION
 #define VAZADOD_VERSION "0.1"
@@ -57,6 +69,16 @@ QRect FitIntoArea(QSize wanted, QMargins frame, const QRect& available) {
 
 const char* const kHelpFile = "help/Vazadod.html";
 const char* const kHelpTopic = "Vazadod";
+
+// Pictures named by a report's "img" elements come from here, below AppDir.
+const char* const kReportImageFolder = "reports/";
+const char* const kReportsFolderName = "Vazadod reports";
+
+// The file dialog of the platform, asking before it replaces a file.
+QString AskWithFileDialog(QWidget* parent, const QString& title, const QString& filter,
+                          const QString& folder) {
+  return QFileDialog::getSaveFileName(parent, title, folder, filter);
+}
 
 }  // namespace
 
@@ -107,8 +129,14 @@ void TfrmVazadod::FormCreate() {
   controller_ = std::make_unique<TqorDatabaseController>();
   controller_->OpenDatabase(databasePath_);
 
-  // 4. REPORT OBJECTS (come with the reports): the PDF and RTF converters with their language
-  //    set to "english", the report text buffer, the launcher and the node list.
+  // 4. The report objects: the PDF and RTF converters in English, the report text, the
+  //    launcher (the node list is a member).
+  pdfReporter_ = std::make_unique<TqorPDFReporter>();
+  pdfReporter_->SetLanguage("english");
+  rtfReporter_ = std::make_unique<TqorRTFReporter>();
+  rtfReporter_->SetLanguage("english");
+  reportText_ = std::make_unique<TqorFastString>();
+  launcher_ = std::make_unique<TqorLauncher>(std::make_unique<TqorDesktopLauncher>());
 
   // 5. The planner grid fills the client area.
   taskGrid_ = new TqorPlannerGrid(this);
@@ -167,6 +195,11 @@ void TfrmVazadod::FormDestroy() {
   assignmentWorkflows_.reset();
   taskWorkflows_.reset();
   controller_.reset();
+  pdfReporter_.reset();
+  rtfReporter_.reset();
+  reportText_.reset();
+  launcher_.reset();
+  nodeList_.clear();
   qApp->removeEventFilter(this);
 }
 
@@ -266,9 +299,62 @@ void TfrmVazadod::CreateMenu() {
 }
 
 void TfrmVazadod::SetReportFormat(const std::string& format) {
-  reportFormat_ = format;
   mnuReportPDF->setChecked(format == "PDF");
   mnuReportRTF->setChecked(format == "RTF");
+  reportFormat_ = format;
+  if (controller_) controller_->Execute(qorStatements::UpdateReportFormat(format));
+}
+
+// --- Reports and export ---
+
+QString TfrmVazadod::ReportsFolder() {
+  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (documents.isEmpty()) documents = QDir::homePath();
+  const QString folder = QDir(documents).filePath(QLatin1String(kReportsFolderName));
+  QDir().mkpath(folder);
+  return folder;
+}
+
+std::string TfrmVazadod::AskFileName(const QString& title, const QString& filter,
+                                     const char* extension) {
+  const QString folder = ReportsFolder();
+  const QString chosen = saveDialog_ ? saveDialog_(title, filter, folder)
+                                     : AskWithFileDialog(this, title, filter, folder);
+  if (chosen.isEmpty()) return {};
+  const std::string name = ChangeFileExtension(chosen.toStdString(), extension);
+  // The dialog asked about the name it was given; a different file of the name written is
+  // not replaced without asking either.
+  if (name != chosen.toStdString() && QFileInfo::exists(QString::fromStdString(name))) {
+    const QString text = QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                             .arg(QDir::toNativeSeparators(QString::fromStdString(name)));
+    if (QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No) != QMessageBox::Yes)
+      return {};
+  }
+  return name;
+}
+
+std::string TfrmVazadod::AskReportFileName() {
+  const bool pdf = mnuReportPDF->isChecked();
+  return AskFileName(
+      QStringLiteral("Save Task report"),
+      pdf ? QStringLiteral("PDF reports (*.pdf)") : QStringLiteral("RTF reports (*.rtf)"),
+      pdf ? ".pdf" : ".rtf");
+}
+
+void TfrmVazadod::SetLauncherPlatform(std::unique_ptr<TqorLauncherPlatform> platform) {
+  launcher_ = std::make_unique<TqorLauncher>(std::move(platform));
+}
+
+void TfrmVazadod::MakeReport(const std::function<std::string()>& build) {
+  if (!reportText_ || !taskGrid_) return;
+  const std::string file = AskReportFileName();
+  if (file.empty()) return;
+  const std::string markup = build();
+  if (!RenderReportFile(reportFormat_, markup, file, appDir_ + kReportImageFolder, *pdfReporter_,
+                        *rtfReporter_))
+    return;
+  launcher_->OpenDocument(file, reportFormat_ == "PDF" ? kPDFViewerProgram : kRTFViewerProgram);
 }
 
 void TfrmVazadod::LoadReportFormat(const std::string& format) {
@@ -305,7 +391,10 @@ void TfrmVazadod::NotAvailable(const QString& feature) {
 }
 
 void TfrmVazadod::mnuExportXmlClick() {
-  NotAvailable(QStringLiteral("Exporting the planner to XML"));
+  if (!taskGrid_) return;
+  const std::string file =
+      AskFileName(QStringLiteral("Export to XML"), QStringLiteral("XML Files (*.xml)"), ".xml");
+  if (!file.empty()) ExportPlannerXml(taskGrid_->Document(), file);
 }
 void TfrmVazadod::Add1Click() {
   if (taskWorkflows_) taskWorkflows_->Add1Click(taskGrid_->Row());
@@ -320,30 +409,24 @@ void TfrmVazadod::mnuResourcesClick() {
   NotAvailable(QStringLiteral("The resource list"));
 }
 void TfrmVazadod::mnuReportTasksClick() {
-  NotAvailable(QStringLiteral("The tasks report"));
+  MakeReport([this] { return BuildTasksReport(*reportText_, taskGrid_->Model()); });
 }
 void TfrmVazadod::mnuReportHolidaysClick() {
-  NotAvailable(QStringLiteral("The holidays report"));
+  if (!controller_) return;
+  MakeReport([this] { return BuildHolidaysReport(*reportText_, *controller_, SystemToday()); });
 }
 void TfrmVazadod::mnuReportResourcesClick() {
-  NotAvailable(QStringLiteral("The resources report"));
+  MakeReport([this] { return BuildResourcesReport(*reportText_, taskGrid_->Model(), nodeList_); });
 }
 void TfrmVazadod::FilterProjects1Click() {
   NotAvailable(QStringLiteral("Filtering projects"));
 }
 
-void TfrmVazadod::ChooseReportFormat(const std::string& format) {
-  SetReportFormat(format);
-  if (formatNoticeShown_) return;
-  formatNoticeShown_ = true;
-  NotAvailable(QStringLiteral("Storing the report format for the next start"));
-}
-
 void TfrmVazadod::mnuReportPDFClick() {
-  ChooseReportFormat("PDF");
+  SetReportFormat("PDF");
 }
 void TfrmVazadod::mnuReportRTFClick() {
-  ChooseReportFormat("RTF");
+  SetReportFormat("RTF");
 }
 
 void TfrmVazadod::Vazadod1Click() {

@@ -1,19 +1,21 @@
 // The main window: toolbar, menu, the planner grid filling the client area and an empty status
 // bar. It creates, shows and frees the objects the whole program shares, in this order:
-//   FormCreate   decimal separator ".", AppDir, the database connection, [report objects],
+//   FormCreate   decimal separator ".", AppDir, the database connection, the report objects,
 //                the grid, the grid's events, the task dialog and the task workflows
 //   FormShow     the loading of the planner (projects, tasks, resources, assignments,
 //                holidays, settings), then the first day cell of the first row current
-//   FormDestroy  the database connection, [report objects]
-// Steps in brackets come with the reports. A start-up step that fails is reported in a message
-// box and the later steps of FormCreate do not run; StartFailed() then tells the program to end
-// without showing the window (a planner without its data would lose every change).
+//   FormDestroy  the workflows, the database connection, the report objects
+// A start-up step that fails is reported in a message box and the later steps of FormCreate do
+// not run; StartFailed() then tells the program to end without showing the window (a planner
+// without its data would lose every change).
 #pragma once
 
 #include <QMainWindow>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QActionGroup;
@@ -22,7 +24,12 @@ class QToolButton;
 class TfrmTask;
 class TqorAssignmentWorkflows;
 class TqorDatabaseController;
+class TqorFastString;
 class TqorHelpWindow;
+class TqorLauncher;
+class TqorLauncherPlatform;
+class TqorPDFReporter;
+class TqorRTFReporter;
 class TqorPlannerGrid;
 class TqorTaskWorkflows;
 class TqorXMLNode2;
@@ -51,7 +58,25 @@ class TfrmVazadod : public QMainWindow {
   TqorPlannerGrid* TaskGrid() const { return taskGrid_; }
   // "PDF" or "RTF" (any other text set stays as set and checks neither item).
   const std::string& ReportFormat() const { return reportFormat_; }
+  // Checks the format's menu item, makes it the report format and stores it in the Settings row.
   void SetReportFormat(const std::string& format);
+
+  // --- Reports and export ---
+  // The save dialog (title, filter, folder) giving the chosen file name, or empty when the user
+  // cancelled. By default a file dialog that asks before replacing a file; tests replace it.
+  using TSaveDialog =
+      std::function<QString(const QString& title, const QString& filter, const QString& folder)>;
+  void SetSaveDialog(TSaveDialog dialog) { saveDialog_ = std::move(dialog); }
+  // The file name for a report, with the extension of the checked format (".pdf" or ".rtf");
+  // empty when cancelled. Asks before replacing a file the extension rule chose.
+  std::string AskReportFileName();
+  // The folder the save dialogs start in: "Vazadod reports" in the user's documents folder,
+  // created when missing.
+  static QString ReportsFolder();
+  // The launcher that opens finished reports (nullptr before FormCreate made it).
+  TqorLauncher* Launcher() const { return launcher_.get(); }
+  // Replaces the desktop under the launcher (tests).
+  void SetLauncherPlatform(std::unique_ptr<TqorLauncherPlatform> platform);
   // The help window once it was opened, else nullptr.
   TqorHelpWindow* HelpWindow() const { return helpWindow_; }
   // The task dialog, created once with the window; nullptr when the start failed.
@@ -103,11 +128,15 @@ class TfrmVazadod : public QMainWindow {
                        void (TfrmVazadod::*handler)());
   // Tells the user that a feature comes with a later version.
   void NotAvailable(const QString& feature);
-  // Switches the report format; says once per run that the choice is not stored yet.
-  void ChooseReportFormat(const std::string& format);
   // The project dialog on a project the user opened in the grid: it comes with the project
   // window; until then opening a project does nothing.
   void EditProjectFromGrid(TqorXMLNode2* pProject);
+  // Asks for a file name, builds the report's markup, writes the file in the report format and
+  // opens it in the viewer.
+  void MakeReport(const std::function<std::string()>& build);
+  // The chosen name with the extension, or empty; asks before replacing a file that the
+  // extension rule chose.
+  std::string AskFileName(const QString& title, const QString& filter, const char* extension);
 
   std::string databasePath_;
   std::string appDirOverride_;
@@ -121,7 +150,13 @@ class TfrmVazadod : public QMainWindow {
   std::unique_ptr<TqorTaskWorkflows> taskWorkflows_;
   std::unique_ptr<TqorAssignmentWorkflows> assignmentWorkflows_;
   bool shown_ = false;
-  bool formatNoticeShown_ = false;
+  TSaveDialog saveDialog_;
+  // The report objects.
+  std::unique_ptr<TqorPDFReporter> pdfReporter_;
+  std::unique_ptr<TqorRTFReporter> rtfReporter_;
+  std::unique_ptr<TqorFastString> reportText_;
+  std::unique_ptr<TqorLauncher> launcher_;
+  std::vector<TqorXMLNode2*> nodeList_;
   // Set when the help was opened during the current F1 key stroke, so that the key's release
   // does not open it a second time.
   bool helpOpenedThisKey_ = false;

@@ -5,6 +5,41 @@
 
 #include "planner/base/qorStrings.h"
 
+namespace {
+
+// The entities of inline text, decoded in one pass from left to right in escaped RTF ("&amp;lt;"
+// gives "&lt;"): "&", "<" and ">" need no escape in RTF, the non-breaking blank is its code
+// page byte. The same four the PDF side's inline renderer decodes, so that a text written
+// with them reads the same in both formats.
+std::string DecodeEntities(std::string_view rtf) {
+  static constexpr struct {
+    std::string_view entity, rtf;
+  } kEntities[] = {{"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}, {"&nbsp;", "\\'a0"}};
+  std::string out;
+  out.reserve(rtf.size());
+  for (size_t i = 0; i < rtf.size();) {
+    bool decoded = false;
+    if (rtf[i] == '&') {
+      for (const auto& e : kEntities) {
+        if (rtf.substr(i, e.entity.size()) == e.entity) {
+          out += e.rtf;
+          i += e.entity.size();
+          decoded = true;
+          break;
+        }
+      }
+    }
+    if (!decoded) out += rtf[i++];
+  }
+  return out;
+}
+
+}  // namespace
+
+TqorRTFText TqorRTFReporter::InlineText(std::string_view text) {
+  return TqorRTFText::FromRtf(DecodeEntities(TqorRTFText::Escape(text)));
+}
+
 TqorRTFReporter::TqorRTFReporter() {
   writer_.SetLanguage(language_);
 }
@@ -26,12 +61,13 @@ TqorRTFText TqorRTFReporter::TranslateInlineTags(std::string_view text) {
                {"<li>", "- "},     {"</li>", "\\line "}, {"<br>", "\\line "}};
   std::string rtf = TqorRTFText::Escape(text);
   for (const auto& t : kTags) rtf = ReplaceText(rtf, t.tag, t.rtf);
-  return TqorRTFText::FromRtf(std::move(rtf));
+  // After the tags, so that a "<" written as "&lt;" never starts one.
+  return TqorRTFText::FromRtf(DecodeEntities(rtf));
 }
 
 TqorRTFText TqorRTFReporter::BodyText(const TqorXMLNode2& element) {
   if (element.GetAttributeStr("markup") == "yes") return TranslateInlineTags(element.Text());
-  return TqorRTFText(element.Text());
+  return InlineText(element.Text());
 }
 
 void TqorRTFReporter::RenderReport(std::string_view markup, const std::string& fileName,
@@ -62,7 +98,8 @@ void TqorRTFReporter::ProcessElement(const TqorXMLNode2& element) {
     case TqorBlockKind::Heading: {
       const std::string list =
           markup_.ClassText(TqorReportMarkup::ClassOf(element, element.Name()));
-      writer_.WriteHeading(element.Text(), TqorReportMarkup::HeadingLevel(element), list);
+      writer_.WriteHeading(InlineText(element.Text()), TqorReportMarkup::HeadingLevel(element),
+                           list);
       break;
     }
     case TqorBlockKind::Paragraph: {

@@ -9,8 +9,12 @@
 //   img          picture from the image folder at 100 %, in a paragraph of its own
 //   div, link    their children, in order
 //
-// Text is escaped for RTF; with markup="yes" the inline tags <i> <b> <p> <ul> <li> <br> (any
-// letter case) of paragraphs and cells become RTF formatting and line breaks.
+// Text is escaped for RTF; the entities &lt; &gt; &amp; and &nbsp; in the text of headings,
+// paragraphs and cells are decoded (as the PDF side's inline renderer does), so that "<" and
+// "&" written as entities read as typed in both formats. With markup="yes" the inline tags
+// <i> <b> <p> <ul> <li> <br> (any letter case) of paragraphs and cells become RTF formatting
+// and line breaks; an entity never forms a tag. Attribute texts (a paragraph's "title") are
+// plain: the reader has decoded their entities already.
 #pragma once
 
 #include <ostream>
@@ -39,8 +43,10 @@ class TqorRTFReporter {
   const std::string& Paper() const { return paper_; }
 
   // Plain text of a paragraph or cell with its inline tags turned into RTF (the text itself
-  // escaped).
+  // escaped, its entities decoded).
   static TqorRTFText TranslateInlineTags(std::string_view text);
+  // Text of a heading, paragraph or cell without markup: escaped, its entities decoded.
+  static TqorRTFText InlineText(std::string_view text);
 
  private:
   void ProcessElement(const TqorXMLNode2& element);

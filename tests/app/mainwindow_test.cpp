@@ -181,14 +181,12 @@ TEST_F(MainWindowTest, ReportFormatRadioItems) {
   EXPECT_TRUE(rtf->isChecked());
   EXPECT_FALSE(pdf->isChecked());
   EXPECT_EQ(window_->ReportFormat(), "RTF");
-  ASSERT_EQ(boxes_.Texts.size(), 1u) << "storing the choice comes later: said once";
-  EXPECT_TRUE(boxes_.Texts[0].contains("not available yet"));
   pdf->trigger();
   EXPECT_EQ(window_->ReportFormat(), "PDF");
   EXPECT_TRUE(pdf->isChecked());
   pdf->trigger();
   EXPECT_TRUE(pdf->isChecked()) << "checking the checked item keeps it checked";
-  EXPECT_EQ(boxes_.Texts.size(), 1u);
+  EXPECT_TRUE(boxes_.Texts.empty());
 
   // A format read from elsewhere that is neither checks neither.
   window_->SetReportFormat("DOC");
@@ -200,14 +198,11 @@ TEST_F(MainWindowTest, ReportFormatRadioItems) {
 TEST_F(MainWindowTest, FeaturesStillToComeSaySo) {
   Open();
   const std::vector<std::pair<const char*, const char*>> items{
-      {"mnuExportXml", "Exporting the planner to XML"},
       {"Add1", "Adding tasks"},
       {"Delete1", "Deleting tasks"},
       {"mnuProjects", "The project list"},
       {"mnuResources", "The resource list"},
-      {"mnuReportTasks", "The tasks report"},
       {"mnuReportHolidays", "The holidays report"},
-      {"mnuReportResources", "The resources report"},
       {"FilterProjects1", "Filtering projects"}};
   for (const auto& [name, feature] : items) {
     boxes_.Texts.clear();

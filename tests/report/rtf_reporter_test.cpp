@@ -116,6 +116,19 @@ TEST(RTFReporter, NamesReachTheDocumentAsTyped) {
   EXPECT_TRUE(report_test::GroupsBalanced(c.rtf));
 }
 
+TEST(RTFReporter, InlineEntitiesAreDecodedOnceAndNeverFormTags) {
+  Converted c = Convert(Report(
+      R"(<h1>a &lt;b&gt; &amp; c</h1><p title="R&amp;amp;D">x &amp;lt; y&nbsp;z &copy;</p>
+         <tr><td right="50" markup="yes"><![CDATA[&lt;br&gt;<br>&lt;b&gt;]]></td>
+             <td right="100">1 &gt; 0 &amp</td></tr>)"));
+  EXPECT_NE(c.body.find("{a <b> & c \\par}"), std::string::npos);
+  // The title is an attribute, already decoded by the reader; the text's "&amp;lt;" gives
+  // "&lt;" and other entities stay as written.
+  EXPECT_NE(c.body.find("{\\b R&amp;D}\\line\r\nx &lt; y\\'a0z &copy; \\par"), std::string::npos);
+  EXPECT_NE(c.body.find(" <br>\\line <b> \\cell"), std::string::npos);
+  EXPECT_NE(c.body.find(" 1 > 0 &amp \\cell"), std::string::npos);
+}
+
 TEST(RTFReporter, StyleClassesOfAnEarlierReportStay) {
   TqorRTFReporter r;
   Convert(r, Report(""));

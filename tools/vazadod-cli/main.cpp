@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tools/vazadod-cli/cliCommand.h"
+#include "tools/vazadod-cli/cliReports.h"
 #include "tools/vazadod-cli/cliSample.h"
 
 #ifndef VAZADOD_VERSION
@@ -23,8 +24,10 @@ namespace {
 // The commands, in the order the help lists them.
 const std::vector<const TCliCommand*>& Commands() {
   static const std::vector<const TCliCommand*> commands = {
-      &kNewCommand, &kSampleCommand,
-      // The report commands ("report", "export") join here, from cliReports.h.
+      &kNewCommand,
+      &kSampleCommand,
+      &kReportCommand,
+      &kExportCommand,
   };
   return commands;
 }

@@ -1,0 +1,25 @@
+// The report commands of vazadod-cli, through the same builders and converters as the main
+// window's menu (so that both give the same RTF and XML bytes for the same database):
+//
+//   vazadod-cli report tasks|resources|holidays [--format pdf|rtf] --output FILE DBFILE
+//   vazadod-cli export --output FILE DBFILE
+//
+// The plan is loaded from DBFILE as the program loads it at start (the tasks report shows the
+// projects of the stored project filter; the holidays report reads the database around today).
+// The format defaults to the one stored in the database. FILE is written whole or not at all
+// (a temporary file beside it, renamed when complete) and taken as given: no extension is
+// added or changed. A failure prints its message on standard error and gives exit status 1.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/vazadod-cli/cliCommand.h"
+
+// The commands' work, with the arguments after the command's name; the exit status. Raise
+// ECliUsage for wrong usage, and the error of whatever failed.
+int RunReportCommand(const std::vector<std::string>& args);
+int RunExportCommand(const std::vector<std::string>& args);
+
+extern const TCliCommand kReportCommand;
+extern const TCliCommand kExportCommand;
