@@ -10,6 +10,9 @@ packages=(
   python3 xvfb xauth qpdf poppler-utils libxml2-utils libreoffice-writer-nogui
   fonts-dejavu-core fonts-liberation locales-all
   libcairo2-dev  # the PDF toolkit benchmark compares with its PDF surface
+  # The Debian package: the icons and man pages it holds, and the tools that check it.
+  librsvg2-bin help2man dpkg-dev fakeroot lintian desktop-file-utils shared-mime-info
+  libglib2.0-bin man-db
 )
 
 missing=()

@@ -2,4 +2,4 @@
 # Starts the built program from a build folder.
 set -euo pipefail
 build=${1:?build folder}
-exec "$build/app/Vazadod"
+exec "$build/app/vazadod" "${@:2}"

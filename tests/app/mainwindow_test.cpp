@@ -391,4 +391,17 @@ TEST(AppDir, BuildFolderInstalledTreeAndNeither) {
   fs::remove_all(root);
 }
 
+// The icon comes from PNG renderings built into the program: no SVG image plugin is needed.
+TEST_F(MainWindowTest, TheWindowShowsTheProgramIconInTheDesktopSizes) {
+  Open();
+  const QIcon icon = window_->windowIcon();
+  const QList<QSize> sizes = icon.availableSizes();
+  for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    EXPECT_TRUE(sizes.contains(QSize(side, side))) << side;
+  }
+  const QImage image = icon.pixmap(QSize(48, 48)).toImage();
+  ASSERT_EQ(image.size(), QSize(48, 48));
+  EXPECT_EQ(qAlpha(image.pixel(24, 24)), 255);  // drawn, not a blank square
+}
+
 }  // namespace

@@ -189,7 +189,14 @@ TEST(DbDumpTables, CheckSaysCleanOrListsEachProblem) {
   out = Inspect("--check " + path, &status);
   EXPECT_EQ(status, 1) << out;
   EXPECT_NE(out.find("table People: index 0 (byName)"), std::string::npos) << out;
-  EXPECT_EQ(Inspect("--check", &status).find("usage"), 0u);
+  out = Inspect("--check", &status);
+  EXPECT_EQ(out.find("zuzdump: no database file given\nUsage: zuzdump"), 0u) << out;
+  EXPECT_EQ(status, 2);
+  out = Inspect("--check " + path + " --tables", &status);
+  EXPECT_NE(out.find("--check takes no other option"), std::string::npos) << out;
+  EXPECT_EQ(status, 2);
+  out = Inspect(path + " --limit 3x --tables", &status);
+  EXPECT_NE(out.find("--limit needs a whole number"), std::string::npos) << out;
   EXPECT_EQ(status, 2);
   std::filesystem::remove_all(dir);
 }

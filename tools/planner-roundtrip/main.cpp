@@ -1,8 +1,10 @@
 // planner-roundtrip <in.xml> <out.xml>: reads a planner XML file into a planner document (with
 // the id index on) and writes it back. Exit status 0 on success, 1 when the file does not parse
 // or is no planner document (the reader's error goes to standard error), 2 for wrong arguments
-// or a file that cannot be read or written.
+// or a file that cannot be read or written. --help prints the usage on standard output, --version
+// the version; wrong arguments print a short usage on standard error.
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -20,13 +22,49 @@ int Count(const TqorXMLNode2* container, int depth) {
   return n;
 }
 
+const char* const kSynopsis = "Usage: planner-roundtrip IN.xml OUT.xml\n";
+
+int Usage(const char* problem) {
+  std::fprintf(stderr,
+               "planner-roundtrip: %s\n%sTry 'planner-roundtrip --help' for more information.\n",
+               problem, kSynopsis);
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: planner-roundtrip <in.xml> <out.xml>\n");
-    return 2;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::printf(
+          "%s"
+          "Read a planner XML file into a planner document, with its id index, and write\n"
+          "the document back to OUT.xml. A count of the projects, tasks, assignments,\n"
+          "resources and holidays read is printed on success. Numbers are written with\n"
+          "\".\" as the decimal separator whatever the locale.\n"
+          "\n"
+          "Options:\n"
+          "  --help     print this help and exit\n"
+          "  --version  print the version and exit\n"
+          "\n"
+          "Exit status:\n"
+          "  0  the file was read and written\n"
+          "  1  the file does not parse, or is no planner document\n"
+          "  2  wrong usage, or a file cannot be read or written\n",
+          kSynopsis);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("planner-roundtrip (Vazadod) %s\n", VAZADOD_VERSION);
+      return 0;
+    }
   }
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i][0] == '-' && argv[i][1] != '\0') {
+      return Usage((std::string("unknown option '") + argv[i] + "'").c_str());
+    }
+  }
+  if (argc != 3) return Usage(argc < 3 ? "two file names are needed" : "too many arguments");
   // Numbers are written with "." whatever the user's locale says.
   RegionalSettings().DecimalSeparator.assign(1, '.');
   try {

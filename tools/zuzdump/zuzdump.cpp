@@ -3,6 +3,8 @@
 //
 //   zuzdump <file.zuz> [--pages] [--key <master key>] [--tables] [--records <table>]
 //              [--index <table> [<index name>]] [--limit <n>]
+//   zuzdump --check <file.zuz> [--key <master key>]
+//   zuzdump --help | --version
 //
 // Sections: database header (with checksum verdict), security header, global header, every map
 // page (which pages belong to which owner tag), the free chains, and the table-header maps with
@@ -10,7 +12,9 @@
 // both catalogues with their fields, record sizes and indexes, the records of one table field by
 // field, or the indexes of one table with their levels, fill, checks and keys in order
 // (dumpTables.h). Problems are reported as "!! ..." lines; the exit status is 1 when
-// any was found, 2 when the file can't be read.
+// any was found, 2 when the file can't be read or the command line is wrong (a short usage goes to
+// standard error).
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -330,23 +334,52 @@ int CheckIntegrity(const char* path, const char* key) {
   return found.empty() ? 0 : 1;
 }
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: zuzdump <file.zuz> [--pages] [--key <master key>] [--tables]\n"
-               "                  [--records <table>] [--index <table> [<index name>]]\n"
-               "                  [--limit <n>]\n"
-               "       zuzdump --check <file.zuz> [--key <master key>]\n"
-               "  --check    the integrity check: headers, map, free lists, table headers,\n"
-               "             records, blobs and indexes; one line per problem, exit status 1\n"
-               "             when there is any, 0 when there is none\n"
-               "  --pages    one line per page instead of runs of pages with the same owner\n"
-               "  --key      check a master key against the security header's digest (and\n"
-               "             decrypt the tables with it)\n"
-               "  --tables   the tables of both catalogues: fields, record sizes, indexes\n"
-               "  --records  the records of a table, field by field, with blob lengths\n"
-               "  --index    the indexes of a table (or one of them; the primary index is \"\"):\n"
-               "             definition, levels, nodes and fill, checks, keys in order\n"
-               "  --limit    list at most n keys of each index\n");
+const char* const kSynopsis =
+    "Usage: zuzdump FILE [--pages] [--key KEY]\n"
+    "  or:  zuzdump FILE [--key KEY] (--tables | --records TABLE | --index TABLE [INDEX]) "
+    "[--limit N]\n"
+    "  or:  zuzdump --check FILE [--key KEY]\n";
+
+// --help: the synopsis and every option, on standard output.
+int Help() {
+  std::printf(
+      "%s"
+      "Print what a Vazadod database file holds at the storage level: the database,\n"
+      "security and global headers, the page map with its free chains and the\n"
+      "table-header maps. The bytes are read directly, so damaged files can be\n"
+      "inspected too; problems are reported as lines starting with \"!!\".\n"
+      "\n"
+      "Options:\n"
+      "  --check                run the engine's integrity check (headers, map, free\n"
+      "                         lists, table headers, records, blobs and indexes)\n"
+      "                         instead: one line per problem\n"
+      "  --pages                one line per page instead of runs of pages with the\n"
+      "                         same owner\n"
+      "  --key KEY              check a master key against the security header's\n"
+      "                         digest, and decrypt the tables with it\n"
+      "  --tables               the tables of both catalogues: fields, record sizes,\n"
+      "                         indexes\n"
+      "  --records TABLE        the records of a table, field by field, with blob\n"
+      "                         lengths\n"
+      "  --index TABLE [INDEX]  the indexes of a table, or one of them (the primary\n"
+      "                         index is \"\"): definition, levels, nodes and fill,\n"
+      "                         checks, keys in order\n"
+      "  --limit N              list at most N keys of each index\n"
+      "  --help                 print this help and exit\n"
+      "  --version              print the version and exit\n"
+      "\n"
+      "Exit status:\n"
+      "  0  no problem was found\n"
+      "  1  the file has problems (each one is listed)\n"
+      "  2  wrong usage, or the file cannot be read\n",
+      kSynopsis);
+  return 0;
+}
+
+// Wrong usage: what was wrong and the synopsis, on standard error; exit status 2.
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "zuzdump: %s\n%sTry 'zuzdump --help' for more information.\n",
+               problem.c_str(), kSynopsis);
   return 2;
 }
 
@@ -363,35 +396,55 @@ int main(int argc, char** argv) {
   bool tables = false;
   bool check = false;
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) return Help();
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("zuzdump (Vazadod) %s\n", VAZADOD_VERSION);
+      return 0;
+    }
+  }
+  for (int i = 1; i < argc; ++i) {
+    const bool hasValue = i + 1 < argc;
     if (std::strcmp(argv[i], "--check") == 0) {
       check = true;
     } else if (std::strcmp(argv[i], "--pages") == 0) {
       everyPage = true;
     } else if (std::strcmp(argv[i], "--tables") == 0) {
       tables = true;
-    } else if (std::strcmp(argv[i], "--records") == 0 && i + 1 < argc) {
+    } else if (std::strcmp(argv[i], "--records") == 0 && hasValue) {
       recordsOf = argv[++i];
-    } else if (std::strcmp(argv[i], "--index") == 0 && i + 1 < argc) {
+    } else if (std::strcmp(argv[i], "--index") == 0 && hasValue) {
       indexesOf = argv[++i];
       // An index name follows unless it would be the file's name.
       if (i + 1 < argc && argv[i + 1][0] != '-' &&
           (path || (i + 2 < argc && argv[i + 2][0] != '-'))) {
         indexName = argv[++i];
       }
-    } else if (std::strcmp(argv[i], "--limit") == 0 && i + 1 < argc) {
-      limit = std::strtoll(argv[++i], nullptr, 10);
-      if (limit < 0) return Usage();
-    } else if (std::strcmp(argv[i], "--key") == 0 && i + 1 < argc) {
+    } else if (std::strcmp(argv[i], "--limit") == 0 && hasValue) {
+      const char* text = argv[++i];
+      const char* end = text + std::strlen(text);
+      const auto parsed = std::from_chars(text, end, limit);
+      if (parsed.ec != std::errc() || parsed.ptr != end || limit < 0) {
+        return Usage(std::string("--limit needs a whole number of 0 or more, not '") + text + "'");
+      }
+    } else if (std::strcmp(argv[i], "--key") == 0 && hasValue) {
       key = argv[++i];
-    } else if (std::strcmp(argv[i], "--help") == 0 || argv[i][0] == '-' || path) {
-      return Usage();
+    } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+      const bool known = std::strcmp(argv[i], "--records") == 0 ||
+                         std::strcmp(argv[i], "--index") == 0 ||
+                         std::strcmp(argv[i], "--limit") == 0 || std::strcmp(argv[i], "--key") == 0;
+      return Usage(known ? std::string(argv[i]) + " needs a value"
+                         : std::string("unknown option '") + argv[i] + "'");
+    } else if (path) {
+      return Usage(std::string("one file at a time ('") + path + "' and '" + argv[i] + "')");
     } else {
       path = argv[i];
     }
   }
-  if (!path) return Usage();
+  if (!path) return Usage("no database file given");
   if (check) {
-    if (tables || recordsOf || indexesOf || everyPage) return Usage();
+    if (tables || recordsOf || indexesOf || everyPage) {
+      return Usage("--check takes no other option than --key");
+    }
     return CheckIntegrity(path, key);
   }
   std::string error;
