@@ -106,7 +106,7 @@ class TfrmVazadod : public QMainWindow {
   // Switches the report format; says once per run that the choice is not stored yet.
   void ChooseReportFormat(const std::string& format);
   // The project dialog on a project the user opened in the grid: it comes with the project
-  // window; until then opening a project does nothing.
+  // window; until then opening a project only says that it is not available yet.
   void EditProjectFromGrid(TqorXMLNode2* pProject);
 
   std::string databasePath_;
