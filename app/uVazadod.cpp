@@ -463,7 +463,8 @@ void TfrmVazadod::TaskGridProjectEdit(TqorPlannerGrid*, TqorXMLNode2* pProject) 
 }
 
 void TfrmVazadod::EditProjectFromGrid(TqorXMLNode2*) {
-  // The project dialog comes with the project window.
+  // The project dialog comes with the project window; until then this only says so.
+  NotAvailable(QStringLiteral("Editing projects"));
 }
 
 // --- Keys ---

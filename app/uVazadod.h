@@ -129,7 +129,7 @@ class TfrmVazadod : public QMainWindow {
   // Tells the user that a feature comes with a later version.
   void NotAvailable(const QString& feature);
   // The project dialog on a project the user opened in the grid: it comes with the project
-  // window; until then opening a project does nothing.
+  // window; until then opening a project only says that it is not available yet.
   void EditProjectFromGrid(TqorXMLNode2* pProject);
   // Asks for a file name, builds the report's markup, writes the file in the report format and
   // opens it in the viewer.

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "app/core/qorDatabaseTransaction.h"
 #include "app/core/qorDocumentEdit.h"
 #include "app/core/qorNumberText.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorTaskEditor.h"
 #include "app/core/qorWorkflowError.h"
 #include "db/access/qorDatabaseController.h"
+#include "db/access/qorDatabaseTransaction.h"
 #include "planner/base/qorUserPrompts.h"
 #include "planner/qorPlannerModel.h"
 

@@ -4,11 +4,11 @@
 #include <string>
 
 #include "app/core/qorAssignmentWorkflows.h"
-#include "app/core/qorDatabaseTransaction.h"
 #include "app/core/qorDocumentEdit.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorTaskEditor.h"
 #include "db/access/qorDatabaseController.h"
+#include "db/access/qorDatabaseTransaction.h"
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUserPrompts.h"
 #include "planner/qorPlannerModel.h"
