@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <unordered_map>
 
 #include "app/core/qorPlannerStatements.h"
 #include "db/access/qorDatabaseController.h"
@@ -219,6 +220,13 @@ std::string BuildResourcesReport(TqorFastString& reportText, TqorPlannerModel& p
   out.Append(kSpacerStyle);
   out.Append(kBodyStart);
   const TqorXMLNode2* resources = planner.ResourcesNode();
+  // Every assignment, wherever it stands, in document order, handed out by its "resourceid":
+  // one walk of the document instead of one per resource.
+  std::unordered_map<std::string, std::vector<TqorXMLNode2*>> assignmentsOf;
+  nodeList.clear();
+  planner.Document().SelectNodes("assignment", nodeList);
+  for (TqorXMLNode2* assignment : nodeList)
+    assignmentsOf[assignment->GetAttributeStr("resourceid")].push_back(assignment);
   int written = 0;
   for (int r = 0; resources && r < resources->ChildCount(); ++r) {
     const TqorXMLNode2& resource = *resources->GetChild(r);
@@ -239,8 +247,8 @@ std::string BuildResourcesReport(TqorFastString& reportText, TqorPlannerModel& p
     out.Append("</td></tr>\r\n");
 
     nodeList.clear();
-    planner.Document().SelectNodes("assignment[@resourceid=" + resource.GetAttributeStr("id") + "]",
-                                   nodeList);
+    if (auto it = assignmentsOf.find(resource.GetAttributeStr("id")); it != assignmentsOf.end())
+      nodeList = it->second;
     out.Append(kSpacer);
     out.Append("<h2 outline=\"Assignments\">Assignments</h2>\r\n");
     std::string previousProject;

@@ -46,9 +46,9 @@ std::string FormatReportDate(double date);
 // counts as empty for a date and as 0 for a number).
 std::string BuildTasksReport(TqorFastString& reportText, const TqorPlannerModel& planner);
 // The resources report: per resource, in document order, its initials, hours per week, cost per
-// hour and max units, then its assignments under a heading per run of rows of one project. The
-// assignments are selected into nodeList (cleared first) with the path
-// "assignment[@resourceid=" + id + "]".
+// hour and max units, then its assignments (those whose "resourceid" is its "id", in document
+// order) under a heading per run of rows of one project. The assignments are selected once, with
+// the path "assignment", and nodeList holds each resource's in turn (the last one's at the end).
 std::string BuildResourcesReport(TqorFastString& reportText, TqorPlannerModel& planner,
                                  std::vector<TqorXMLNode2*>& nodeList);
 // The holidays report: the holidays that start after today - 30 and before today + 365, by
