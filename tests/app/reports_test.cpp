@@ -23,6 +23,7 @@
 #include "planner/base/qorStrings.h"
 #include "planner/grid/qorPlannerGrid.h"
 #include "report/qorRTFReporter.h"
+#include "tests/app/appTestPlanner.h"
 #include "tests/qtTestEnvironment.h"
 
 namespace {
@@ -101,7 +102,7 @@ class WindowReports : public ::testing::Test {
   void SetUp() override {
     out_ = kHome + "/out";
     std::filesystem::create_directories(out_);
-    window_ = std::make_unique<TfrmVazadod>(VZ_SOURCE_DIR);
+    window_ = std::make_unique<TfrmVazadod>(planner_.Path(), VZ_SOURCE_DIR);
     window_->SetLauncherPlatform(std::make_unique<FakeDesktop>(&launched_));
     window_->SetSaveDialog(
         [this](const QString& title, const QString& filter, const QString& folder) {
@@ -120,6 +121,7 @@ class WindowReports : public ::testing::Test {
   QAction* Item(const char* name) { return window_->findChild<QAction*>(name); }
 
   BoxCatcher boxes_;
+  TTestPlanner planner_;
   std::string out_;
   std::unique_ptr<TfrmVazadod> window_;
   std::vector<std::string> launched_;
