@@ -30,6 +30,7 @@
 #include "app/qorErrorReport.h"
 #include "app/qorHelpWindow.h"
 #include "app/uTask.h"
+#include "app/zuzPasswordDialog.h"
 #include "db/access/qorDatabaseController.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
@@ -126,7 +127,9 @@ void TfrmVazadod::FormCreate() {
 
   // 3. The database connection. A failure here (a missing, damaged or locked file) ends
   //    FormCreate with the engine's message, and the program.
+  //    A protected database asks for its password in the login dialog.
   controller_ = std::make_unique<TqorDatabaseController>();
+  InstallLoginDialog(controller_->Database(), this);
   controller_->OpenDatabase(databasePath_);
 
   // 4. The report objects: the PDF and RTF converters in English, the report text, the

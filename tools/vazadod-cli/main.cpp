@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/zuzToolLogin.h"
 #include "tools/vazadod-cli/cliCommand.h"
 #include "tools/vazadod-cli/cliReports.h"
 #include "tools/vazadod-cli/cliSample.h"
@@ -48,7 +49,8 @@ void PrintHelp() {
       "\nExit status:\n"
       "  0  done\n"
       "  1  the command failed\n"
-      "  2  wrong usage\n");
+      "  2  wrong usage\n\n%s",
+      zuz::ToolLoginHelp().c_str());
 }
 
 int Usage(const std::string& problem, const TCliCommand* command) {
