@@ -14,9 +14,11 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/core/qorPlannerLoader.h"
 #include "app/qorAppDir.h"
 #include "app/qorErrorReport.h"
 #include "app/qorHelpWindow.h"
+#include "db/access/qorDatabaseController.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/grid/qorPlannerGrid.h"
 
@@ -54,8 +56,9 @@ const char* const kHelpTopic = "Vazadod";
 
 }  // namespace
 
-TfrmVazadod::TfrmVazadod(const std::string& appDir, QWidget* parent)
-    : QMainWindow(parent), appDirOverride_(appDir) {
+TfrmVazadod::TfrmVazadod(const std::string& databasePath, const std::string& appDir,
+                         QWidget* parent)
+    : QMainWindow(parent), databasePath_(databasePath), appDirOverride_(appDir) {
   setObjectName(QStringLiteral("frmVazadod"));
   setWindowTitle(QStringLiteral("Vazadod"));
   resize(kWindowWidth, kWindowHeight);
@@ -76,7 +79,8 @@ TfrmVazadod::TfrmVazadod(const std::string& appDir, QWidget* parent)
   // The window sees every key before its controls.
   qApp->installEventFilter(this);
 
-  RunGuarded([this] { FormCreate(); });
+  startFailed_ = !RunGuarded([this] { FormCreate(); });
+  if (startFailed_) controller_.reset();
 }
 
 TfrmVazadod::~TfrmVazadod() {
@@ -94,9 +98,10 @@ void TfrmVazadod::FormCreate() {
                 ? ResolveAppDir(QCoreApplication::applicationDirPath().toStdString())
                 : ResolveAppDir(appDirOverride_);
 
-  // 3. DATABASE CONNECTION (comes with the database access layer): create the controller and
-  //    open AppDir + "db/Vazadod.zuz". A failure here ends FormCreate. Until then the program
-  //    starts with an empty planner.
+  // 3. The database connection. A failure here (a missing, damaged or locked file) ends
+  //    FormCreate with the engine's message, and the program.
+  controller_ = std::make_unique<TqorDatabaseController>();
+  controller_->OpenDatabase(databasePath_);
 
   // 4. REPORT OBJECTS (come with the reports): the PDF and RTF converters with their language
   //    set to "english", the report text buffer, the launcher and the node list.
@@ -123,9 +128,11 @@ void TfrmVazadod::FormCreate() {
 }
 
 void TfrmVazadod::FormShow() {
-  // LOADING (comes with the database connection): projects, tasks, resources, assignments,
-  // holidays, then the settings (project filter and report format).
-  if (!taskGrid_) return;
+  if (!taskGrid_ || !controller_) return;
+  // Projects, tasks, resources, assignments, holidays, then the settings: the project filter
+  // (which rebuilds the rows) and the report format.
+  const TqorPlannerSettings settings = LoadPlanner(*controller_, taskGrid_->Model());
+  LoadReportFormat(settings.ReportFormat);
   taskGrid_->SelectGridCell(2, 2);
   taskGrid_->setFocus();
 }
@@ -133,6 +140,7 @@ void TfrmVazadod::FormShow() {
 void TfrmVazadod::FormDestroy() {
   // Freed in this order once they exist: the database controller (which disconnects), the PDF
   // and RTF converters, the report text, the launcher and the node list.
+  controller_.reset();
   qApp->removeEventFilter(this);
 }
 
@@ -235,6 +243,15 @@ void TfrmVazadod::SetReportFormat(const std::string& format) {
   reportFormat_ = format;
   mnuReportPDF->setChecked(format == "PDF");
   mnuReportRTF->setChecked(format == "RTF");
+}
+
+void TfrmVazadod::LoadReportFormat(const std::string& format) {
+  reportFormat_ = format;
+  if (format == "PDF") {
+    mnuReportPDF->setChecked(true);
+  } else if (format == "RTF") {
+    mnuReportRTF->setChecked(true);
+  }
 }
 
 // --- Handlers ---

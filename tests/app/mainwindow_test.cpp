@@ -31,6 +31,7 @@
 #include "planner/base/qorUserPrompts.h"
 #include "planner/grid/qorPlannerGrid.h"
 #include "planner/qorGridCells.h"
+#include "tests/app/appTestPlanner.h"
 #include "tests/planner/base/test_util.h"
 #include "tests/qtTestEnvironment.h"
 
@@ -71,10 +72,11 @@ class MainWindowTest : public ::testing::Test {
  protected:
   TqorRegionalSettingsGuard guard_;
   BoxCatcher boxes_;
+  TTestPlanner planner_;
   std::unique_ptr<TfrmVazadod> window_;
 
   void Open(const std::string& appDir = VZ_SOURCE_DIR) {
-    window_ = std::make_unique<TfrmVazadod>(appDir);
+    window_ = std::make_unique<TfrmVazadod>(planner_.Path(), appDir);
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   }
