@@ -18,6 +18,7 @@
 #include "app/qorAppDir.h"
 #include "app/qorErrorReport.h"
 #include "app/qorHelpWindow.h"
+#include "app/qorPlanDialogs.h"
 #include "db/access/qorDatabaseController.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/grid/qorPlannerGrid.h"
@@ -125,6 +126,10 @@ void TfrmVazadod::FormCreate() {
   taskGrid_->onProjectEdit = [this](TqorPlannerGrid* sender, TqorXMLNode2* project) {
     RunGuarded([&] { TaskGridProjectEdit(sender, project); });
   };
+
+  // The windows of projects, resources, holidays and the project filter, created once and
+  // shown again and again; the project and resource lists stay over this window.
+  planDialogs_ = std::make_unique<TqorPlanDialogs>(this, *controller_, *taskGrid_);
 }
 
 void TfrmVazadod::FormShow() {
@@ -139,7 +144,9 @@ void TfrmVazadod::FormShow() {
 
 void TfrmVazadod::FormDestroy() {
   // Freed in this order once they exist: the database controller (which disconnects), the PDF
-  // and RTF converters, the report text, the launcher and the node list.
+  // and RTF converters, the report text, the launcher and the node list. The windows that use
+  // the connection go first.
+  planDialogs_.reset();
   controller_.reset();
   qApp->removeEventFilter(this);
 }
@@ -297,10 +304,10 @@ void TfrmVazadod::Delete1Click() {
   NotAvailable(QStringLiteral("Deleting tasks"));
 }
 void TfrmVazadod::mnuProjectsClick() {
-  NotAvailable(QStringLiteral("The project list"));
+  if (planDialogs_) planDialogs_->ShowProjects();
 }
 void TfrmVazadod::mnuResourcesClick() {
-  NotAvailable(QStringLiteral("The resource list"));
+  if (planDialogs_) planDialogs_->ShowResources();
 }
 void TfrmVazadod::mnuReportTasksClick() {
   NotAvailable(QStringLiteral("The tasks report"));
@@ -312,7 +319,11 @@ void TfrmVazadod::mnuReportResourcesClick() {
   NotAvailable(QStringLiteral("The resources report"));
 }
 void TfrmVazadod::FilterProjects1Click() {
-  NotAvailable(QStringLiteral("Filtering projects"));
+  if (planDialogs_) planDialogs_->FilterProjects();
+}
+
+void TfrmVazadod::EditProject(TqorXMLNode2* pProject) {
+  if (planDialogs_ && pProject) planDialogs_->EditProject(pProject);
 }
 
 void TfrmVazadod::ChooseReportFormat(const std::string& format) {

@@ -1,7 +1,8 @@
 // The main window: toolbar, menu, the planner grid filling the client area and an empty status
 // bar. It creates, shows and frees the objects the whole program shares, in this order:
 //   FormCreate   decimal separator ".", AppDir, the database connection, [report objects],
-//                the grid, the grid's events
+//                the grid, the grid's events, the project, resource, holiday and filter
+//                windows
 //   FormShow     the loading of the planner (projects, tasks, resources, assignments,
 //                holidays, settings), then the first day cell of the first row current
 //   FormDestroy  the database connection, [report objects]
@@ -21,6 +22,7 @@ class QMenu;
 class QToolButton;
 class TqorDatabaseController;
 class TqorHelpWindow;
+class TqorPlanDialogs;
 class TqorPlannerGrid;
 class TqorXMLNode2;
 
@@ -72,6 +74,10 @@ class TfrmVazadod : public QMainWindow {
   void FilterProjects1Click();
   void Vazadod1Click();
   void About1Click();
+  // The project dialog on a project of the grid's document (the grid's project-edit event opens
+  // it): on OK the project is stored, and an open project list shows it. Nothing without a
+  // database.
+  void EditProject(TqorXMLNode2* pProject);
   // The grid's events.
   void TaskGridTaskChanged(TqorPlannerGrid* Sender, TqorXMLNode2* pTask);
   void TaskGridTaskEdit(TqorPlannerGrid* Sender, TqorXMLNode2* pTask);
@@ -111,6 +117,8 @@ class TfrmVazadod : public QMainWindow {
   std::string reportFormat_ = "PDF";
   TqorPlannerGrid* taskGrid_ = nullptr;
   TqorHelpWindow* helpWindow_ = nullptr;
+  // The windows of projects, resources, holidays and the project filter with their operations.
+  std::unique_ptr<TqorPlanDialogs> planDialogs_;
   bool shown_ = false;
   bool changesNoticeShown_ = false;
   bool formatNoticeShown_ = false;

@@ -203,12 +203,9 @@ TEST_F(MainWindowTest, FeaturesStillToComeSaySo) {
       {"mnuExportXml", "Exporting the planner to XML"},
       {"Add1", "Adding tasks"},
       {"Delete1", "Deleting tasks"},
-      {"mnuProjects", "The project list"},
-      {"mnuResources", "The resource list"},
       {"mnuReportTasks", "The tasks report"},
       {"mnuReportHolidays", "The holidays report"},
-      {"mnuReportResources", "The resources report"},
-      {"FilterProjects1", "Filtering projects"}};
+      {"mnuReportResources", "The resources report"}};
   for (const auto& [name, feature] : items) {
     boxes_.Texts.clear();
     Find<QAction>(name)->trigger();
