@@ -29,6 +29,7 @@
 #include "app/qorDesktopLauncher.h"
 #include "app/qorErrorReport.h"
 #include "app/qorHelpWindow.h"
+#include "app/qorPlanDialogs.h"
 #include "app/uTask.h"
 #include "app/zuzPasswordDialog.h"
 #include "db/access/qorDatabaseController.h"
@@ -179,6 +180,10 @@ void TfrmVazadod::FormCreate() {
       assignmentWorkflows_->ChangeAssignmentUnits(frmTask_->GetTask().TaskId, assignmentId);
     });
   };
+
+  // 8. The windows of projects, resources, holidays and the project filter, created once and
+  //    shown again and again; the project and resource lists stay over this window.
+  planDialogs_ = std::make_unique<TqorPlanDialogs>(this, *controller_, *taskGrid_);
 }
 
 void TfrmVazadod::FormShow() {
@@ -193,8 +198,9 @@ void TfrmVazadod::FormShow() {
 
 void TfrmVazadod::FormDestroy() {
   // Freed in this order once they exist: the database controller (which disconnects), the PDF
-  // and RTF converters, the report text, the launcher and the node list. The workflows, which
-  // use the connection, go first.
+  // and RTF converters, the report text, the launcher and the node list. The windows and the
+  // workflows, which use the connection, go first.
+  planDialogs_.reset();
   assignmentWorkflows_.reset();
   taskWorkflows_.reset();
   controller_.reset();
@@ -387,12 +393,6 @@ void TfrmVazadod::cmdNextYearClick() {
   if (taskGrid_) taskGrid_->NextYear();
 }
 
-void TfrmVazadod::NotAvailable(const QString& feature) {
-  QMessageBox::information(this, QStringLiteral("Vazadod"),
-                           feature + QStringLiteral(" is not available yet in this version of "
-                                                    "Vazadod."));
-}
-
 void TfrmVazadod::mnuExportXmlClick() {
   if (!taskGrid_) return;
   const std::string file =
@@ -406,10 +406,10 @@ void TfrmVazadod::Delete1Click() {
   if (taskWorkflows_) taskWorkflows_->Delete1Click(taskGrid_->Row());
 }
 void TfrmVazadod::mnuProjectsClick() {
-  NotAvailable(QStringLiteral("The project list"));
+  if (planDialogs_) planDialogs_->ShowProjects();
 }
 void TfrmVazadod::mnuResourcesClick() {
-  NotAvailable(QStringLiteral("The resource list"));
+  if (planDialogs_) planDialogs_->ShowResources();
 }
 void TfrmVazadod::mnuReportTasksClick() {
   MakeReport([this] { return BuildTasksReport(*reportText_, taskGrid_->Model()); });
@@ -422,7 +422,11 @@ void TfrmVazadod::mnuReportResourcesClick() {
   MakeReport([this] { return BuildResourcesReport(*reportText_, taskGrid_->Model(), nodeList_); });
 }
 void TfrmVazadod::FilterProjects1Click() {
-  NotAvailable(QStringLiteral("Filtering projects"));
+  if (planDialogs_) planDialogs_->FilterProjects();
+}
+
+void TfrmVazadod::EditProject(TqorXMLNode2* pProject) {
+  if (planDialogs_ && pProject) planDialogs_->EditProject(pProject);
 }
 
 void TfrmVazadod::mnuReportPDFClick() {
@@ -462,12 +466,7 @@ void TfrmVazadod::TaskGridProjectChanged(TqorPlannerGrid*, TqorXMLNode2* pProjec
 }
 
 void TfrmVazadod::TaskGridProjectEdit(TqorPlannerGrid*, TqorXMLNode2* pProject) {
-  EditProjectFromGrid(pProject);
-}
-
-void TfrmVazadod::EditProjectFromGrid(TqorXMLNode2*) {
-  // The project dialog comes with the project window; until then this only says so.
-  NotAvailable(QStringLiteral("Editing projects"));
+  EditProject(pProject);
 }
 
 // --- Keys ---

@@ -1,7 +1,8 @@
 // The main window: toolbar, menu, the planner grid filling the client area and an empty status
 // bar. It creates, shows and frees the objects the whole program shares, in this order:
 //   FormCreate   decimal separator ".", AppDir, the database connection, the report objects,
-//                the grid, the grid's events, the task dialog and the task workflows
+//                the grid, the grid's events, the task dialog and the task workflows, the
+//                project, resource, holiday and filter windows
 //   FormShow     the loading of the planner (projects, tasks, resources, assignments,
 //                holidays, settings), then the first day cell of the first row current
 //   FormDestroy  the workflows, the database connection, the report objects
@@ -30,6 +31,7 @@ class TqorLauncher;
 class TqorLauncherPlatform;
 class TqorPDFReporter;
 class TqorRTFReporter;
+class TqorPlanDialogs;
 class TqorPlannerGrid;
 class TqorTaskWorkflows;
 class TqorXMLNode2;
@@ -102,6 +104,10 @@ class TfrmVazadod : public QMainWindow {
   void FilterProjects1Click();
   void Vazadod1Click();
   void About1Click();
+  // The project dialog on a project of the grid's document (the grid's project-edit event opens
+  // it): on OK the project is stored, and an open project list shows it. Nothing without a
+  // database.
+  void EditProject(TqorXMLNode2* pProject);
   // The grid's events.
   void TaskGridTaskChanged(TqorPlannerGrid* Sender, TqorXMLNode2* pTask);
   void TaskGridTaskEdit(TqorPlannerGrid* Sender, TqorXMLNode2* pTask);
@@ -126,11 +132,6 @@ class TfrmVazadod : public QMainWindow {
   void CreateMenu();
   QAction* AddMenuItem(QMenu* menu, const QString& caption, const char* component,
                        void (TfrmVazadod::*handler)());
-  // Tells the user that a feature comes with a later version.
-  void NotAvailable(const QString& feature);
-  // The project dialog on a project the user opened in the grid: it comes with the project
-  // window; until then opening a project only says that it is not available yet.
-  void EditProjectFromGrid(TqorXMLNode2* pProject);
   // Asks for a file name, builds the report's markup, writes the file in the report format and
   // opens it in the viewer.
   void MakeReport(const std::function<std::string()>& build);
@@ -149,6 +150,8 @@ class TfrmVazadod : public QMainWindow {
   TfrmTask* frmTask_ = nullptr;
   std::unique_ptr<TqorTaskWorkflows> taskWorkflows_;
   std::unique_ptr<TqorAssignmentWorkflows> assignmentWorkflows_;
+  // The windows of projects, resources, holidays and the project filter with their operations.
+  std::unique_ptr<TqorPlanDialogs> planDialogs_;
   bool shown_ = false;
   TSaveDialog saveDialog_;
   // The report objects.

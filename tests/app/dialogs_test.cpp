@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QInputDialog>
@@ -40,12 +41,14 @@
 #include "app/uProjects.h"
 #include "app/uResource.h"
 #include "app/uResources.h"
+#include "app/uVazadod.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/storage/zuzFaultFile.h"
 #include "db/storage/zuzPosixFile.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/grid/qorPlannerGrid.h"
+#include "tests/app/appTestPlanner.h"
 #include "tests/app/core/planSnapshot.h"
 #include "tests/app/modalScript.h"
 #include "tests/qtTestEnvironment.h"
@@ -567,6 +570,77 @@ TEST_F(Dialogs, AFailingDatabaseShowsTheEnginesMessageAndLosesNoEarlierChange) {
   ASSERT_TRUE(again.Finished());
   EXPECT_EQ(Column("SELECT ProjectName FROM Projects WHERE ProjectId=1"), "Renamed");
   EXPECT_EQ(Reloaded(), Snapshot(Planner()));
+}
+
+// The main window's commands open the windows; after a session of edits a new start on the
+// file shows the same plan and the same rows.
+TEST(MainWindowDialogs, TheMenusOpenTheWindowsAndANewStartShowsTheEdits) {
+  TqorRegionalSettingsGuard settings;
+  TTestPlanner file;
+  {
+    TqorDatabaseController db;
+    db.OpenDatabase(file.Path());
+    db.Execute(st::InsertProject("Web", kToday));
+    db.Execute(st::InsertProject("Shop", kToday));
+    db.Execute(st::UpdateProjectFilter("[1][2]"));
+  }
+  auto window = std::make_unique<TfrmVazadod>(file.Path(), VZ_SOURCE_DIR);
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  auto menu = [&](const char* item) {
+    window->findChild<QAction*>(QLatin1String(item))->trigger();
+  };
+  auto rows = [](TfrmVazadod& w) {
+    QStringList names;
+    for (int row = 2; row < w.TaskGrid()->RowCount(); ++row) {
+      if (const TqorXMLNode2* node = w.TaskGrid()->RowNode(row))
+        names << QString::fromStdString(NodeText(node, "name"));
+    }
+    return names;
+  };
+
+  // The lists show without waiting, over the main window.
+  menu("mnuProjects");
+  menu("mnuResources");
+  auto* projects = window->findChild<TfrmProjects*>();
+  auto* resources = window->findChild<TfrmResources*>();
+  ASSERT_TRUE(projects && resources);
+  EXPECT_TRUE(projects->isVisible() && !projects->isModal());
+  EXPECT_TRUE(resources->isVisible() && !resources->isModal());
+  EXPECT_EQ(Entries(projects->List()), QStringList({"Web", "Shop"}));
+
+  TModalScript script;
+  script.Then<QInputDialog>(Answer("O'Neil"))
+      .Then<QInputDialog>(Answer("Plan B"))
+      .Then<TfrmProjectFilter>([](TfrmProjectFilter* d) {
+        auto* list = Child<QListWidget>(d, "Projects");
+        list->item(1)->setCheckState(Qt::Unchecked);
+        Click(d, "cmdOK");
+      })
+      .Then<TfrmProject>([](TfrmProject* d) {
+        Type(d, "edProjectTag", "WEB");
+        Type(d, "edActualHours", "7.25");
+        Press(d, Qt::Key_Return);
+      });
+  Click(resources, "cmdResourceAdd");
+  Click(projects, "cmdAdd");
+  menu("FilterProjects1");
+  TqorXMLNode2* web = window->TaskGrid()->Document().GetNodeById("project", "1");
+  window->EditProject(web);
+  ASSERT_TRUE(script.Finished());
+  EXPECT_EQ(NodeText(web, "tag"), "WEB");
+  EXPECT_EQ(window->TaskGrid()->ProjectFilter(), "[1][3]");
+  EXPECT_EQ(rows(*window), QStringList({"Web", "Plan B"}));
+
+  const std::string before = Snapshot(window->TaskGrid()->Model());
+  const QStringList shown = rows(*window);
+  window.reset();
+  TfrmVazadod again(file.Path(), VZ_SOURCE_DIR);
+  again.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+  EXPECT_EQ(Snapshot(again.TaskGrid()->Model()), before);
+  EXPECT_EQ(rows(again), shown);
+  EXPECT_NE(before.find("resource 1|O'Neil|NN|0|0|100|"), std::string::npos) << before;
 }
 
 }  // namespace

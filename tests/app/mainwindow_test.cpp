@@ -195,33 +195,6 @@ TEST_F(MainWindowTest, ReportFormatRadioItems) {
   EXPECT_EQ(window_->ReportFormat(), "DOC");
 }
 
-TEST_F(MainWindowTest, FeaturesStillToComeSaySo) {
-  Open();
-  const std::vector<std::pair<const char*, const char*>> items{
-      {"mnuProjects", "The project list"},
-      {"mnuResources", "The resource list"},
-      {"FilterProjects1", "Filtering projects"}};
-  for (const auto& [name, feature] : items) {
-    boxes_.Texts.clear();
-    Find<QAction>(name)->trigger();
-    ASSERT_EQ(boxes_.Texts.size(), 1u) << name;
-    EXPECT_EQ(boxes_.Texts[0],
-              QString(feature) + " is not available yet in this version of Vazadod.");
-  }
-}
-
-TEST_F(MainWindowTest, OpeningAProjectSaysItComesLater) {
-  Open();
-  TqorPlannerGrid* grid = Grid();
-  grid->AddProject("1", "Alpha");
-  grid->SetProjectFilter("[1]");
-  QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
-                     grid->CellRect(0, 2).center());
-  EXPECT_EQ(boxes_.Texts,
-            std::vector<QString>{"Editing projects is not available yet in this version of "
-                                 "Vazadod."});
-}
-
 TEST_F(MainWindowTest, ToolbarButtonsMoveThePeriod) {
   Open();
   TqorPlannerGrid* grid = Grid();
