@@ -1,5 +1,7 @@
 #include "app/qorAppDir.h"
 
+#include <QStandardPaths>
+
 #include <filesystem>
 #include <system_error>
 
@@ -27,4 +29,10 @@ std::string ResolveAppDir(const std::string& exeDir) {
     return WithSeparator(ec ? shared.string() : canonical.string());
   }
   return WithSeparator(exeDir);
+}
+
+std::string UserPlanPath() {
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+  if (folder.isEmpty()) return {};
+  return WithSeparator(folder.toStdString()) + "Vazadod.zuz";
 }

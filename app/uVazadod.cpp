@@ -18,12 +18,15 @@
 #include <QToolButton>
 
 #include "app/core/qorLauncher.h"
+#include "app/core/qorPlannerLoader.h"
+#include "app/core/qorPlannerStatements.h"
 #include "app/core/qorReportBuilders.h"
 #include "app/core/qorReportFiles.h"
 #include "app/qorAppDir.h"
 #include "app/qorDesktopLauncher.h"
 #include "app/qorErrorReport.h"
 #include "app/qorHelpWindow.h"
+#include "db/access/qorDatabaseController.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
@@ -75,8 +78,9 @@ QString AskWithFileDialog(QWidget* parent, const QString& title, const QString& 
 
 }  // namespace
 
-TfrmVazadod::TfrmVazadod(const std::string& appDir, QWidget* parent)
-    : QMainWindow(parent), appDirOverride_(appDir) {
+TfrmVazadod::TfrmVazadod(const std::string& databasePath, const std::string& appDir,
+                         QWidget* parent)
+    : QMainWindow(parent), databasePath_(databasePath), appDirOverride_(appDir) {
   setObjectName(QStringLiteral("frmVazadod"));
   setWindowTitle(QStringLiteral("Vazadod"));
   resize(kWindowWidth, kWindowHeight);
@@ -97,7 +101,8 @@ TfrmVazadod::TfrmVazadod(const std::string& appDir, QWidget* parent)
   // The window sees every key before its controls.
   qApp->installEventFilter(this);
 
-  RunGuarded([this] { FormCreate(); });
+  startFailed_ = !RunGuarded([this] { FormCreate(); });
+  if (startFailed_) controller_.reset();
 }
 
 TfrmVazadod::~TfrmVazadod() {
@@ -115,9 +120,10 @@ void TfrmVazadod::FormCreate() {
                 ? ResolveAppDir(QCoreApplication::applicationDirPath().toStdString())
                 : ResolveAppDir(appDirOverride_);
 
-  // 3. DATABASE CONNECTION (comes with the database access layer): create the controller and
-  //    open AppDir + "db/Vazadod.zuz". A failure here ends FormCreate. Until then the program
-  //    starts with an empty planner.
+  // 3. The database connection. A failure here (a missing, damaged or locked file) ends
+  //    FormCreate with the engine's message, and the program.
+  controller_ = std::make_unique<TqorDatabaseController>();
+  controller_->OpenDatabase(databasePath_);
 
   // 4. The report objects: the PDF and RTF converters in English, the report text, the
   //    launcher (the node list is a member).
@@ -150,9 +156,11 @@ void TfrmVazadod::FormCreate() {
 }
 
 void TfrmVazadod::FormShow() {
-  // LOADING (comes with the database connection): projects, tasks, resources, assignments,
-  // holidays, then the settings (project filter and report format).
-  if (!taskGrid_) return;
+  if (!taskGrid_ || !controller_) return;
+  // Projects, tasks, resources, assignments, holidays, then the settings: the project filter
+  // (which rebuilds the rows) and the report format.
+  const TqorPlannerSettings settings = LoadPlanner(*controller_, taskGrid_->Model());
+  LoadReportFormat(settings.ReportFormat);
   taskGrid_->SelectGridCell(2, 2);
   taskGrid_->setFocus();
 }
@@ -160,6 +168,7 @@ void TfrmVazadod::FormShow() {
 void TfrmVazadod::FormDestroy() {
   // Freed in this order once they exist: the database controller (which disconnects), the PDF
   // and RTF converters, the report text, the launcher and the node list.
+  controller_.reset();
   pdfReporter_.reset();
   rtfReporter_.reset();
   reportText_.reset();
@@ -267,7 +276,7 @@ void TfrmVazadod::SetReportFormat(const std::string& format) {
   mnuReportPDF->setChecked(format == "PDF");
   mnuReportRTF->setChecked(format == "RTF");
   reportFormat_ = format;
-  // STORING THE FORMAT (comes with the database connection): statement UpdateReportFormat.
+  if (controller_) controller_->Execute(qorStatements::UpdateReportFormat(format));
 }
 
 // --- Reports and export ---
@@ -320,6 +329,15 @@ void TfrmVazadod::MakeReport(const std::function<std::string()>& build) {
                         *rtfReporter_))
     return;
   launcher_->OpenDocument(file, reportFormat_ == "PDF" ? kPDFViewerProgram : kRTFViewerProgram);
+}
+
+void TfrmVazadod::LoadReportFormat(const std::string& format) {
+  reportFormat_ = format;
+  if (format == "PDF") {
+    mnuReportPDF->setChecked(true);
+  } else if (format == "RTF") {
+    mnuReportRTF->setChecked(true);
+  }
 }
 
 // --- Handlers ---
@@ -377,7 +395,8 @@ void TfrmVazadod::mnuReportTasksClick() {
   MakeReport([this] { return BuildTasksReport(*reportText_, taskGrid_->Model()); });
 }
 void TfrmVazadod::mnuReportHolidaysClick() {
-  NotAvailable(QStringLiteral("The holidays report"));
+  if (!controller_) return;
+  MakeReport([this] { return BuildHolidaysReport(*reportText_, *controller_, SystemToday()); });
 }
 void TfrmVazadod::mnuReportResourcesClick() {
   MakeReport([this] { return BuildResourcesReport(*reportText_, taskGrid_->Model(), nodeList_); });

@@ -1,12 +1,13 @@
 // The main window: toolbar, menu, the planner grid filling the client area and an empty status
 // bar. It creates, shows and frees the objects the whole program shares, in this order:
-//   FormCreate   decimal separator ".", AppDir, [database connection], the report objects,
+//   FormCreate   decimal separator ".", AppDir, the database connection, the report objects,
 //                the grid, the grid's events
-//   FormShow     [loading of the planner], then the first day cell of the first row current
-//   FormDestroy  [database connection], the report objects
-// Steps in brackets come with the database. A start-up step that fails is
-// reported in a message box; the later steps of FormCreate then do not run, but the window
-// still shows.
+//   FormShow     the loading of the planner (projects, tasks, resources, assignments,
+//                holidays, settings), then the first day cell of the first row current
+//   FormDestroy  the database connection, the report objects
+// A start-up step that fails is reported in a message box and the later steps of FormCreate do
+// not run; StartFailed() then tells the program to end without showing the window (a planner
+// without its data would lose every change).
 #pragma once
 
 #include <QMainWindow>
@@ -20,6 +21,7 @@ class QAction;
 class QActionGroup;
 class QMenu;
 class QToolButton;
+class TqorDatabaseController;
 class TqorFastString;
 class TqorHelpWindow;
 class TqorLauncher;
@@ -33,10 +35,19 @@ class TfrmVazadod : public QMainWindow {
   Q_OBJECT
 
  public:
+  // Opens the planner database at databasePath (which must exist with the planner's tables).
   // appDir overrides the folder the program's files are addressed from (tests); empty means the
   // program's own folder (or the installed data folder).
-  explicit TfrmVazadod(const std::string& appDir = {}, QWidget* parent = nullptr);
+  explicit TfrmVazadod(const std::string& databasePath, const std::string& appDir = {},
+                       QWidget* parent = nullptr);
   ~TfrmVazadod() override;
+
+  // True when FormCreate failed (the database could not be opened): the error was shown and the
+  // window has no grid; the program ends.
+  bool StartFailed() const { return startFailed_; }
+  // The database access, nullptr when the start failed.
+  TqorDatabaseController* Controller() const { return controller_.get(); }
+  const std::string& DatabasePath() const { return databasePath_; }
 
   // The folder of the program's files, ending in "/".
   const std::string& AppDir() const { return appDir_; }
@@ -102,6 +113,9 @@ class TfrmVazadod : public QMainWindow {
   void FormShow();
   void FormDestroy();
   void FormKeyUp(int key);
+  // Checks the menu item of the stored report format ("PDF" or "RTF"; any other text checks
+  // nothing new) and keeps the text.
+  void LoadReportFormat(const std::string& format);
 
   void CreateToolbar();
   void CreateMenu();
@@ -118,8 +132,11 @@ class TfrmVazadod : public QMainWindow {
   // Tells the user once per run that changes made in the grid are not stored yet.
   void ChangesNotStored();
 
+  std::string databasePath_;
   std::string appDirOverride_;
   std::string appDir_;
+  std::unique_ptr<TqorDatabaseController> controller_;
+  bool startFailed_ = false;
   std::string reportFormat_ = "PDF";
   TqorPlannerGrid* taskGrid_ = nullptr;
   TqorHelpWindow* helpWindow_ = nullptr;

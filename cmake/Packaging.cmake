@@ -53,17 +53,17 @@ function(vz_package_program target summary)
 endfunction()
 
 # The programs, one line each.
-vz_package_program(Vazadod "plan projects, tasks, resources and holidays on a calendar grid"
-                   WITHOUT_COMMAND_LINE)
+vz_package_program(Vazadod "plan projects, tasks, resources and holidays on a calendar grid")
 vz_package_program(vazadod-cli "run the planner's workflows from the command line")
 vz_package_program(zuzsql "run SQL statements on a Vazadod database" WITHOUT_COMMAND_LINE)
 vz_package_program(zuzdump "print and check what a Vazadod database file holds")
 vz_package_program(planner-roundtrip "read a planner XML file and write it back")
 
-# The database template the program copies for a new user; it is built by the target
-# vazadod_template.
+# The database template the program copies for a new user; the target vazadod_template builds it
+# beside the program.
 if(TARGET vazadod_template)
-  install(FILES ${CMAKE_BINARY_DIR}/db/Vazadod.zuz DESTINATION ${CMAKE_INSTALL_DATADIR}/vazadod/db)
+  install(FILES $<TARGET_FILE_DIR:Vazadod>/db/Vazadod.zuz
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/vazadod/db)
 endif()
 
 # What the package must hold, as arguments of scripts/check-package.py (one a line, given to it as

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libgl-dev
   zlib1g-dev nettle-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libedit-dev
-  python3 xvfb xauth qpdf poppler-utils libxml2-utils libreoffice-writer-nogui
+  python3 xvfb xauth imagemagick qpdf poppler-utils libxml2-utils libreoffice-writer-nogui
   fonts-dejavu-core fonts-liberation locales-all
   libcairo2-dev  # the PDF toolkit benchmark compares with its PDF surface
   # The Debian package: the icons and man pages it holds, and the tools that check it.

@@ -20,6 +20,7 @@ void TqorDatabaseRecordSet::SetController(TqorDatabaseController* controller) {
 }
 
 void TqorDatabaseRecordSet::SetSQL(const std::string& statement) {
+  fieldNumbers_.clear();
   query_->SetSQL(statement);
 }
 
@@ -28,10 +29,12 @@ const std::string& TqorDatabaseRecordSet::GetSQL() const {
 }
 
 void TqorDatabaseRecordSet::Open() {
+  fieldNumbers_.clear();
   query_->Open();
 }
 
 void TqorDatabaseRecordSet::Close() {
+  fieldNumbers_.clear();
   query_->Close();
 }
 
@@ -49,8 +52,18 @@ bool TqorDatabaseRecordSet::Next() {
   return true;
 }
 
+int TqorDatabaseRecordSet::FieldNumber(std::string_view field) const {
+  for (const auto& [name, number] : fieldNumbers_)
+    if (name == field) return number;
+  const int number = query_->FieldIndex(field);
+  fieldNumbers_.emplace_back(field, number);
+  return number;
+}
+
 TqorVariant TqorDatabaseRecordSet::GetValue(std::string_view field) const {
-  return query_->FieldValue(field);
+  // Without rows there are no fields to number: the dataset says so itself.
+  if (!query_->Active()) return query_->FieldValue(field);
+  return query_->FieldValue(FieldNumber(field));
 }
 
 std::string TqorDatabaseRecordSet::GetString(std::string_view field) const {

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "planner/base/qorVariant.h"
 
@@ -64,8 +66,14 @@ class TqorDatabaseRecordSet {
   void CloseAndRelease();
 
  private:
+  // The field's number in the result: names asked for before are found by their exact text,
+  // new ones by the dataset's search, which ignores letter case.
+  int FieldNumber(std::string_view field) const;
+
   TqorDatabaseController* controller_ = nullptr;
   std::unique_ptr<zuz::TZuzQuery> query_;
+  // The names asked for since the rows were opened, with their field numbers.
+  mutable std::vector<std::pair<std::string, int>> fieldNumbers_;
 };
 
 // The text of a date field as GetString gives it: "dd-mm-yyyy" (the time of day dropped).

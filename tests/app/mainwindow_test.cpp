@@ -25,12 +25,14 @@
 #include "app/qorHelpWindow.h"
 #include "app/qorMessagePrompts.h"
 #include "app/uVazadod.h"
+#include "db/access/qorDatabaseController.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
 #include "planner/base/qorUserPrompts.h"
 #include "planner/grid/qorPlannerGrid.h"
 #include "planner/qorGridCells.h"
+#include "tests/app/appTestPlanner.h"
 #include "tests/planner/base/test_util.h"
 #include "tests/qtTestEnvironment.h"
 
@@ -71,10 +73,11 @@ class MainWindowTest : public ::testing::Test {
  protected:
   TqorRegionalSettingsGuard guard_;
   BoxCatcher boxes_;
+  TTestPlanner planner_;
   std::unique_ptr<TfrmVazadod> window_;
 
   void Open(const std::string& appDir = VZ_SOURCE_DIR) {
-    window_ = std::make_unique<TfrmVazadod>(appDir);
+    window_ = std::make_unique<TfrmVazadod>(planner_.Path(), appDir);
     window_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
   }
@@ -150,6 +153,7 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
   EXPECT_EQ(Grid()->Col(), 2);
   EXPECT_EQ(Grid()->Row(), 2);
   EXPECT_TRUE(boxes_.Texts.empty());
+  EXPECT_EQ(window_->Controller()->LookupValue(stored).ToText(), "PDF");
 }
 
 // Started under a locale with a decimal comma, the program still writes numbers with ".".
@@ -179,12 +183,15 @@ TEST_F(MainWindowTest, ReportFormatRadioItems) {
   EXPECT_TRUE(rtf->isChecked());
   EXPECT_FALSE(pdf->isChecked());
   EXPECT_EQ(window_->ReportFormat(), "RTF");
+  const std::string stored = "SELECT ReportFormat FROM Settings WHERE SettingId=1";
+  EXPECT_EQ(window_->Controller()->LookupValue(stored).ToText(), "RTF");
   pdf->trigger();
   EXPECT_EQ(window_->ReportFormat(), "PDF");
   EXPECT_TRUE(pdf->isChecked());
   pdf->trigger();
   EXPECT_TRUE(pdf->isChecked()) << "checking the checked item keeps it checked";
   EXPECT_TRUE(boxes_.Texts.empty());
+  EXPECT_EQ(window_->Controller()->LookupValue(stored).ToText(), "PDF");
 
   // A format read from elsewhere that is neither checks neither.
   window_->SetReportFormat("DOC");
@@ -200,7 +207,6 @@ TEST_F(MainWindowTest, FeaturesStillToComeSaySo) {
       {"Delete1", "Deleting tasks"},
       {"mnuProjects", "The project list"},
       {"mnuResources", "The resource list"},
-      {"mnuReportHolidays", "The holidays report"},
       {"FilterProjects1", "Filtering projects"}};
   for (const auto& [name, feature] : items) {
     boxes_.Texts.clear();

@@ -13,6 +13,7 @@
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/grid/qorPlannerGrid.h"
+#include "tests/app/appTestPlanner.h"
 #include "tests/qtTestEnvironment.h"
 
 namespace {
@@ -24,7 +25,8 @@ TEST(SmallScreen, TheMainWindowShrinksIntoTheAvailableArea) {
   TqorRegionalSettingsGuard guard;
   const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
   ASSERT_EQ(available.size(), QSize(800, 500)) << "the screen scaled by 2";
-  auto window = std::make_unique<TfrmVazadod>(VZ_SOURCE_DIR);
+  TTestPlanner planner;
+  auto window = std::make_unique<TfrmVazadod>(planner.Path(), VZ_SOURCE_DIR);
   window->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   const QRect client = window->geometry();

@@ -100,8 +100,7 @@ int RunExportCommand(const std::vector<std::string>& args) {
 }
 
 const TCliCommand kReportCommand = {
-    "report",
-    "tasks|resources|holidays [--format pdf|rtf] --output FILE DBFILE",
+    "report", "tasks|resources|holidays [--format pdf|rtf] --output FILE DBFILE",
     "write the tasks, resources or holidays report as PDF or RTF",
     "Writes one of the planner's reports of the planner database DBFILE, as the Report menu\n"
     "does: 'tasks' (the projects of the stored project filter, with their tasks), 'resources'\n"
@@ -115,9 +114,7 @@ const TCliCommand kReportCommand = {
     RunReportCommand};
 
 const TCliCommand kExportCommand = {
-    "export",
-    "--output FILE DBFILE",
-    "write the plan as XML",
+    "export", "--output FILE DBFILE", "write the plan as XML",
     "Writes the plan of the planner database DBFILE as one XML document, as File, Export to\n"
     "XML does: projects with their tasks and assignments, resources and holidays.\n"
     "\n"
