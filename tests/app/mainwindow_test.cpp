@@ -25,6 +25,7 @@
 #include "app/qorHelpWindow.h"
 #include "app/qorMessagePrompts.h"
 #include "app/uVazadod.h"
+#include "db/access/qorDatabaseController.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
@@ -152,6 +153,7 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
   EXPECT_EQ(Grid()->Col(), 2);
   EXPECT_EQ(Grid()->Row(), 2);
   EXPECT_TRUE(boxes_.Texts.empty());
+  EXPECT_EQ(window_->Controller()->LookupValue(stored).ToText(), "PDF");
 }
 
 // Started under a locale with a decimal comma, the program still writes numbers with ".".
@@ -181,12 +183,15 @@ TEST_F(MainWindowTest, ReportFormatRadioItems) {
   EXPECT_TRUE(rtf->isChecked());
   EXPECT_FALSE(pdf->isChecked());
   EXPECT_EQ(window_->ReportFormat(), "RTF");
+  const std::string stored = "SELECT ReportFormat FROM Settings WHERE SettingId=1";
+  EXPECT_EQ(window_->Controller()->LookupValue(stored).ToText(), "RTF");
   pdf->trigger();
   EXPECT_EQ(window_->ReportFormat(), "PDF");
   EXPECT_TRUE(pdf->isChecked());
   pdf->trigger();
   EXPECT_TRUE(pdf->isChecked()) << "checking the checked item keeps it checked";
   EXPECT_TRUE(boxes_.Texts.empty());
+  EXPECT_EQ(window_->Controller()->LookupValue(stored).ToText(), "PDF");
 
   // A format read from elsewhere that is neither checks neither.
   window_->SetReportFormat("DOC");

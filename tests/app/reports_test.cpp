@@ -1,8 +1,10 @@
 // The main window's reports and export: the save dialog's title, filter, folder and extension
-// rule, the report written in the chosen format and handed to the viewer, the XML export.
-// The save dialog and the desktop are replaced by fakes; message boxes are answered.
+// rule, the report written in the chosen format and handed to the viewer, the XML export, and
+// the same RTF and XML bytes from the menu as from vazadod-cli on one database. The save dialog
+// and the desktop are replaced by fakes; message boxes are answered.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <QAbstractButton>
 #include <QAction>
@@ -16,9 +18,11 @@
 #include <sstream>
 
 #include "app/core/qorLauncher.h"
+#include "app/core/qorPlannerStatements.h"
 #include "app/core/qorReportBuilders.h"
 #include "app/qorApplication.h"
 #include "app/uVazadod.h"
+#include "db/access/qorDatabaseController.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "planner/grid/qorPlannerGrid.h"
@@ -44,6 +48,16 @@ struct RemoveHome {
 } kRemoveHome;
 const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(
     new TQtTestEnvironment<TqorApplication>("app_reports_tests"));
+
+// Runs vazadod-cli; its exit status, with its output in output.
+int Cli(const std::string& args, std::string& output) {
+  output.clear();
+  FILE* pipe = ::popen((std::string(VZ_VAZADOD_CLI) + " " + args + " 2>&1").c_str(), "r");
+  char buf[4096];
+  while (size_t n = std::fread(buf, 1, sizeof buf, pipe)) output.append(buf, n);
+  const int status = ::pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -121,7 +135,7 @@ class WindowReports : public ::testing::Test {
   QAction* Item(const char* name) { return window_->findChild<QAction*>(name); }
 
   BoxCatcher boxes_;
-  TTestPlanner planner_;
+  TTestPlanner planner_{"reports"};
   std::string out_;
   std::unique_ptr<TfrmVazadod> window_;
   std::vector<std::string> launched_;
@@ -194,6 +208,53 @@ TEST_F(WindowReports, ExportWritesTheDocumentAsXml) {
   EXPECT_EQ(ReadFile(out_ + "/plan.xml"), window_->TaskGrid()->Document().EncodedXml());
   EXPECT_FALSE(std::filesystem::exists(out_ + "/plan.pdf"));
   EXPECT_TRUE(launched_.empty()) << "an export is not opened";
+}
+
+// The window on a sample plan, shown (so loaded as at start), and vazadod-cli on the same file.
+TEST(WindowAndCli, GiveTheSameRtfAndXmlBytes) {
+  TTestPlanner folder("menu_cli");
+  const std::string db = (folder.Dir() / "sample.zuz").string();
+  std::string log;
+  ASSERT_EQ(Cli("sample --projects 4 --tasks-per-project 6 --resources 5 --seed 3 " + db, log), 0)
+      << log;
+  {
+    TqorDatabaseController c;
+    c.OpenDatabase(db);
+    c.Execute(qorStatements::UpdateProjectFilter("[1][3][4]"));
+    c.Execute(qorStatements::InsertTask("a<b & \"c\" ]]>", SystemToday(), 3));
+  }
+  BoxCatcher boxes;
+  std::vector<std::string> launched;
+  TfrmVazadod window(db, VZ_SOURCE_DIR);
+  window.SetLauncherPlatform(std::make_unique<FakeDesktop>(&launched));
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QString answer;
+  window.SetSaveDialog([&](const QString&, const QString&, const QString&) { return answer; });
+  window.findChild<QAction*>("mnuReportRTF")->trigger();
+
+  const std::string menu = (folder.Dir() / "menu").string(), cli = (folder.Dir() / "cli").string();
+  for (const char* report : {"tasks", "resources", "holidays"}) {
+    answer = QString::fromStdString(menu + report + ".rtf");
+    const std::string item = std::string("mnuReport") + char(report[0] - 'a' + 'A') + (report + 1);
+    window.findChild<QAction*>(QString::fromStdString(item))->trigger();
+    ASSERT_EQ(Cli(std::string("report ") + report + " --format rtf --output " + cli + report +
+                      ".rtf " + db,
+                  log),
+              0)
+        << log;
+    const std::string fromMenu = ReadFile(menu + report + ".rtf");
+    EXPECT_GT(fromMenu.size(), 1000u) << report;
+    EXPECT_EQ(fromMenu, ReadFile(cli + report + ".rtf")) << report;
+  }
+  answer = QString::fromStdString(menu + ".xml");
+  window.findChild<QAction*>("mnuExportXml")->trigger();
+  ASSERT_EQ(Cli("export --output " + cli + ".xml " + db, log), 0) << log;
+  EXPECT_EQ(ReadFile(menu + ".xml"), ReadFile(cli + ".xml"));
+  EXPECT_NE(ReadFile(menu + ".xml").find("name=\"a&lt;b &amp; &quot;c&quot; ]]&gt;\""),
+            std::string::npos);
+  EXPECT_EQ(launched.size(), 3u);
+  EXPECT_TRUE(boxes.Texts.empty());
 }
 
 }  // namespace
