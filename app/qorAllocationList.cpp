@@ -18,16 +18,16 @@ TqorAllocationList::TqorAllocationList(QWidget* parent) : QListWidget(parent) {
   setDefaultDropAction(Qt::CopyAction);
 }
 
-void TqorAllocationList::SetEntries(const std::vector<TqorListEntry>& entries) {
+void TqorAllocationList::SetEntries(const std::vector<TqorResourceEntry>& entries) {
   clear();
-  for (const TqorListEntry& entry : entries) {
+  for (const TqorResourceEntry& entry : entries) {
     auto* item = new QListWidgetItem(QString::fromStdString(entry.Name), this);
     item->setData(kIdRole, entry.Id);
   }
 }
 
-std::vector<TqorListEntry> TqorAllocationList::Entries() const {
-  std::vector<TqorListEntry> entries;
+std::vector<TqorResourceEntry> TqorAllocationList::Entries() const {
+  std::vector<TqorResourceEntry> entries;
   for (int i = 0; i < count(); ++i)
     entries.push_back({item(i)->text().toStdString(), item(i)->data(kIdRole).toInt()});
   return entries;

@@ -33,8 +33,8 @@ class TqorAllocationList : public QListWidget {
   // that the handler may ask the user in a dialog of its own).
   std::function<void(int32_t id)> onDropped;
 
-  void SetEntries(const std::vector<TqorListEntry>& entries);
-  std::vector<TqorListEntry> Entries() const;
+  void SetEntries(const std::vector<TqorResourceEntry>& entries);
+  std::vector<TqorResourceEntry> Entries() const;
   // The number of the selected entry; none without a selection.
   std::optional<int32_t> SelectedId() const;
   // The drag data of the selected entry (nullptr without a selection); the caller owns it.

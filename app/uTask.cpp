@@ -203,11 +203,11 @@ TqorTaskDialogValues TfrmTask::GetTask() const {
   return values;
 }
 
-void TfrmTask::SetResourceList(const std::vector<TqorListEntry>& entries) {
+void TfrmTask::SetResourceList(const std::vector<TqorResourceEntry>& entries) {
   Resources->SetEntries(entries);
 }
 
-void TfrmTask::SetAssignmentList(const std::vector<TqorListEntry>& entries) {
+void TfrmTask::SetAssignmentList(const std::vector<TqorResourceEntry>& entries) {
   Assignments->SetEntries(entries);
 }
 

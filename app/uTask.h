@@ -37,8 +37,8 @@ class TfrmTask : public QDialog, public TqorTaskEditor {
   // --- TqorTaskEditor ---
   void SetTask(const TqorTaskDialogValues& values) override;
   TqorTaskDialogValues GetTask() const override;
-  void SetResourceList(const std::vector<TqorListEntry>& entries) override;
-  void SetAssignmentList(const std::vector<TqorListEntry>& entries) override;
+  void SetResourceList(const std::vector<TqorResourceEntry>& entries) override;
+  void SetAssignmentList(const std::vector<TqorResourceEntry>& entries) override;
   bool Execute() override;
 
   // The allocation requests, with the number the entry carries.

@@ -19,9 +19,9 @@ namespace st = qorStatements;
 namespace {
 
 // The entries of a SELECT: the name field with the id field of each row.
-std::vector<TqorListEntry> ReadEntries(TqorDatabaseController& db, const std::string& statement,
+std::vector<TqorResourceEntry> ReadEntries(TqorDatabaseController& db, const std::string& statement,
                                        const char* idField) {
-  std::vector<TqorListEntry> entries;
+  std::vector<TqorResourceEntry> entries;
   TqorDatabaseRecordSet* set = db.OpenRecordSet(statement);
   try {
     for (; !db.Eof(set); db.Next(set))

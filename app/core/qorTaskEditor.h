@@ -25,10 +25,10 @@ struct TqorTaskDialogValues {
 };
 
 // One entry of a resource list: the name shown and the id it carries.
-struct TqorListEntry {
+struct TqorResourceEntry {
   std::string Name;
   int32_t Id = 0;
-  bool operator==(const TqorListEntry&) const = default;
+  bool operator==(const TqorResourceEntry&) const = default;
 };
 
 class TqorTaskEditor {
@@ -40,8 +40,8 @@ class TqorTaskEditor {
   // REQUIRES: the progress field holds a number (the dialog's check passed).
   virtual TqorTaskDialogValues GetTask() const = 0;
   // Replaces the entries of the lists, in the order given.
-  virtual void SetResourceList(const std::vector<TqorListEntry>& entries) = 0;
-  virtual void SetAssignmentList(const std::vector<TqorListEntry>& entries) = 0;
+  virtual void SetResourceList(const std::vector<TqorResourceEntry>& entries) = 0;
+  virtual void SetAssignmentList(const std::vector<TqorResourceEntry>& entries) = 0;
   // Shows the dialog modally; true when it was closed with OK.
   virtual bool Execute() = 0;
 };

@@ -253,7 +253,7 @@ class TaskWorkflows : public ::testing::Test {
   }
   std::vector<std::string> Names(const TqorAllocationList* list) {
     std::vector<std::string> names;
-    for (const TqorListEntry& e : list->Entries()) names.push_back(e.Name);
+    for (const TqorResourceEntry& e : list->Entries()) names.push_back(e.Name);
     return names;
   }
 

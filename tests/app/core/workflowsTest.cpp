@@ -51,8 +51,8 @@ struct TFakeEditor : TqorTaskEditor {
   bool edited = false;
   void SetTask(const TqorTaskDialogValues& v) override { Shown = v; }
   TqorTaskDialogValues GetTask() const override { return edited ? Edited : Shown; }
-  void SetResourceList(const std::vector<TqorListEntry>&) override {}
-  void SetAssignmentList(const std::vector<TqorListEntry>&) override {}
+  void SetResourceList(const std::vector<TqorResourceEntry>&) override {}
+  void SetAssignmentList(const std::vector<TqorResourceEntry>&) override {}
   bool Execute() override {
     edited = true;
     return true;
