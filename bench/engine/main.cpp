@@ -7,8 +7,12 @@
 // whole sequence is repeated and the table shows the median of each workload.
 //
 // usage: bench_engine [FOLDER [REPEATS]]   (a new /tmp folder and 3 repeats by default)
+//   VZ_BENCH_SIZES=20000        only these plan sizes (comma-separated task counts)
+//   VZ_BENCH_ONLY=capacity      only the workloads whose name contains this text (the bulk load
+//                               always runs: the others need its plan)
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -418,6 +422,29 @@ std::vector<TWorkload> Workloads(const TPlan& plan, unsigned seed) {
   return w;
 }
 
+// The plan sizes to run: VZ_BENCH_SIZES, or 2,000 and 20,000 tasks.
+std::vector<int> Sizes() {
+  std::vector<int> sizes;
+  if (const char* env = std::getenv("VZ_BENCH_SIZES")) {
+    std::string text(env);
+    size_t at = 0;
+    while (at < text.size()) {
+      const size_t comma = std::min(text.find(',', at), text.size());
+      const int n = std::atoi(text.substr(at, comma - at).c_str());
+      if (n >= 40) sizes.push_back(n);
+      at = comma + 1;
+    }
+  }
+  if (sizes.empty()) sizes = {2000, 20000};
+  return sizes;
+}
+
+// Whether a workload runs: every one, or those named by VZ_BENCH_ONLY (and the bulk load).
+bool Selected(const std::string& name) {
+  const char* only = std::getenv("VZ_BENCH_ONLY");
+  return !only || !*only || name.find(only) != std::string::npos || name.rfind("bulk load", 0) == 0;
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   const size_t n = v.size();
@@ -431,7 +458,7 @@ int main(int argc, char** argv) {
   const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
   std::printf("%-32s %7s | %11s %11s | %6s\n", "workload", "tasks", "engine ms", "SQLite ms",
               "ratio");
-  for (int n : {2000, 20000}) {
+  for (int n : Sizes()) {
     const TPlan plan(n);
     std::vector<std::string> names;
     std::vector<std::vector<double>> engineTimes, sqliteTimes;
@@ -445,11 +472,13 @@ int main(int argc, char** argv) {
         sqliteTimes.resize(names.size());
       }
       for (size_t i = 0; i < workloads.size(); ++i) {
+        if (!Selected(names[i])) continue;
         engineTimes[i].push_back(workloads[i].engine(engine));
         sqliteTimes[i].push_back(workloads[i].sqlite(sqlite));
       }
     }
     for (size_t i = 0; i < names.size(); ++i) {
+      if (engineTimes[i].empty()) continue;
       const double e = Median(engineTimes[i]), s = Median(sqliteTimes[i]);
       std::printf("%-32s %7d | %11.1f %11.1f | %6.2f\n", names[i].c_str(), n, e * 1e3, s * 1e3,
                   e / s);

@@ -105,6 +105,9 @@ class TZuzSubqueryRunner {
   virtual const std::vector<TZuzRow>& RunSubquery(const TSqlSelect& select,
                                                   const TZuzEvalContext& outer,
                                                   size_t& columnCount) = 0;
+  // Whether a name inside the subquery reaches past it (its rows then depend on the row of the
+  // enclosing query).
+  virtual bool Correlated(const TSqlSelect& select) = 0;
 };
 
 // The rows an expression sees: the current row of each source of its query (null for a row of
@@ -146,14 +149,19 @@ class TZuzExprEvaluator {
   // The value of a column of the context (NULL in a row of NULLs).
   static const TZuzValue& ColumnValue(const TSqlColumnRef& c, const TZuzEvalContext& ctx);
 
+  // Whether the subquery's rows are the same for every row of the enclosing query.
+  bool SubqueryIsConstant(const TSqlSelect& s) {
+    return subqueries_ && !subqueries_->Correlated(s);
+  }
+  const std::vector<TZuzRow>& Subquery(const TSqlSelect& s, const TZuzEvalContext& ctx,
+                                       size_t& columns);
+
  private:
   TZuzTruth Compare(const TZuzValue& a, TSqlCompareOp op, const TZuzValue& b);
   TZuzValue Arithmetic(const TSqlArithmetic& a, const TZuzEvalContext& ctx);
   TZuzTruth Quantified(const TSqlComparison& c, const TZuzEvalContext& ctx);
   TZuzValue Cast(const TSqlCast& c, const TZuzEvalContext& ctx);
   TZuzValue Extract(const TSqlExtract& x, const TZuzEvalContext& ctx);
-  const std::vector<TZuzRow>& Subquery(const TSqlSelect& s, const TZuzEvalContext& ctx,
-                                       size_t& columns);
 
   TSortOrderFunc order_;
   TZuzSubqueryRunner* subqueries_;

@@ -109,7 +109,7 @@ std::string TZuzSourceProvider::Describe() const {
 
 size_t TZuzSourceProvider::CandidateCount() const {
   if (!table_) return rows_.size();
-  return candidates_.size();
+  return allRecords_ ? allCount_ : candidates_.size();
 }
 
 int TZuzSourceProvider::ReadRow(uint32_t address) {
@@ -327,6 +327,23 @@ std::optional<std::vector<uint32_t>> TZuzSourceProvider::Resolve(const TSqlExpr&
       }
       return all;
     }
+    case TSqlExprKind::InQuery: {
+      // column IN (SELECT ...) with a subquery of its own: the keys of its values.
+      const auto& in = e.As<TSqlInQuery>();
+      if (in.Negated || !IsColumnOfLevel0(*in.Operand) || !ev.SubqueryIsConstant(*in.Select)) {
+        return std::nullopt;
+      }
+      size_t columns = 0;
+      const std::vector<TZuzRow>& rows = ev.Subquery(*in.Select, base, columns);
+      std::vector<uint32_t> all;
+      for (const TZuzRow& row : rows) {
+        if (row.empty()) continue;
+        auto part = Range(in.Operand->As<TSqlColumnRef>().FieldIndex, TSqlCompareOp::Equal, row[0]);
+        if (!part) return std::nullopt;
+        all.insert(all.end(), part->begin(), part->end());
+      }
+      return Sorted(std::move(all));
+    }
     case TSqlExprKind::Like: {
       const auto& l = e.As<TSqlLike>();
       if (l.Negated || !IsColumnOfLevel0(*l.Operand) || !IsConstant(*l.Pattern)) {
@@ -388,9 +405,44 @@ void TZuzSourceProvider::Plan(TZuzExprEvaluator& ev, const TZuzEvalContext& base
     candidates_ = std::move(*acc);
     plan_ = "index ranges: " + std::to_string(candidates_.size()) + " candidates";
   } else {
-    candidates_ = table_->RecordAddresses();
-    plan_ = "all records: " + std::to_string(candidates_.size());
+    // Every index holds a key of every record: its key count is the record count.
+    TIndexManager& im = IndexManagerOf(*table_);
+    if (im.Count() > 0 && im.Item(0).IsOpen()) {
+      allRecords_ = true;
+      allCount_ = static_cast<size_t>(im.Item(0).Tree().KeyCount());
+    } else {
+      candidates_ = table_->RecordAddresses();
+      allCount_ = candidates_.size();
+    }
+    plan_ = "all records: " + std::to_string(allCount_);
   }
+}
+
+bool TZuzSourceProvider::PlanExtreme(int field, bool greatest) {
+  if (planned_ || !table_ || !Selection.empty()) return false;
+  const TInternalFieldItem& f = table_->Def().InternalFields[static_cast<size_t>(field)];
+  const F type = f.DataType;
+  if (!IsWholeValueType(type) && type != F::ftFloat && type != F::ftCurrency &&
+      !IsDateValueType(type)) {
+    return false;
+  }
+  TOpenTable::TLockScope scope(*table_, ltRead);
+  TIndexItem* item = IndexManagerOf(*table_).IndexForFields(f.FieldName, true);
+  if (!item || item->KeyFields[0].Descending) return false;
+  TBTree& tree = item->Tree();
+  const int64_t count = tree.KeyCount();
+  candidates_.clear();
+  // NULLs have keys too: step inward from the end until a record holds a value.
+  for (int64_t i = 0; i < count; ++i) {
+    const uint32_t address = tree.SearchByRecNo(greatest ? count - i : i + 1);
+    if (address == 0 || !table_->ReadRecord(address) || table_->IsNull(field)) continue;
+    candidates_.push_back(address);
+    break;
+  }
+  planned_ = narrowed_ = true;
+  ++stats_.IndexRanges;
+  plan_ = std::string("index end: ") + (greatest ? "last" : "first") + " key";
+  return true;
 }
 
 const std::vector<int>& TZuzSourceProvider::Materialize(TZuzExprEvaluator& ev,
@@ -405,6 +457,10 @@ const std::vector<int>& TZuzSourceProvider::Materialize(TZuzExprEvaluator& ev,
   }
   if (!planned_) Plan(ev, ctx);
   TOpenTable::TLockScope scope(*table_, ltRead);
+  if (allRecords_) {
+    candidates_ = table_->RecordAddresses();
+    allRecords_ = false;
+  }
   for (uint32_t a : candidates_) {
     int r = ReadRow(a);
     if (r >= 0 && Passes(r, ev, ctx)) passing_.push_back(r);

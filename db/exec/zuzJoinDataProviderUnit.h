@@ -52,6 +52,10 @@ class TZuzSourceProvider {
 
   // Finds the candidates: index ranges of the selection, else every record.
   void Plan(TZuzExprEvaluator& ev, const TZuzEvalContext& base);
+  // For MAX (greatest) or MIN of a number or date field over the whole table: plans the one
+  // record at that end of an ascending index on the field whose value is not NULL (none when
+  // every value is NULL). False, and nothing planned, when no such index serves.
+  bool PlanExtreme(int field, bool greatest);
   size_t CandidateCount() const;
   bool HasSelection() const { return !Selection.empty(); }
   bool Narrowed() const { return narrowed_; }
@@ -84,6 +88,10 @@ class TZuzSourceProvider {
   std::vector<uint32_t> addresses_;
   std::unordered_map<uint32_t, int> byAddress_;
   std::vector<uint32_t> candidates_;
+  // Every record is a candidate: listed only when the rows are read (a join may look the source
+  // up by key instead); allCount_ counts them meanwhile.
+  bool allRecords_ = false;
+  size_t allCount_ = 0;
   bool planned_ = false;
   bool narrowed_ = false;
   bool materialized_ = false;

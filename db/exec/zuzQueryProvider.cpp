@@ -485,6 +485,11 @@ TOpenTable& TZuzQueryProvider::OpenTable(const TSqlTableName& name) {
 }
 
 void TZuzQueryProvider::CloseTables() {
+  // Back to their managers, which keep them for the next statement on the same tables.
+  for (auto& [key, table] : tables_) {
+    TTableMgr* mgr = key[0] == 'm' ? env_.Memory : env_.Disk;
+    if (mgr) mgr->ReturnTable(std::move(table));
+  }
   tables_.clear();
   readChecked_.clear();
   subqueryCache_.clear();
@@ -492,6 +497,18 @@ void TZuzQueryProvider::CloseTables() {
 }
 
 // --- Subqueries ---
+
+bool TZuzQueryProvider::Correlated(const TSqlSelect& select) {
+  auto c = correlated_.find(&select);
+  if (c != correlated_.end()) return c->second;
+  bool correlated = false;
+  auto f = [&](const TSqlColumnRef& col, int depth) {
+    if (col.OuterLevel > depth) correlated = true;
+  };
+  WalkSelectColumns(select, 0, f);
+  correlated_[&select] = correlated;
+  return correlated;
+}
 
 const std::vector<TZuzRow>& TZuzQueryProvider::RunSubquery(const TSqlSelect& select,
                                                            const TZuzEvalContext& outer,
@@ -501,18 +518,7 @@ const std::vector<TZuzRow>& TZuzQueryProvider::RunSubquery(const TSqlSelect& sel
     columnCount = cached->second->Columns.size();
     return cached->second->Rows;
   }
-  auto c = correlated_.find(&select);
-  bool correlated = false;
-  if (c == correlated_.end()) {
-    // Correlated when a name inside reaches past the subquery.
-    auto f = [&](const TSqlColumnRef& col, int depth) {
-      if (col.OuterLevel > depth) correlated = true;
-    };
-    WalkSelectColumns(select, 0, f);
-    correlated_[&select] = correlated;
-  } else {
-    correlated = c->second;
-  }
+  const bool correlated = Correlated(select);
   std::unique_ptr<TZuzResultSet> result = RunSelect(select, &outer, 0);
   columnCount = result->Columns.size();
   auto& slot = correlated ? subqueryLast_[&select] : subqueryCache_[&select];
@@ -783,6 +789,20 @@ void TZuzQueryProvider::RunSpec(const TSqlQuerySpec& q, const TZuzEvalContext* o
   TZuzEvalContext base;
   base.Rows.assign(nSources, nullptr);
   base.Outer = outer;
+  // SELECT MAX(column) or MIN(column) FROM one table: the end of an index on the column.
+  if (grouped && steps.size() == 1 && q.GroupBy.empty() && !q.Having && residual.empty() &&
+      q.Items.size() == 1 && q.Items[0].Expr &&
+      q.Items[0].Expr->Kind() == TSqlExprKind::Aggregate) {
+    const auto& a = q.Items[0].Expr->As<TSqlAggregate>();
+    if ((a.Func == TSqlAggregateFunc::Max || a.Func == TSqlAggregateFunc::Min) && !a.Distinct &&
+        a.Argument && a.Argument->Kind() == TSqlExprKind::Column) {
+      const auto& c = a.Argument->As<TSqlColumnRef>();
+      if (c.OuterLevel == 0 && c.OutputIndex < 0 && c.SourceIndex == steps[0].Source) {
+        providers[static_cast<size_t>(c.SourceIndex)]->PlanExtreme(
+            c.FieldIndex, a.Func == TSqlAggregateFunc::Max);
+      }
+    }
+  }
   // The outer side of the first inner join: the source with fewer candidates.
   for (auto& p : providers) {
     if (p->Table()) p->Plan(*ev_, base);

@@ -95,6 +95,7 @@ class TZuzQueryProvider : private TZuzSubqueryRunner {
   struct TSpecRun;
   struct TAccumulator;
 
+  bool Correlated(const TSqlSelect& select) override;
   const std::vector<TZuzRow>& RunSubquery(const TSqlSelect& select, const TZuzEvalContext& outer,
                                           size_t& columnCount) override;
 

@@ -98,7 +98,8 @@ void TOpenTable::Refresh(bool lockWasHeld) {
   const bool rolledBack = disk_.RollbackCount() != lastRollbackCount_;
   const bool changed = !lastWriteCounter_ || *lastWriteCounter_ != counter || rolledBack;
   if (changed) {
-    disk_.File().InvalidateCleanTablePages(TableId());
+    ++generation_;
+    disk_.CheckCachedTablePages(TableId(), counter);
     lastWriteCounter_ = counter;
     lastRollbackCount_ = disk_.RollbackCount();
     recordPages_.clear();
@@ -111,9 +112,12 @@ void TOpenTable::FinishWrite() {
   indexes_->StoreRoots();
   header_->WriteHeader();
   lastWriteCounter_ = header_->DWord(thWriteCounter);
+  disk_.NoteCachedTablePages(TableId(), *lastWriteCounter_);
+  ++generation_;
 }
 
 void TOpenTable::AfterFailedWrite() {
+  ++generation_;
   // Blocks taken from the free lists and index nodes may be written already: keep the lists and
   // the index roots in step with them (inside a transaction this goes to the transaction, which
   // the caller rolls back or not).
@@ -122,6 +126,7 @@ void TOpenTable::AfterFailedWrite() {
     if (header_->Dirty()) {
       header_->WriteHeader();
       lastWriteCounter_ = header_->DWord(thWriteCounter);
+      disk_.NoteCachedTablePages(TableId(), *lastWriteCounter_);
     }
   } catch (...) {
   }

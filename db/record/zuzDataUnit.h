@@ -37,6 +37,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -175,6 +176,19 @@ class TOpenTable {
   // the roots and the header. REQUIRES: the table's write lock.
   void FinishWrite();
 
+  // What is called with the table id when the object goes (taken out to keep the object for
+  // later use without counting it as open, and put back when it is used again).
+  std::function<void(uint32_t)> TakeOnClose() { return std::exchange(onClose_, nullptr); }
+  void SetOnClose(std::function<void(uint32_t)> onClose) { onClose_ = std::move(onClose); }
+  // The generation of the catalogue the definition was read under (kept by the table manager).
+  uint64_t DefGeneration() const { return defGeneration_; }
+  void SetDefGeneration(uint64_t generation) { defGeneration_ = generation; }
+
+  // Goes up whenever the table's contents may have changed as seen by this object (its own
+  // writes, another program's commit, a rollback); what was read from the table under an
+  // earlier value may be kept while it stays the same. Current once a lock scope is taken.
+  uint64_t Generation() const { return generation_; }
+
  private:
   friend class TLockScope;
   uint32_t AddRecordInTransaction();
@@ -208,6 +222,8 @@ class TOpenTable {
   std::optional<uint32_t> lastWriteCounter_;
   uint64_t lastRollbackCount_ = 0;
   uint64_t lastLockReleaseCount_ = 0;
+  uint64_t generation_ = 0;
+  uint64_t defGeneration_ = 0;
   std::unordered_set<int64_t> recordPages_;  // pages known to hold this table's records
   std::unordered_set<int64_t> blobPages_;
   std::function<void(uint32_t)> onClose_;

@@ -210,6 +210,8 @@ void TTableMgr::Open() {
 }
 
 void TTableMgr::Close() {
+  DropPooledTables();
+  for (TDefCache& cache : defCache_) cache = TDefCache();
   userCatalogue_.reset();
   systemCatalogue_.reset();
   systemHeaders_.Close();
@@ -267,9 +269,21 @@ bool TTableMgr::TableExists(const std::string& name) {
   return FindCatalogueRow(catalogue, name);
 }
 
+TTableMgr::TDefCache& TTableMgr::CurrentDefCache(bool internal) {
+  TDefCache& cache = defCache_[internal ? 1 : 0];
+  const uint64_t generation = Catalogue(internal).Generation();
+  if (cache.generation != generation) {
+    cache = TDefCache();
+    cache.generation = generation;
+  }
+  return cache;
+}
+
 std::vector<std::string> TTableMgr::TableNames(bool internal) {
   TOpenTable& catalogue = Catalogue(internal);
   TOpenTable::TLockScope lock(catalogue, ltRead);
+  TDefCache& cache = CurrentDefCache(internal);
+  if (cache.names) return *cache.names;
   std::vector<std::string> names;
   for (uint32_t address : catalogue.RecordAddresses()) {
     if (!catalogue.ReadRecord(address)) continue;
@@ -277,12 +291,16 @@ std::vector<std::string> TTableMgr::TableNames(bool internal) {
     if (const auto* text = std::get_if<std::string>(&v)) names.push_back(*text);
   }
   std::sort(names.begin(), names.end());
+  cache.names = names;
   return names;
 }
 
 TTableDef TTableMgr::InternalGetTableDef(const std::string& name) {
-  TOpenTable& catalogue = Catalogue(IsInternalName(name));
+  const bool internal = IsInternalName(name);
+  TOpenTable& catalogue = Catalogue(internal);
   TOpenTable::TLockScope lock(catalogue, ltRead);
+  TDefCache& cache = CurrentDefCache(internal);
+  if (auto it = cache.defs.find(name); it != cache.defs.end()) return it->second;
   if (!FindCatalogueRow(catalogue, name)) {
     ZuzDatabaseError(ZUZ_ERR_NO_SUCH_TABLE, "TZuzTable.InternalGetTableDef", name, kObject);
   }
@@ -296,6 +314,7 @@ TTableDef TTableMgr::InternalGetTableDef(const std::string& name) {
     ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TZuzTable.InternalGetTableDef",
                      "The catalogue row of table " + name + " is damaged", kObject);
   }
+  cache.defs.emplace(name, def);
   return def;
 }
 
@@ -369,6 +388,7 @@ TTableDef TTableMgr::InternalCreateTable(TTableDef def) {
 void TTableMgr::InternalUpdateTableDef(const TTableDef& def, const std::string& oldName) {
   const char* caller = "TZuzTable.InternalUpdateTableDef";
   CheckOpen(caller);
+  DropPooledTables();
   CheckTableName(def.TableName);
   if (def.Memory) ZuzDatabaseError(ZUZ_ERR_TABLE_TYPE, caller, {}, kObject);
   if (IsInternalName(def.TableName) != IsInternalName(oldName)) {
@@ -403,6 +423,19 @@ void TTableMgr::InternalUpdateTableDef(const TTableDef& def, const std::string& 
 std::unique_ptr<TOpenTable> TTableMgr::OpenTable(const std::string& name) {
   CheckOpen("TZuzTable.OpenTable");
   TTableDef def = InternalGetTableDef(name);
+  const uint64_t generation = defCache_[IsInternalName(name) ? 1 : 0].generation;
+  for (auto [it, end] = pool_.equal_range(name); it != end;) {
+    if (it->second.generation != generation) {
+      it = pool_.erase(it);
+      continue;
+    }
+    std::unique_ptr<TOpenTable> table = std::move(it->second.table);
+    table->SetOnClose(std::move(it->second.onClose));
+    pool_.erase(it);
+    ++(*openCounts_)[table->TableId()];
+    table->NewRecord();
+    return table;
+  }
   const uint32_t id = static_cast<uint32_t>(def.TableID);
   TTableHeaderMgr& headers = HeaderMgr(def.InternalTable);
   std::weak_ptr<std::map<uint32_t, int>> counts = openCounts_;
@@ -410,13 +443,25 @@ std::unique_ptr<TOpenTable> TTableMgr::OpenTable(const std::string& name) {
                                             [counts](uint32_t tableId) {
                                               if (auto c = counts.lock()) --(*c)[tableId];
                                             });
+  table->SetDefGeneration(generation);
   ++(*openCounts_)[id];
   return table;
+}
+
+void TTableMgr::ReturnTable(std::unique_ptr<TOpenTable> table) {
+  if (!table) return;
+  std::function<void(uint32_t)> onClose = table->TakeOnClose();
+  if (onClose) onClose(table->TableId());
+  const std::string& name = table->Def().TableName;
+  if (!open_ || pool_.count(name) >= 2) return;
+  const uint64_t generation = table->DefGeneration();
+  pool_.emplace(name, TPooledTable{generation, std::move(table), std::move(onClose)});
 }
 
 void TTableMgr::DeleteTable(const std::string& name) {
   const char* caller = "TZuzTable.DeleteTable";
   CheckOpen(caller);
+  DropPooledTables();
   const TTableDef def = InternalGetTableDef(name);
   const auto id = static_cast<uint32_t>(def.TableID);
   if (OpenCount(id) > 0) {
@@ -443,6 +488,7 @@ void TTableMgr::DeleteTable(const std::string& name) {
 
 void TTableMgr::EmptyTable(const std::string& name) {
   CheckOpen("TZuzTable.EmptyTable");
+  DropPooledTables();
   if (disk_.InTransaction()) {
     ZuzDatabaseError(ZUZ_ERR_IN_TRANSACTION, "TZuzTable.EmptyTable", {}, kObject);
   }

@@ -118,6 +118,10 @@ class TTableMgr {
   void EmptyTable(const std::string& name);
   // 10024 "No such table" when the catalogue has no row of the name.
   std::unique_ptr<TOpenTable> OpenTable(const std::string& name);
+  // Takes back a table object of OpenTable after use: kept (not counted as open) for the next
+  // OpenTable of the table, so that its header, indexes and known pages need not be read again;
+  // dropped when a definition changes, a table is deleted or emptied, or at Close.
+  void ReturnTable(std::unique_ptr<TOpenTable> table);
 
   // The stored definition (10024 when absent; 8451 when its text is damaged).
   TTableDef InternalGetTableDef(const std::string& name);
@@ -164,6 +168,24 @@ class TTableMgr {
   TDatabaseHeader dbHeader_;
   TTableMgrServices services_;
   std::shared_ptr<std::map<uint32_t, int>> openCounts_;
+  // Definitions read from a catalogue (user, system), kept while its generation stays the same:
+  // every statement names its tables, and reading a definition's text is costly.
+  struct TDefCache {
+    uint64_t generation = 0;
+    std::map<std::string, TTableDef> defs;
+    std::optional<std::vector<std::string>> names;
+  };
+  // The cache of the catalogue, emptied when the catalogue's generation moved. REQUIRES: a lock
+  // scope on the catalogue (which makes its generation current).
+  TDefCache& CurrentDefCache(bool internal);
+  TDefCache defCache_[2];
+  struct TPooledTable {
+    uint64_t generation;  // of its catalogue when it was taken back
+    std::unique_ptr<TOpenTable> table;
+    std::function<void(uint32_t)> onClose;
+  };
+  std::multimap<std::string, TPooledTable> pool_;
+  void DropPooledTables() { pool_.clear(); }
   bool open_ = false;
   bool systemTablesReady_ = false;
 };

@@ -49,6 +49,8 @@ void TCacheMgr::Enter(TCachePage* page, int64_t address, uint32_t tableId, uint3
                       TCachePageState state) {
   if (page->state != cpsInvalid && page->address != address) hash_.erase(page->address);
   Unlink(page);
+  if (page->state == cpsDirty) --dirtyCount_;
+  if (state == cpsDirty) ++dirtyCount_;
   page->address = address;
   page->tableId = tableId;
   page->ioFlags = ioFlags;
@@ -68,17 +70,20 @@ void TCacheMgr::Touch(TCachePage* page) {
 
 void TCacheMgr::MarkDirty(TCachePage* page) {
   if (page->state == cpsClean) Unlink(page);
+  if (page->state != cpsDirty) ++dirtyCount_;
   page->state = cpsDirty;
 }
 
 void TCacheMgr::MarkClean(TCachePage* page) {
   if (page->state == cpsClean) return;
+  if (page->state == cpsDirty) --dirtyCount_;
   page->state = cpsClean;
   LinkNewest(page);
 }
 
 void TCacheMgr::Invalidate(TCachePage* page) {
   if (page->state == cpsInvalid) return;
+  if (page->state == cpsDirty) --dirtyCount_;
   Unlink(page);
   auto it = hash_.find(page->address);
   if (it != hash_.end() && it->second == page) hash_.erase(it);
@@ -118,8 +123,17 @@ void TCacheMgr::InvalidateRange(int64_t address, int64_t n) {
   }
 }
 
+bool TCacheMgr::HasDirtyPageOf(uint32_t tableId) const {
+  if (dirtyCount_ == 0) return false;
+  for (const auto& p : pages_) {
+    if (p->state == cpsDirty && p->tableId == tableId) return true;
+  }
+  return false;
+}
+
 std::vector<TCachePage*> TCacheMgr::DirtyPages() const {
   std::vector<TCachePage*> out;
+  if (dirtyCount_ == 0) return out;
   for (const auto& p : pages_) {
     if (p->state == cpsDirty) out.push_back(p.get());
   }

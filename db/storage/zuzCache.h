@@ -74,6 +74,8 @@ class TCacheMgr {
   void InvalidateTable(uint32_t tableId);
   // Invalidates every page that overlaps [address, address + n).
   void InvalidateRange(int64_t address, int64_t n);
+  bool HasDirtyPageOf(uint32_t tableId) const;
+  int DirtyCount() const { return dirtyCount_; }
   // The dirty pages in ascending address order.
   std::vector<TCachePage*> DirtyPages() const;
 
@@ -97,6 +99,7 @@ class TCacheMgr {
   TCachePage* oldest_ = nullptr;  // the use list of clean pages
   TCachePage* newest_ = nullptr;
   uint64_t useCounter_ = 0;
+  int dirtyCount_ = 0;
   uint64_t hits_ = 0;
   uint64_t misses_ = 0;
 };

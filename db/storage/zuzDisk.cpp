@@ -199,6 +199,7 @@ void TDiskMgr::Close() {
   file_.CloseZuzFile();
   globalHdr_.Clear();
   mapMgr_.ForgetChain();
+  cacheStamps_.clear();
   if (failure) std::rethrow_exception(failure);
 }
 
@@ -213,6 +214,20 @@ void TDiskMgr::ReadHeader() {
 void TDiskMgr::WriteHeader() {
   file_.WriteData(TGlobalHdr::kFileOffset, TGlobalHdr::kSize, globalHdr_.Data(), 0, 0);
   globalHdr_.ClearDirty();
+}
+
+void TDiskMgr::CheckCachedTablePages(uint32_t tableId, uint32_t writeCounter) {
+  auto it = cacheStamps_.find(tableId);
+  if (it != cacheStamps_.end() && it->second.writeCounter == writeCounter &&
+      it->second.rollbacks == rollbacks_) {
+    return;
+  }
+  file_.InvalidateCleanTablePages(tableId);
+  cacheStamps_[tableId] = {writeCounter, rollbacks_};
+}
+
+void TDiskMgr::NoteCachedTablePages(uint32_t tableId, uint32_t writeCounter) {
+  cacheStamps_[tableId] = {writeCounter, rollbacks_};
 }
 
 void TDiskMgr::RefreshSharedState() {
@@ -531,6 +546,14 @@ void TDiskMgr::StartTransaction(bool skipTransactionLocks) {
 void TDiskMgr::Commit() {
   if (!file_.InTransaction()) {
     ZuzDatabaseError(ZUZ_ERR_NO_TRANSACTION, "TZuzFile.Commit", {}, "TZuzFile");
+  }
+  if (!file_.HasPendingWrites() && !globalHdr_.Dirty()) {
+    // Nothing written: no journal, no write locks to wait for, only the locks to release.
+    file_.Commit();
+    headerLocked_ = headerWriteLocked_ = false;
+    ++lockReleases_;
+    if (LockProvider()) locks_->ReleaseAllLocks();
+    return;
   }
   if (LockProvider()) locks_->UpgradeTableLocksToWrite();
   // Commits of all programs take turns: the header write lock is held from before the journal is

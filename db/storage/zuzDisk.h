@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "db/storage/zuzDbHeader.h"
@@ -167,6 +168,12 @@ class TDiskMgr {
   // Counts the calls that may release a table lock: a table lock held now and no release since a
   // moment means the lock was held all the time since then.
   uint64_t LockReleaseCount() const { return lockReleases_; }
+  // The table's cached pages as of a write counter read from its header: those kept by any of
+  // this program's table objects stay when they were cached at that counter (and no rollback
+  // came between); otherwise the table's clean pages leave the cache. A table write of this
+  // program notes its new counter.
+  void CheckCachedTablePages(uint32_t tableId, uint32_t writeCounter);
+  void NoteCachedTablePages(uint32_t tableId, uint32_t writeCounter);
 
   void CopyZuzFile(const std::string& destination) { file_.CopyZuzFile(destination); }
 
@@ -192,6 +199,11 @@ class TDiskMgr {
   bool headerWriteLocked_ = false;
   uint64_t rollbacks_ = 0;
   uint64_t lockReleases_ = 0;
+  struct TCacheStamp {
+    uint32_t writeCounter;
+    uint64_t rollbacks;
+  };
+  std::unordered_map<uint32_t, TCacheStamp> cacheStamps_;
   std::string masterKey_;
 };
 

@@ -386,11 +386,7 @@ void TZuzFile::RefreshSize() {
 }
 
 void TZuzFile::InvalidateCleanTablePages(uint32_t tableId) {
-  if (inTransaction_) {
-    for (const TCachePage* page : cache_.DirtyPages()) {
-      if (page->tableId == tableId) return;
-    }
-  }
+  if (inTransaction_ && cache_.HasDirtyPageOf(tableId)) return;
   cache_.InvalidateTable(tableId);
 }
 

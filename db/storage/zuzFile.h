@@ -109,6 +109,10 @@ class TZuzFile {
 
   // The byte ranges (address, length) a Commit now would write: the block cache's ranges and the
   // dirty pages, in that order.
+  // Whether the transaction has written anything (a block or a page) yet.
+  bool HasPendingWrites() const {
+    return inTransaction_ && (!blocks_.Blocks().empty() || cache_.DirtyCount() > 0);
+  }
   std::vector<std::pair<int64_t, int64_t>> PendingWrites() const;
   // The file's size on disk (inside a transaction: at its start).
   int64_t PhysicalSize() const { return physicalSize_; }

@@ -194,6 +194,53 @@ TEST_F(DbAccess, RecordSetsTheControllerDoesNotHoldAreRefused) {
   other.CloseDatabase();
 }
 
+// Two programs on one file: what one commits the other reads at its next statement, also when
+// it kept the table's pages, definition and objects from earlier statements; a rolled back change
+// is gone; a statement that only reads neither waits for nor disturbs a reading transaction.
+TEST_F(DbAccess, TwoProgramsSeeEachOthersCommits) {
+  Add("Ann", 30000, 1, true);
+  TqorDatabaseController other(&fs_);
+  other.OpenDatabase(kPath);
+  auto names = [](C& c) {
+    std::string out;
+    TqorDatabaseRecordSet* set = c.OpenRecordSet("SELECT Name FROM People ORDER BY Name");
+    while (!c.Eof(set)) {
+      out += c.GetString(set, "Name") + ";";
+      c.Next(set);
+    }
+    c.CloseRecordSet(set);
+    return out;
+  };
+  EXPECT_EQ(names(other), "Ann;");
+  Add("Bob", 30000, 1, true);
+  controller_.Execute("UPDATE People SET Name='Ada' WHERE Name='Ann'");
+  EXPECT_EQ(names(other), "Ada;Bob;");
+  EXPECT_EQ(other.NewId("PersonId", "People"), 2);
+  // A new definition under the same name.
+  controller_.Execute("DROP TABLE People");
+  controller_.Execute(
+      "CREATE TABLE People (PersonId AUTOINC, Name VARCHAR(20), Room INTEGER, "
+      "PRIMARY KEY (PersonId))");
+  controller_.Execute("INSERT INTO People (Name, Room) VALUES ('Cy', 7)");
+  EXPECT_EQ(names(other), "Cy;");
+  EXPECT_EQ(other.LookupInteger("SELECT MAX(Room) FROM People"), 7);
+  // A rolled back insert is gone for both.
+  other.Database().StartTransaction();
+  other.Execute("INSERT INTO People (Name, Room) VALUES ('Dee', 9)");
+  EXPECT_EQ(names(other), "Cy;Dee;");
+  other.Database().Rollback();
+  EXPECT_EQ(names(other), "Cy;");
+  EXPECT_EQ(names(controller_), "Cy;");
+  // A reading transaction holds its read locks; a reading statement beside it goes through.
+  other.Database().StartTransaction();
+  EXPECT_EQ(names(other), "Cy;");
+  EXPECT_EQ(names(controller_), "Cy;");
+  EXPECT_EQ(controller_.LookupInteger("SELECT COUNT(*) FROM People"), 1);
+  other.Database().Commit();
+  controller_.Execute("INSERT INTO People (Name, Room) VALUES ('Eve', 8)");
+  EXPECT_EQ(names(other), "Cy;Eve;");
+}
+
 // A database file on disk that another program may lock.
 class DbAccessFiles : public ::testing::Test {
  protected:

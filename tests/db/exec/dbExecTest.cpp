@@ -347,5 +347,78 @@ TEST_F(DbExec, IndexesNarrowTheRecordsRead) {
   EXPECT_EQ(stats.IndexLookups, 1);
 }
 
+// MIN and MAX of an indexed column over a whole table read the record at that end of the index
+// (stepping past NULLs), and give what a scan gives.
+TEST_F(DbExec, MinAndMaxTakeTheEndOfAnIndex) {
+  EXPECT_EQ(One("SELECT MAX(X) FROM t"), "0");  // nothing: the aggregate's zero
+  Add("'n1', NULL, 0, NULL, NULL");
+  Add("'n2', NULL, 0, NULL, NULL");
+  EXPECT_EQ(One("SELECT MAX(X) FROM t"), "0");  // NULLs only
+  EXPECT_EQ(One("SELECT MIN(X) FROM t"), "0");
+  for (int x : {5, -40, 17, 3, 17}) Add("'v', " + std::to_string(x) + ", 0, NULL, NULL");
+  Add("'n3', NULL, 0, NULL, NULL");
+  TZuzExecStats stats;
+  auto one = [&](const std::string& sql) {
+    auto r = db_.Query(sql, 0, &stats);
+    EXPECT_EQ(r->Rows.size(), 1u) << sql;
+    return r->Rows.empty() ? std::string() : ValueToText(r->Rows[0][0]);
+  };
+  EXPECT_EQ(one("SELECT MAX(X) FROM t"), "17");
+  EXPECT_EQ(stats.RecordsRead, 1);
+  EXPECT_EQ(one("SELECT MIN(X) FROM t"), "-40");
+  EXPECT_EQ(stats.RecordsRead, 1);
+  EXPECT_EQ(one("SELECT MAX(Id) AS NewId FROM t"), "8");
+  EXPECT_EQ(stats.RecordsRead, 1);
+  // Not through the index: a condition, a second output, DISTINCT, an unindexed column.
+  EXPECT_EQ(one("SELECT MAX(X) FROM t WHERE Name = 'v'"), "17");
+  EXPECT_EQ(one("SELECT MAX(X), COUNT(*) FROM t"), "17");
+  EXPECT_EQ(one("SELECT MIN(DISTINCT X) FROM t"), "-40");
+  EXPECT_EQ(stats.RecordsRead, 8);
+  db_.Exec("UPDATE t SET F = X * 0.5");
+  EXPECT_EQ(one("SELECT MAX(F) FROM t"), "8.5");
+  // After the greatest rows go, the next one is the end.
+  db_.Exec("DELETE FROM t WHERE X = 17");
+  EXPECT_EQ(one("SELECT MAX(X) FROM t"), "5");
+}
+
+// column IN (SELECT ...) narrows through the column's index when the subquery stands alone; a
+// subquery that refers to the outer row is evaluated row by row and gives the same rows.
+TEST_F(DbExec, InSubqueriesNarrowThroughTheIndex) {
+  for (int i = 0; i < 50; ++i)
+    Add("'r" + std::to_string(i) + "', " + std::to_string(i) + ", 0, NULL, NULL");
+  db_.Exec("CREATE TABLE u (Id INTEGER, TX INTEGER, PRIMARY KEY (Id))");
+  for (int i = 1; i <= 4; ++i)
+    db_.Exec("INSERT INTO u VALUES (" + std::to_string(i) + ", " + std::to_string(i * 10) + ")");
+  db_.Exec("INSERT INTO u VALUES (5, NULL)");
+  TZuzExecStats stats;
+  auto r = db_.Query("SELECT X FROM t WHERE X IN (SELECT TX FROM u WHERE Id <= 3) ORDER BY X", 0,
+                     &stats);
+  ASSERT_EQ(r->Rows.size(), 3u);
+  EXPECT_EQ(ValueToText(r->Rows[2][0]), "30");
+  EXPECT_EQ(stats.RecordsRead, 3 + 3);  // u's three rows, then t's three
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM t WHERE X NOT IN (SELECT TX FROM u WHERE TX > 0)"),
+            V{"46"});
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM t WHERE X IN (SELECT TX FROM u WHERE u.Id * 10 = t.X)"),
+            V{"4"});
+  db_.Exec("DELETE FROM t WHERE X IN (SELECT TX FROM u)");
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM t"), V{"46"});
+}
+
+// A join that looks the inner side up by key reads only the rows it finds, even when the inner
+// side has a condition no index serves.
+TEST_F(DbExec, JoinLookupsDoNotReadTheWholeInnerTable) {
+  for (int i = 0; i < 40; ++i)
+    Add("'j" + std::to_string(i) + "', " + std::to_string(i) + ", 0, NULL, NULL");
+  db_.Exec("CREATE TABLE u (Id INTEGER, TId INTEGER, PRIMARY KEY (Id))");
+  db_.Exec("INSERT INTO u VALUES (1, 5)");
+  db_.Exec("INSERT INTO u VALUES (2, 6)");
+  TZuzExecStats stats;
+  auto r =
+      db_.Query("SELECT SUM(t.X) FROM u INNER JOIN t ON u.TId = t.Id WHERE t.F IS NULL", 0, &stats);
+  ASSERT_EQ(r->Rows.size(), 1u);
+  EXPECT_EQ(ValueToText(r->Rows[0][0]), "9");  // ids 5 and 6 hold X 4 and 5
+  EXPECT_EQ(stats.RecordsRead, 4);
+}
+
 }  // namespace
 }  // namespace zuz::test

@@ -296,6 +296,9 @@ TEST(DbDiskLocks, TransactionsAndCommit) {
   TTwoPrograms p;
   p.a->StartTransaction();
   EXPECT_EQ(p.a->LockTable(7, ltWrite), ltRead);  // a write waits for the commit
+  uint8_t bytes[16];
+  p.a->ReadData(4096, sizeof bytes, bytes, 0, 0);
+  p.a->WriteData(4096, sizeof bytes, bytes, 0, 0);  // the transaction changes the file
   // Outside a transaction another program may still read the table, but not write it.
   EXPECT_EQ(p.b->LockTable(7, ltRead), ltRead);
   p.b->UnlockTable(7);
@@ -316,6 +319,14 @@ TEST(DbDiskLocks, TransactionsAndCommit) {
   p.b->UnlockTable(7);
   p.a->Commit();
   EXPECT_EQ(p.b->LockTable(7, ltWrite), ltWrite);  // everything was released
+  // A transaction that changed nothing has nothing to wait for at its commit.
+  p.b->UnlockTable(7);
+  p.a->StartTransaction();
+  EXPECT_EQ(p.a->LockTable(7, ltWrite), ltRead);
+  EXPECT_EQ(p.b->LockTable(7, ltRead), ltRead);
+  EXPECT_NO_THROW(p.a->Commit());
+  EXPECT_FALSE(p.a->InTransaction());
+  p.b->UnlockTable(7);
 }
 
 TEST(DbDiskLocks, RollbackDoesNotWaitForAnotherProgramsHeaderLock) {
