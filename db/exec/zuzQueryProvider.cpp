@@ -252,7 +252,7 @@ const TTableDef* TZuzEngineCatalogue::FindTable(std::string_view name, bool memo
   auto it = defs_[k].find(actual);
   if (it != defs_[k].end()) return it->second.get();
   TTableMgr* mgr = memory ? env_.Memory : env_.Disk;
-  auto def = std::make_unique<TTableDef>(mgr->InternalGetTableDef(actual));
+  std::shared_ptr<const TTableDef> def = mgr->SharedTableDef(actual);
   const TTableDef* p = def.get();
   defs_[k].emplace(actual, std::move(def));
   return p;

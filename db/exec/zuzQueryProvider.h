@@ -60,7 +60,7 @@ class TZuzEngineCatalogue : public TZuzSqlCatalogue {
   TZuzExecEnv env_;
   mutable bool namesRead_[2] = {false, false};
   mutable std::vector<std::string> names_[2];
-  mutable std::map<std::string, std::unique_ptr<TTableDef>> defs_[2];
+  mutable std::map<std::string, std::shared_ptr<const TTableDef>> defs_[2];
 };
 
 class TZuzQueryProvider : private TZuzSubqueryRunner {

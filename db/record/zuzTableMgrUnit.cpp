@@ -296,6 +296,10 @@ std::vector<std::string> TTableMgr::TableNames(bool internal) {
 }
 
 TTableDef TTableMgr::InternalGetTableDef(const std::string& name) {
+  return *SharedTableDef(name);
+}
+
+std::shared_ptr<const TTableDef> TTableMgr::SharedTableDef(const std::string& name) {
   const bool internal = IsInternalName(name);
   TOpenTable& catalogue = Catalogue(internal);
   TOpenTable::TLockScope lock(catalogue, ltRead);
@@ -304,13 +308,13 @@ TTableDef TTableMgr::InternalGetTableDef(const std::string& name) {
   if (!FindCatalogueRow(catalogue, name)) {
     ZuzDatabaseError(ZUZ_ERR_NO_SUCH_TABLE, "TZuzTable.InternalGetTableDef", name, kObject);
   }
-  TTableDef def = TableDefFromText(catalogue.GetBlob(kCatTableDef));
-  ValidateStoredTableDef(def);
-  const uint32_t id = static_cast<uint32_t>(def.TableID);
+  auto def = std::make_shared<TTableDef>(TableDefFromText(catalogue.GetBlob(kCatTableDef)));
+  ValidateStoredTableDef(*def);
+  const uint32_t id = static_cast<uint32_t>(def->TableID);
   const uint32_t base =
-      def.InternalTable ? TTableHeaderMgr::kSystemBaseId : TTableHeaderMgr::kUserBaseId;
-  if (def.TableName != name || def.InternalTable != IsInternalName(name) || id < base ||
-      id >= base + TTableHeaderMgr::kMaxTables || def.OwnerFlag != id * 16) {
+      def->InternalTable ? TTableHeaderMgr::kSystemBaseId : TTableHeaderMgr::kUserBaseId;
+  if (def->TableName != name || def->InternalTable != IsInternalName(name) || id < base ||
+      id >= base + TTableHeaderMgr::kMaxTables || def->OwnerFlag != id * 16) {
     ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TZuzTable.InternalGetTableDef",
                      "The catalogue row of table " + name + " is damaged", kObject);
   }
@@ -422,7 +426,7 @@ void TTableMgr::InternalUpdateTableDef(const TTableDef& def, const std::string& 
 
 std::unique_ptr<TOpenTable> TTableMgr::OpenTable(const std::string& name) {
   CheckOpen("TZuzTable.OpenTable");
-  TTableDef def = InternalGetTableDef(name);
+  std::shared_ptr<const TTableDef> shared = SharedTableDef(name);
   const uint64_t generation = defCache_[IsInternalName(name) ? 1 : 0].generation;
   for (auto [it, end] = pool_.equal_range(name); it != end;) {
     if (it->second.generation != generation) {
@@ -436,6 +440,7 @@ std::unique_ptr<TOpenTable> TTableMgr::OpenTable(const std::string& name) {
     table->NewRecord();
     return table;
   }
+  TTableDef def = *shared;
   const uint32_t id = static_cast<uint32_t>(def.TableID);
   TTableHeaderMgr& headers = HeaderMgr(def.InternalTable);
   std::weak_ptr<std::map<uint32_t, int>> counts = openCounts_;

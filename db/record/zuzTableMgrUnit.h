@@ -125,6 +125,8 @@ class TTableMgr {
 
   // The stored definition (10024 when absent; 8451 when its text is damaged).
   TTableDef InternalGetTableDef(const std::string& name);
+  // The same, shared with the manager's cache of definitions (no copy).
+  std::shared_ptr<const TTableDef> SharedTableDef(const std::string& name);
   // Writes the definition into the catalogue row of oldName (a different TableName renames the
   // table: 10039 for an invalid name, 13060 for one in use; memory tables 10766).
   void InternalUpdateTableDef(const TTableDef& def, const std::string& oldName);
@@ -172,7 +174,7 @@ class TTableMgr {
   // every statement names its tables, and reading a definition's text is costly.
   struct TDefCache {
     uint64_t generation = 0;
-    std::map<std::string, TTableDef> defs;
+    std::map<std::string, std::shared_ptr<const TTableDef>> defs;
     std::optional<std::vector<std::string>> names;
   };
   // The cache of the catalogue, emptied when the catalogue's generation moved. REQUIRES: a lock
