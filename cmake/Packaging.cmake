@@ -55,7 +55,7 @@ endfunction()
 # The programs, one line each.
 vz_package_program(Vazadod "plan projects, tasks, resources and holidays on a calendar grid")
 vz_package_program(vazadod-cli "run the planner's workflows from the command line")
-vz_package_program(zuzsql "run SQL statements on a Vazadod database" WITHOUT_COMMAND_LINE)
+vz_package_program(zuzsql "run SQL statements on a Vazadod database")
 vz_package_program(zuzdump "print and check what a Vazadod database file holds")
 vz_package_program(planner-roundtrip "read a planner XML file and write it back")
 

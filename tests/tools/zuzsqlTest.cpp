@@ -146,7 +146,16 @@ TEST_F(ZuzSql, ProtectedDatabasesTakeTheLoginFromTheEnvironment) {
   r = run(admin + "VAZADOD_USER_PASSWORD=x", "-c \"SELECT A FROM t\" " + users);
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("error code #10036"), std::string::npos) << r.err;
-  EXPECT_NE(Run("--help").err.find("VAZADOD_USER_PASSWORD"), std::string::npos);
+  // --help and --version answer on standard output; a wrong option is a usage error.
+  r = Run("--help");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("VAZADOD_USER_PASSWORD"), std::string::npos) << r.out;
+  r = Run("--version");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("zuzsql (Vazadod) ", 0), 0u) << r.out;
+  r = Run("--frobnicate");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("usage: zuzsql"), std::string::npos) << r.err;
 }
 
 // The interactive shell on a pseudo-terminal.

@@ -31,11 +31,16 @@ using namespace zuz;
 
 namespace {
 
-void Usage() {
-  std::fprintf(stderr,
+// The usage text: on standard output for --help, on standard error after a wrong command line.
+void Usage(std::FILE* out = stderr) {
+  std::fprintf(out,
                "usage: zuzsql [--create [--users]] [--csv] [-c STATEMENT]... [-f FILE] DBFILE\n"
+               "       zuzsql --help | --version\n"
+               "Runs SQL statements on a Vazadod database: each -c STATEMENT and each -f FILE\n"
+               "in turn, or those typed at the prompt when neither is given.\n"
                "--create makes the database when it does not exist, encrypted when\n"
-               "VAZADOD_PASSWORD is set, with users and groups for --users.\n%s",
+               "VAZADOD_PASSWORD is set, with users and groups for --users.\n"
+               "--csv prints results as comma-separated values.\n%s",
                ToolLoginHelp().c_str());
 }
 
@@ -119,7 +124,10 @@ int main(int argc, char** argv) {
     } else if ((a == "-c" || a == "-f") && i + 1 < argc) {
       sources.emplace_back(a[1], argv[++i]);
     } else if (a == "-h" || a == "--help") {
-      Usage();
+      Usage(stdout);
+      return 0;
+    } else if (a == "--version") {
+      std::printf("zuzsql (Vazadod) %s\n", VAZADOD_VERSION);
       return 0;
     } else if (!a.empty() && a[0] == '-') {
       Usage();
