@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "db/index/zuzRestructure.h"
@@ -11,6 +12,7 @@
 #include "db/sql/zuzSqlParser.h"
 #include "db/storage/zuzDisk.h"
 #include "db/storage/zuzError.h"
+#include "db/storage/zuzLockProvider.h"
 #include "db/storage/zuzLogger.h"
 #include "planner/base/qorStrings.h"
 
@@ -291,6 +293,10 @@ std::vector<std::string> TZuzQueryProvider::ParamNames() const {
 void TZuzQueryProvider::Prepare(std::string_view sql, std::string_view caller) {
   Unprepare();
   catalogue_.Clear();
+  // One read lock on the catalogue for every name the statement looks up, instead of a lock,
+  // a look for a journal and a header read for each.
+  std::optional<TOpenTable::TLockScope> catalogueLock;
+  if (env_.Disk && env_.Disk->IsOpen()) catalogueLock.emplace(env_.Disk->Catalogue(false), ltRead);
   std::unique_ptr<TSqlStatement> st = ParseSqlStatement(sql, &catalogue_, caller);
   try {
     if (st->Kind() == TSqlStatementKind::Select) {
