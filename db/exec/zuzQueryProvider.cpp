@@ -170,15 +170,15 @@ std::string ParamName(const TSqlExpr& e) {
 void CollectParams(const TSqlExpr& e, std::vector<std::string>& out);
 
 void CollectSelectParams(const TSqlSelect& s, std::vector<std::string>& out) {
-  auto spec = [&](const TSqlQuerySpec& q) {
+  auto block = [&](const TSqlQuerySpec& q) {
     for (const TSqlSelectItem& item : q.Items) {
       if (item.Expr) CollectParams(*item.Expr, out);
     }
     if (q.Where) CollectParams(*q.Where, out);
     if (q.Having) CollectParams(*q.Having, out);
   };
-  spec(*s.Query);
-  for (const TSqlUnionPart& p : s.Unions) spec(*p.Query);
+  block(*s.Query);
+  for (const TSqlUnionPart& p : s.Unions) block(*p.Query);
 }
 
 void CollectParams(const TSqlExpr& e, std::vector<std::string>& out) {

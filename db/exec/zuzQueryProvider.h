@@ -100,12 +100,12 @@ class TZuzQueryProvider : private TZuzSubqueryRunner {
                                           size_t& columnCount) override;
 
   void Check(const TSqlSelect& select);
-  void CheckSpec(const TSqlQuerySpec& spec, bool distinct);
+  void CheckSpec(const TSqlQuerySpec& block, bool distinct);
   void CheckExpr(const TSqlExpr& e);
 
   std::unique_ptr<TZuzResultSet> RunSelect(const TSqlSelect& select, const TZuzEvalContext* outer,
                                            int maxRecords);
-  void RunSpec(const TSqlQuerySpec& spec, const TZuzEvalContext* outer, TZuzResultSet& result,
+  void RunSpec(const TSqlQuerySpec& block, const TZuzEvalContext* outer, TZuzResultSet& result,
                int maxRecords, bool distinct);
   TOpenTable& OpenTable(const TSqlTableName& name);
   TTableMgr& TablesFor(const std::string& name, bool temporary, std::string& actual);

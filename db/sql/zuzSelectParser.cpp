@@ -69,46 +69,46 @@ std::unique_ptr<TSqlSelect> TZuzSelectParser::ParseQuery(bool subquery) {
 }
 
 std::unique_ptr<TSqlQuerySpec> TZuzSelectParser::Spec() {
-  auto spec = std::make_unique<TSqlQuerySpec>();
-  spec->Pos = s_.CurPos();
+  auto block = std::make_unique<TSqlQuerySpec>();
+  block->Pos = s_.CurPos();
   s_.Advance();  // SELECT
   if (s_.IsKeyword(TSqlKeyword::Distinct)) {
-    spec->Distinct = true;
+    block->Distinct = true;
     s_.Advance();
   } else if (s_.IsKeyword(TSqlKeyword::All)) {
     s_.Advance();
   }
-  SelectList(*spec);
+  SelectList(*block);
   if (!s_.IsKeyword(TSqlKeyword::From)) s_.Fail("Select clause incorrectly terminated");
   s_.Advance();
   for (;;) {
-    spec->From.push_back(TableRef());
+    block->From.push_back(TableRef());
     if (!s_.IsPunct(',')) break;
     s_.Advance();
   }
   if (s_.IsKeyword(TSqlKeyword::Where)) {
     s_.Advance();
-    spec->Where = TZuzExprParser(s_).ParseCondition(kWhereFeatures);
+    block->Where = TZuzExprParser(s_).ParseCondition(kWhereFeatures);
   }
-  if (s_.IsKeyword(TSqlKeyword::GroupBy)) GroupBy(*spec);
+  if (s_.IsKeyword(TSqlKeyword::GroupBy)) GroupBy(*block);
   if (s_.IsKeyword(TSqlKeyword::Having)) {
-    if (spec->GroupBy.empty()) s_.Fail("No group by clause was specified");
+    if (block->GroupBy.empty()) s_.Fail("No group by clause was specified");
     s_.Advance();
-    spec->Having = TZuzExprParser(s_).ParseCondition(kHavingFeatures);
+    block->Having = TZuzExprParser(s_).ParseCondition(kHavingFeatures);
   }
-  for (const TSqlSelectItem& item : spec->Items) spec->HasAggregates |= item.Aggregate;
-  Finish(*spec);
-  return spec;
+  for (const TSqlSelectItem& item : block->Items) block->HasAggregates |= item.Aggregate;
+  Finish(*block);
+  return block;
 }
 
-void TZuzSelectParser::SelectList(TSqlQuerySpec& spec) {
+void TZuzSelectParser::SelectList(TSqlQuerySpec& block) {
   if (s_.IsOperator("*")) {
-    spec.SelectAll = true;
+    block.SelectAll = true;
     s_.Advance();
     return;
   }
   for (;;) {
-    spec.Items.push_back(Item());
+    block.Items.push_back(Item());
     if (!s_.IsPunct(',')) return;
     s_.Advance();
   }
@@ -289,7 +289,7 @@ void TZuzSelectParser::Alias(TSqlTableSource& source) {
   }
 }
 
-void TZuzSelectParser::GroupBy(TSqlQuerySpec& spec) {
+void TZuzSelectParser::GroupBy(TSqlQuerySpec& block) {
   s_.Advance();
   for (;;) {
     const TSqlToken& t = s_.Cur();
@@ -309,7 +309,7 @@ void TZuzSelectParser::GroupBy(TSqlQuerySpec& spec) {
     }
     column.Name = s_.Cur().Text;
     s_.Advance();
-    spec.GroupBy.push_back(std::move(column));
+    block.GroupBy.push_back(std::move(column));
     if (!s_.IsPunct(',')) break;
     s_.Advance();
   }
@@ -377,16 +377,16 @@ void TZuzSelectParser::OrderBy(TSqlSelect& select) {
   if (!(s_.AtEnd() || (subquery_ && s_.IsPunct(')')))) s_.Fail(kBad);
 }
 
-void TZuzSelectParser::Finish(TSqlQuerySpec& spec) {
+void TZuzSelectParser::Finish(TSqlQuerySpec& block) {
   int h = 0;
-  for (const TSqlSelectItem& item : spec.Items) {
+  for (const TSqlSelectItem& item : block.Items) {
     if (item.Expr) h = std::max(h, item.Expr->Height);
   }
-  for (const TSqlTableRefPtr& ref : spec.From) h = std::max(h, ref->Height);
-  if (spec.Where) h = std::max(h, spec.Where->Height);
-  if (spec.Having) h = std::max(h, spec.Having->Height);
-  spec.Height = h + 1;
-  s_.CheckHeight(spec.Height);
+  for (const TSqlTableRefPtr& ref : block.From) h = std::max(h, ref->Height);
+  if (block.Where) h = std::max(h, block.Where->Height);
+  if (block.Having) h = std::max(h, block.Having->Height);
+  block.Height = h + 1;
+  s_.CheckHeight(block.Height);
   s_.CountNodes(1);
 }
 

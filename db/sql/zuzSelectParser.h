@@ -1,7 +1,7 @@
 // The query parser:
 //
-//   query      := spec {UNION [ALL] spec} [ORDER BY order-item {, order-item}]
-//   spec       := SELECT [DISTINCT | ALL] ("*" | item {, item}) FROM ref {, ref}
+//   query      := block {UNION [ALL] block} [ORDER BY order-item {, order-item}]
+//   block       := SELECT [DISTINCT | ALL] ("*" | item {, item}) FROM ref {, ref}
 //                 [WHERE condition] [GROUP BY column {, column}] [HAVING condition]
 //   item       := qualifier.* | condition [[AS] alias]
 //   ref        := primary {join}
@@ -28,16 +28,16 @@ class TZuzSelectParser {
 
  private:
   std::unique_ptr<TSqlQuerySpec> Spec();
-  void SelectList(TSqlQuerySpec& spec);
+  void SelectList(TSqlQuerySpec& block);
   TSqlSelectItem Item();
   TSqlTableRefPtr TableRef();
   TSqlTableRefPtr TablePrimary();
   // The join at the current token, or nullptr when no join starts there.
   TSqlTableRefPtr Join(TSqlTableRefPtr left);
   void Alias(TSqlTableSource& source);
-  void GroupBy(TSqlQuerySpec& spec);
+  void GroupBy(TSqlQuerySpec& block);
   void OrderBy(TSqlSelect& select);
-  void Finish(TSqlQuerySpec& spec);
+  void Finish(TSqlQuerySpec& block);
   // Sets the height from the highest part below it.
   void Finish(TSqlTableRef& ref, int childHeight);
 

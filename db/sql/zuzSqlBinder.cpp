@@ -198,7 +198,7 @@ void TZuzSqlBinder::CheckRefTables(TSqlTableRef& ref, std::vector<std::string>& 
 }
 
 void TZuzSqlBinder::CheckSelectTables(TSqlSelect& select, std::vector<std::string>& errors) {
-  auto spec = [&](TSqlQuerySpec& q) {
+  auto block = [&](TSqlQuerySpec& q) {
     for (TSqlTableRefPtr& ref : q.From) CheckRefTables(*ref, errors);
     for (TSqlSelectItem& item : q.Items) {
       if (item.Expr) CheckExprTables(*item.Expr, errors);
@@ -206,8 +206,8 @@ void TZuzSqlBinder::CheckSelectTables(TSqlSelect& select, std::vector<std::strin
     if (q.Where) CheckExprTables(*q.Where, errors);
     if (q.Having) CheckExprTables(*q.Having, errors);
   };
-  spec(*select.Query);
-  for (TSqlUnionPart& part : select.Unions) spec(*part.Query);
+  block(*select.Query);
+  for (TSqlUnionPart& part : select.Unions) block(*part.Query);
 }
 
 void TZuzSqlBinder::CheckTables(TSqlStatement& st, std::vector<std::string>& errors) {

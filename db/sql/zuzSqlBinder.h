@@ -44,9 +44,9 @@ class TZuzSqlBinder {
   void CheckExprTables(TSqlExpr& e, std::vector<std::string>& errors);
 
   void BindSelect(TSqlSelect& select, const TScope* outer);
-  void BindSpec(TSqlQuerySpec& spec, const TScope* outer);
+  void BindSpec(TSqlQuerySpec& block, const TScope* outer);
   void BindJoins(TSqlTableRef& ref, const TScope& scope);
-  void ComputeOutputs(TSqlQuerySpec& spec);
+  void ComputeOutputs(TSqlQuerySpec& block);
   void Bind(TSqlExpr& e, const TScope& scope, const TContext& context);
   void ResolveColumn(TSqlColumnRef& column, const TScope& scope, const TContext& context);
   void BindComparison(TSqlComparison& c, const TScope& scope, const TContext& context);

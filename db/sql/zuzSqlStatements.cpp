@@ -331,7 +331,7 @@ void TSqlQuerySpec::Print(std::string& out) const {
 }
 
 void TSqlQuerySpec::Dump(std::string& out) const {
-  out += "(spec";
+  out += "(query";
   if (Distinct) out += " distinct";
   if (HasAggregates) out += " aggregates";
   out += " (items";

@@ -29,7 +29,7 @@ constexpr std::array kProjectTags = {"WEB",  "CAFÉ", "AUDIT", "MOVE", "CRÈME",
                                      "DC",   "ISL",  "VIN",   "MOB",  "AR",    "CLOUD"};
 constexpr std::array kTaskNames = {"Draft the brief",
                                    "Review Zoë's design",
-                                   "Write the spec",
+                                   "Write the requirements",
                                    "Set up the build",
                                    "Customer interviews",
                                    "Prototype",
