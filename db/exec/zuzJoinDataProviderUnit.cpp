@@ -152,13 +152,16 @@ bool TZuzSourceProvider::Passes(int row, TZuzExprEvaluator& ev, TZuzEvalContext&
   return ok;
 }
 
+TIndexItem* TZuzSourceProvider::AscendingIndexOn(int field) {
+  const TInternalFieldItem& f = table_->Def().InternalFields[static_cast<size_t>(field)];
+  TIndexItem* item = IndexManagerOf(*table_).IndexForFields(f.FieldName, true);
+  return item && !item->KeyFields[0].Descending ? item : nullptr;
+}
+
 bool TZuzSourceProvider::CanLookup(int field) {
   if (!table_) return false;
-  const TTableDef& def = table_->Def();
-  if (field < 0 || static_cast<size_t>(field) >= def.InternalFields.size()) return false;
-  TIndexItem* item = IndexManagerOf(*table_).IndexForFields(
-      def.InternalFields[static_cast<size_t>(field)].FieldName, true);
-  return item && !item->KeyFields[0].Descending;
+  if (field < 0 || static_cast<size_t>(field) >= table_->Def().InternalFields.size()) return false;
+  return AscendingIndexOn(field) != nullptr;
 }
 
 void TZuzSourceProvider::Lookup(int field, const TZuzValue& value, TZuzExprEvaluator& ev,
@@ -180,10 +183,8 @@ void TZuzSourceProvider::Lookup(int field, const TZuzValue& value, TZuzExprEvalu
 
 std::optional<std::vector<uint32_t>> TZuzSourceProvider::PrefixRange(int field,
                                                                      const std::string& prefix) {
-  TIndexManager& im = IndexManagerOf(*table_);
-  const TInternalFieldItem& f = table_->Def().InternalFields[static_cast<size_t>(field)];
-  TIndexItem* item = im.IndexForFields(f.FieldName, true);
-  if (!item || item->KeyFields[0].Descending) return std::nullopt;
+  TIndexItem* item = AscendingIndexOn(field);
+  if (!item) return std::nullopt;
   TBTree& tree = item->Tree();
   const TKeyFormat& format = tree.Format();
   std::vector<uint8_t> hi(static_cast<size_t>(format.MaximumKeySize()));
@@ -205,11 +206,9 @@ std::optional<std::vector<uint32_t>> TZuzSourceProvider::Range(int field, TSqlCo
                                                                const TZuzValue& v) {
   if (op == TSqlCompareOp::NotEqual) return std::nullopt;
   if (v.IsNull()) return std::vector<uint32_t>{};
-  TIndexManager& im = IndexManagerOf(*table_);
-  const TInternalFieldItem& f = table_->Def().InternalFields[static_cast<size_t>(field)];
-  TIndexItem* item = im.IndexForFields(f.FieldName, true);
-  if (!item || item->KeyFields[0].Descending) return std::nullopt;
-  const F type = f.DataType;
+  TIndexItem* item = AscendingIndexOn(field);
+  if (!item) return std::nullopt;
+  const F type = table_->Def().InternalFields[static_cast<size_t>(field)].DataType;
 
   // The bounds in the key's domain; inclusive, so the range may hold more than the condition.
   std::optional<TKeyValue> lo, hi;
@@ -420,15 +419,14 @@ void TZuzSourceProvider::Plan(TZuzExprEvaluator& ev, const TZuzEvalContext& base
 
 bool TZuzSourceProvider::PlanExtreme(int field, bool greatest) {
   if (planned_ || !table_ || !Selection.empty()) return false;
-  const TInternalFieldItem& f = table_->Def().InternalFields[static_cast<size_t>(field)];
-  const F type = f.DataType;
+  const F type = table_->Def().InternalFields[static_cast<size_t>(field)].DataType;
   if (!IsWholeValueType(type) && type != F::ftFloat && type != F::ftCurrency &&
       !IsDateValueType(type)) {
     return false;
   }
   TOpenTable::TLockScope scope(*table_, ltRead);
-  TIndexItem* item = IndexManagerOf(*table_).IndexForFields(f.FieldName, true);
-  if (!item || item->KeyFields[0].Descending) return false;
+  TIndexItem* item = AscendingIndexOn(field);
+  if (!item) return false;
   TBTree& tree = item->Tree();
   const int64_t count = tree.KeyCount();
   candidates_.clear();

@@ -30,6 +30,8 @@
 
 namespace zuz {
 
+class TIndexItem;
+
 // Counts of the work done by a statement.
 struct TZuzExecStats {
   int64_t RecordsRead = 0;
@@ -72,6 +74,8 @@ class TZuzSourceProvider {
   std::string Describe() const;
 
  private:
+  // An ascending index whose first key field is the field (case-sensitive), or null.
+  TIndexItem* AscendingIndexOn(int field);
   // Reads the record into a new row; -1 when it is gone.
   int ReadRow(uint32_t address);
   bool Passes(int row, TZuzExprEvaluator& ev, TZuzEvalContext& ctx);
