@@ -134,6 +134,7 @@ std::unique_ptr<TTableIndexes> MakeIndexManager(const TTableIndexContext& contex
   manager->AssignKeyFields(context.def->KeyFields);
   manager->SetSortOrderFunction(SortOrderFunction(context.def->SortOrder));
   manager->recordSize_ = context.def->RecordSize;
+  manager->checkRecord_ = context.checkRecord;
   manager->Open(context.header, context.nodes);
   manager->ChooseCurrentIndex("");
   return manager;
@@ -354,7 +355,9 @@ void TIndexManager::CheckForAdd(const uint8_t* image) {
     if (!item->RefusesDuplicates()) continue;
     TBTree& tree = item->Tree();
     tree.SetKeyFromRecord({image, static_cast<size_t>(ImageSize())});
-    if (tree.SearchKey(skEqual) == 0) KeyViolation(*item, "TZuzDataSet.AddRecord");
+    if (tree.SearchKey(skEqual) != 0) continue;
+    if (checkRecord_) checkRecord_(tree.GetRecordAddress());
+    KeyViolation(*item, "TZuzDataSet.AddRecord");
   }
 }
 
@@ -377,7 +380,10 @@ void TIndexManager::CheckForUpdate(const uint8_t* oldImage, const uint8_t* newIm
     tree.SetKeyFromRecord({newImage, static_cast<size_t>(ImageSize())});
     if (tree.SearchKey(skEqual) != 0) continue;
     do {
-      if (tree.GetRecordAddress() != address) KeyViolation(*item, "TZuzDataSet.UpdateRecord");
+      const uint32_t other = tree.GetRecordAddress();
+      if (other == address) continue;
+      if (checkRecord_) checkRecord_(other);
+      KeyViolation(*item, "TZuzDataSet.UpdateRecord");
     } while (tree.NextKey() && tree.CompareToOptimizedKey(0, tree.GetCurrentKeyBuf()) == 0);
   }
 }

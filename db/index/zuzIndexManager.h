@@ -11,7 +11,8 @@
 //
 // Row operations (zuzTableIndexes.h for the order of the calls):
 //   add      every unique or primary index is searched for the new key; a hit is 9729
-//            "Key violation " with "Index <name>" and nothing has been written yet. After the
+//            "Key violation " with "Index <name>" and nothing has been written yet (8451 when
+//            the hit's record is not there: the key belongs to a damaged record). After the
 //            record is written its key goes into every index.
 //   update   an index whose key bytes changed (a change of case counts) is searched for the new
 //            key; a hit for another record is 9729. After the record is written the old key
@@ -32,6 +33,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -170,6 +172,7 @@ class TIndexManager : public TTableIndexes {
   int visible_ = 0;
   int recordSize_ = 0;
   std::vector<uint8_t> oldKey_, newKey_;
+  std::function<void(uint32_t)> checkRecord_;
   friend std::unique_ptr<TTableIndexes> MakeIndexManager(const TTableIndexContext&);
 };
 

@@ -171,7 +171,8 @@ TOpenTable::TOpenTable(TDiskMgr& disk, TTableHeaderMgr& headers, TTableDef def,
     nodeIo_ = std::make_unique<TDiskIOInterface>(&disk_, kIndexPageSize, TableId(), usIndex, flags);
     nodeIo_->SetGlobalFirstEmpty(ghIndexFirstEmpty);
     nodeIo_->Open();
-    TTableIndexContext context{&disk_, &def_, header_, nodeIo_.get()};
+    TTableIndexContext context{&disk_, &def_, header_, nodeIo_.get(),
+                               [this](uint32_t address) { CheckIndexedRecord(address); }};
     if (!indexes) ZuzInternalError("TOpenTable.Open", "A table needs the factory of its index set");
     indexes_ = indexes(context);
   } catch (...) {
@@ -316,10 +317,43 @@ uint32_t TOpenTable::RecordCount() {
   return static_cast<uint32_t>(RecordAddresses().size());
 }
 
+void TOpenTable::CheckNotIndexed(uint32_t address) {
+  if (!indexed_ || indexedGeneration_ != generation_) {
+    indexed_.reset();
+    const std::optional<std::vector<uint32_t>> listed = indexes_->AddressesInOrder();
+    if (!listed) return;  // read in block order: every address came from a live record
+    indexed_.emplace(listed->begin(), listed->end());
+    indexedGeneration_ = generation_;
+  }
+  if (indexed_->count(address) != 0) {
+    ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TZuzDataSet.ReadRecord",
+                     "Table " + def_.TableName + ": the record at " + std::to_string(address) +
+                         " that its index lists is damaged or lies beyond the end of the file",
+                     kObject);
+  }
+}
+
+void TOpenTable::CheckIndexedRecord(uint32_t address) {
+  uint8_t head[6];
+  if (IsRecordBlock(address)) {
+    recordIo_->ReadBlockHeader(address, sizeof head, head);
+    if (head[kRecStatus] == 1 && GetU32(head + kRecOwnerCheck) == RecordOwnerCheck(TableId())) {
+      return;
+    }
+  }
+  ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TZuzDataSet.CheckIndexedRecord",
+                   "Table " + def_.TableName + ": the record at " + std::to_string(address) +
+                       " that its index lists is damaged or lies beyond the end of the file",
+                   kObject);
+}
+
 bool TOpenTable::ReadRecord(uint32_t address) {
   TLockScope lock(*this, ltRead);
   std::vector<uint8_t> image;
-  if (!ReadImage(address, image)) return false;
+  if (!ReadImage(address, image)) {
+    CheckNotIndexed(address);
+    return false;
+  }
   buffer_ = std::move(image);
   current_ = address;
   blobs_.Reset(blobFields_);

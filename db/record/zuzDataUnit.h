@@ -105,7 +105,8 @@ class TOpenTable {
   // read again, so that index roots changed by the caller and not yet written stay as they are.
   bool ReadRecordImage(uint32_t address, std::vector<uint8_t>& image);
   // Reads the record into the buffer and positions on it; false (buffer unchanged) when no live
-  // record of this table is at the address.
+  // record of this table is at the address. An address the table's indexes list must hold one:
+  // otherwise the record is damaged (8451), not deleted since the address was handed out.
   bool ReadRecord(uint32_t address);
   // The position: the address of the record in the buffer, 0 for a new record.
   uint32_t CurrentAddress() const { return current_; }
@@ -202,6 +203,11 @@ class TOpenTable {
   // The block lies in the file on pages tagged with the tag (remembered in known).
   bool OnOwnPages(uint32_t address, int64_t size, uint16_t tag, std::unordered_set<int64_t>& known);
   bool IsRecordBlock(uint32_t address);
+  // 8451 when the current index lists the address (which holds no live record). The listed
+  // addresses are gathered once per generation, and only when a read finds no record.
+  void CheckNotIndexed(uint32_t address);
+  // 8451 unless a live record of the table lies at the address (an index entry's record).
+  void CheckIndexedRecord(uint32_t address);
   bool ReadImage(uint32_t address, std::vector<uint8_t>& image);
   void PutBlobRef(uint8_t* image, const TInternalFieldItem& f, uint32_t address, uint32_t length);
 
@@ -224,6 +230,8 @@ class TOpenTable {
   uint64_t lastLockReleaseCount_ = 0;
   uint64_t generation_ = 0;
   uint64_t defGeneration_ = 0;
+  std::optional<std::unordered_set<uint32_t>> indexed_;  // addresses the current index lists
+  uint64_t indexedGeneration_ = 0;
   std::unordered_set<int64_t> recordPages_;  // pages known to hold this table's records
   std::unordered_set<int64_t> blobPages_;
   std::function<void(uint32_t)> onClose_;

@@ -41,6 +41,9 @@ struct TTableIndexContext {
   const TTableDef* def = nullptr;
   TTableHeader* header = nullptr;
   TBaseIOInterface* nodes = nullptr;  // index nodes: 4096-byte blocks, usage 8
+  // Raises the corrupt-file error (8451) unless a live record of the table lies at the address:
+  // asked before a key is reported as taken, so that a key whose record is gone is damage.
+  std::function<void(uint32_t address)> checkRecord;
 };
 
 class TTableIndexes {
@@ -50,10 +53,11 @@ class TTableIndexes {
   // The table header was read again; changedElsewhere when another writer changed the table
   // since (roots and depths must be reloaded and cached nodes dropped).
   virtual void HeaderReloaded(bool changedElsewhere) = 0;
-  // 9729 "Key violation" when a key of the new image exists in a unique index.
+  // 9729 "Key violation" when a key of the new image exists in a unique index (8451 when the
+  // record of the existing key is not there).
   virtual void CheckForAdd(const uint8_t* image) = 0;
   virtual void InsertKeys(const uint8_t* image, uint32_t address) = 0;
-  // 9729 when a changed key of the new image exists for another record.
+  // 9729 when a changed key of the new image exists for another record (8451 as above).
   virtual void CheckForUpdate(const uint8_t* oldImage, const uint8_t* newImage,
                               uint32_t address) = 0;
   virtual void UpdateKeys(const uint8_t* oldImage, const uint8_t* newImage, uint32_t address) = 0;

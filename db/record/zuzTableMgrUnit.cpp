@@ -136,7 +136,7 @@ void TTableMgr::CreateMasterTables() {
       TDiskIOInterface nodes(&disk_, kIndexPageSize, id, usIndex, IoFlagsFor(def.EncryptionLevel));
       nodes.SetGlobalFirstEmpty(ghIndexFirstEmpty);
       nodes.Open();
-      CreateEmptyIndexes({&disk_, &def, &header, &nodes});
+      CreateEmptyIndexes({&disk_, &def, &header, &nodes, {}});
       header.WriteHeader();
     } catch (...) {
       systemHeaders_.CloseTable(id);
@@ -371,7 +371,7 @@ TTableDef TTableMgr::InternalCreateTable(TTableDef def) {
                                IoFlagsFor(def.EncryptionLevel));
         nodes.SetGlobalFirstEmpty(ghIndexFirstEmpty);
         nodes.Open();
-        CreateEmptyIndexes({&disk_, &def, &header, &nodes});
+        CreateEmptyIndexes({&disk_, &def, &header, &nodes, {}});
         header.WriteHeader();
       } catch (...) {
         headers.CloseTable(id);

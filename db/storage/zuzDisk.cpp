@@ -66,6 +66,44 @@ void TDiskMgr::CheckGlobalHeader() const {
   }
 }
 
+void TDiskMgr::CheckFileLength() {
+  // Pages are only ever appended, and a rolled-back commit cuts the file back together with the
+  // map: a file shorter than the pages its map names was cut short (copied in part, or damaged).
+  // Only the map pages that describe pages from the file's end on are read in full; of the
+  // others, the link to the next.
+  const int64_t size = file_.LogicalEndOfFile();
+  const int64_t wholePages = size / PageSize;
+  auto cutShort = [&](const std::string& what) {
+    ZuzDatabaseError(
+        ZUZ_ERR_CORRUPT, "TDiskMgr.Open",
+        "The file is shorter than its page map says (" + std::to_string(size) + " bytes): " + what,
+        kObject);
+  };
+  const uint32_t count = globalHdr_.Item(ghMapPageCount);
+  int64_t address = globalHdr_.Item(ghFirstMapPage);
+  for (uint32_t k = 0; k < count && address != 0; ++k) {
+    if (address + PageSize > size) {
+      cutShort("map page " + std::to_string(k) + " at " + std::to_string(address) +
+               " lies beyond its end");
+    }
+    const int64_t firstPage = int64_t{k} * kMapEntriesPerPage;
+    if (firstPage + kMapEntriesPerPage <= wholePages) {
+      uint8_t link[4];
+      file_.ReadData(address + 4, sizeof link, link, 0, 0);
+      address = GetU32(link);
+      continue;
+    }
+    const TMapPage page = mapMgr_.ReadMapPage(address, k);
+    for (int64_t p = std::max(firstPage, wholePages); p < firstPage + kMapEntriesPerPage; ++p) {
+      if (page.Entry(static_cast<int>(p - firstPage)) != 0) {
+        cutShort("page " + std::to_string(p) + " (at " + std::to_string(p * PageSize) +
+                 ") is in use but lies beyond its end");
+      }
+    }
+    address = page.Next();
+  }
+}
+
 void TDiskMgr::CreateNewFile(bool overwrite) {
   Close();
   if (PageSize < 128 || PageSize != kDefaultPageSize) {
@@ -150,7 +188,14 @@ void TDiskMgr::Open() {
     globalHdr_.Clear();
     mapMgr_.ForgetChain();
     CheckForJournal();
+    if (file_.LogicalEndOfFile() < int64_t{kInitialPages} * PageSize) {
+      ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TDiskMgr.Open",
+                       "The file is too short for a database (" +
+                           std::to_string(file_.LogicalEndOfFile()) + " bytes)",
+                       kObject);
+    }
     LockHeaderRead();
+    CheckFileLength();
     UnlockHeader();
     if (lockingActive_) {
       // The region's lock result is not used.

@@ -81,7 +81,8 @@ class TDiskMgr {
   // Creates FileName (8582 when it exists without overwrite or can't be created) with the six
   // initial pages, the global header and the first map page, and leaves it open.
   void CreateNewFile(bool overwrite);
-  // Opens FileName (11010 when missing, 8449 when the system refuses) and reads the global header.
+  // Opens FileName (11010 when missing, 8449 when the system refuses) and reads the global header;
+  // 8451 for a file shorter than its initial pages or than the pages its map names.
   void Open();
   // Releases the region lock, writes a dirty global header, releases all locks, closes the file.
   void Close();
@@ -185,6 +186,9 @@ class TDiskMgr {
  private:
   void NoteTableId(uint32_t tableId) const;
   void CheckGlobalHeader() const;
+  // 8451 when a page the map names (in use or free) or a map page lies beyond the end of the
+  // file. REQUIRES: the header lock.
+  void CheckFileLength();
 
   TZuzFileSystem& fs_;
   TZuzFile file_;
