@@ -55,9 +55,13 @@ void TZuzDataBase::CheckMinorVersion() const {
   }
 }
 
+bool TZuzDataBase::HasPrivilege(const std::string& table, TZuzPrivilege privilege) const {
+  return !(CheckPrivilegeHook && !CheckPrivilegeHook(table, privilege)) &&
+         !(security_ && !security_->HasPrivilege(table, privilege));
+}
+
 void TZuzDataBase::CheckPrivilege(const std::string& table, TZuzPrivilege privilege) const {
-  if ((CheckPrivilegeHook && !CheckPrivilegeHook(table, privilege)) ||
-      (security_ && !security_->HasPrivilege(table, privilege))) {
+  if (!HasPrivilege(table, privilege)) {
     ZuzDatabaseError(ZUZ_ERR_PRIVILEGE, "TZuzDataBase.CheckPrivilege", table, kObject);
   }
 }

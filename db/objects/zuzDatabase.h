@@ -138,6 +138,8 @@ class TZuzDataBase {
   // security hook refuses it); 8579 for a table without an object id. A name that is no table
   // of the database file needs no privilege.
   void CheckPrivilege(const std::string& table, TZuzPrivilege privilege) const;
+  // The same as a question: whether CheckPrivilege would let the privilege pass.
+  bool HasPrivilege(const std::string& table, TZuzPrivilege privilege) const;
 
   // --- For the datasets ---
   // REQUIRES: connected. Null for the in-memory database.

@@ -318,6 +318,9 @@ bool TSecurityManager::HasPrivilege(const std::string& table, TZuzPrivilege priv
   if (!loggedOn_) return false;
   const int wanted = static_cast<int>(privilege);
   if (privilege == TZuzPrivilege::Create) return systemPrivileges_.count(wanted) != 0;
+  // The engine's own tables (catalogues, object ids, counters, users and privileges) carry no
+  // privileges: deleting or changing them would lock everyone out.
+  if (!table.empty() && table.front() == '$') return IsAdministrator();
   const std::optional<int64_t> id = ObjectIdFor(table, "TSecurityManager.CheckPrivilege");
   if (!id) return true;  // not a table of the database file
   auto own = objectPrivileges_.find(*id);
@@ -544,6 +547,9 @@ void TSecurityManager::Revoke(const std::string& group, const std::string& table
 }
 
 std::vector<std::string> TSecurityManager::UserNames() {
+  if (!IsAdministrator()) {
+    return loggedOn_ ? std::vector<std::string>{userName_} : std::vector<std::string>{};
+  }
   auto users = Open(kUsersTable);
   TOpenTable::TLockScope lock(*users, ltRead);
   std::vector<std::string> names;
@@ -555,6 +561,9 @@ std::vector<std::string> TSecurityManager::UserNames() {
 }
 
 std::vector<std::string> TSecurityManager::GroupNames() {
+  if (!IsAdministrator()) {
+    return loggedOn_ ? std::vector<std::string>{groupName_} : std::vector<std::string>{};
+  }
   auto groups = Open(kGroupsTable);
   TOpenTable::TLockScope lock(*groups, ltRead);
   std::vector<std::string> names;

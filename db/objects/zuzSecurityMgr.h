@@ -101,7 +101,8 @@ class TSecurityManager {
   // Whether the logged-on group holds the privilege on the table (for Create, the system
   // privilege; the name is not looked at). A name that is no table of the database file (a
   // memory table) needs none; a table $SYSTBL_OBJECTIDREF does not know is 8579 with its name.
-  // False when nobody is logged on.
+  // Tables whose name begins with "$" (the engine's own) are for administrators alone, whatever
+  // the privileges say. False when nobody is logged on.
   bool HasPrivilege(const std::string& table, TZuzPrivilege privilege);
   // Reads the group's privileges again (after another program changed them).
   void LoadPrivileges();
@@ -128,7 +129,8 @@ class TSecurityManager {
   void Grant(const std::string& group, const std::string& table, TZuzPrivilege privilege,
              bool grantOption = false);
   void Revoke(const std::string& group, const std::string& table, TZuzPrivilege privilege);
-  // The names in name order.
+  // The names the logged-on user may see, in name order: every one for administrators, the own
+  // user and group for the others (who may not read the security tables).
   std::vector<std::string> UserNames();
   std::vector<std::string> GroupNames();
 

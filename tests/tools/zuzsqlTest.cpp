@@ -12,6 +12,9 @@
 #include <fstream>
 #include <string>
 
+#include "db/objects/zuzDatabase.h"
+#include "db/objects/zuzSQL.h"
+
 namespace {
 
 struct TRun {
@@ -156,6 +159,53 @@ TEST_F(ZuzSql, ProtectedDatabasesTakeTheLoginFromTheEnvironment) {
   r = Run("--frobnicate");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("usage: zuzsql"), std::string::npos) << r.err;
+}
+
+// A user of a database with users and groups sees, of the tables and users, what it may read.
+TEST_F(ZuzSql, AUserSeesOnlyTheTablesAndUsersItMayRead) {
+  {
+    zuz::TZuzDataBase db;
+    db.SetDataBaseName(db_);
+    db.UserSecurity = true;
+    db.CreateDatabase();
+    db.BeforeLogin = [](zuz::TZuzDataBase&, std::string& u, std::string& p, std::string&) {
+      u = "administrator";
+      p = "nimbus";
+    };
+    db.Open();
+    for (const char* sql : {"CREATE TABLE Tasks (Id INTEGER, PRIMARY KEY (Id))",
+                            "CREATE TABLE Salaries (Person VARCHAR(20), Amount FLOAT)"}) {
+      zuz::TZuzQuery q;
+      q.SetDataBase(&db);
+      q.SetSQL(sql);
+      q.ExecSQL();
+    }
+    zuz::TSecurityManager& s = *db.Security();
+    s.AddGroup("staff");
+    s.AddGroup("payroll");
+    s.AddUser("ann", "ann-pw", "staff");
+    s.AddUser("pat", "pat-pw", "payroll");
+    s.Grant("staff", "Tasks", zuz::TZuzPrivilege::Open);
+  }
+  auto as = [&](const std::string& user, const std::string& password, const std::string& cmds) {
+    return Run(cmds + " " + db_, "",
+               "env VAZADOD_PASSWORD= VAZADOD_USER=" + user + " VAZADOD_USER_PASSWORD=" + password +
+                   " setsid -w ");
+  };
+  TRun r = as("ann", "ann-pw", "-c .tables -c .schema -c .users");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Tasks\nCREATE TABLE Tasks (\n  Id INTEGER,\n  PRIMARY KEY (Id)\n);\n"
+            "Users: ann \nGroups: staff \n");
+  r = as("ann", "ann-pw", "-c \".schema salaries\"");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("Salaries"), std::string::npos) << r.err;
+  r = as("administrator", "nimbus", "-c .tables -c .users");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Salaries\nTasks\nUsers: administrator ann pat \n"
+            "Groups: administrators payroll staff \n");
 }
 
 // The interactive shell on a pseudo-terminal.

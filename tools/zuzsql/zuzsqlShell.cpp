@@ -273,7 +273,11 @@ void TZuzSqlShell::Security(std::string_view cmd, const std::vector<std::string>
 }
 
 void TZuzSqlShell::Tables() {
-  for (const std::string& n : db_.TableNames()) std::fprintf(out_, "%s\n", n.c_str());
+  for (const std::string& n : db_.TableNames()) {
+    if (db_.IsMemory() || db_.HasPrivilege(n, TZuzPrivilege::Open)) {
+      std::fprintf(out_, "%s\n", n.c_str());
+    }
+  }
   if (!db_.IsMemory()) {
     for (const std::string& n : db_.MemoryTableNames()) {
       std::fprintf(out_, "%s (memory)\n", n.c_str());
@@ -287,10 +291,12 @@ void TZuzSqlShell::Schema(const std::string& name) {
   for (TTableMgr* mgr : {tables, &db_.MemoryTables()}) {
     if (!mgr) continue;
     for (const std::string& n : mgr->TableNames()) {
-      if (name.empty() || SameTextIgnoringCase(n, name)) {
-        std::fputs(SchemaText(mgr->InternalGetTableDef(n)).c_str(), out_);
-        found = true;
-      }
+      if (!name.empty() && !SameTextIgnoringCase(n, name)) continue;
+      // Only what the user may read: a table named is refused, the others left out.
+      if (mgr == tables && !name.empty()) db_.CheckPrivilege(n, TZuzPrivilege::Open);
+      if (mgr == tables && !db_.HasPrivilege(n, TZuzPrivilege::Open)) continue;
+      std::fputs(SchemaText(mgr->InternalGetTableDef(n)).c_str(), out_);
+      found = true;
     }
   }
   if (!found) std::fprintf(out_, "No such table: %s\n", name.c_str());

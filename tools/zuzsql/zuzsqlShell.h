@@ -36,10 +36,13 @@ class TZuzSqlShell {
   static std::string HelpText();
 
  private:
+  // The tables of the file the user may read, then the memory tables.
   void Tables();
   // The commands of users, groups and privileges.
   void Security(std::string_view cmd, const std::vector<std::string>& args);
   static std::vector<std::string> Words(std::string_view text);
+  // The definition of the named table (10624 when the user may not read it), or of every table
+  // the user may read.
   void Schema(const std::string& name);
 
   TZuzDataBase& db_;

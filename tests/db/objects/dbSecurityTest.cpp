@@ -332,6 +332,48 @@ TEST_F(DbUsers, PrivilegesOfReadsAndWrites) {
             (std::pair<int, std::string>{ZUZ_ERR_NOT_FOUND, "Notes"}));
 }
 
+TEST_F(DbUsers, OnlyAdministratorsReadOrChangeTheEngineTables) {
+  // Every privilege on every table, and still no way into the engine's own tables.
+  AsAdministrator();
+  TSecurityManager& s = *db_.Security();
+  for (TZuzPrivilege p : {TZuzPrivilege::Open, TZuzPrivilege::Insert, TZuzPrivilege::Update,
+                          TZuzPrivilege::Delete, TZuzPrivilege::Alter, TZuzPrivilege::Drop}) {
+    s.Grant("staff", "ALL", p);
+  }
+  s.Grant("staff", "", TZuzPrivilege::Create);
+  db_.Close();
+  const std::vector<uint8_t> before = *fs_.Contents(kPath);
+  As("ann", "ann-pw");
+  for (const char* table :
+       {TSecurityManager::kUsersTable, TSecurityManager::kGroupsTable,
+        TSecurityManager::kObjectPrivilegesTable, TSecurityManager::kSystemPrivilegesTable,
+        TTableMgr::kObjectIdTable, TTableMgr::kGeneratorTable, TTableMgr::kUserCatalogue,
+        TTableMgr::kSystemCatalogue}) {
+    for (const std::string& name : {std::string(table), "\"" + std::string(table) + "\""}) {
+      for (const std::string& sql :
+           {"SELECT * FROM " + name, "DELETE FROM " + name, "DROP TABLE " + name,
+            "UPDATE " + name + " SET GroupID = 1", "INSERT INTO " + name + " (GroupID) VALUES (1)",
+            "ALTER TABLE " + name + " ADD Extra INTEGER"}) {
+        EXPECT_NE(Refused(sql).first, 0) << sql;
+      }
+    }
+    EXPECT_EQ(ErrorCodeOf([&] { other_.DeleteTable(table); }), ZUZ_ERR_PRIVILEGE) << table;
+    TZuzTable direct;
+    direct.SetDataBase(&other_);
+    direct.TableName = table;
+    EXPECT_NE(ErrorCodeOf([&] { direct.Open(); }), 0) << table;
+  }
+  // Of the users and groups, a user sees only the own.
+  EXPECT_EQ(other_.Security()->UserNames(), V{"ann"});
+  EXPECT_EQ(other_.Security()->GroupNames(), V{"staff"});
+  other_.Close();
+  EXPECT_EQ(*fs_.Contents(kPath), before);
+  As("ann", "ann-pw");
+  AsAdministrator();
+  EXPECT_EQ(db_.Security()->UserNames(), (V{"administrator", "ann"}));
+  EXPECT_EQ(db_.Security()->GroupNames(), (V{"administrators", "staff"}));
+}
+
 TEST_F(DbUsers, LoginDialogAsksAgainUntilALogOnSucceeds) {
   other_.SetDataBaseName(kPath);
   std::vector<std::pair<TZuzLoginMode, std::string>> asked;
