@@ -73,15 +73,17 @@ void TDBUserMonitor::CreateLockFile() {
       auto file = fs_.Open(fileName_, TZuzAccess::ReadWrite, TZuzShare::DenyNone,
                            TZuzCreate::CreateNew, &error);
       if (!file) {
-        ZuzInternalError("TDBUserMonitor.CreateLockFile",
-                         "Lock File could not be created: " + fileName_ + " (" + error + ")");
+        ZuzDatabaseError(ZUZ_ERR_IO, "TDBUserMonitor.CreateLockFile",
+                         "Lock File could not be created: " + fileName_ + " (" + error + ")",
+                         kObject);
       }
       std::vector<uint8_t> zeros(static_cast<size_t>(kFirstSlot), 0);
       if (file->WriteAt(0, zeros.data(), kFirstSlot) != kFirstSlot) {
+        const std::string text = WriteFailureText(*file, "Unable to complete lock file creation");
         file.reset();
         std::string ignored;
         (void)fs_.Delete(fileName_, &ignored);
-        ZuzInternalError("TDBUserMonitor.CreateLockFile", "Unable to complete lock file creation");
+        ZuzDatabaseError(ZUZ_ERR_WRITE, "TDBUserMonitor.CreateLockFile", text, kObject);
       }
     }
   } catch (...) {
@@ -114,7 +116,10 @@ void TDBUserMonitor::WriteSlot(int64_t offset, const std::string& text) {
   std::copy_n(text.begin(), std::min<std::size_t>(text.size(), kSlotSize - 1), bytes.begin());
   if (handle_->WriteAt(offset, bytes.data(), kSlotSize) != kSlotSize) {
     ZuzDatabaseError(ZUZ_ERR_WRITE, "TDBUserMonitor.Open",
-                     "Unable to write the lock file: " + handle_->LastErrorText(), kObject);
+                     handle_->DiskFull()
+                         ? WriteFailureText(*handle_, "Unable to write the lock file")
+                         : "Unable to write the lock file: " + handle_->LastErrorText(),
+                     kObject);
   }
 }
 

@@ -21,7 +21,9 @@ struct TFaultFileSystem::TState {
     ++calls[static_cast<size_t>(TFaultOp::Any)];
     if (!armed || (op != TFaultOp::Any && op != kind)) return nullptr;
     if (triggered) {
+      // A full disk stays full; other sticky faults fail every later call.
       static const TFaultMode fail = TFaultMode::Fail;
+      if (mode == TFaultMode::DiskFull) return &mode;
       return sticky ? &fail : nullptr;
     }
     if (calls[static_cast<size_t>(op)] != n) return nullptr;
@@ -39,7 +41,7 @@ class TFaultFile : public TZuzOSFile {
 
   int64_t ReadAt(int64_t offset, void* buffer, int64_t n) override {
     if (const TFaultMode* m = state_->Hit(TFaultOp::Read)) {
-      if (*m == TFaultMode::Fail) return Fail();
+      if (*m != TFaultMode::ShortTransfer) return Fail();
       return inner_->ReadAt(offset, buffer, n / 2);
     }
     return inner_->ReadAt(offset, buffer, n);
@@ -48,6 +50,11 @@ class TFaultFile : public TZuzOSFile {
   int64_t WriteAt(int64_t offset, const void* buffer, int64_t n) override {
     if (const TFaultMode* m = state_->Hit(TFaultOp::Write)) {
       if (*m == TFaultMode::Fail) return Fail();
+      if (*m == TFaultMode::DiskFull) {
+        const int64_t size = inner_->Size();
+        if (size >= 0 && offset + n <= size) return inner_->WriteAt(offset, buffer, n);
+        return Fail(true);
+      }
       return inner_->WriteAt(offset, buffer, n / 2);
     }
     return inner_->WriteAt(offset, buffer, n);
@@ -67,16 +74,19 @@ class TFaultFile : public TZuzOSFile {
   std::string LastErrorText() const override {
     return injected_ ? kInjected : inner_->LastErrorText();
   }
+  bool DiskFull() const override { return injected_ ? diskFull_ : inner_->DiskFull(); }
 
  private:
-  int64_t Fail() {
+  int64_t Fail(bool diskFull = false) {
     injected_ = true;
+    diskFull_ = diskFull;
     return -1;
   }
 
   std::unique_ptr<TZuzOSFile> inner_;
   std::shared_ptr<TFaultFileSystem::TState> state_;
   bool injected_ = false;
+  bool diskFull_ = false;
 };
 
 }  // namespace

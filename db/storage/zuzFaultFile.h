@@ -28,6 +28,8 @@ enum class TFaultOp {
 enum class TFaultMode {
   Fail,           // the call reports failure and does nothing
   ShortTransfer,  // a read or write moves only half the bytes (other calls fail)
+  DiskFull,       // writes: from this one on, every write that would grow its file fails as on a
+                  // full disk, writing nothing (other calls fail)
 };
 
 class TFaultFileSystem : public TZuzFileSystem {

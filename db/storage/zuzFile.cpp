@@ -126,7 +126,8 @@ void TZuzFile::InternalWrite(int64_t address, int64_t n, const void* buffer) {
   }
   if (handle_->WriteAt(address, buffer, n) != n) {
     ZuzDatabaseError(ZUZ_ERR_WRITE, "TZuzFile.InternalWrite",
-                     "Unable to complete file write operation", kObject);
+                     WriteFailureText(*handle_, "Unable to complete file write operation"),
+                     kObject);
   }
   physicalSize_ = std::max(physicalSize_, address + n);
   if (!inTransaction_) logicalEnd_ = physicalSize_;
@@ -188,7 +189,8 @@ void TZuzFile::InternalWritePage(int64_t address, const uint8_t* page, uint32_t 
   Encrypt(scratch_.data(), ioFlags, tableId);
   if (handle_->WriteAt(address, scratch_.data(), pageSize_) != pageSize_) {
     ZuzDatabaseError(ZUZ_ERR_WRITE, "TZuzFile.InternalWritePage",
-                     "Unable to complete file write operation", kObject);
+                     WriteFailureText(*handle_, "Unable to complete file write operation"),
+                     kObject);
   }
   physicalSize_ = std::max<int64_t>(physicalSize_, address + pageSize_);
   if (!inTransaction_) logicalEnd_ = physicalSize_;
@@ -472,7 +474,9 @@ void TZuzFile::Commit() {
       InternalWritePage(page->address, page->data.data(), page->ioFlags, page->tableId);
     }
     if (!handle_->Sync()) {
-      ZuzDatabaseError(ZUZ_ERR_WRITE, caller, "Unable to complete file write operation", kObject);
+      ZuzDatabaseError(ZUZ_ERR_WRITE, caller,
+                       WriteFailureText(*handle_, "Unable to complete file write operation"),
+                       kObject);
     }
     // 3. The commit point.
     if (!journal.Invalidate()) {

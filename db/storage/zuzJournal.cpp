@@ -75,7 +75,7 @@ void TZuzJournal::Write(int pageSize, int64_t sizeBefore,
     ok = (n == 0 || handle_->WriteAt(kHeaderSize, records.data(), n) == n) &&
          handle_->WriteAt(0, header, kHeaderSize) == kHeaderSize && handle_->Sync() &&
          fs_.SyncFolder(path_);
-    if (!ok) error = handle_->LastErrorText();
+    if (!ok) error = handle_->DiskFull() ? "the disk is full" : handle_->LastErrorText();
   }
   if (!ok) {
     handle_.reset();

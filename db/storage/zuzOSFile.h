@@ -52,7 +52,14 @@ class TZuzOSFile {
   virtual bool UnlockRange(int64_t offset, int64_t length) = 0;
   // Text describing the last failure of this handle ("" when none).
   virtual std::string LastErrorText() const = 0;
+  // Whether the last failure was for want of space (the disk, or the user's quota, is full).
+  virtual bool DiskFull() const { return false; }
 };
+
+// The text of a failed write of the file: what failed, and why when the disk is full.
+inline std::string WriteFailureText(const TZuzOSFile& file, const std::string& what) {
+  return file.DiskFull() ? what + ": the disk is full" : what;
+}
 
 // The file system the files are opened in.
 class TZuzFileSystem {

@@ -97,10 +97,12 @@ class TPosixFile : public TZuzOSFile {
   }
 
   std::string LastErrorText() const override { return lastError_; }
+  bool DiskFull() const override { return diskFull_; }
 
  private:
   int64_t Fail(int err) {
     lastError_ = std::strerror(err);
+    diskFull_ = err == ENOSPC || err == EDQUOT;
     return -1;
   }
 
@@ -108,6 +110,7 @@ class TPosixFile : public TZuzOSFile {
   bool writable_;
   bool canWriteLock_;
   std::string lastError_;
+  bool diskFull_ = false;
 };
 
 }  // namespace

@@ -6,10 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "db/index/zuzIntegrityCheck.h"
 #include "db/objects/zuzDatabase.h"
 #include "db/objects/zuzSQL.h"
 #include "db/objects/zuzTable.h"
 #include "db/storage/zuzError.h"
+#include "db/storage/zuzFaultFile.h"
 #include "db/storage/zuzMemoryFile.h"
 #include "tests/db/dbTestUtil.h"
 
@@ -314,6 +316,77 @@ TEST_F(DbObjects, CopyAndCreateDatabases) {
   other.SetMasterKey("");
   other.CreateDatabase();
   EXPECT_EQ(ErrorCodeOf([&] { other.CreateDatabase(); }), ZUZ_ERR_CREATE);
+}
+
+// A disk that fills up at any write: from then on every write that would grow a file fails.
+// Each refusal says that the disk is full, and afterwards the file holds exactly the rows whose
+// statements succeeded, and passes the integrity check.
+TEST(DbFullDisk, EveryRefusalSaysSoAndWhatWasCommittedStays) {
+  TMemoryFileSystem memory;
+  {
+    TZuzDataBase db(&memory);
+    db.SetDataBaseName(kPath);
+    db.CreateDatabase();
+    TZuzQuery q;
+    q.SetDataBase(&db);
+    q.SetSQL("CREATE TABLE t (Id INTEGER, Body BLOB, PRIMARY KEY (Id))");
+    q.ExecSQL();
+  }
+  const std::vector<uint8_t> empty = *memory.Contents(kPath);
+  // Opens the file and adds rows 1, 2, ...; returns the rows added and the refusal, if any.
+  auto work = [&](TZuzFileSystem& fs, std::string* refusal) {
+    memory.SetContents(kPath, empty);
+    int added = 0;
+    try {
+      TZuzDataBase db(&fs);
+      db.SetDataBaseName(kPath);
+      db.Open();
+      for (int i = 1; i <= 4; ++i) {
+        TZuzQuery q;
+        q.SetDataBase(&db);
+        q.SetSQL("INSERT INTO t VALUES (" + std::to_string(i) + ", '" +
+                 std::string(static_cast<size_t>(1500 * i), 'b') + "')");
+        q.ExecSQL();
+        added = i;
+      }
+    } catch (const EZuzDatabaseError& e) {
+      EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_WRITE) << e.what();
+      *refusal = e.CustomMessage();
+    }
+    return added;
+  };
+  TFaultFileSystem fs(memory);
+  std::string refusal;
+  ASSERT_EQ(work(fs, &refusal), 4) << refusal;
+  const int64_t writes = fs.Calls(TFaultOp::Write);
+  int refused = 0;
+  for (int64_t n = 1; n <= writes; ++n) {
+    fs.Arm(TFaultOp::Write, n, TFaultMode::DiskFull);
+    refusal.clear();
+    const int added = work(fs, &refusal);
+    fs.Disarm();
+    if (n == 1) {
+      EXPECT_EQ(refusal, "Unable to complete lock file creation: the disk is full");
+    }
+    if (!refusal.empty()) {
+      ++refused;
+      EXPECT_NE(refusal.find("the disk is full"), std::string::npos) << n << ": " << refusal;
+    }
+    TZuzDataBase db(&memory);
+    db.SetDataBaseName(kPath);
+    db.Open();
+    TZuzQuery q;
+    q.SetDataBase(&db);
+    q.SetSQL("SELECT COUNT(*), MAX(Id) FROM t");
+    q.Open();
+    EXPECT_EQ(q.FieldValue(0).ToText(), std::to_string(added)) << n << ": " << refusal;
+    if (added > 0) {
+      EXPECT_EQ(q.FieldValue(1).ToText(), std::to_string(added)) << n;
+    }
+    q.Close();
+    EXPECT_EQ(CheckDatabaseIntegrity(*db.Tables()), std::vector<std::string>{}) << n;
+  }
+  EXPECT_GT(refused, 4);
 }
 
 }  // namespace
