@@ -105,17 +105,25 @@ std::array<uint8_t, TSecurityHeader::kSize> TSecurityHeader::Encode(std::string_
   return b;
 }
 
-void TSecurityHeader::Verify(const uint8_t* bytes, std::string_view masterKey) {
+bool TSecurityHeader::Intact(const uint8_t* bytes) {
   std::array<uint8_t, kSize> b;
   std::memcpy(b.data(), bytes, kSize);
-  uint32_t stored = GetU32(b.data() + 36);
+  const uint32_t stored = GetU32(b.data() + 36);
   PutU32(b.data() + 36, 0);
-  if (Crc32(b.data(), kSize) != stored) {
+  return Crc32(b.data(), kSize) == stored;
+}
+
+bool TSecurityHeader::Fits(const uint8_t* bytes, std::string_view masterKey) {
+  auto digest = MasterKeyDigest(masterKey);
+  return ConstantTimeEqual(bytes + 16, digest.data(), digest.size());
+}
+
+void TSecurityHeader::Verify(const uint8_t* bytes, std::string_view masterKey) {
+  if (!Intact(bytes)) {
     ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TDiskMgr.ReadSecurityHeader",
                      "The Security Header CRC is incorrect", "TDiskMgr");
   }
-  auto digest = MasterKeyDigest(masterKey);
-  if (!ConstantTimeEqual(b.data() + 16, digest.data(), digest.size())) {
+  if (!Fits(bytes, masterKey)) {
     ZuzDatabaseError(ZUZ_ERR_CORRUPT, "TDiskMgr.ReadSecurityHeader", "The MasterKey is incorrect",
                      "TDiskMgr");
   }

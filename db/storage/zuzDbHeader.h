@@ -67,6 +67,9 @@ struct TSecurityHeader {
   static std::array<uint8_t, kSize> Encode(std::string_view masterKey, double timeWritten);
   // Checks the CRC, then the digest of the master key (8451 for either).
   static void Verify(const uint8_t* bytes, std::string_view masterKey);
+  // Whether the CRC holds; whether the digest is the master key's.
+  static bool Intact(const uint8_t* bytes);
+  static bool Fits(const uint8_t* bytes, std::string_view masterKey);
 };
 
 }  // namespace zuz

@@ -7,6 +7,8 @@
 #include <fstream>
 
 #include "db/objects/zuzEngineSetup.h"
+#include "db/storage/zuzFaultFile.h"
+#include "db/storage/zuzJournal.h"
 #include "db/storage/zuzPosixFile.h"
 #include "tests/db/index/dbIndexedDb.h"
 
@@ -198,6 +200,70 @@ TEST(DbDumpTables, CheckSaysCleanOrListsEachProblem) {
   out = Inspect(path + " --limit 3x --tables", &status);
   EXPECT_NE(out.find("--limit needs a whole number"), std::string::npos) << out;
   EXPECT_EQ(status, 2);
+  std::filesystem::remove_all(dir);
+}
+
+// Exit status 2 for a file the check cannot read, 1 for one it reads and finds damaged.
+TEST(DbDumpTables, CheckTellsFilesItCannotReadFromDamagedOnes) {
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("vz-inspect-status-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  auto read = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  int status = -1;
+  std::string out = Inspect("--check " + (dir / "missing.zuz").string(), &status);
+  EXPECT_EQ(status, 2) << out;
+  // An encrypted database, checked without its key, with another, and with its own.
+  const std::string locked = (dir / "locked.zuz").string();
+  {
+    TDiskMgr disk(TPosixFileSystem::Instance());
+    disk.FileName = locked;
+    TDatabaseCreateOptions options;
+    options.masterKey = "Open-Sesame-99";
+    TTableMgr::CreateDatabase(disk, options, EngineTableServices());
+  }
+  out = Inspect("--check " + locked, &status);
+  EXPECT_EQ(status, 2) << out;
+  EXPECT_NE(out.find("--key"), std::string::npos) << out;
+  out = Inspect("--check " + locked + " --key Open-Sesame-98", &status);
+  EXPECT_EQ(status, 2) << out;
+  out = Inspect("--check " + locked + " --key Open-Sesame-99", &status);
+  EXPECT_EQ(status, 0) << out;
+  // A database whose last commit was cut short: its journal holds it back, and both stay.
+  const std::string held = (dir / "held.zuz").string();
+  {
+    TDiskMgr disk(TPosixFileSystem::Instance());
+    disk.FileName = held;
+    TTableMgr::CreateDatabase(disk, {}, EngineTableServices());
+    TFaultFileSystem fs(TPosixFileSystem::Instance());
+    TIndexedConnection c(fs, held);
+    c.tables->CreateTable("People", {F("Name", TFieldType::ftString, 20)}, {}, {});
+    auto t = c.tables->OpenTable("People");
+    TZuzTransaction dying(*c.disk);
+    t->NewRecord();
+    t->SetValue(0, std::string("Ada"));
+    t->AddRecord();
+    fs.Arm(TFaultOp::Write, 3, TFaultMode::ShortTransfer, true);
+    EXPECT_EQ(ErrorCodeOf([&] { dying.Commit(); }), ZUZ_ERR_WRITE);
+    fs.Disarm();
+    t.reset();
+    c.tables.reset();
+  }
+  const std::string journal = JournalFileNameFor(held);
+  ASSERT_TRUE(std::filesystem::exists(journal));
+  const std::string heldBytes = read(held), journalBytes = read(journal);
+  out = Inspect("--check " + held, &status);
+  EXPECT_EQ(status, 2) << out;
+  EXPECT_EQ(read(held), heldBytes);
+  EXPECT_EQ(read(journal), journalBytes);
+  // A copy cut short is read, and found damaged.
+  const std::string cut = (dir / "damaged-cut.zuz").string();
+  std::ofstream(cut, std::ios::binary) << read(locked).substr(0, 6 * 4096 + 100);
+  out = Inspect("--check " + cut + " --key Open-Sesame-99", &status);
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("shorter than its page map"), std::string::npos) << out;
   std::filesystem::remove_all(dir);
 }
 

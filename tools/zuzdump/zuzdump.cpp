@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -315,17 +316,74 @@ void MapPages(const TFile& f, bool everyPage) {
   }
 }
 
-// The engine's integrity check, through a read-only connection: one line per problem.
+// Why the key can't open the file when its headers are sound: the file needs its database
+// password, or the one given is another's; empty when the key is not the question.
+std::string KeyProblem(const char* path, const char* key) {
+  std::string error;
+  auto file = TPosixFileSystem::Instance().Open(path, TZuzAccess::ReadOnly, TZuzShare::DenyNone,
+                                                TZuzCreate::OpenExisting, &error);
+  constexpr int64_t kEnd = TSecurityHeader::kFileOffset + TSecurityHeader::kSize;
+  uint8_t bytes[kEnd];
+  if (!file || file->ReadAt(0, bytes, kEnd) != kEnd) return {};
+  try {
+    const TDatabaseHeader header = TDatabaseHeader::Decode(bytes);
+    const uint8_t* security = bytes + TSecurityHeader::kFileOffset;
+    if (header.securityLevel == 0 || !TSecurityHeader::Intact(security) ||
+        TSecurityHeader::Fits(security, key ? key : "")) {
+      return {};
+    }
+  } catch (const EZuzDatabaseError&) {
+    return {};  // a damaged header is a problem the check reports
+  }
+  return key ? "the key given is not the database password"
+             : "the file is encrypted: give its database password with --key";
+}
+
+// Errors of opening the file that say it can't be read, not that it is damaged.
+bool CannotBeRead(int code) {
+  switch (code) {
+    case ZUZ_ERR_NO_SUCH_FILE:
+    case ZUZ_ERR_FILE_NOT_FOUND:
+    case ZUZ_ERR_OPEN_FILE:
+    case ZUZ_ERR_IO:
+    case ZUZ_ERR_READ:
+    case ZUZ_ERR_WRITE:
+    case ZUZ_ERR_LOCK_TIMEOUT:
+    case ZUZ_ERR_IN_USE:
+    case ZUZ_ERR_TOO_MANY_CLIENTS:
+    case ZUZ_ERR_VERSION:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The engine's integrity check, through a read-only connection: one line per problem (exit
+// status 1). A file that can't be read (missing, refused by the system, held back by the journal
+// of a commit cut short, short of its key, on a disk too full for the lock file) is exit status
+// 2, with the reason on standard error.
 int CheckIntegrity(const char* path, const char* key) {
+  const std::string keyProblem = KeyProblem(path, key);
+  if (!keyProblem.empty()) {
+    std::fprintf(stderr, "zuzdump: cannot check %s: %s\n", path, keyProblem.c_str());
+    return 2;
+  }
   std::vector<std::string> found;
   try {
     TZuzOpenOptions options;
     options.fileName = path;
     options.readOnly = true;
     options.masterKey = key ? key : "";
-    TZuzEngineDb db(TPosixFileSystem::Instance(), options);
-    found = CheckDatabaseIntegrity(db.Tables());
-    db.Close();
+    std::unique_ptr<TZuzEngineDb> db;
+    try {
+      db = std::make_unique<TZuzEngineDb>(TPosixFileSystem::Instance(), options);
+    } catch (const EZuzDatabaseError& e) {
+      if (!CannotBeRead(e.ErrorCode())) throw;
+      std::fprintf(stderr, "zuzdump: cannot check %s: %s\n", path, e.what());
+      return 2;
+    }
+    found = CheckDatabaseIntegrity(db->Tables());
+    db->Close();
   } catch (const EZuzDatabaseError& e) {
     found.push_back(e.what());
   }
@@ -371,7 +429,8 @@ int Help() {
       "Exit status:\n"
       "  0  no problem was found\n"
       "  1  the file has problems (each one is listed)\n"
-      "  2  wrong usage, or the file cannot be read\n",
+      "  2  wrong usage, or the file cannot be read (missing, refused, held back by\n"
+      "     the journal of a commit cut short, or needing its database password)\n",
       kSynopsis);
   return 0;
 }
