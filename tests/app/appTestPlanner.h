@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/core/qorPlannerSchema.h"
+#include "tests/testFiles.h"
 
 class TTestPlanner {
  public:
@@ -21,10 +22,7 @@ class TTestPlanner {
     path_ = (dir_ / "Vazadod.zuz").string();
     CreatePlannerDatabase(path_);
   }
-  ~TTestPlanner() {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
+  ~TTestPlanner() { RemoveTestFolder(dir_); }
   TTestPlanner(const TTestPlanner&) = delete;
   TTestPlanner& operator=(const TTestPlanner&) = delete;
 

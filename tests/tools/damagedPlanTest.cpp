@@ -21,6 +21,7 @@
 #include "db/storage/zuzCoding.h"
 #include "db/storage/zuzError.h"
 #include "planner/base/qorCalendar.h"
+#include "tests/testFiles.h"
 #include "tools/vazadod-cli/cliSample.h"
 
 namespace zuz::test {
@@ -156,7 +157,7 @@ class DamagedPlan : public ::testing::Test {
     db.Close();
     intact_ = ReadFile(plan);
   }
-  static void TearDownTestSuite() { fs::remove_all(dir_); }
+  static void TearDownTestSuite() { RemoveTestFolder(dir_); }
 
   // Runs the statement on a fresh copy of the bytes.
   static TOutcome OnCopy(const TBytes& bytes, const std::string& sql) {

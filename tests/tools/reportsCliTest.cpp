@@ -21,6 +21,7 @@
 #include "planner/base/qorStrings.h"
 #include "planner/qorPlannerModel.h"
 #include "planner/xml/qorXMLParser2.h"
+#include "tests/testFiles.h"
 #include "tools/vazadod-cli/cliSample.h"
 
 namespace {
@@ -110,7 +111,7 @@ class ReportsCli : public ::testing::Test {
     c.Execute(st::InsertHoliday(outside, today_ + 400, today_ + 401));
     c.Execute(st::InsertTask("Fix <b> & \"quote\"", today_, 1));
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override { RemoveTestFolder(dir_); }
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
   // The texts the tasks report must show, in order, from the plan as loaded.
@@ -270,9 +271,9 @@ TEST_F(ReportsCli, EveryReportInBothFormatsShowsThePlanInOrder) {
     }
   }
   if (!Have("soffice")) return;
-  const TRun convert =
-      RunCommand("soffice -env:UserInstallation=file://" + Path("profile") +
-          " --headless --norestore --convert-to txt:Text --outdir " + Path("txt") + rtfFiles);
+  const TRun convert = RunCommand("soffice -env:UserInstallation=file://" + Path("profile") +
+                                  " --headless --norestore --convert-to txt:Text --outdir " +
+                                  Path("txt") + rtfFiles);
   ASSERT_EQ(convert.Status, 0) << convert.Out;
   for (const auto& [report, texts] : reports) {
     const std::string text = ReadFile(Path("txt/" + report + ".txt"));

@@ -15,6 +15,7 @@
 
 #include "db/access/qorDatabaseController.h"
 #include "planner/base/qorCalendar.h"
+#include "tests/testFiles.h"
 #include "tools/vazadod-cli/cliSample.h"
 
 namespace {
@@ -42,7 +43,7 @@ class VazadodCli : public ::testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override { RemoveTestFolder(dir_); }
   std::string Path(const char* name) const { return (dir_ / name).string(); }
 
   fs::path dir_;

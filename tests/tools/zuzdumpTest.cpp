@@ -11,6 +11,7 @@
 #include "db/storage/zuzJournal.h"
 #include "db/storage/zuzPosixFile.h"
 #include "tests/db/index/dbIndexedDb.h"
+#include "tests/testFiles.h"
 
 namespace zuz::test {
 namespace {
@@ -31,7 +32,7 @@ TEST(DbDumpTables, TablesAndRecordsOfAFile) {
   const auto dir =
       std::filesystem::temp_directory_path() / ("vz-inspect-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  const std::string path = (dir / "db.zuz").string();
+  const std::string path = (dir / "damaged.zuz").string();
   uint32_t second = 0;
   int nameMarker = 0;
   {
@@ -91,14 +92,14 @@ TEST(DbDumpTables, TablesAndRecordsOfAFile) {
       << out;
   out = Inspect(path + " --records Missing", &status);
   EXPECT_NE(out.find("No table Missing in the catalogues."), std::string::npos) << out;
-  std::filesystem::remove_all(dir);
+  RemoveTestFolder(dir);
 }
 
 TEST(DbDumpTables, IndexesWithLevelsChecksAndKeys) {
   const auto dir =
       std::filesystem::temp_directory_path() / ("vz-inspect-ix-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  const std::string path = (dir / "db.zuz").string();
+  const std::string path = (dir / "damaged.zuz").string();
   int64_t firstNode = 0;
   {
     TDiskMgr disk(TPosixFileSystem::Instance());
@@ -152,14 +153,14 @@ TEST(DbDumpTables, IndexesWithLevelsChecksAndKeys) {
   EXPECT_NE(out.find("  !! index byName: "), std::string::npos) << out;
   out = Inspect(path + " --index Parts nothing", &status);
   EXPECT_NE(out.find("Table 'Parts' has no index 'nothing'."), std::string::npos) << out;
-  std::filesystem::remove_all(dir);
+  RemoveTestFolder(dir);
 }
 
 TEST(DbDumpTables, CheckSaysCleanOrListsEachProblem) {
   const auto dir =
       std::filesystem::temp_directory_path() / ("vz-inspect-check-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  const std::string path = (dir / "db.zuz").string();
+  const std::string path = (dir / "damaged.zuz").string();
   uint32_t address = 0;
   int nameOffset = 0;
   {
@@ -200,7 +201,7 @@ TEST(DbDumpTables, CheckSaysCleanOrListsEachProblem) {
   out = Inspect(path + " --limit 3x --tables", &status);
   EXPECT_NE(out.find("--limit needs a whole number"), std::string::npos) << out;
   EXPECT_EQ(status, 2);
-  std::filesystem::remove_all(dir);
+  RemoveTestFolder(dir);
 }
 
 // Exit status 2 for a file the check cannot read, 1 for one it reads and finds damaged.
@@ -232,7 +233,7 @@ TEST(DbDumpTables, CheckTellsFilesItCannotReadFromDamagedOnes) {
   out = Inspect("--check " + locked + " --key Open-Sesame-99", &status);
   EXPECT_EQ(status, 0) << out;
   // A database whose last commit was cut short: its journal holds it back, and both stay.
-  const std::string held = (dir / "held.zuz").string();
+  const std::string held = (dir / "damaged-commit.zuz").string();
   {
     TDiskMgr disk(TPosixFileSystem::Instance());
     disk.FileName = held;
@@ -264,7 +265,7 @@ TEST(DbDumpTables, CheckTellsFilesItCannotReadFromDamagedOnes) {
   out = Inspect("--check " + cut + " --key Open-Sesame-99", &status);
   EXPECT_EQ(status, 1) << out;
   EXPECT_NE(out.find("shorter than its page map"), std::string::npos) << out;
-  std::filesystem::remove_all(dir);
+  RemoveTestFolder(dir);
 }
 
 }  // namespace

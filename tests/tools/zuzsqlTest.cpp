@@ -14,6 +14,7 @@
 
 #include "db/objects/zuzDatabase.h"
 #include "db/objects/zuzSQL.h"
+#include "tests/testFiles.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ class ZuzSql : public ::testing::Test {
     std::filesystem::create_directories(dir_);
     db_ = (dir_ / "test.zuz").string();
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override { RemoveTestFolder(dir_); }
 
   // Runs the shell with the arguments (shell-quoted by the caller), input on standard input.
   TRun Run(const std::string& arguments, const std::string& input = "",

@@ -27,6 +27,7 @@
 #include "db/index/zuzIntegrityCheck.h"
 #include "db/objects/zuzDatabase.h"
 #include "planner/base/qorVariant.h"
+#include "tests/testFiles.h"
 
 namespace {
 
@@ -122,7 +123,7 @@ class Concurrency : public ::testing::Test {
     fs::create_directories(dir_);
     path_ = (dir_ / "plan.zuz").string();
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override { RemoveTestFolder(dir_); }
 
   pid_t Start(int worker, int seconds, uint64_t seed) {
     const std::string w = std::to_string(worker), s = std::to_string(seconds),

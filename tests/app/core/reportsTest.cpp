@@ -29,6 +29,7 @@
 #include "report/qorRTFReporter.h"
 #include "report/qorReportMarkup.h"
 #include "report/uPDFHTMLRender.h"
+#include "tests/testFiles.h"
 
 namespace {
 
@@ -38,13 +39,10 @@ const double kToday = EncodeDate(2026, 12, 8);
 class Folder {
  public:
   Folder() {
-    std::string pattern = "/tmp/vz_reports_XXXXXX";
+    std::string pattern = (std::filesystem::temp_directory_path() / "vz_reports_XXXXXX").string();
     if (mkdtemp(pattern.data())) path_ = pattern;
   }
-  ~Folder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
+  ~Folder() { RemoveTestFolder(path_); }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
   // The names in the folder.
   std::vector<std::string> Names() const {

@@ -11,6 +11,7 @@
 
 #include "app/core/qorCommandLine.h"
 #include "app/core/qorUserPlan.h"
+#include "tests/testFiles.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ class UserPlan : public ::testing::Test {
     fs::permissions(template_, fs::perms::owner_read | fs::perms::group_read);
     plan_ = (dir_ / "home" / ".local" / "Vazadod" / "Vazadod.zuz").string();
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override { RemoveTestFolder(dir_); }
   static std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -17,6 +17,7 @@
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "tests/db/dbTestUtil.h"
+#include "tests/testFiles.h"
 
 namespace {
 
@@ -255,7 +256,7 @@ class DbAccessFiles : public ::testing::Test {
     db.SetDataBaseName(path_);
     db.CreateDatabase();
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override { RemoveTestFolder(dir_); }
   std::string Bytes() {
     std::ifstream in(path_, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

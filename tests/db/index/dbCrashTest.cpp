@@ -22,6 +22,7 @@
 #include "db/storage/zuzJournal.h"
 #include "db/storage/zuzPosixFile.h"
 #include "tests/db/index/dbCrashWorkload.h"
+#include "tests/testFiles.h"
 
 namespace zuz::test {
 namespace {
@@ -158,7 +159,7 @@ TEST(DbCrash, KilledWhileCommittingLosesNothingCommittedAndDamagesNothing) {
   std::printf("crash trials: %lld, damaged: %d, in-flight commits kept: %d, journals found: %d\n",
               static_cast<long long>(trials), damaged, inFlightKept, recovered);
   EXPECT_EQ(damaged, 0);
-  std::filesystem::remove_all(dir);
+  RemoveTestFolder(dir);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "db/storage/zuzPosixFile.h"
 #include "tests/db/record/dbRecordUtil.h"
+#include "tests/testFiles.h"
 
 namespace zuz::test {
 namespace {
@@ -95,7 +96,7 @@ class DbProcesses : public ::testing::Test {
     c.tables->CreateTable("T", {F("N", TFieldType::ftInteger), F("S", TFieldType::ftString, 20)},
                           {}, {});
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void TearDown() override { RemoveTestFolder(dir_); }
 
   std::string Open(TPeer& peer, const std::string& user) {
     return peer.Cmd("open " + path_ + " 3 20 " + user);
