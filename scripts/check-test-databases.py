@@ -5,9 +5,10 @@ usage: check-test-databases.py TESTS_BUILD_DIR ZUZDUMP [--clear]
 
 CTest runs each test program with its temporary folder in the program's folder of the build tree
 (tmp/) and has the tests keep the folders they write (tests/testFiles.h). This script runs last
-(a CTest fixture's cleanup): it runs `zuzdump --check` on every *.zuz file below TESTS_BUILD_DIR,
-except the files tests damage on purpose (DAMAGED_ON_PURPOSE), prints one block per file that
-does not pass and exits 1, or clears the tmp/ folders and exits 0. An encrypted file is checked
+(a CTest fixture's cleanup): it runs `zuzdump --check` on every database file below
+TESTS_BUILD_DIR (a *.zuz file that starts as one does: the 16-bit word 1; a test's text in place
+of a plan is no database), except the files tests damage on purpose (DAMAGED_ON_PURPOSE), prints
+one block per file that does not pass and exits 1, or clears the tmp/ folders and exits 0. An encrypted file is checked
 with the database passwords the tests give (TEST_KEYS). With --clear it only empties the tmp/
 folders (the fixture's setup, so that a run sees only its own files).
 """
@@ -18,9 +19,8 @@ import shutil
 import subprocess
 import sys
 
-# Files the tests damage on purpose, by name: "damaged" in the name, or a file that is no
-# database at all.
-DAMAGED_ON_PURPOSE = ['*damaged*.zuz', 'mine.zuz']
+# Files the tests damage on purpose, by name.
+DAMAGED_ON_PURPOSE = ['*damaged*.zuz']
 TEST_KEYS = ['Open-Sesame-99']
 
 
@@ -41,12 +41,18 @@ def clear(root):
                 os.remove(path)
 
 
+def starts_as_database(path):
+    with open(path, 'rb') as f:
+        return f.read(2) == b'\x01\x00'
+
+
 def databases(root):
     for folder, _, files in os.walk(root):
         for name in sorted(files):
-            if name.endswith('.zuz') and not any(
-                    fnmatch.fnmatch(name, p) for p in DAMAGED_ON_PURPOSE):
-                yield os.path.join(folder, name)
+            path = os.path.join(folder, name)
+            if (name.endswith('.zuz') and starts_as_database(path) and
+                    not any(fnmatch.fnmatch(name, p) for p in DAMAGED_ON_PURPOSE)):
+                yield path
 
 
 def check(zuzdump, path):

@@ -244,11 +244,11 @@ TEST(DbOpen, OpenFailures) {
   }
   disk.PageSize = 0;
   EXPECT_EQ(ErrorTextOf([&] { disk.Open(); }), "PageSize is 0");
-  // A file too short for its headers, and a damaged global header, are refused without a crash.
+  // A file too short for its headers, and a damaged global header, are refused as damaged.
   fs.SetContents("/mem/short.zuz", std::vector<uint8_t>(100, 0));
   disk.PageSize = 4096;
   disk.FileName = "/mem/short.zuz";
-  EXPECT_EQ(ErrorCodeOf([&] { disk.Open(); }), ZUZ_ERR_READ);
+  EXPECT_EQ(ErrorCodeOf([&] { disk.Open(); }), ZUZ_ERR_CORRUPT);
   EXPECT_FALSE(disk.IsOpen());
   std::vector<uint8_t> zeros(24576, 0);
   fs.SetContents("/mem/zero.zuz", zeros);
