@@ -10,9 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <random>
-#include <set>
 #include <string>
 #include <vector>
 
