@@ -113,19 +113,20 @@ std::vector<size_t> CharStarts(std::string_view s) {
 // Whether the whole number can be held by a field of the type.
 bool FitsWholeType(double d, F type) {
   double low = -9.2e18, high = 9.2e18;
+  auto limits = [&](auto kind) {
+    low = static_cast<double>(std::numeric_limits<decltype(kind)>::min());
+    high = static_cast<double>(std::numeric_limits<decltype(kind)>::max());
+  };
   switch (type) {
     case F::ftSmallint:
-      low = -32768;
-      high = 32767;
+      limits(int16_t{});
       break;
     case F::ftWord:
-      low = 0;
-      high = 65535;
+      limits(uint16_t{});
       break;
     case F::ftInteger:
     case F::ftAutoInc:
-      low = -2147483648.0;
-      high = 2147483647.0;
+      limits(int32_t{});
       break;
     default:
       break;

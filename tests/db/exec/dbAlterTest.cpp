@@ -3,7 +3,7 @@
 // bystander table touched), with the integrity check passing. Random lists of actions on a table
 // with rows agree with a model that applies them one after the other, each against what the ones
 // before it made; a refused list changes nothing.
-// VZ_ALTER_FAULT_STRIDE samples the calls that fail once (default every 8th; every write is a
+// VZ_ALTER_FAULT_STRIDE samples the calls that fail once (default every 16th; every write is a
 // point of death); VZ_ALTER_ROUNDS sets the random statements (default 120).
 #include <gtest/gtest.h>
 
@@ -224,7 +224,7 @@ TEST(DbAlterFaults, DyingAtEveryWriteLeavesTheOldTableOrTheNew) {
 }
 
 TEST(DbAlterFaults, OneFailedCallLeavesTheOldTableOrTheNew) {
-  RunFaults(TFaultOp::Any, false, EnvNumber("VZ_ALTER_FAULT_STRIDE", 8));
+  RunFaults(TFaultOp::Any, false, EnvNumber("VZ_ALTER_FAULT_STRIDE", 16));
 }
 
 // --- Random action lists against a model ---

@@ -4,7 +4,7 @@
 // parameters, table datasets and the table manager, each with an engine error, and after every
 // refusal the file passes the integrity check and holds what it held. A table whose name puts a
 // character across the old work name's cut survives ALTER TABLE whole.
-// VZ_INVALID_TEXT_ROUNDS sets the number of random names (default 100).
+// VZ_INVALID_TEXT_ROUNDS sets the number of random names (default 60).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -113,7 +113,7 @@ TEST_F(DbInvalidText, EveryRefusalLeavesTheFileWhole) {
   const std::string before = State();
   ASSERT_EQ(before.find("problem"), std::string::npos) << before;
   const char* env = std::getenv("VZ_INVALID_TEXT_ROUNDS");
-  const int rounds = env ? std::max(1, std::atoi(env)) : 100;
+  const int rounds = env ? std::max(1, std::atoi(env)) : 60;
   std::mt19937_64 rng(28);
   for (int round = 0; round < rounds; ++round) {
     const std::string bad = BrokenText(rng);
