@@ -1,10 +1,12 @@
 // Fuzz target of the SQL engine: the input is one statement, run on a small database in memory
 // with three tables (indexed and not, with NULLs, texts, dates, booleans and a memo). A SELECT is
-// opened and its rows read; any other statement runs inside a transaction that is rolled back,
-// so every input meets the same data (schema statements are refused inside it). Engine errors
-// are the expected answers to bad statements; a crash, a sanitizer report or any other
-// exception is a finding. Statements joining many tables are skipped: their rows grow as the
-// product of the tables' sizes, which proves nothing but the machine's memory.
+// opened and its rows read; INSERT, UPDATE and DELETE run inside a transaction that is rolled
+// back; a schema statement runs on its own, the file must then pass the integrity check (whether
+// the statement was refused or not), and the file is put back as it was. So every input meets the
+// same data. Engine errors are the expected answers to bad statements; a crash, a sanitizer
+// report, a damaged file or any other exception is a finding. Statements joining many tables are
+// skipped: their rows grow as the product of the tables' sizes, which proves nothing but the
+// machine's memory.
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -13,7 +15,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "db/index/zuzIntegrityCheck.h"
 #include "db/objects/zuzDatabase.h"
 #include "db/objects/zuzSQL.h"
 #include "db/storage/zuzError.h"
@@ -23,12 +27,15 @@ namespace {
 
 using namespace zuz;
 
+constexpr const char* kPath = "/fuzz/db.zuz";
+
 struct TFuzzDb {
   TMemoryFileSystem fs;
   TZuzDataBase db{&fs};
+  std::vector<uint8_t> file;  // the file as every input finds it
 
   TFuzzDb() {
-    db.SetDataBaseName("/fuzz/db.zuz");
+    db.SetDataBaseName(kPath);
     db.SetExclusive(true);
     db.CreateDatabase();
     for (const char* s :
@@ -52,6 +59,26 @@ struct TFuzzDb {
       q.SetSQL(s);
       q.ExecSQL();
     }
+    db.Close();
+    file = *fs.Contents(kPath);
+    db.Open();
+  }
+
+  // After a schema statement: the file must pass the integrity check; then it is put back.
+  void CheckAndRestore() {
+    if (!db.Connected()) {
+      std::fprintf(stderr, "A schema statement left the database closed\n");
+      std::abort();
+    }
+    const std::vector<std::string> problems = CheckDatabaseIntegrity(*db.Tables());
+    if (!problems.empty()) {
+      std::fprintf(stderr, "The file is damaged after a schema statement: %s\n",
+                   problems.front().c_str());
+      std::abort();
+    }
+    db.Close();
+    fs.SetContents(kPath, file);
+    db.Open();
   }
 };
 
@@ -90,6 +117,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (int i = 0; i < q.FieldCount(); ++i) (void)q.FieldValue(i).ToText();
       while (!q.Eof()) q.Next();
       q.Close();
+    } else if (q.Prepared() && q.StatementIsSchema()) {
+      try {
+        q.ExecSQL();
+      } catch (const EZuzDatabaseError&) {
+      }
+      fuzz->CheckAndRestore();
     } else {
       db.StartTransaction();
       try {

@@ -110,6 +110,38 @@ std::vector<size_t> CharStarts(std::string_view s) {
   return starts;
 }
 
+// Whether the whole number can be held by a field of the type.
+bool FitsWholeType(double d, F type) {
+  double low = -9.2e18, high = 9.2e18;
+  auto limits = [&](auto kind) {
+    low = static_cast<double>(std::numeric_limits<decltype(kind)>::min());
+    high = static_cast<double>(std::numeric_limits<decltype(kind)>::max());
+  };
+  switch (type) {
+    case F::ftSmallint:
+      limits(int16_t{});
+      break;
+    case F::ftWord:
+      limits(uint16_t{});
+      break;
+    case F::ftInteger:
+    case F::ftAutoInc:
+      limits(int32_t{});
+      break;
+    default:
+      break;
+  }
+  return std::isfinite(d) && d >= low && d <= high;
+}
+
+// A date the calendar can decode; 10059 otherwise (a value computed out of the calendar's years).
+void CheckDayNumber(double d) {
+  if (!IsCalendarDayNumber(std::floor(d))) {
+    ZuzDatabaseError(ZUZ_ERR_DATE_VALUE, "TZuzQuery",
+                     "The day number " + SqlNumberText(d) + " lies outside the years 1 to 9999");
+  }
+}
+
 std::string TwoDigits(int v) {
   std::string s = std::to_string(v);
   return s.size() < 2 ? "0" + s : s;
@@ -168,6 +200,7 @@ std::string ValueToText(const TZuzValue& v) {
       double day = std::floor(v.Number);
       double frac = v.Number - day;
       if (v.Type != F::ftTime) {
+        CheckDayNumber(v.Number);
         int y = 0, m = 0, d = 0;
         DecodeDate(day, y, m, d);
         std::string ys = std::to_string(y);
@@ -277,8 +310,9 @@ void AssignValueToField(TOpenTable& table, int field, const TZuzValue& v, const 
     }
     table.SetValue(field, c.Text);
   } else if (IsWholeValueType(type)) {
-    if (std::fabs(c.Number) > 9.0e18) {
-      ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Field data length is out of range");
+    if (!FitsWholeType(c.Number, F::ftLargeint)) {
+      ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller,
+                       "Field data length is out of range: " + f.FieldName);
     }
     table.SetValue(field, static_cast<int64_t>(c.Number));
   } else if (type == F::ftBoolean) {
@@ -742,6 +776,10 @@ TZuzValue TZuzExprEvaluator::Cast(const TSqlCast& c, const TZuzEvalContext& ctx)
     CannotConvert(F::ftBoolean, target);
   }
   TZuzValue r = ConvertValue(v, target, "TZuzQuery");
+  if (IsWholeValueType(target) && !FitsWholeType(r.Number, target)) {
+    SqlExecError("The value " + ValueToText(v) + " is out of range for the type " +
+                 SqlTypeName(target));
+  }
   if (target == F::ftString && c.Target.HasSize && c.Target.Size >= 0) {
     std::vector<size_t> st = CharStarts(r.Text);
     if (st.size() - 1 > static_cast<size_t>(c.Target.Size)) {
@@ -764,6 +802,7 @@ TZuzValue TZuzExprEvaluator::Extract(const TSqlExtract& x, const TZuzEvalContext
     case TSqlExtractField::Year:
     case TSqlExtractField::Month:
     case TSqlExtractField::Day:
+      CheckDayNumber(d);
       DecodeDate(day, y, m, dd);
       return TZuzValue::Num(x.Field == TSqlExtractField::Year    ? y
                             : x.Field == TSqlExtractField::Month ? m

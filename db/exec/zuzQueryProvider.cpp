@@ -1140,55 +1140,82 @@ std::string JoinNames(const std::vector<TSqlName>& names) {
 }  // namespace
 
 void TZuzQueryProvider::RunAlter(const TSqlAlterTable& alter) {
+  const char* caller = "TZuzQuery.ExecSQL";
   std::string actual;
   TTableMgr& tables = TablesFor(alter.Table, false, actual);
-  // Renames are restructures in place.
-  for (const TSqlAlterAction* a : alter.ActionsOf(TSqlAlterKind::RenameColumn)) {
-    RenameField(tables, actual, a->Column, a->NewName);
-  }
-  auto adds = alter.ActionsOf(TSqlAlterKind::AddColumn);
-  auto drops = alter.ActionsOf(TSqlAlterKind::DropColumn);
-  auto retypes = alter.ActionsOf(TSqlAlterKind::RetypeColumn);
-  if (adds.empty() && drops.empty() && retypes.empty()) return;
-
-  // The other changes copy the rows into a table of the new definition.
   const TTableDef old = tables.InternalGetTableDef(actual);
-  std::vector<TFieldDesc> fields;
-  std::vector<int> sourceField;
-  for (size_t f = 0; f < old.InternalFields.size(); ++f) {
-    const TInternalFieldItem& item = old.InternalFields[f];
+  // The columns as the actions leave them, each action checked against what the ones before it
+  // made; source is the old field a column takes its values from (-1 for a new one).
+  struct TColumn {
+    TFieldDesc desc;
+    int source;
+  };
+  std::vector<TColumn> columns;
+  for (const TInternalFieldItem& item : old.InternalFields) {
     if (item.Hidden) continue;
-    bool dropped = false;
-    for (const TSqlAlterAction* a : drops) dropped = dropped || SameName(a->Column, item.FieldName);
-    if (dropped) continue;
     TFieldDesc d;
     d.Name = item.FieldName;
     d.DataType = item.DataType;
-    d.Size = item.DataType == F::ftString ? item.FieldSize - 1 : item.FieldSize;
-    if (IsBlobFieldType(item.DataType) || StoredFieldWidth(item.DataType, 0) > 0) {
-      if (item.DataType != F::ftString && item.DataType != F::ftBytes) d.Size = 0;
-    }
+    d.Size = item.DataType == F::ftString  ? item.FieldSize - 1
+             : item.DataType == F::ftBytes ? item.FieldSize
+                                           : 0;
     d.Required = item.Required;
     d.NumDecimalPlaces = item.NumDecimalPlaces;
-    for (const TSqlAlterAction* a : retypes) {
-      if (SameName(a->Column, item.FieldName)) {
-        TFieldDesc n = FieldFromType(item.FieldName, a->Type, item.Required);
-        d.DataType = n.DataType;
-        d.Size = n.Size;
-        d.NumDecimalPlaces = n.NumDecimalPlaces;
+    columns.push_back({d, item.FieldNo});
+  }
+  auto find = [&](const std::string& name) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (SameName(columns[i].desc.Name, name)) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  auto existing = [&](const std::string& name) {
+    const int i = find(name);
+    if (i < 0) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_FIELD, caller, name);
+    return static_cast<size_t>(i);
+  };
+  std::vector<std::pair<std::string, std::string>> renames;
+  bool onlyRenames = true;
+  for (const TSqlAlterAction& a : alter.Actions) {
+    switch (a.Kind) {
+      case TSqlAlterKind::AddColumn:
+        if (find(a.Column) >= 0)
+          ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, caller, "Duplicate field name " + a.Column);
+        columns.push_back({FieldFromType(a.Column, a.Type, a.NotNull), -1});
+        break;
+      case TSqlAlterKind::DropColumn:
+        columns.erase(columns.begin() + static_cast<std::ptrdiff_t>(existing(a.Column)));
+        break;
+      case TSqlAlterKind::RenameColumn: {
+        const size_t i = existing(a.Column);
+        CheckFieldName(a.NewName);
+        const int taken = find(a.NewName);
+        if (taken >= 0 && static_cast<size_t>(taken) != i) {
+          ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, caller, "Duplicate field name " + a.NewName);
+        }
+        renames.emplace_back(columns[i].desc.Name, a.NewName);
+        columns[i].desc.Name = a.NewName;
+        continue;
+      }
+      case TSqlAlterKind::RetypeColumn: {
+        TColumn& c = columns[existing(a.Column)];
+        const TFieldDesc n = FieldFromType(c.desc.Name, a.Type, c.desc.Required);
+        c.desc.DataType = n.DataType;
+        c.desc.Size = n.Size;
+        c.desc.NumDecimalPlaces = n.NumDecimalPlaces;
+        break;
       }
     }
-    fields.push_back(d);
-    sourceField.push_back(static_cast<int>(f));
+    onlyRenames = false;
   }
-  for (const TSqlAlterAction* d : drops) {
-    if (old.FindField(d->Column) < 0)
-      ZuzDatabaseError(ZUZ_ERR_NO_SUCH_FIELD, "TZuzQuery.ExecSQL", d->Column);
+  // Renames alone change the definition in place.
+  if (onlyRenames) {
+    RenameFields(tables, actual, renames);
+    return;
   }
-  for (const TSqlAlterAction* a : adds) {
-    fields.push_back(FieldFromType(a->Column, a->Type, a->NotNull));
-    sourceField.push_back(-1);
-  }
+  std::vector<TFieldDesc> fields;
+  for (const TColumn& c : columns) fields.push_back(c.desc);
+  // The indexes follow their columns' new names; an index of a dropped column goes with it.
   std::vector<TIndexDesc> indexes;
   for (const TInternalIndexDef& ix : old.InternalIndexDefs) {
     if (ix.Hidden) continue;
@@ -1200,58 +1227,36 @@ void TZuzQueryProvider::RunAlter(const TSqlAlterTable& alter) {
     bool keep = true;
     for (const TKeyFieldItem& k : old.KeyFieldsOf(ix.IndexName)) {
       if (k.Hidden) continue;
-      for (const TSqlAlterAction* a : drops) keep = keep && !SameName(a->Column, k.FieldName);
-      list += (list.empty() ? "" : ";") + k.FieldName;
-      if (k.Descending) desc += (desc.empty() ? "" : ";") + k.FieldName;
-      if (k.CaseInsensitive) caseIns += (caseIns.empty() ? "" : ";") + k.FieldName;
+      auto c = std::find_if(columns.begin(), columns.end(),
+                            [&](const TColumn& c) { return c.source == k.PhysicalFieldNo; });
+      if (c == columns.end()) {
+        keep = false;
+        break;
+      }
+      const std::string& name = c->desc.Name;
+      list += (list.empty() ? "" : ";") + name;
+      if (k.Descending) desc += (desc.empty() ? "" : ";") + name;
+      if (k.CaseInsensitive) caseIns += (caseIns.empty() ? "" : ";") + name;
     }
     d.Fields = list;
     d.DescFields = desc;
     d.CaseInsFields = caseIns;
     if (keep && !list.empty()) indexes.push_back(d);
   }
-  const std::string temp = actual.size() > 30 ? actual.substr(0, 30) + "$alter" : actual + "$alter";
-  TTableOptions options = tables.DefaultTableOptions();
-  options.SortOrder = old.SortOrder;
-  if (tables.TableExists(temp)) tables.DeleteTable(temp);
-  tables.CreateTable(temp, fields, indexes, options);
-  try {
-    auto from = tables.OpenTable(actual);
-    auto to = tables.OpenTable(temp);
-    to->KeepAutoIncValues = true;
-    TZuzOwnTransaction tx(tables.Disk());
-    for (uint32_t a : from->RecordAddresses()) {
-      if (!from->ReadRecord(a)) continue;
-      to->NewRecord();
-      for (size_t i = 0; i < fields.size(); ++i) {
-        int sf = sourceField[i];
-        if (sf < 0) continue;
-        F type = old.InternalFields[static_cast<size_t>(sf)].DataType;
-        TZuzValue v;
-        if (IsBlobFieldType(type)) {
-          if (!from->IsNull(sf)) v = TZuzValue::Str(from->GetBlob(sf));
-        } else {
-          v = ValueFromField(from->GetValue(sf), type);
-        }
-        AssignValueToField(*to, static_cast<int>(i), v, "TZuzQuery.ExecSQL");
+  RebuildTable(tables, actual, fields, indexes, [&](TOpenTable& from, TOpenTable& to) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      const int sf = columns[i].source;
+      if (sf < 0) continue;
+      const F type = old.InternalFields[static_cast<size_t>(sf)].DataType;
+      TZuzValue v;
+      if (IsBlobFieldType(type)) {
+        if (!from.IsNull(sf)) v = TZuzValue::Str(from.GetBlob(sf));
+      } else {
+        v = ValueFromField(from.GetValue(sf), type);
       }
-      to->AddRecord();
+      AssignValueToField(to, static_cast<int>(i), v, caller);
     }
-    tx.Commit();
-  } catch (...) {
-    try {
-      tables.DeleteTable(temp);
-    } catch (...) {
-    }
-    throw;
-  }
-  // The rebuilt table keeps the old one's object id, and so the privileges granted on it.
-  const std::optional<int64_t> objectId = tables.ObjectIdOf(actual);
-  tables.DeleteTable(actual);
-  TTableDef def = tables.InternalGetTableDef(temp);
-  def.TableName = actual;
-  tables.InternalUpdateTableDef(def, temp);
-  if (objectId) tables.SetObjectId(actual, *objectId);
+  });
 }
 
 void TZuzQueryProvider::RunSchema(const TSqlStatement& st) {
@@ -1272,6 +1277,11 @@ void TZuzQueryProvider::RunSchema(const TSqlStatement& st) {
         pk.Unique = true;
         indexes.push_back(pk);
       }
+      // Names beginning with "$" are the engine's own tables, which statements don't reach.
+      if (!c.Table.empty() && c.Table[0] == '$') {
+        ZuzDatabaseError(ZUZ_ERR_TABLE_NAME, "TZuzQuery.ExecSQL",
+                         c.Table + ": a table name can't begin with $");
+      }
       if (!catalogue_.ActualName(c.Table, tables == env_.Memory).empty()) {
         ZuzDatabaseError(ZUZ_ERR_TABLE_EXISTS, "TZuzQuery.ExecSQL", c.Table);
       }
@@ -1281,6 +1291,10 @@ void TZuzQueryProvider::RunSchema(const TSqlStatement& st) {
     case TSqlStatementKind::CreateIndex: {
       const auto& c = st.As<TSqlCreateIndex>();
       TTableMgr& tables = TablesFor(c.Table, c.Temporary, actual);
+      const std::shared_ptr<const TTableDef> def = tables.SharedTableDef(actual);
+      for (const TSqlName& column : c.Columns) {
+        if (def->FindField(column.Name) < 0) SqlExecError("Field not found : " + column.Name);
+      }
       TIndexDesc d;
       d.Name = c.IndexName;
       d.Fields = JoinNames(c.Columns);
@@ -1309,6 +1323,26 @@ void TZuzQueryProvider::RunSchema(const TSqlStatement& st) {
       break;
   }
   catalogue_.Clear();
+}
+
+bool TZuzQueryProvider::RestructuresDiskTable() const {
+  if (!statement_ || !env_.Disk) return false;
+  std::string table;
+  switch (statement_->Kind()) {
+    case TSqlStatementKind::CreateIndex:
+      if (statement_->As<TSqlCreateIndex>().Temporary) return false;
+      table = statement_->As<TSqlCreateIndex>().Table;
+      break;
+    case TSqlStatementKind::DropIndex:
+      table = statement_->As<TSqlDropIndex>().Table;
+      break;
+    case TSqlStatementKind::AlterTable:
+      table = statement_->As<TSqlAlterTable>().Table;
+      break;
+    default:
+      return false;
+  }
+  return !catalogue_.ActualName(table, false).empty();
 }
 
 int64_t TZuzQueryProvider::Execute(std::string_view caller) {

@@ -90,6 +90,9 @@ class TZuzQueryProvider : private TZuzSubqueryRunner {
   std::unique_ptr<TZuzResultSet> Open(std::string_view caller);
   // Runs the prepared statement of another kind; returns the number of rows written.
   int64_t Execute(std::string_view caller);
+  // Whether the prepared statement changes the definition of a table of the database file
+  // (CREATE INDEX, DROP INDEX, ALTER TABLE), which needs the file for this program alone.
+  bool RestructuresDiskTable() const;
 
  private:
   struct TSpecRun;

@@ -1,6 +1,7 @@
 #include "db/index/zuzRestructure.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "db/index/zuzIndexManager.h"
 #include "db/record/zuzTableMgrUnit.h"
@@ -159,26 +160,72 @@ std::vector<TIndexChange> DropIndex(TTableMgr& tables, const std::string& tableN
 
 void RenameField(TTableMgr& tables, const std::string& tableName, const std::string& oldName,
                  const std::string& newName) {
+  RenameFields(tables, tableName, {{oldName, newName}});
+}
+
+void RenameFields(TTableMgr& tables, const std::string& tableName,
+                  const std::vector<std::pair<std::string, std::string>>& renames) {
   const char* caller = "TZuzTable.RenameField";
   CheckRestructure(tables, tableName, caller, true);
   TTableDef def = tables.InternalGetTableDef(tableName);
-  const int field = def.FindField(oldName);
-  if (field < 0) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_FIELD, caller, oldName, kObject);
-  if (newName.empty() || newName.size() > static_cast<size_t>(kMaxFieldNameLength)) {
-    ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, caller,
-                     newName + " is not a valid value (min. length 1, max. length " +
-                         std::to_string(kMaxFieldNameLength) + ")",
-                     kObject);
-  }
-  const int taken = def.FindField(newName);
-  if (taken >= 0 && taken != field) {
-    ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, caller, "Duplicate field name " + newName, kObject);
-  }
-  def.InternalFields[static_cast<size_t>(field)].FieldName = newName;
-  for (auto& k : def.KeyFields) {
-    if (k.PhysicalFieldNo == field) k.FieldName = newName;
+  for (const auto& [oldName, newName] : renames) {
+    const int field = def.FindField(oldName);
+    if (field < 0) ZuzDatabaseError(ZUZ_ERR_NO_SUCH_FIELD, caller, oldName, kObject);
+    CheckFieldName(newName);
+    const int taken = def.FindField(newName);
+    if (taken >= 0 && taken != field) {
+      ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, caller, "Duplicate field name " + newName, kObject);
+    }
+    def.InternalFields[static_cast<size_t>(field)].FieldName = newName;
+    for (auto& k : def.KeyFields) {
+      if (k.PhysicalFieldNo == field) k.FieldName = newName;
+    }
   }
   UpdateDefinitionOnly(tables, tableName, std::move(def));
+}
+
+void RebuildTable(TTableMgr& tables, const std::string& tableName,
+                  const std::vector<TFieldDesc>& fields, const std::vector<TIndexDesc>& indexes,
+                  const TRebuildRowProc& copyRow) {
+  const char* caller = "TZuzTable.Restructure";
+  CheckRestructure(tables, tableName, caller, true);
+  const TTableDef old = tables.InternalGetTableDef(tableName);
+  TTableOptions options = tables.DefaultTableOptions();
+  options.SortOrder = old.SortOrder;
+  options.DefaultBlobSize = old.DefaultBlobSize;
+  options.BlobCompression = old.BlobCompression;
+  options.EncryptionLevel = old.EncryptionLevel;
+  options.CreatedBy = old.CreatedBy;
+  TTableDef def = BuildTableDef(TTableMgr::kWorkTable, fields, indexes, options);
+  const std::optional<int64_t> objectId = tables.ObjectIdOf(tableName);
+  TZuzTransaction transaction(tables.Disk());
+  tables.InternalCreateTable(std::move(def));
+  {
+    auto from = tables.OpenTable(tableName);
+    auto to = tables.OpenTable(TTableMgr::kWorkTable);
+    to->KeepAutoIncValues = true;
+    for (uint32_t address : from->BlockOrderAddresses()) {
+      if (!from->ReadRecord(address)) continue;
+      to->NewRecord();
+      copyRow(*from, *to);
+      to->AddRecord();
+    }
+    // The counter goes on from where the old table's stood: values of deleted rows stay used.
+    TOpenTable::TLockScope lock(*to, ltWrite);
+    const uint32_t counter = from->Header().DWord(thLastAutoInc);
+    if (counter > to->Header().DWord(thLastAutoInc)) {
+      to->Header().SetDWord(thLastAutoInc, counter);
+      to->Header().WriteHeader();
+    }
+  }
+  tables.DeleteTable(tableName);
+  TTableDef rebuilt = tables.InternalGetTableDef(TTableMgr::kWorkTable);
+  rebuilt.TableName = tableName;
+  rebuilt.LastModDate = NowDayNumber();
+  tables.InternalUpdateTableDef(rebuilt, TTableMgr::kWorkTable);
+  // The rebuilt table keeps the old one's object id, and so the privileges granted on it.
+  if (objectId) tables.SetObjectId(tableName, *objectId);
+  transaction.Commit();
 }
 
 }  // namespace zuz

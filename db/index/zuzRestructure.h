@@ -8,7 +8,9 @@
 // program (10031 "Table is open"). The catalogue tables can't be restructured (10766).
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "db/index/zuzReIndex.h"
@@ -17,6 +19,7 @@
 
 namespace zuz {
 
+class TOpenTable;
 class TTableMgr;
 
 // Rebuilds every index of the table from its records (ReIndexTable). When the progress handler
@@ -49,8 +52,24 @@ std::vector<TIndexChange> ChangeIndexes(TTableMgr& tables, const std::string& ta
                                         const TUpdateProgressProc& progress = {});
 // Renames a column (ALTER TABLE ... ALTER ... TO), in the fields and in every index's key
 // fields: 10116 "No such field" for an unknown old name, 10038 for a new name that is empty,
-// longer than 40 characters or taken by another field.
+// longer than 40 bytes, no UTF-8 text or taken by another field.
 void RenameField(TTableMgr& tables, const std::string& tableName, const std::string& oldName,
                  const std::string& newName);
+// Renames columns one after the other (old name, new name), each checked as RenameField checks it
+// against the definition the renames before it made; the definition is written once.
+void RenameFields(TTableMgr& tables, const std::string& tableName,
+                  const std::vector<std::pair<std::string, std::string>>& renames);
+
+// Fills the new record of `to` (NewRecord done) from the current record of `from`.
+using TRebuildRowProc = std::function<void(TOpenTable& from, TOpenTable& to)>;
+// Gives the table new fields and indexes (ALTER TABLE ... ADD, DROP, ALTER ... TYPE): a table of
+// the new definition is made under the work name TTableMgr::kWorkTable, every row is copied into
+// it through copyRow (auto-increment values kept), the old table is deleted and the new one takes
+// its name and object id. One transaction holds all of it, so that a failure or a program that
+// stops leaves the old table or the new one, never neither. The definition's checks of
+// BuildTableDef; 13060 when a table of the work name is there (a file damaged elsewhere).
+void RebuildTable(TTableMgr& tables, const std::string& tableName,
+                  const std::vector<TFieldDesc>& fields, const std::vector<TIndexDesc>& indexes,
+                  const TRebuildRowProc& copyRow);
 
 }  // namespace zuz

@@ -177,6 +177,53 @@ void TZuzDataBase::Open() {
   if (AfterConnect) AfterConnect(*this);
 }
 
+void TZuzDataBase::ReopenFile(bool exclusive) {
+  try {
+    db_->Reopen(exclusive);
+  } catch (...) {
+    Close();
+    throw;
+  }
+  TZuzFile& file = db_->Disk().File();
+  file.SetCacheCapacity(std::max(file.Cache().Capacity(), kCachePages));
+}
+
+void TZuzDataBase::RunExclusive(const std::function<void()>& work) {
+  const char* caller = "TZuzDataBase.CheckExclusive";
+  CheckConnected();
+  if (!db_ || exclusive_ || !db_->Disk().LockingActive()) {
+    work();
+    return;
+  }
+  for (const TZuzDataSet* ds : dataSets_) {
+    if (ds->Active()) {
+      ZuzDatabaseError(ZUZ_ERR_NOT_EXCLUSIVE, caller,
+                       "The database is open shared, and tables or queries of it are open",
+                       kObject);
+    }
+  }
+  try {
+    db_->Reopen(true);
+  } catch (const EZuzDatabaseError& e) {
+    ReopenFile(false);
+    if (e.ErrorCode() != ZUZ_ERR_OPEN_FILE) throw;
+    ZuzDatabaseError(ZUZ_ERR_NOT_EXCLUSIVE, caller,
+                     "Another program has the database open; the statement needs it alone",
+                     kObject);
+  }
+  try {
+    work();
+  } catch (...) {
+    try {
+      ReopenFile(false);
+    } catch (...) {
+      // The work's failure is the one reported.
+    }
+    throw;
+  }
+  ReopenFile(false);
+}
+
 void TZuzDataBase::AskLogin(TZuzLoginMode mode, std::string& user, std::string& password,
                             std::string& key) {
   if (BeforeLogin) {

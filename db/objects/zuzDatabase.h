@@ -130,6 +130,12 @@ class TZuzDataBase {
   // not connected or below level 2.
   TSecurityManager* Security() { return security_.get(); }
 
+  // Runs the work with the database file open for this program alone. A database opened shared
+  // (with other programs' locking) is closed and opened again exclusively for the work, then
+  // opened shared again: 10121 when another program has the file open (the database stays open
+  // shared) or when datasets of the database are open, whose tables would go with the file.
+  void RunExclusive(const std::function<void()>& work);
+
   void CheckConnected() const;     // 10113
   void CheckNotConnected() const;  // 10120
   void CheckExclusive() const;     // 10121
@@ -158,6 +164,8 @@ class TZuzDataBase {
   // when cancelled).
   void AskLogin(TZuzLoginMode mode, std::string& user, std::string& password, std::string& key);
   void LogOn(std::string user, std::string password);
+  // Opens the file again, shared or alone (see RunExclusive); disconnects when that fails.
+  void ReopenFile(bool exclusive);
 
   TZuzFileSystem* fs_;
   bool exclusive_ = false;

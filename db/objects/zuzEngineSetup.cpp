@@ -54,6 +54,26 @@ void TZuzEngineDb::Close() {
   if (disk_->IsOpen()) disk_->Close();
 }
 
+void TZuzEngineDb::Reopen(bool exclusive) {
+  const std::string key = disk_->MasterKey();
+  tables_->Close();
+  if (disk_->IsOpen()) disk_->Close();
+  disk_->Exclusive = exclusive;
+  disk_->Open();
+  try {
+    disk_->SetMasterKey(key);
+    tables_->Open();
+  } catch (...) {
+    tables_->Close();
+    try {
+      disk_->Close();
+    } catch (...) {
+      // The first failure is the one reported.
+    }
+    throw;
+  }
+}
+
 void TZuzEngineDb::Create(TZuzFileSystem& fs, const std::string& fileName,
                           const TDatabaseCreateOptions& options, bool locking) {
   TDiskMgr disk(fs);

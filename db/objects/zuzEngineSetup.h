@@ -53,6 +53,10 @@ class TZuzEngineDb {
   TTableMgr& Tables() { return *tables_; }
   // Closes the tables and the file, reporting a failure to write the last header.
   void Close();
+  // Closes the tables and the file and opens them again, shared or for this program alone, with
+  // the same master key: 8449 when another program keeps the file from being opened so. After a
+  // failure the tables and the file stay closed. REQUIRES: no table of it is open.
+  void Reopen(bool exclusive);
 
   // Creates a new database file with its catalogues (8582 when it exists without overwrite).
   static void Create(TZuzFileSystem& fs, const std::string& fileName,

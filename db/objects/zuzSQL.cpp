@@ -140,7 +140,11 @@ void TZuzQuery::ExecSQL() {
       ZuzDatabaseError(ZUZ_ERR_IN_TRANSACTION, kExecCaller, {}, "TZuzQuery");
     }
     provider_->Progress = db.OnUpdateProgress;
-    provider_->Execute(kExecCaller);
+    if (provider_->RestructuresDiskTable()) {
+      db.RunExclusive([&] { provider_->Execute(kExecCaller); });
+    } else {
+      provider_->Execute(kExecCaller);
+    }
     stats_ = provider_->Stats;
     // The definitions changed: the next run parses again.
     provider_->Unprepare();

@@ -6,7 +6,9 @@
 // statement starts its own, commits it when the statement succeeds and rolls it back when it
 // fails, so a failed INSERT, UPDATE or DELETE changes nothing. A SELECT's own transaction takes
 // only the read locks of the tables it reads. Schema statements are refused inside an open
-// transaction (10122) and run as transactions of their own.
+// transaction (10122) and run as transactions of their own; CREATE INDEX, DROP INDEX and ALTER
+// TABLE on a table of the database file open a database opened shared for this program alone
+// while they run (TZuzDataBase::RunExclusive).
 //
 // Errors: 9645 "SQL Error" with the parser's or executor's message under the caller text
 // "TZuzQuery.ExecSQL" or "TZuzQuery.InternalOpen"; conversion (10058, 10059), record (9729, 8708)
@@ -53,6 +55,8 @@ class TZuzQuery : public TZuzDataSet {
   bool Prepared() const { return provider_ && provider_->Prepared(); }
   // Whether the prepared statement is a SELECT.
   bool StatementIsQuery() const { return Prepared() && provider_->Statement()->IsQuery(); }
+  // Whether the prepared statement is a schema statement (CREATE, ALTER, DROP).
+  bool StatementIsSchema() const { return Prepared() && provider_->Statement()->IsSchema(); }
   // Runs a statement that is not a SELECT (see above).
   void ExecSQL();
   int64_t RowsAffected() const { return rowsAffected_; }

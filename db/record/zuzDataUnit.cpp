@@ -1,7 +1,5 @@
 #include "db/record/zuzDataUnit.h"
 
-#include "planner/base/qorStrings.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -13,6 +11,9 @@
 #include "db/storage/zuzIOInterface.h"
 #include "db/storage/zuzTableHeader.h"
 #include "db/storage/zuzTableHeaderMgr.h"
+#include "planner/base/qorCalendar.h"
+#include "planner/base/qorStrings.h"
+#include "planner/base/qorUtf8.h"
 
 namespace zuz {
 
@@ -37,10 +38,39 @@ int64_t AsInteger(const TFieldValue& v, const TInternalFieldItem& f) {
 }
 
 double AsDouble(const TFieldValue& v, const TInternalFieldItem& f) {
-  if (auto* d = std::get_if<double>(&v)) return *d;
-  if (auto* i = std::get_if<int64_t>(&v)) return static_cast<double>(*i);
-  ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TZuzDataSet.DataSetSetFieldDataToRecBuf",
-                   "Field " + f.FieldName + " needs a number", kObject);
+  double d = 0;
+  if (auto* p = std::get_if<double>(&v)) {
+    d = *p;
+  } else if (auto* i = std::get_if<int64_t>(&v)) {
+    d = static_cast<double>(*i);
+  } else {
+    ZuzDatabaseError(ZUZ_ERR_INTERNAL, "TZuzDataSet.DataSetSetFieldDataToRecBuf",
+                     "Field " + f.FieldName + " needs a number", kObject);
+  }
+  if (!std::isfinite(d)) OutOfRange(f);
+  return d;
+}
+
+// A date or date and time the calendar can read back (1 January 0001 to 31 December 9999).
+double AsDayNumber(const TFieldValue& v, const TInternalFieldItem& f) {
+  const double d = AsDouble(v, f);
+  if (!IsCalendarDayNumber(d)) {
+    ZuzDatabaseError(ZUZ_ERR_DATE_VALUE, "TZuzDataSet.DataSetSetFieldDataToRecBuf",
+                     "Field " + f.FieldName + ": the day number " + FieldValueText(d) +
+                         " lies outside the years 1 to 9999",
+                     kObject);
+  }
+  return d;
+}
+
+// Text stored in a string or memo field is UTF-8.
+void CheckText(std::string_view text, const TInternalFieldItem& f) {
+  const size_t bad = FirstInvalidUtf8(text);
+  if (bad == text.size()) return;
+  ZuzDatabaseError(
+      ZUZ_ERR_INTERNAL, "TZuzDataSet.DataSetSetFieldDataToRecBuf",
+      "Field " + f.FieldName + ": the text is not valid UTF-8 at byte " + std::to_string(bad + 1),
+      kObject);
 }
 
 }  // namespace
@@ -459,6 +489,7 @@ void TOpenTable::SetValue(int field, const TFieldValue& value) {
       if (!text) {
         ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Field " + f.FieldName + " needs text", kObject);
       }
+      if (f.DataType == TFieldType::ftString) CheckText(*text, f);
       DataSetSetFieldDataToRecBuf(field, text->data(), text->size());
       return;
     }
@@ -488,7 +519,10 @@ void TOpenTable::SetValue(int field, const TFieldValue& value) {
         *p = AsInteger(value, f) != 0 ? 1 : 0;
       break;
     case TFieldType::ftDate:
-      PutF64(p, std::trunc(AsDouble(value, f)));
+      PutF64(p, std::trunc(AsDayNumber(value, f)));
+      break;
+    case TFieldType::ftDateTime:
+      PutF64(p, AsDayNumber(value, f));
       break;
     case TFieldType::ftTime: {
       const double d = AsDouble(value, f);
@@ -576,6 +610,7 @@ void TOpenTable::SetBlob(int field, std::string_view data) {
     ZuzDatabaseError(ZUZ_ERR_NOT_A_BLOB, caller, f.FieldName, kObject);
   TBlob* blob = blobs_.Find(field);
   if (!blob) ZuzDatabaseError(ZUZ_ERR_INTERNAL, caller, "Blob field not found", kObject);
+  if (f.DataType == TFieldType::ftMemo || f.DataType == TFieldType::ftFmtMemo) CheckText(data, f);
   blob->data.assign(data.data(), data.size());
   blob->state = TBlob::bsChanged;
 }

@@ -154,11 +154,28 @@ int TTableDef::AutoIncField() const {
   return -1;
 }
 
-void CheckTableName(const std::string& name) {
-  if (name.empty() || name.size() > static_cast<size_t>(kMaxTableNameLength)) {
-    ZuzDatabaseError(ZUZ_ERR_TABLE_NAME, kSetTableDef, LengthRange(name, 1, kMaxTableNameLength),
+namespace {
+
+// A name is UTF-8 text of 1 to max bytes.
+void CheckName(const std::string& name, int max, int code, const char* what) {
+  if (!IsValidUtf8(name)) {
+    ZuzDatabaseError(code, kSetTableDef,
+                     std::string(what) + " " + Utf8WithEscapes(name) + " is not valid UTF-8 text",
                      kObject);
   }
+  if (name.empty() || name.size() > static_cast<size_t>(max)) {
+    ZuzDatabaseError(code, kSetTableDef, LengthRange(name, 1, max), kObject);
+  }
+}
+
+}  // namespace
+
+void CheckTableName(const std::string& name) {
+  CheckName(name, kMaxTableNameLength, ZUZ_ERR_TABLE_NAME, "The table name");
+}
+
+void CheckFieldName(const std::string& name) {
+  CheckName(name, kMaxFieldNameLength, ZUZ_ERR_FIELD_NAME, "The field name");
 }
 
 void AssignRecordLayout(TTableDef& def) {
@@ -255,10 +272,7 @@ TTableDef BuildTableDef(const std::string& tableName, const std::vector<TFieldDe
   def.Memory = options.Memory;
   for (int i = 0; i < n; ++i) {
     const TFieldDesc& d = fields[static_cast<size_t>(i)];
-    if (d.Name.empty() || d.Name.size() > static_cast<size_t>(kMaxFieldNameLength)) {
-      ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, kSetTableDef,
-                       LengthRange(d.Name, 1, kMaxFieldNameLength), kObject);
-    }
+    CheckFieldName(d.Name);
     if (def.FindField(d.Name) >= 0) {
       // A second field of one name could never be reached by its name.
       ZuzDatabaseError(ZUZ_ERR_FIELD_NAME, kSetTableDef, "Duplicate field name " + d.Name, kObject);
@@ -299,6 +313,12 @@ TTableDef BuildTableDef(const std::string& tableName, const std::vector<TFieldDe
                      "Maximum allowed is " + std::to_string(kMaxDeclaredIndexes), kObject);
   }
   for (std::size_t i = 0; i < indexes.size(); ++i) {
+    if (!IsValidUtf8(indexes[i].Name)) {
+      ZuzDatabaseError(
+          ZUZ_ERR_INVALID_MODIFY, kSetTableDef,
+          "The index name " + Utf8WithEscapes(indexes[i].Name) + " is not valid UTF-8 text",
+          kObject);
+    }
     for (std::size_t j = 0; j < i; ++j) {
       if (SameTextIgnoringCase(indexes[i].Name, indexes[j].Name)) {
         ZuzDatabaseError(ZUZ_ERR_INVALID_MODIFY, kSetTableDef, "Index already exists", kObject);

@@ -157,14 +157,17 @@ struct TTableOptions {
 };
 
 // Builds a definition from field and index descriptions: names and sizes checked (10039, 9492,
-// 9606, 10038, 10000), record offsets assigned, indexes and their key fields derived (9604, 9602,
-// 10116, 10117), "_LogicalRecNo" added when no index is declared. TableID, dates and the other
-// catalogue properties are filled in when the table is created.
+// 9606, 10038, 10000; an index name that is no UTF-8 text 9996), record offsets assigned, indexes
+// and their key fields derived (9604, 9602, 10116, 10117), "_LogicalRecNo" added when no index is
+// declared. TableID, dates and the other catalogue properties are filled in when the table is
+// created.
 TTableDef BuildTableDef(const std::string& tableName, const std::vector<TFieldDesc>& fields,
                         const std::vector<TIndexDesc>& indexes, const TTableOptions& options);
 
-// Checks a table name: 1 to 40 bytes (10039).
+// Checks a table name: UTF-8 text of 1 to 40 bytes (10039).
 void CheckTableName(const std::string& name);
+// Checks a field name: UTF-8 text of 1 to 40 bytes (10038).
+void CheckFieldName(const std::string& name);
 // Assigns the record offsets of the fields in definition order and sets RecordSize and UsesBlobs.
 void AssignRecordLayout(TTableDef& def);
 // The key fields of one index description appended to def.KeyFields and its index definition

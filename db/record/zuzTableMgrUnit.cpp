@@ -329,6 +329,11 @@ TTableDef TTableMgr::CreateTable(const std::string& name, const std::vector<TFie
   if (disk_.InTransaction()) {
     ZuzDatabaseError(ZUZ_ERR_IN_TRANSACTION, "TZuzTable.CreateTable", {}, kObject);
   }
+  if (std::any_of(name.begin(), name.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+    ZuzDatabaseError(ZUZ_ERR_TABLE_NAME, "TZuzTable.CreateTable",
+                     "A table name can't hold a control character", kObject);
+  }
   TTableDef def = BuildTableDef(name, fields, indexes, options);
   return InternalCreateTable(std::move(def));
 }

@@ -74,6 +74,10 @@ class TTableMgr {
   static constexpr const char* kGeneratorTable = "$SYSTBL_INTGENERATOR";
   static constexpr const char* kObjectIdGenerator = "$INTGEN_OBJID";
   static constexpr int kCatalogueBlobSize = 1024;
+  // The work table of a restructure that rebuilds a table (zuzRestructure.h). It lives only inside
+  // the restructure's transaction, under a name that CreateTable refuses (it holds a control
+  // character), so that it can never be a table of a program.
+  static constexpr const char* kWorkTable = "\x01Restructure";
 
   // The disk manager must outlive the table manager, and the tables opened through it must be
   // closed before it. REQUIRES: services.indexes is set.
@@ -104,9 +108,10 @@ class TTableMgr {
   // database with a master key or user security the strong encryption of its pages.
   TTableOptions DefaultTableOptions() const;
 
-  // CreateTable: refused inside a transaction (10122), for encryption without a master key and
-  // for memory tables (10766), for encrypted memory tables (10880), for an existing name
-  // (13060); the definition's checks of BuildTableDef. Returns the stored definition.
+  // CreateTable: refused inside a transaction (10122), for a name holding a control character
+  // (10039), for encryption without a master key and for memory tables (10766), for encrypted
+  // memory tables (10880), for an existing name (13060); the definition's checks of
+  // BuildTableDef. Returns the stored definition.
   TTableDef CreateTable(const std::string& name, const std::vector<TFieldDesc>& fields,
                         const std::vector<TIndexDesc>& indexes, const TTableOptions& options);
   // Creates a table from a definition built by BuildTableDef (inside the caller's transaction

@@ -6,6 +6,7 @@
 #include "db/sql/zuzSelectParser.h"
 #include "db/sql/zuzSqlBinder.h"
 #include "db/storage/zuzError.h"
+#include "planner/base/qorUtf8.h"
 
 namespace zuz {
 
@@ -48,6 +49,15 @@ std::unique_ptr<TSqlStatement> ParseStatement(TZuzSqlParseState& s) {
   return st;
 }
 
+// Statement text is UTF-8: text that is not is refused before a token is made of it, so that no
+// name or value of it reaches a table.
+bool RefuseInvalidText(std::string_view text, std::vector<std::string>& errors) {
+  const size_t bad = FirstInvalidUtf8(text);
+  if (bad == text.size()) return false;
+  errors.push_back("The statement text is not valid UTF-8 at byte " + std::to_string(bad + 1));
+  return true;
+}
+
 bool IsEmpty(const TZuzSqlParseState& s) {
   const TSqlToken& first = s.Peek(0);
   if (first.Kind != TSqlTokenKind::End) return false;
@@ -72,6 +82,7 @@ std::string TZuzSqlParser::ErrorText() const {
 bool TZuzSqlParser::Prepare(std::string_view text) {
   errors_.clear();
   statement_.reset();
+  if (RefuseInvalidText(text, errors_)) return false;
   try {
     TZuzSqlParseState s(text);
     if (IsEmpty(s)) {
@@ -94,6 +105,7 @@ bool TZuzSqlParser::Prepare(std::string_view text) {
 bool TZuzSqlParser::PrepareFilter(std::string_view text, const TTableDef& table) {
   errors_.clear();
   filter_ = TSqlFilter{};
+  if (RefuseInvalidText(text, errors_)) return false;
   try {
     TZuzSqlParseState s(text);
     if (IsEmpty(s)) {

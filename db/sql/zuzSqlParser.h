@@ -27,8 +27,8 @@ class TZuzSqlParser {
   explicit TZuzSqlParser(const TZuzSqlCatalogue* catalogue = nullptr) : catalogue_(catalogue) {}
 
   // True with Statement() set when the text is one valid statement; false with Errors() set
-  // otherwise. A string constant met by a date or time column that is no date or time raises
-  // the engine's 10059 or 10058 instead.
+  // otherwise (text that is not UTF-8 is refused whole). A string constant met by a date or time
+  // column that is no date or time raises the engine's 10059 or 10058 instead.
   bool Prepare(std::string_view text);
   // The same for a filter over the table: functions allowed, no parameters, no subqueries.
   bool PrepareFilter(std::string_view text, const TTableDef& table);

@@ -19,8 +19,16 @@ constexpr long long kUnixEpochDay = 25569;  // 1 January 1970
 constexpr double kMinDate = -693593;        // 1 January 0001
 constexpr double kMaxDate = 2958466;        // 1 January 10000 (exclusive)
 
+}  // namespace
+
+bool IsCalendarDayNumber(double date) {
+  return std::isfinite(date) && date >= kMinDate && date < kMaxDate;
+}
+
+namespace {
+
 sys_days ToDays(double date) {
-  if (!std::isfinite(date) || date < kMinDate || date >= kMaxDate) {
+  if (!IsCalendarDayNumber(date)) {
     throw EqorDateError(CFormat("Invalid day number %g", date));
   }
   return sys_days{days{static_cast<long long>(std::floor(date)) - kUnixEpochDay}};

@@ -26,6 +26,8 @@ double EncodeDate(int year, int month, int day);
 // As EncodeDate, false for an invalid date.
 bool TryEncodeDate(int year, int month, int day, double& date);
 void DecodeDate(double date, int& year, int& month, int& day);
+// Whether the helpers accept the day number (1 January 0001 to the end of 31 December 9999).
+bool IsCalendarDayNumber(double date);
 int YearOf(double date);
 int MonthOf(double date);
 int DayOf(double date);

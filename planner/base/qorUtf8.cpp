@@ -54,13 +54,38 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 
 bool IsValidUtf8(std::string_view s) {
+  return FirstInvalidUtf8(s) == s.size();
+}
+
+size_t FirstInvalidUtf8(std::string_view s) {
   char32_t cp;
   for (size_t i = 0; i < s.size();) {
-    size_t n = DecodeUtf8(s, i, cp);
-    if (n == 0) return false;
+    const size_t n = DecodeUtf8(s, i, cp);
+    if (n == 0) return i;
     i += n;
   }
-  return true;
+  return s.size();
+}
+
+std::string Utf8WithEscapes(std::string_view s) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(s.size());
+  char32_t cp;
+  for (size_t i = 0; i < s.size();) {
+    const size_t n = DecodeUtf8(s, i, cp);
+    if (n == 0) {
+      const auto b = static_cast<unsigned char>(s[i]);
+      out += "\\x";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+      ++i;
+      continue;
+    }
+    out.append(s.substr(i, n));
+    i += n;
+  }
+  return out;
 }
 
 size_t Utf8Boundary(std::string_view s, size_t i) {

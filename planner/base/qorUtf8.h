@@ -19,6 +19,10 @@ size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp);
 // Appends the UTF-8 form of a code point (U+FFFD for surrogates and values above U+10FFFF).
 void AppendUtf8(std::string& out, char32_t cp);
 bool IsValidUtf8(std::string_view s);
+// The position of the first byte that starts no well-formed sequence; s.size() for valid text.
+size_t FirstInvalidUtf8(std::string_view s);
+// The text for a message: every byte that starts no well-formed sequence written as \xNN.
+std::string Utf8WithEscapes(std::string_view s);
 // The largest position not above i that does not lie inside a valid multi-byte sequence.
 size_t Utf8Boundary(std::string_view s, size_t i);
 

@@ -116,6 +116,33 @@ TEST_F(ZuzSql, ErrorsGiveTheEngineMessageAndStatusOne) {
   EXPECT_NE(r.err.find("error code #9988"), std::string::npos) << r.err;
 }
 
+// A NUL character of a value or a name is written \0, and the rest of the value, the other
+// columns and the other rows follow, in the table and in CSV.
+TEST_F(ZuzSql, NulCharactersArePrintedEscapedWithTheRestOfTheRow) {
+  const std::string nul(1, '\0');
+  std::string script = Write("nul.sql",
+                             "CREATE TABLE n (A INTEGER, S VARCHAR(10), Z INTEGER);\n"
+                             "INSERT INTO n VALUES (1, 'a" +
+                                 nul +
+                                 "b', 2);\n"
+                                 "INSERT INTO n VALUES (3, '" +
+                                 nul +
+                                 "', 4);\n"
+                                 "SELECT A, S AS 's" +
+                                 nul + "t', Z FROM n ORDER BY A;\n");
+  TRun r = Run("--create -f " + script + " " + db_);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "A | s\\0t | Z\n"
+            "--+------+--\n"
+            "1 | a\\0b | 2\n"
+            "3 | \\0   | 4\n"
+            "(2 rows)\n");
+  r = Run("--csv -c \"SELECT * FROM n ORDER BY A\" " + db_);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "A,S,Z\r\n1,a\\0b,2\r\n3,\\0,4\r\n");
+}
+
 // A protected database: the login from the environment, and without it no terminal to ask on.
 TEST_F(ZuzSql, ProtectedDatabasesTakeTheLoginFromTheEnvironment) {
   // No variables of the test's own environment, and no controlling terminal.

@@ -144,8 +144,21 @@ std::string CsvField(std::string_view text) {
   return out;
 }
 
+std::string ShellText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c == '\0') {
+      out += "\\0";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
 std::string ShellValueText(const TZuzValue& v) {
-  return ValueToText(v);
+  return ShellText(ValueToText(v));
 }
 
 std::string SchemaText(const TTableDef& def) {
@@ -345,9 +358,11 @@ bool TZuzSqlShell::Run(std::string_view text) {
   q.Open();
   const TZuzResultSet& r = *q.Result();
   const size_t n = r.Columns.size();
+  std::vector<std::string> names;
+  for (const TZuzResultColumn& column : r.Columns) names.push_back(ShellText(column.Name));
   if (Csv) {
     std::string line;
-    for (size_t c = 0; c < n; ++c) line += (c ? "," : "") + CsvField(r.Columns[c].Name);
+    for (size_t c = 0; c < n; ++c) line += (c ? "," : "") + CsvField(names[c]);
     std::fprintf(out_, "%s\r\n", line.c_str());
     for (const TZuzRow& row : r.Rows) {
       line.clear();
@@ -359,7 +374,7 @@ bool TZuzSqlShell::Run(std::string_view text) {
   std::vector<std::vector<std::string>> cells;
   std::vector<size_t> width(n, 0);
   auto textWidth = [](const std::string& s) { return Utf8Length(s); };
-  for (size_t c = 0; c < n; ++c) width[c] = textWidth(r.Columns[c].Name);
+  for (size_t c = 0; c < n; ++c) width[c] = textWidth(names[c]);
   for (const TZuzRow& row : r.Rows) {
     cells.emplace_back();
     for (size_t c = 0; c < n; ++c) {
@@ -377,7 +392,7 @@ bool TZuzSqlShell::Run(std::string_view text) {
   };
   std::string line;
   for (size_t c = 0; c < n; ++c) {
-    line += (c ? " | " : "") + pad(r.Columns[c].Name, width[c], IsNumberType(r.Columns[c].Type));
+    line += (c ? " | " : "") + pad(names[c], width[c], IsNumberType(r.Columns[c].Type));
   }
   while (!line.empty() && line.back() == ' ') line.pop_back();
   std::fprintf(out_, "%s\n", line.c_str());

@@ -5,7 +5,8 @@
 // a field holding a comma, a double quote, CR or LF is written in double quotes with its double
 // quotes doubled. Numbers in "." form with the shortest text that reads back the same value,
 // dates as yyyy-mm-dd (with the time when there is one), NULL as an empty field, booleans as
-// True or False.
+// True or False. In both forms a NUL character of a text or name is written \0, and the rest of
+// the text and of the row follows it.
 #pragma once
 
 #include <cstdio>
@@ -56,6 +57,8 @@ std::vector<std::string> SplitSqlScript(std::string_view text, std::string* rest
 bool IsDotCommand(std::string_view text);
 // A CSV field.
 std::string CsvField(std::string_view text);
+// A text for output: NUL characters written \0.
+std::string ShellText(std::string_view text);
 // The text of a value for output (empty for NULL).
 std::string ShellValueText(const TZuzValue& v);
 // The CREATE TABLE and CREATE INDEX statements of a table definition.

@@ -4,6 +4,8 @@
 // indexes shown by the records read.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -418,6 +420,91 @@ TEST_F(DbExec, JoinLookupsDoNotReadTheWholeInnerTable) {
   ASSERT_EQ(r->Rows.size(), 1u);
   EXPECT_EQ(ValueToText(r->Rows[0][0]), "9");  // ids 5 and 6 hold X 4 and 5
   EXPECT_EQ(stats.RecordsRead, 4);
+}
+
+// Random steps of every numeric and date column against a model: a value the column can't hold
+// (a day outside the years 1 to 9999, a whole number beyond the type, a number that is no finite
+// value) is refused when it is written, with a code and the column's name, and the row reads as
+// before; one it can hold is stored. A CAST to a whole type refuses what the type can't hold.
+TEST_F(DbExec, ValuesOutsideWhatTheColumnHoldsAreRefusedWhenWritten) {
+  db_.Exec(
+      "CREATE TABLE r (Id INTEGER, Due DATE, Stamp TIMESTAMP, Whole INTEGER, Small SMALLINT, "
+      "Ratio FLOAT, PRIMARY KEY (Id))");
+  db_.Exec("INSERT INTO r VALUES (1, '2004-05-31', '2004-05-31 06:00', 0, 0, 1)");
+  struct TColumn {
+    const char* name;
+    double value;
+    double low, high;  // what the column holds (high excluded for the dates)
+    int code;
+  };
+  const double day = EncodeDate(2004, 5, 31);
+  std::vector<TColumn> columns = {
+      {"Due", day, EncodeDate(1, 1, 1), EncodeDate(9999, 12, 31) + 1, ZUZ_ERR_DATE_VALUE},
+      {"Stamp", day + 0.25, EncodeDate(1, 1, 1), EncodeDate(9999, 12, 31) + 1, ZUZ_ERR_DATE_VALUE},
+      {"Whole", 0, -2147483648.0, 2147483647.0, ZUZ_ERR_INTERNAL},
+      {"Small", 0, -32768, 32767, ZUZ_ERR_INTERNAL},
+      {"Ratio", 1, -1.7e308, 1.7e308, ZUZ_ERR_INTERNAL}};
+  std::mt19937_64 rng(6);
+  int refused = 0, stored = 0;
+  for (int step = 0; step < 300; ++step) {
+    TColumn& c = columns[rng() % columns.size()];
+    const double scale = std::pow(10.0, static_cast<double>(rng() % 11));
+    const double by = std::round((static_cast<double>(rng() % 2001) - 1000.0) * scale / 250.0);
+    const bool grow = c.name[0] == 'R' && rng() % 3 == 0;
+    const std::string sql = std::string("UPDATE r SET ") + c.name + " = " + c.name +
+                            (grow ? " * 1e300" : " + " + std::to_string(static_cast<int64_t>(by)));
+    const double next = grow ? c.value * 1e300 : c.value + by;
+    const bool fits = c.code == ZUZ_ERR_DATE_VALUE ? next >= c.low && next < c.high
+                                                   : next >= c.low && next <= c.high;
+    int code = 0;
+    const std::string message = Error([&] { db_.Exec(sql); }, &code);
+    if (fits) {
+      EXPECT_EQ(code, 0) << sql << ": " << message;
+      c.value = next;
+      ++stored;
+    } else {
+      EXPECT_EQ(code, c.code) << sql << ": " << message;
+      EXPECT_NE(message.find(std::string(c.name)), std::string::npos) << message;
+      ++refused;
+    }
+    auto row = db_.Query("SELECT Due, Stamp, Whole, Small, Ratio FROM r");
+    ASSERT_EQ(row->Rows.size(), 1u);
+    for (size_t k = 0; k < columns.size(); ++k) {
+      EXPECT_EQ(row->Rows[0][k].Number, columns[k].value) << sql << " column " << columns[k].name;
+      EXPECT_FALSE(ValueToText(row->Rows[0][k]).empty());
+    }
+    if (::testing::Test::HasFailure()) break;
+  }
+  EXPECT_GT(refused, 30);
+  EXPECT_GT(stored, 30);
+  // The same rule for a CAST to a whole type.
+  EXPECT_EQ(One("SELECT CAST('2147483647' AS INTEGER) FROM r"), "2147483647");
+  EXPECT_EQ(One("SELECT CAST(-32768 AS SMALLINT) FROM r"), "-32768");
+  for (const char* sql :
+       {"SELECT CAST('99999999999999999999999' AS INTEGER) FROM r",
+        "SELECT CAST('2147483648' AS INTEGER) FROM r", "SELECT CAST(40000 AS SMALLINT) FROM r",
+        "SELECT CAST(Ratio * 1e300 * 1e300 AS INTEGER) FROM r"}) {
+    int code = 0;
+    EXPECT_NE(QueryError(sql, &code), "no error") << sql;
+    EXPECT_EQ(code, ZUZ_ERR_SQL) << sql;
+  }
+}
+
+// Names the engine keeps for itself and columns a table lacks are statement errors.
+TEST_F(DbExec, SchemaStatementsRefuseEngineNamesAndMissingColumns) {
+  int code = 0;
+  const std::vector<std::string> internal = db_.Tables().TableNames(true);
+  for (const char* sql :
+       {"CREATE TABLE $x (A INTEGER)", "CREATE TABLE \"$SYSTBL_MINE\" (A INTEGER)"}) {
+    EXPECT_NE(Error([&] { db_.Exec(sql); }, &code), "no error") << sql;
+    EXPECT_EQ(code, ZUZ_ERR_TABLE_NAME) << sql;
+  }
+  EXPECT_EQ(db_.Tables().TableNames(true), internal);
+  EXPECT_EQ(Error([&] { db_.Exec("CREATE INDEX ixNo ON t (Name, Nope)"); }, &code),
+            "Field not found : Nope");
+  EXPECT_EQ(code, ZUZ_ERR_SQL);
+  EXPECT_EQ(Error([&] { db_.Exec("ALTER TABLE t ALTER Nope TYPE INTEGER"); }, &code), "Nope");
+  EXPECT_EQ(code, ZUZ_ERR_NO_SUCH_FIELD);
 }
 
 }  // namespace

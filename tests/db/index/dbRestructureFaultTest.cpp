@@ -120,33 +120,6 @@ TState Inspect(TMemoryFileSystem& fs, std::string* problems) {
   return InspectWith(*c.tables, *c.disk, problems);
 }
 
-// One program's connection that may die: closing it never throws.
-struct TFragileConnection {
-  std::unique_ptr<TDiskMgr> disk;
-  std::unique_ptr<TTableMgr> tables;
-  explicit TFragileConnection(TZuzFileSystem& fs) {
-    disk = std::make_unique<TDiskMgr>(fs);
-    disk->SetLockProvider(std::make_unique<TMultiUserLockProvider>());
-    disk->FileName = kDbPath;
-    disk->Exclusive = true;
-    disk->LockRetryCount = 2;
-    disk->LockRetryInterval = 1;
-    disk->Open();
-    tables = std::make_unique<TTableMgr>(*disk, IndexedTableServices());
-    tables->Open();
-  }
-  ~TFragileConnection() {
-    try {
-      tables.reset();
-    } catch (...) {
-    }
-    try {
-      disk->Close();
-    } catch (...) {
-    }
-  }
-};
-
 using TOperation = void (*)(TTableMgr&, const TUpdateProgressProc&);
 
 void AddUniqueIndex(TTableMgr& tables, const TUpdateProgressProc& progress) {

@@ -299,6 +299,56 @@ TEST_F(DbObjects, TwoProgramsShareTheFile) {
   EXPECT_EQ(ErrorCodeOf([&] { third.Open(); }), ZUZ_ERR_OPEN_FILE);
 }
 
+// CREATE INDEX, DROP INDEX and ALTER TABLE on a database opened shared open it alone for the
+// statement when no other program has it, and shared again after; with another program on the
+// file, or datasets of the database open, they are refused (10121) and both programs go on.
+TEST_F(DbObjects, SchemaStatementsOpenASharedDatabaseAloneWhenTheyCan) {
+  db_.Close();
+  db_.SetExclusive(false);
+  db_.Open();
+  TZuzDataBase other(&fs_);
+  other.SetDataBaseName(kPath);
+  other.LockRetryInterval = 5;
+  auto otherSees = [&](const std::string& sql) {
+    TZuzQuery q;
+    q.SetDataBase(&other);
+    q.SetSQL(sql);
+    q.Open();
+    return q.RecordCount();
+  };
+  // Each statement alone, then one of its kind beside the other program.
+  const std::vector<std::pair<std::string, std::string>> statements = {
+      {"CREATE INDEX ixName ON t (Name)", "CREATE INDEX ixName2 ON t (Name)"},
+      {"ALTER TABLE t ADD Extra INTEGER, ALTER Extra TO More", "ALTER TABLE t ADD Other INTEGER"},
+      {"DROP INDEX t ixName", "DROP INDEX t ixX"}};
+  for (const auto& [sql, beside] : statements) {
+    SCOPED_TRACE(sql);
+    EXPECT_EQ(ErrorTextOf([&] { Exec(sql); }), "");
+    EXPECT_FALSE(db_.Exclusive());
+    // Shared again: another program opens the file beside it.
+    other.Open();
+    EXPECT_EQ(otherSees("SELECT * FROM t"), 3);
+    const std::string message = ErrorTextOf([&] { Exec(beside); });
+    EXPECT_NE(message.find("Another program"), std::string::npos) << message;
+    EXPECT_EQ(ErrorCodeOf([&] { Exec(beside); }), ZUZ_ERR_NOT_EXCLUSIVE);
+    // Both programs go on.
+    EXPECT_EQ(Exec("UPDATE t SET Name = 'x' WHERE X = 1"), 1);
+    EXPECT_EQ(otherSees("SELECT * FROM t WHERE Name = 'x'"), 1);
+    other.Close();
+  }
+  EXPECT_EQ(Column("SELECT More FROM t WHERE X = 2"), (V{"NULL"}));
+  // An open dataset keeps the file shared.
+  TZuzTable open;
+  open.SetDataBase(&db_);
+  open.TableName = "t";
+  open.Open();
+  EXPECT_EQ(ErrorCodeOf([&] { Exec("CREATE INDEX ixName ON t (Name)"); }), ZUZ_ERR_NOT_EXCLUSIVE);
+  EXPECT_TRUE(open.Active());
+  open.Close();
+  Exec("CREATE INDEX ixName ON t (Name)");
+  EXPECT_EQ(Column("SELECT Name FROM t WHERE Name = 'x'"), (V{"x"}));
+}
+
 TEST_F(DbObjects, CopyAndCreateDatabases) {
   EXPECT_EQ(ErrorCodeOf([&] { db_.CopyDatabase(kPath); }), ZUZ_ERR_COPY_FAILED);
   db_.Close();

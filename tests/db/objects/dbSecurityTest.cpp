@@ -308,7 +308,9 @@ TEST_F(DbUsers, PrivilegesOfReadsAndWrites) {
   EXPECT_EQ(Refused("UPDATE Tasks SET Name = 'x'"), tasks);
   Exec(other_, "CREATE TABLE Mine (A INTEGER)");
 
-  // A rebuilt table keeps its privileges; revoking takes effect at the next log-on.
+  // A rebuilt table keeps its privileges; revoking takes effect at the next log-on. The rebuild
+  // needs the database alone.
+  other_.Close();
   Exec(db_, "ALTER TABLE Tasks ADD Extra INTEGER");
   As("ann", "ann-pw");
   EXPECT_EQ(Column(other_, "SELECT Name FROM Tasks WHERE Id = 1"), V{"plan"});
@@ -457,7 +459,9 @@ TEST(DbSecurity, EncryptedFilesHoldNoPlainText) {
                  "')");
     Exec(second, "INSERT INTO Quokkatable (Id, Wombatfield) VALUES (2, 'Tangerine')");
     Exec(db, "UPDATE Quokkatable SET Wombatfield = 'Edited-Value' WHERE Id = 2");
+    second.Close();  // the rebuild needs the database alone
     Exec(db, "ALTER TABLE Quokkatable ADD Later INTEGER");
+    second.Open();
     TZuzTable t;
     t.SetDataBase(&second);
     t.TableName = "Quokkatable";

@@ -1,0 +1,1 @@
+UPDATE A SET D = D + 3000000

@@ -1,0 +1,1 @@
+CREATE INDEX ixQ ON C (Nope)
