@@ -331,6 +331,7 @@ std::string TfrmVazadod::AskFileName(const QString& title, const QString& filter
                                      : AskWithFileDialog(this, title, filter, folder);
   if (chosen.isEmpty()) return {};
   const std::string name = ChangeFileExtension(chosen.toStdString(), extension);
+  CheckNotPlanFile(name, databasePath_);
   // The dialog asked about the name it was given; a different file of the name written is
   // not replaced without asking either.
   if (name != chosen.toStdString() && QFileInfo::exists(QString::fromStdString(name))) {

@@ -1,7 +1,8 @@
 // The main window's reports and export: the save dialog's title, filter, folder and extension
 // rule, the report written in the chosen format and handed to the viewer, the XML export, and
-// the same RTF and XML bytes from the menu as from vazadod-cli on one database. The save dialog
-// and the desktop are replaced by fakes; message boxes are answered.
+// the same RTF and XML bytes from the menu as from vazadod-cli on one database; no answer of the
+// save dialog replaces the plan's own files. The save dialog and the desktop are replaced by
+// fakes; message boxes are answered.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -208,6 +209,40 @@ TEST_F(WindowReports, ExportWritesTheDocumentAsXml) {
   EXPECT_EQ(ReadFile(out_ + "/plan.xml"), window_->TaskGrid()->Document().EncodedXml());
   EXPECT_FALSE(std::filesystem::exists(out_ + "/plan.pdf"));
   EXPECT_TRUE(launched_.empty()) << "an export is not opened";
+}
+
+TEST_F(WindowReports, NoAnswerOfTheSaveDialogReplacesThePlanItsJournalOrItsLockFile) {
+  namespace fs = std::filesystem;
+  const std::string plan = planner_.Path(), before = ReadFile(plan);
+  const std::string folder = fs::path(plan).parent_path().string();
+  fs::create_symlink(plan, out_ + "/plan.pdf");
+  fs::create_symlink(plan + ".journal", out_ + "/journal.pdf");
+  fs::create_symlink(folder + "/Vazadod.lck", out_ + "/lock.xml");
+  fs::create_hard_link(plan, out_ + "/hard.xml");
+  ASSERT_TRUE(fs::exists(folder + "/Vazadod.lck")) << "the plan is open";
+  boxes_.Answer = QMessageBox::Ok;
+  for (const char* name : {"plan.pdf", "journal.pdf"}) {
+    answer_ = QString::fromStdString(out_ + "/" + name);
+    Item("mnuReportTasks")->trigger();
+  }
+  for (const char* name : {"lock.xml", "hard.xml"}) {
+    answer_ = QString::fromStdString(out_ + "/" + name);
+    Item("mnuExportXml")->trigger();
+  }
+  const std::string cannot = "Cannot write file " + out_;
+  EXPECT_EQ(
+      boxes_.Texts,
+      (std::vector<QString>{
+          QString::fromStdString(cannot + "/plan.pdf: it is the plan " + plan),
+          QString::fromStdString(cannot + "/journal.pdf: it is the journal of the plan " + plan),
+          QString::fromStdString(cannot + "/lock.xml: it is the lock file of the plan " + plan),
+          QString::fromStdString(cannot + "/hard.xml: it is the plan " + plan)}));
+  EXPECT_TRUE(launched_.empty());
+  window_.reset();
+  EXPECT_EQ(ReadFile(plan), before);
+  EXPECT_FALSE(fs::exists(plan + ".journal"));
+  for (const char* name : {"plan.pdf", "journal.pdf", "lock.xml"})
+    EXPECT_TRUE(fs::is_symlink(out_ + "/" + name)) << name;
 }
 
 // The window on a sample plan, shown (so loaded as at start), and vazadod-cli on the same file.

@@ -68,6 +68,7 @@ int RunReportCommand(const std::vector<std::string>& args) {
   }
   const std::string& output = OutputFile(a);
   const std::string& database = DatabaseFile(a, 1);
+  CheckNotPlanFile(output, database);
 
   TLoadedPlan plan(database);
   if (format.empty()) {
@@ -98,6 +99,7 @@ int RunExportCommand(const std::vector<std::string>& args) {
   const TCliArgs a = ParseCliArgs(args, {"output"});
   const std::string& output = OutputFile(a);
   const std::string& database = DatabaseFile(a, 0);
+  CheckNotPlanFile(output, database);
   TLoadedPlan plan(database);
   ExportPlannerXml(plan.Planner.Document(), output);
   return 0;
@@ -114,7 +116,8 @@ const TCliCommand kReportCommand = {
     "Options:\n"
     "  --format pdf|rtf  the file's format (default: the report format stored in DBFILE)\n"
     "  --output FILE     the file to write, taken as given; it is replaced only once the\n"
-    "                    report is complete\n",
+    "                    report is complete (through a symbolic link, keeping the replaced\n"
+    "                    file's permissions); never DBFILE, its journal or its lock file\n",
     RunReportCommand};
 
 const TCliCommand kExportCommand = {
@@ -124,5 +127,6 @@ const TCliCommand kExportCommand = {
     "\n"
     "Options:\n"
     "  --output FILE  the file to write, taken as given; it is replaced only once the export\n"
-    "                 is complete\n",
+    "                 is complete (through a symbolic link, keeping the replaced file's\n"
+    "                 permissions); never DBFILE, its journal or its lock file\n",
     RunExportCommand};
