@@ -4,7 +4,7 @@
 // must stand in the text in its order with its figures, computed here from the database rows;
 // failures leave no file behind and keep an earlier one. The output is never the plan, its
 // journal or its lock file, however it is named; a replaced file keeps its permissions and its
-// symbolic link.
+// symbolic link; a damaged plan gives no file and says what is damaged.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "planner/base/qorStrings.h"
 #include "planner/qorPlannerModel.h"
 #include "planner/xml/qorXMLParser2.h"
+#include "tests/app/appDamagedPlan.h"
 #include "tools/vazadod-cli/cliSample.h"
 
 namespace {
@@ -416,6 +418,38 @@ TEST_F(ReportsCli, TheOutputIsNeverThePlanAndAReplacedFileKeepsItsModeAndLink) {
   EXPECT_EQ(ReadFile(Path("target/new.xml")), ReadFile(Path("target/shared.xml")));
   EXPECT_EQ(Mode(Path("target/new.xml")), 0644u) << "a new file as any other";
   EXPECT_EQ(Names(Path("target")), (std::vector<std::string>{"new.xml", "shared.xml"}));
+}
+
+TEST_F(ReportsCli, ADamagedPlanGivesNoFileAndSaysWhatIsDamaged) {
+  const std::string damaged = Path("damaged.zuz");
+  struct Case {
+    std::function<void()> damage;
+    std::string says;
+  };
+  for (const Case& c : std::vector<Case>{
+           {[&] { ZeroRecordPage(damaged, "Tasks"); }, "table Tasks: "},
+           {[&] { ReplaceInFile(damaged, "'TaskName'", "'TaskNbme'"); },
+            "table Tasks: its definition is not the planner's"},
+           {[&] { ReplaceInFile(damaged, "DataType = ftFloat", "DataType = ftDate "); },
+            "table Projects: its definition is not the planner's"}}) {
+    fs::copy_file(db_, damaged, fs::copy_options::overwrite_existing);
+    c.damage();
+    const std::string bytes = ReadFile(damaged);
+    EXPECT_EQ(RunCommand(std::string(VZ_ZUZDUMP) + " --check " + damaged).Status == 0,
+              c.says.find("definition") != std::string::npos)
+        << "the engine's check finds damaged pages, the planner's own finds strange definitions";
+    for (const std::string& command : {"report tasks --format pdf --output " + Path("out.pdf"),
+                                       "export --output " + Path("out.xml")}) {
+      const TRun run = Cli(command + " " + damaged);
+      EXPECT_EQ(run.Status, 1) << command << "\n" << run.Out;
+      EXPECT_NE(run.Out.find("The plan " + damaged + " is damaged:\n"), std::string::npos)
+          << run.Out;
+      EXPECT_NE(run.Out.find(c.says), std::string::npos) << run.Out;
+      EXPECT_NE(run.Out.find("zuzdump --check " + damaged), std::string::npos) << run.Out;
+    }
+    EXPECT_EQ(ReadFile(damaged), bytes) << c.says;
+  }
+  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"damaged.zuz", "plan.zuz"}));
 }
 
 }  // namespace

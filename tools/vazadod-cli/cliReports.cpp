@@ -2,6 +2,7 @@
 
 #include "tools/common/zuzToolLogin.h"
 
+#include "app/core/qorPlannerCheck.h"
 #include "app/core/qorPlannerLoader.h"
 #include "app/core/qorReportBuilders.h"
 #include "app/core/qorReportFiles.h"
@@ -36,7 +37,7 @@ const std::string& OutputFile(const TCliArgs& a) {
   return it->second;
 }
 
-// The plan as the program shows it at start.
+// The plan as the program shows it at start; a damaged plan is an error.
 struct TLoadedPlan {
   TqorDatabaseController Controller;
   TqorPlannerModel Planner;
@@ -48,7 +49,10 @@ struct TLoadedPlan {
     // A protected database takes its login from the environment or the terminal.
     zuz::InstallToolLogin(Controller.Database());
     Controller.OpenDatabase(path);
-    Settings = LoadPlanner(Controller, Planner);
+    // A damaged plan gives no report: it would lack what could not be read.
+    std::vector<std::string> problems;
+    Settings = LoadCheckedPlanner(Controller, Planner, problems);
+    if (!problems.empty()) throw std::runtime_error(DamagedPlanMessage(path, problems));
   }
 };
 
@@ -117,7 +121,9 @@ const TCliCommand kReportCommand = {
     "  --format pdf|rtf  the file's format (default: the report format stored in DBFILE)\n"
     "  --output FILE     the file to write, taken as given; it is replaced only once the\n"
     "                    report is complete (through a symbolic link, keeping the replaced\n"
-    "                    file's permissions); never DBFILE, its journal or its lock file\n",
+    "                    file's permissions); never DBFILE, its journal or its lock file\n"
+    "\n"
+    "A damaged DBFILE gives no report: the command fails with what is damaged.\n",
     RunReportCommand};
 
 const TCliCommand kExportCommand = {
@@ -128,5 +134,7 @@ const TCliCommand kExportCommand = {
     "Options:\n"
     "  --output FILE  the file to write, taken as given; it is replaced only once the export\n"
     "                 is complete (through a symbolic link, keeping the replaced file's\n"
-    "                 permissions); never DBFILE, its journal or its lock file\n",
+    "                 permissions); never DBFILE, its journal or its lock file\n"
+    "\n"
+    "A damaged DBFILE gives no export: the command fails with what is damaged.\n",
     RunExportCommand};

@@ -9,8 +9,9 @@
 // The format defaults to the one stored in the database. FILE is written whole or not at all
 // (a temporary file beside it, renamed when complete) and taken as given: no extension is
 // added or changed; a symbolic link is written through, and a replaced file keeps its
-// permissions. FILE is refused when it is DBFILE, its journal or its lock file. A failure
-// prints its message on standard error and gives exit status 1.
+// permissions. FILE is refused when it is DBFILE, its journal or its lock file, and a damaged
+// DBFILE is refused with what is damaged. A failure prints its message on standard error and
+// gives exit status 1.
 #pragma once
 
 #include <string>
