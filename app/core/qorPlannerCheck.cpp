@@ -2,19 +2,17 @@
 
 #include <exception>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 
-#include "app/core/qorPlannerSchema.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/access/qorDatabaseTransaction.h"
 #include "db/index/zuzIndexManager.h"
 #include "db/objects/zuzDatabase.h"
 #include "db/record/zuzDataUnit.h"
 #include "db/record/zuzTableMgrUnit.h"
+#include "db/storage/zuzFieldTypes.h"
 #include "db/storage/zuzLockProvider.h"
-#include "db/storage/zuzMemoryFile.h"
 #include "planner/qorPlannerModel.h"
 
 namespace {
@@ -22,24 +20,82 @@ namespace {
 using zuz::SameName;
 using zuz::TTableDef;
 
-const char* const kTables[] = {"Projects",    "Tasks",    "Resources",
-                               "Assignments", "Holidays", "Settings"};
+// The planner's tables as its schema statements make them (qorPlannerSchema.h), in the words of
+// Signature below: each field with its type (and a text's declared length), then each index with
+// its key fields. A new plan loads without a problem only while both agree.
+struct TPlannerTable {
+  const char* name;
+  std::vector<std::string> signature;
+};
+const std::vector<TPlannerTable>& PlannerTables() {
+  static const std::vector<TPlannerTable> tables = {
+      {"Projects",
+       {"ProjectId ftAutoInc", "ProjectName ftString 255", "ProjectTag ftString 100",
+        "StartDate ftDate", "EndDate ftDate", "BudgetHours ftFloat", "ActualHours ftFloat",
+        "BudgetCost ftFloat", "ActualCost ftFloat", "IsCompleted ftBoolean",
+        "AssignedHours ftFloat", "Notes ftMemo", "primary index unique (ProjectId)"}},
+      {"Tasks",
+       {"TaskId ftAutoInc", "TaskName ftString 255", "StartDate ftDate", "EndDate ftDate",
+        "IsMileStone ftBoolean", "IsCompleted ftBoolean", "AssignedHours ftFloat",
+        "Progress ftFloat", "Notes ftMemo", "ProjectId ftInteger", "primary index unique (TaskId)",
+        "index ixTasksProjectId (ProjectId)"}},
+      {"Resources",
+       {"ResourceId ftAutoInc", "ResourceName ftString 200", "Initials ftString 40",
+        "HoursPerWeek ftFloat", "CostPerHour ftFloat", "MaxUnits ftFloat", "Notes ftMemo",
+        "primary index unique (ResourceId)"}},
+      {"Assignments",
+       {"AssignmentId ftAutoInc", "TaskId ftInteger", "ResourceId ftInteger", "Units ftFloat",
+        "primary index unique (AssignmentId)", "index ixAssignmentsTaskId (TaskId)",
+        "index ixAssignmentsResourceId (ResourceId)"}},
+      {"Holidays",
+       {"HolidayId ftAutoInc", "ResourceId ftInteger", "StartDate ftDate", "EndDate ftDate",
+        "primary index unique (HolidayId)", "index ixHolidaysResourceId (ResourceId)"}},
+      {"Settings",
+       {"SettingId ftInteger", "ProjectFilter ftMemo", "ReportFormat ftString 10",
+        "primary index unique (SettingId)"}}};
+  return tables;
+}
 
-// The definitions the planner's schema statements make, made once in a database held in memory.
-const std::map<std::string, TTableDef>& PlannerTableDefs() {
-  static const std::map<std::string, TTableDef> defs = [] {
-    zuz::TMemoryFileSystem fs;
-    const std::string path = "/schema/Vazadod.zuz";
-    CreatePlannerDatabase(path, &fs);
-    TqorDatabaseController schema(&fs);
-    schema.Database().SetExclusive(true);
-    schema.OpenDatabase(path);
-    std::map<std::string, TTableDef> made;
-    for (const char* table : kTables)
-      made[table] = *schema.Database().Tables()->SharedTableDef(table);
-    return made;
-  }();
-  return defs;
+// What a definition holds for the planner: its fields and indexes, one text each. Record
+// offsets and sizes follow from these and are checked by the engine when it reads a definition.
+std::vector<std::string> Signature(const TTableDef& def) {
+  std::vector<std::string> parts;
+  for (const zuz::TInternalFieldItem& f : def.InternalFields) {
+    std::string part = f.FieldName + " " + zuz::FieldTypeName(f.DataType);
+    if (f.DataType == zuz::TFieldType::ftString) part += " " + std::to_string(f.FieldSize - 1);
+    if (f.NumDecimalPlaces != 0) part += " decimals " + std::to_string(f.NumDecimalPlaces);
+    if (f.Required) part += " required";
+    if (f.Hidden) part += " hidden";
+    parts.push_back(part);
+  }
+  for (const zuz::TInternalIndexDef& x : def.InternalIndexDefs) {
+    std::string part = x.IndexName.empty() ? "primary index" : "index " + x.IndexName;
+    if (!x.IndexName.empty() && x.Primary) part += " primary";
+    if (x.Unique) part += " unique";
+    if (x.Hidden) part += " hidden";
+    if (!x.Maintained) part += " unmaintained";
+    std::string keys;
+    for (const zuz::TKeyFieldItem& k : def.KeyFieldsOf(x.IndexName)) {
+      if (k.Hidden) continue;
+      keys += (keys.empty() ? "" : ", ") + k.FieldName;
+      if (k.Descending) keys += " descending";
+      if (k.CaseInsensitive) keys += " case-blind";
+    }
+    parts.push_back(part + " (" + keys + ")");
+  }
+  return parts;
+}
+
+// The first way the stored definition differs from the planner's, or "".
+std::string DefinitionDifference(const TTableDef& stored, const std::vector<std::string>& planner) {
+  const std::vector<std::string> has = Signature(stored);
+  for (size_t i = 0; i < has.size() || i < planner.size(); ++i) {
+    if (i < has.size() && i < planner.size() && has[i] == planner[i]) continue;
+    if (i >= has.size()) return "it lacks " + planner[i];
+    if (i >= planner.size()) return "it has " + has[i] + " beyond the planner's";
+    return "it has " + has[i] + " where the planner has " + planner[i];
+  }
+  return {};
 }
 
 std::string Entries(int64_t n) {
@@ -48,59 +104,6 @@ std::string Entries(int64_t n) {
 
 std::string IndexName(const std::string& name) {
   return name.empty() ? "its primary index" : "its index " + name;
-}
-
-// The first way the stored definition differs from the planner's, or "".
-std::string DefinitionDifference(const TTableDef& stored, const TTableDef& planner) {
-  const auto& sf = stored.InternalFields;
-  const auto& pf = planner.InternalFields;
-  if (sf.size() != pf.size())
-    return "it has " + std::to_string(sf.size()) + " fields where the planner's has " +
-           std::to_string(pf.size());
-  for (size_t i = 0; i < pf.size(); ++i) {
-    const auto &s = sf[i], &p = pf[i];
-    if (!SameName(s.FieldName, p.FieldName) || s.DataType != p.DataType ||
-        s.FieldSize != p.FieldSize || s.NumDecimalPlaces != p.NumDecimalPlaces ||
-        s.Required != p.Required || s.DataOffset != p.DataOffset ||
-        s.NullFlagOffset != p.NullFlagOffset || s.SizeMarkerOffset != p.SizeMarkerOffset ||
-        s.IsVariable != p.IsVariable || s.Hidden != p.Hidden ||
-        s.CompressionMode != p.CompressionMode)
-      return SameName(s.FieldName, p.FieldName)
-                 ? "its field " + std::to_string(i + 1) + ", " + s.FieldName +
-                       ", differs from the planner's in type, size or place"
-                 : "its field " + std::to_string(i + 1) + " is " + s.FieldName +
-                       " where the planner has " + p.FieldName;
-  }
-  if (stored.RecordSize != planner.RecordSize || stored.UsesBlobs != planner.UsesBlobs)
-    return "its records are not laid out as the planner's";
-  const auto& si = stored.InternalIndexDefs;
-  const auto& pi = planner.InternalIndexDefs;
-  if (si.size() != pi.size())
-    return "it has " + std::to_string(si.size()) + " indexes where the planner's has " +
-           std::to_string(pi.size());
-  for (size_t i = 0; i < pi.size(); ++i) {
-    const auto &s = si[i], &p = pi[i];
-    if (!SameName(s.IndexName, p.IndexName) || s.Unique != p.Unique || s.Primary != p.Primary ||
-        s.Hidden != p.Hidden || s.Maintained != p.Maintained ||
-        s.MaximumKeySize != p.MaximumKeySize || s.KeyDataOffset != p.KeyDataOffset ||
-        s.IndexPageSize != p.IndexPageSize || s.IndexKeyType != p.IndexKeyType)
-      return IndexName(s.IndexName) + " is not the planner's";
-  }
-  const auto& sk = stored.KeyFields;
-  const auto& pk = planner.KeyFields;
-  bool sameKeys = sk.size() == pk.size();
-  for (size_t i = 0; sameKeys && i < pk.size(); ++i) {
-    const auto &s = sk[i], &p = pk[i];
-    sameKeys = SameName(s.FieldName, p.FieldName) && s.DataType == p.DataType &&
-               s.FieldSize == p.FieldSize && s.CaseInsensitive == p.CaseInsensitive &&
-               s.Descending == p.Descending && s.IsVariable == p.IsVariable &&
-               s.RecBufOffset == p.RecBufOffset && s.NullFlagOffset == p.NullFlagOffset &&
-               s.SizeMarkerOffset == p.SizeMarkerOffset && s.PhysicalFieldNo == p.PhysicalFieldNo &&
-               SameName(s.IndexName, p.IndexName) && s.Hidden == p.Hidden &&
-               s.KeyIndex == p.KeyIndex;
-  }
-  if (!sameKeys) return "the key fields of its indexes are not the planner's";
-  return {};
 }
 
 // The table's own object, for its stored definition and its index trees; returned to the table
@@ -158,8 +161,9 @@ size_t CountRows(TqorDatabaseController& controller, const std::string& statemen
 
 // Checks one table around its loading step (which returns the rows it read); false when a
 // problem was found.
-bool CheckTable(TqorDatabaseController& controller, const std::string& table,
+bool CheckTable(TqorDatabaseController& controller, const TPlannerTable& planner,
                 const std::function<size_t()>& load, std::vector<std::string>& problems) {
+  const std::string table = planner.name;
   const auto problem = [&](const std::string& what) {
     problems.push_back("table " + table + ": " + what);
     return false;
@@ -171,7 +175,7 @@ bool CheckTable(TqorDatabaseController& controller, const std::string& table,
     return problem(e.what());
   }
   bool whole = true;
-  const std::string difference = DefinitionDifference(view->Def(), PlannerTableDefs().at(table));
+  const std::string difference = DefinitionDifference(view->Def(), planner.signature);
   if (!difference.empty()) whole = problem("its definition is not the planner's: " + difference);
   size_t rows = 0;
   try {
@@ -227,19 +231,20 @@ TqorPlannerSettings LoadCheckedPlanner(TqorDatabaseController& controller,
     problems.push_back(std::string("reading the plan failed: ") + e.what());
     return {};
   }
+  const std::vector<TPlannerTable>& tables = PlannerTables();
   CheckTable(
-      controller, "Projects", [&] { return LoadProjects(controller, planner); }, problems);
+      controller, tables[0], [&] { return LoadProjects(controller, planner); }, problems);
   CheckTable(
-      controller, "Tasks", [&] { return LoadTasks(controller, planner); }, problems);
+      controller, tables[1], [&] { return LoadTasks(controller, planner); }, problems);
   CheckTable(
-      controller, "Resources", [&] { return LoadResources(controller, planner); }, problems);
+      controller, tables[2], [&] { return LoadResources(controller, planner); }, problems);
   CheckTable(
-      controller, "Assignments", [&] { return LoadAssignments(controller, planner); }, problems);
+      controller, tables[3], [&] { return LoadAssignments(controller, planner); }, problems);
   CheckTable(
-      controller, "Holidays", [&] { return LoadHolidays(controller, planner); }, problems);
+      controller, tables[4], [&] { return LoadHolidays(controller, planner); }, problems);
   TqorPlannerSettings settings;
   const bool settingsWhole = CheckTable(
-      controller, "Settings",
+      controller, tables[5],
       [&] {
         settings = LoadSettings(controller, planner);
         return CountRows(controller, "SELECT SettingId FROM Settings");
