@@ -79,7 +79,9 @@ void WriteFileWhole(const std::string& fileName,
   const std::string target = FollowLinks(fileName);
   // A file replaced keeps its permissions; until then the temporary file is the user's alone.
   struct stat replaced;
-  const bool replaces = ::stat(target.c_str(), &replaced) == 0 && S_ISREG(replaced.st_mode);
+  const bool replaces = ::stat(target.c_str(), &replaced) == 0;
+  // Only a file is replaced: never a device, a pipe or a folder.
+  if (replaces && !S_ISREG(replaced.st_mode)) throw EqorFileError("Cannot write file " + fileName);
   TqorTemporaryFile temporary(target, replaces ? 0600 : 0666);
   if (temporary.Name().empty()) throw EqorFileError("Cannot create file " + fileName);
   try {

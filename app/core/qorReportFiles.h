@@ -33,7 +33,9 @@ void CheckNotPlanFile(const std::string& fileName, const std::string& databasePa
 // leads to (through symbolic links), then makes it that file, with the permissions of the file
 // it replaces. Raises EqorFileError "Cannot create file " + fileName when no temporary file can
 // be made there, "Cannot write file " + fileName when writing or renaming fails; what write
-// raises otherwise is passed on. In every failure the temporary file is removed.
+// raises otherwise is passed on; "Cannot write file " + fileName also when it leads to something
+// that is not a file (a folder, a device, a pipe), which stays as it is. In every failure the
+// temporary file is removed.
 void WriteFileWhole(const std::string& fileName,
                     const std::function<void(const std::string& temporaryName)>& write);
 

@@ -263,7 +263,7 @@ TEST_F(Loading, ADamagedPlanOpensReadOnlySaysWhyAndIsNeverWritten) {
     boxes_.Texts.clear();
     Start(path);
     ASSERT_FALSE(window_->StartFailed()) << c.says;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.Texts.empty(); }, 10000)) << c.says;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.Texts.empty(); }, 20000)) << c.says;
     const std::string told = boxes_.Texts[0];
     for (const std::string& part : {"The plan " + path + " is damaged:\n", c.says,
                                     "zuzdump --check " + path, std::string("read-only")})

@@ -489,6 +489,11 @@ TEST(ReportFiles, AFileIsWrittenWholeOrNotAtAll) {
       WriteFileWhole(folder / "dir.pdf", [](const std::string& t) { SaveStringToFile(t, "x"); }),
       EqorFileError);
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"dir.pdf", "report.rtf"}));
+  // A pipe (or a device) stays what it is.
+  ASSERT_EQ(::mkfifo((folder / "pipe.pdf").c_str(), 0600), 0);
+  EXPECT_THROW(WriteFileWhole(folder / "pipe.pdf", [](const std::string&) {}), EqorFileError);
+  EXPECT_TRUE(std::filesystem::is_fifo(folder / "pipe.pdf"));
+  std::filesystem::remove(folder / "pipe.pdf");
 
   // A conversion error of the PDF side: no file at all.
   TqorPDFReporter pdf;
