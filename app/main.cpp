@@ -1,6 +1,7 @@
 // The program entry: the command line, the user's planner, the application object, the main
 // window, the event loop. Exit status: 0 after the window closed, 1 when the planner database
-// could not be opened (the error was shown), 2 for wrong usage.
+// could not be opened (the error was shown) or was found damaged (the window showed it
+// read-only), 2 for wrong usage.
 #include <QApplication>
 
 #include <cstdio>
@@ -132,6 +133,7 @@ int main(int argc, char** argv) {
     if (!frmVazadod.StartFailed()) {
       frmVazadod.show();
       result = app.exec();
+      if (result == 0 && frmVazadod.ReadOnly()) result = 1;
     }
   }
   SetUserPrompts(nullptr);

@@ -91,10 +91,16 @@ void TqorPlanDialogs::ShowResources() {
   frmResources_->activateWindow();
 }
 
-void TqorPlanDialogs::FilterProjects() {
-  ::FilterProjects(db_, Planner(), [this](std::vector<TqorListEntry>& entries) {
+void TqorPlanDialogs::FilterProjects(bool store) {
+  const auto dialog = [this](std::vector<TqorListEntry>& entries) {
     return frmProjectFilter_->Execute(entries);
-  });
+  };
+  if (store) {
+    ::FilterProjects(db_, Planner(), dialog);
+    return;
+  }
+  std::vector<TqorListEntry> entries = ProjectFilterEntries(Planner());
+  if (dialog(entries)) Planner().SetProjectFilter(BuildProjectFilter(entries));
 }
 
 void TqorPlanDialogs::EditProject(TqorXMLNode2* project) {

@@ -36,8 +36,9 @@ class TqorPlanDialogs {
   // View, Projects and View, Resources: the list window in front, filled, without waiting.
   void ShowProjects();
   void ShowResources();
-  // Options, Filter Projects...: the filter dialog; on OK the checked projects are shown.
-  void FilterProjects();
+  // Options, Filter Projects...: the filter dialog; on OK the checked projects are shown, and
+  // the filter is stored when store is set (not for a plan open read-only).
+  void FilterProjects(bool store = true);
 
   // The project dialog on a project of the document; on OK the project is stored. An open project
   // list shows the new name at once.

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -15,11 +16,13 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "app/core/qorAssignmentWorkflows.h"
 #include "app/core/qorLauncher.h"
+#include "app/core/qorPlannerCheck.h"
 #include "app/core/qorPlannerLoader.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorReportBuilders.h"
@@ -102,7 +105,7 @@ TfrmVazadod::TfrmVazadod(const std::string& databasePath, const std::string& app
 
   CreateToolbar();
   CreateMenu();
-  statusBar();  // an empty status bar: the program never writes to it
+  statusBar();  // empty: only a damaged plan's notice stands there
 
   // The window sees every key before its controls.
   qApp->installEventFilter(this);
@@ -189,11 +192,51 @@ void TfrmVazadod::FormCreate() {
 void TfrmVazadod::FormShow() {
   if (!taskGrid_ || !controller_) return;
   // Projects, tasks, resources, assignments, holidays, then the settings: the project filter
-  // (which rebuilds the rows) and the report format.
-  const TqorPlannerSettings settings = LoadPlanner(*controller_, taskGrid_->Model());
+  // (which rebuilds the rows) and the report format; each table checked as it is read.
+  std::vector<std::string> problems;
+  const TqorPlannerSettings settings =
+      LoadCheckedPlanner(*controller_, taskGrid_->Model(), problems);
   LoadReportFormat(settings.ReportFormat);
   taskGrid_->SelectGridCell(2, 2);
   taskGrid_->setFocus();
+  if (!problems.empty()) OpenReadOnly(DamagedPlanMessage(databasePath_, problems), problems);
+}
+
+void TfrmVazadod::OpenReadOnly(const std::string& message,
+                               const std::vector<std::string>& problems) {
+  damageMessage_ = message;
+  controller_->SetReadOnly(
+      "The plan is damaged and open read-only: nothing can be changed or stored.");
+  setWindowTitle(QStringLiteral("Vazadod (read-only)"));
+  for (QAction* item : {Add1, Delete1, mnuProjects, mnuResources}) item->setEnabled(false);
+  QString problemList;
+  for (const std::string& problem : problems)
+    problemList += (problemList.isEmpty() ? "" : "; ") + QString::fromStdString(problem);
+  auto* label =
+      new QLabel(QStringLiteral("<b>Read-only:</b> the plan is damaged (%1). Check the file with "
+                                "<nobr>zuzdump --check</nobr>.")
+                     .arg(problemList.toHtmlEscaped()),
+                 this);
+  label->setObjectName(QStringLiteral("lblDamaged"));
+  label->setTextFormat(Qt::RichText);
+  label->setWordWrap(true);
+  label->setToolTip(QString::fromStdString(message));
+  label->setStyleSheet(QStringLiteral("QLabel { color: #8b0000; padding: 2px; }"));
+  statusBar()->addWidget(label, 1);
+  // Told once the window with the plan stands behind the message.
+  QTimer::singleShot(0, this, [this] {
+    QMessageBox::warning(this, QStringLiteral("Vazadod"),
+                         QString::fromStdString(damageMessage_) +
+                             QStringLiteral("\n\nVazadod opened it read-only: you can read it, "
+                                            "make reports and export it, but nothing you change "
+                                            "is stored."));
+  });
+}
+
+void TfrmVazadod::RefuseChange() {
+  QMessageBox::information(
+      this, QStringLiteral("Vazadod"),
+      QStringLiteral("The plan is damaged and open read-only: nothing can be changed."));
 }
 
 void TfrmVazadod::FormDestroy() {
@@ -311,7 +354,7 @@ void TfrmVazadod::SetReportFormat(const std::string& format) {
   mnuReportPDF->setChecked(format == "PDF");
   mnuReportRTF->setChecked(format == "RTF");
   reportFormat_ = format;
-  if (controller_) controller_->Execute(qorStatements::UpdateReportFormat(format));
+  if (controller_ && !ReadOnly()) controller_->Execute(qorStatements::UpdateReportFormat(format));
 }
 
 // --- Reports and export ---
@@ -331,6 +374,7 @@ std::string TfrmVazadod::AskFileName(const QString& title, const QString& filter
                                      : AskWithFileDialog(this, title, filter, folder);
   if (chosen.isEmpty()) return {};
   const std::string name = ChangeFileExtension(chosen.toStdString(), extension);
+  CheckNotPlanFile(name, databasePath_);
   // The dialog asked about the name it was given; a different file of the name written is
   // not replaced without asking either.
   if (name != chosen.toStdString() && QFileInfo::exists(QString::fromStdString(name))) {
@@ -400,9 +444,11 @@ void TfrmVazadod::mnuExportXmlClick() {
   if (!file.empty()) ExportPlannerXml(taskGrid_->Document(), file);
 }
 void TfrmVazadod::Add1Click() {
+  if (ReadOnly()) return RefuseChange();
   if (taskWorkflows_) taskWorkflows_->Add1Click(taskGrid_->Row());
 }
 void TfrmVazadod::Delete1Click() {
+  if (ReadOnly()) return RefuseChange();
   if (taskWorkflows_) taskWorkflows_->Delete1Click(taskGrid_->Row());
 }
 void TfrmVazadod::mnuProjectsClick() {
@@ -422,10 +468,11 @@ void TfrmVazadod::mnuReportResourcesClick() {
   MakeReport([this] { return BuildResourcesReport(*reportText_, taskGrid_->Model(), nodeList_); });
 }
 void TfrmVazadod::FilterProjects1Click() {
-  if (planDialogs_) planDialogs_->FilterProjects();
+  if (planDialogs_) planDialogs_->FilterProjects(!ReadOnly());
 }
 
 void TfrmVazadod::EditProject(TqorXMLNode2* pProject) {
+  if (ReadOnly()) return RefuseChange();
   if (planDialogs_ && pProject) planDialogs_->EditProject(pProject);
 }
 
@@ -454,15 +501,17 @@ void TfrmVazadod::About1Click() {
 }
 
 void TfrmVazadod::TaskGridTaskChanged(TqorPlannerGrid*, TqorXMLNode2* pTask) {
-  if (taskWorkflows_) taskWorkflows_->TaskGridTaskChanged(pTask);
+  // Read-only, no gesture changes a task (see eventFilter).
+  if (taskWorkflows_ && !ReadOnly()) taskWorkflows_->TaskGridTaskChanged(pTask);
 }
 
 void TfrmVazadod::TaskGridTaskEdit(TqorPlannerGrid*, TqorXMLNode2* pTask) {
+  if (ReadOnly()) return RefuseChange();
   if (taskWorkflows_) taskWorkflows_->TaskGridTaskEdit(pTask, *assignmentWorkflows_);
 }
 
 void TfrmVazadod::TaskGridProjectChanged(TqorPlannerGrid*, TqorXMLNode2* pProject) {
-  if (taskWorkflows_) taskWorkflows_->TaskGridProjectChanged(pProject);
+  if (taskWorkflows_ && !ReadOnly()) taskWorkflows_->TaskGridProjectChanged(pProject);
 }
 
 void TfrmVazadod::TaskGridProjectEdit(TqorPlannerGrid*, TqorXMLNode2* pProject) {
@@ -486,6 +535,10 @@ bool TfrmVazadod::eventFilter(QObject* watched, QEvent* event) {
       }
     }
   }
+  if (type == QEvent::MouseButtonRelease && ReadOnly() && taskGrid_ &&
+      watched == taskGrid_->viewport() &&
+      (static_cast<QMouseEvent*>(event)->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)))
+    return true;  // read-only: no date gesture reaches the grid
   if (type == QEvent::MouseButtonRelease && taskGrid_ && taskWorkflows_ &&
       watched == taskGrid_->viewport()) {
     // A release may reschedule the task or project under it: its values before are kept, to be

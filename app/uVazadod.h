@@ -8,7 +8,10 @@
 //   FormDestroy  the workflows, the database connection, the report objects
 // A start-up step that fails is reported in a message box and the later steps of FormCreate do
 // not run; StartFailed() then tells the program to end without showing the window (a planner
-// without its data would lose every change).
+// without its data would lose every change). A plan found damaged while it is loaded
+// (qorPlannerCheck.h) stays open read-only, so that what can be read can still be seen,
+// reported and exported: the damage is shown in a message box and stays in the status bar, and
+// nothing is written to the plan (see ReadOnly()).
 #pragma once
 
 #include <QMainWindow>
@@ -60,8 +63,17 @@ class TfrmVazadod : public QMainWindow {
   TqorPlannerGrid* TaskGrid() const { return taskGrid_; }
   // "PDF" or "RTF" (any other text set stays as set and checks neither item).
   const std::string& ReportFormat() const { return reportFormat_; }
-  // Checks the format's menu item, makes it the report format and stores it in the Settings row.
+  // Checks the format's menu item, makes it the report format and stores it in the Settings row
+  // (for this run only while read-only).
   void SetReportFormat(const std::string& format);
+
+  // True when the plan was found damaged at start. Then nothing is written to it: the database
+  // connection refuses every change, the Task menu and the project and resource windows are
+  // off, the grid's date gestures and edit dialogs do nothing, and the project filter and the
+  // report format apply to this run only. Reports and the export work as ever.
+  bool ReadOnly() const { return !damageMessage_.empty(); }
+  // What was found damaged, as shown at start; empty for a whole plan.
+  const std::string& DamageMessage() const { return damageMessage_; }
 
   // --- Reports and export ---
   // The save dialog (title, filter, folder) giving the chosen file name, or empty when the user
@@ -124,6 +136,10 @@ class TfrmVazadod : public QMainWindow {
   void FormShow();
   void FormDestroy();
   void FormKeyUp(int key);
+  // Makes the window read-only after the plan was found damaged, and says so.
+  void OpenReadOnly(const std::string& message, const std::vector<std::string>& problems);
+  // Tells that a change is not possible while read-only.
+  void RefuseChange();
   // Checks the menu item of the stored report format ("PDF" or "RTF"; any other text checks
   // nothing new) and keeps the text.
   void LoadReportFormat(const std::string& format);
@@ -144,6 +160,7 @@ class TfrmVazadod : public QMainWindow {
   std::string appDir_;
   std::unique_ptr<TqorDatabaseController> controller_;
   bool startFailed_ = false;
+  std::string damageMessage_;
   std::string reportFormat_ = "PDF";
   TqorPlannerGrid* taskGrid_ = nullptr;
   TqorHelpWindow* helpWindow_ = nullptr;

@@ -67,6 +67,7 @@ std::string CommandLineHelp(const std::string& userPlan) {
          "\n"
          "Exit status:\n"
          "  0  the window was closed\n"
-         "  1  the planner database could not be opened\n"
+         "  1  the planner database could not be opened, or was found damaged (and was\n"
+         "     open read-only)\n"
          "  2  wrong usage\n";
 }

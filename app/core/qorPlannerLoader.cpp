@@ -24,7 +24,12 @@ class TRows {
   TRows& operator=(const TRows&) = delete;
 
   bool Eof() { return c_.Eof(set_); }
-  void Next() { c_.Next(set_); }
+  void Next() {
+    c_.Next(set_);
+    ++read_;
+  }
+  // The rows walked past with Next.
+  size_t Read() const { return read_; }
   std::string Text(const char* field) { return c_.GetString(set_, field); }
   double Real(const char* field) { return c_.GetFloat(set_, field); }
   double Date(const char* field) { return c_.GetDate(set_, field); }
@@ -33,6 +38,7 @@ class TRows {
  private:
   TqorDatabaseController& c_;
   TqorDatabaseRecordSet* set_;
+  size_t read_ = 0;
 };
 
 std::unique_ptr<TqorXMLNode2> NewElement(const char* name) {
@@ -48,7 +54,7 @@ std::string UpperAscii(std::string s) {
 
 }  // namespace
 
-void LoadProjects(TqorDatabaseController& controller, TqorPlannerModel& planner) {
+size_t LoadProjects(TqorDatabaseController& controller, TqorPlannerModel& planner) {
   TRows rows(controller, qorStatements::SelectProjects());
   for (; !rows.Eof(); rows.Next()) {
     TqorXMLNode2* project = planner.AddProject(rows.Text("ProjectId"), rows.Text("ProjectName"));
@@ -63,9 +69,11 @@ void LoadProjects(TqorDatabaseController& controller, TqorPlannerModel& planner)
     project->SetAttribute("enddate", rows.Date("EndDate"));
     project->SetAttribute("notes", rows.Text("Notes"));
   }
+  return rows.Read();
 }
 
-void LoadTasks(TqorDatabaseController& controller, TqorPlannerModel& planner) {
+size_t LoadTasks(TqorDatabaseController& controller, TqorPlannerModel& planner) {
+  size_t read = 0;
   {
     TRows rows(controller, qorStatements::SelectTasks());
     for (; !rows.Eof(); rows.Next()) {
@@ -79,12 +87,14 @@ void LoadTasks(TqorDatabaseController& controller, TqorPlannerModel& planner) {
       task->SetAttribute("progress", rows.Real("Progress"));
       task->SetAttribute("notes", rows.Text("Notes"));
     }
+    read = rows.Read();
   }
   planner.SortTasks();
   planner.RebuildRows();
+  return read;
 }
 
-void LoadResources(TqorDatabaseController& controller, TqorPlannerModel& planner) {
+size_t LoadResources(TqorDatabaseController& controller, TqorPlannerModel& planner) {
   TRows rows(controller, qorStatements::SelectResources());
   for (; !rows.Eof(); rows.Next()) {
     auto resource = NewElement("resource");
@@ -97,9 +107,10 @@ void LoadResources(TqorDatabaseController& controller, TqorPlannerModel& planner
     resource->SetAttribute("notes", rows.Text("Notes"));
     planner.ResourcesNode()->AddChild(std::move(resource));
   }
+  return rows.Read();
 }
 
-void LoadAssignments(TqorDatabaseController& controller, TqorPlannerModel& planner) {
+size_t LoadAssignments(TqorDatabaseController& controller, TqorPlannerModel& planner) {
   TRows rows(controller, qorStatements::SelectAssignments());
   for (; !rows.Eof(); rows.Next()) {
     TqorXMLNode2* task = planner.Document().GetNodeById("task", rows.Text("TaskId"));
@@ -110,9 +121,10 @@ void LoadAssignments(TqorDatabaseController& controller, TqorPlannerModel& plann
     assignment->SetAttribute("units", rows.Real("Units"));
     task->AddChild(std::move(assignment));
   }
+  return rows.Read();
 }
 
-void LoadHolidays(TqorDatabaseController& controller, TqorPlannerModel& planner) {
+size_t LoadHolidays(TqorDatabaseController& controller, TqorPlannerModel& planner) {
   TRows rows(controller, qorStatements::SelectHolidays());
   for (; !rows.Eof(); rows.Next()) {
     auto holiday = NewElement("holiday");
@@ -122,6 +134,7 @@ void LoadHolidays(TqorDatabaseController& controller, TqorPlannerModel& planner)
     holiday->SetAttribute("enddate", rows.Date("EndDate"));
     planner.HolidaysNode()->AddChild(std::move(holiday));
   }
+  return rows.Read();
 }
 
 TqorPlannerSettings LoadSettings(TqorDatabaseController& controller, TqorPlannerModel& planner) {

@@ -13,9 +13,12 @@
 // computed: assigned hours are taken as stored.
 //
 // An error (a missing table or column, a value that does not convert) ends the step where it
-// happens; the elements added before it stay.
+// happens; the elements added before it stay. The first five steps return the number of rows
+// they read (orphans included). LoadCheckedPlanner (qorPlannerCheck.h) loads with the checks of
+// a damaged plan.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 class TqorDatabaseController;
@@ -28,11 +31,11 @@ struct TqorPlannerSettings {
   std::string ReportFormat = "PDF";
 };
 
-void LoadProjects(TqorDatabaseController& controller, TqorPlannerModel& planner);
-void LoadTasks(TqorDatabaseController& controller, TqorPlannerModel& planner);
-void LoadResources(TqorDatabaseController& controller, TqorPlannerModel& planner);
-void LoadAssignments(TqorDatabaseController& controller, TqorPlannerModel& planner);
-void LoadHolidays(TqorDatabaseController& controller, TqorPlannerModel& planner);
+size_t LoadProjects(TqorDatabaseController& controller, TqorPlannerModel& planner);
+size_t LoadTasks(TqorDatabaseController& controller, TqorPlannerModel& planner);
+size_t LoadResources(TqorDatabaseController& controller, TqorPlannerModel& planner);
+size_t LoadAssignments(TqorDatabaseController& controller, TqorPlannerModel& planner);
+size_t LoadHolidays(TqorDatabaseController& controller, TqorPlannerModel& planner);
 // Sets the planner's project filter and returns the settings read.
 TqorPlannerSettings LoadSettings(TqorDatabaseController& controller, TqorPlannerModel& planner);
 

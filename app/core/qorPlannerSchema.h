@@ -16,7 +16,8 @@
 //
 // Text columns hold UTF-8 and are sized in bytes: four per character of the dialogs' limits
 // (tag 25, resource name 50, initials 10 characters); project and task names take up to the
-// engine's 255 bytes. A longer text is refused by the engine, never cut.
+// engine's 255 bytes. A longer text is refused by the engine, never cut. The check of a plan at
+// start (qorPlannerCheck.cpp) holds the same tables' fields and indexes: change both together.
 #pragma once
 
 #include <string>

@@ -1,13 +1,12 @@
 #include "app/core/qorReportFiles.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
-#include <random>
 
+#include "app/core/qorTemporaryFile.h"
+#include "db/storage/zuzJournal.h"
+#include "db/storage/zuzSystemInfo.h"
 #include "planner/base/qorStrings.h"
 #include "planner/xml/qorXMLParser2.h"
 #include "report/qorPDFReporter.h"
@@ -15,36 +14,36 @@
 
 namespace {
 
-// A new temporary file beside fileName (created with O_EXCL, permissions as for any new file);
-// empty when none can be made.
-std::string CreateTemporaryFile(const std::string& fileName) {
-  const std::filesystem::path target(fileName);
-  static constexpr char kLetters[] =
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  static std::mt19937 random{std::random_device{}()};
-  std::uniform_int_distribution<size_t> pick(0, sizeof kLetters - 2);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string suffix;
-    for (int i = 0; i < 6; ++i) suffix += kLetters[pick(random)];
-    const std::string name =
-        (target.parent_path() / ("." + target.filename().string() + "." + suffix + ".part"))
-            .string();
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return name;
-    }
-    if (errno != EEXIST) break;
+namespace fs = std::filesystem;
+
+// The file a name leads to: symbolic links followed (a link's relative target is taken from the
+// link's folder), the last one even when what it names does not exist yet. EqorFileError for a
+// loop of links.
+std::string FollowLinks(const std::string& fileName) {
+  fs::path path(fileName);
+  for (int step = 0; step < 40; ++step) {
+    std::error_code error;
+    if (!fs::is_symlink(path, error)) return path.string();
+    const fs::path next = fs::read_symlink(path, error);
+    if (error) return path.string();
+    path = next.is_absolute() ? next : path.parent_path() / next;
   }
-  return {};
+  throw EqorFileError("Cannot write file " + fileName);
 }
 
-// Flushes a written file to the disk.
-bool SyncFile(const std::string& name) {
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0;
-  return ::close(fd) == 0 && synced;
+// Whether two names lead to one file: the same file when both exist, else the same name in the
+// same folder.
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  const bool hasA = ::stat(a.c_str(), &sa) == 0, hasB = ::stat(b.c_str(), &sb) == 0;
+  if (hasA && hasB) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  if (hasA || hasB) return false;
+  const fs::path pa(a), pb(b);
+  if (pa.filename() != pb.filename()) return false;
+  const std::string folderA = pa.parent_path().empty() ? "." : pa.parent_path().string();
+  const std::string folderB = pb.parent_path().empty() ? "." : pb.parent_path().string();
+  return ::stat(folderA.c_str(), &sa) == 0 && ::stat(folderB.c_str(), &sb) == 0 &&
+         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 }  // namespace
@@ -59,23 +58,41 @@ std::string ChangeFileExtension(std::string_view fileName, std::string_view exte
   return result;
 }
 
+void CheckNotPlanFile(const std::string& fileName, const std::string& databasePath) {
+  const std::string target = FollowLinks(fileName);
+  // The journal and the lock file lie beside the name the plan was opened under, which may be
+  // a link to the file itself.
+  for (const std::string& plan : {databasePath, FollowLinks(databasePath)}) {
+    const std::pair<std::string, const char*> files[] = {
+        {plan, "it is the plan "},
+        {zuz::JournalFileNameFor(plan), "it is the journal of the plan "},
+        {zuz::LockFileNameFor(plan), "it is the lock file of the plan "}};
+    for (const auto& [file, what] : files) {
+      if (SameFile(target, file))
+        throw EqorFileError("Cannot write file " + fileName + ": " + what + databasePath);
+    }
+  }
+}
+
 void WriteFileWhole(const std::string& fileName,
                     const std::function<void(const std::string& temporaryName)>& write) {
-  const std::string temporary = CreateTemporaryFile(fileName);
-  if (temporary.empty()) throw EqorFileError("Cannot create file " + fileName);
+  const std::string target = FollowLinks(fileName);
+  // A file replaced keeps its permissions; until then the temporary file is the user's alone.
+  struct stat replaced;
+  const bool replaces = ::stat(target.c_str(), &replaced) == 0;
+  // Only a file is replaced: never a device, a pipe or a folder.
+  if (replaces && !S_ISREG(replaced.st_mode)) throw EqorFileError("Cannot write file " + fileName);
+  TqorTemporaryFile temporary(target, replaces ? 0600 : 0666);
+  if (temporary.Name().empty()) throw EqorFileError("Cannot create file " + fileName);
   try {
-    try {
-      write(temporary);
-    } catch (const EqorFileError&) {
-      // The converter names the temporary file; the user knows the file asked for.
-      throw EqorFileError("Cannot write file " + fileName);
-    }
-    if (!SyncFile(temporary) || std::rename(temporary.c_str(), fileName.c_str()) != 0)
-      throw EqorFileError("Cannot write file " + fileName);
-  } catch (...) {
-    std::remove(temporary.c_str());
-    throw;
+    write(temporary.Name());
+  } catch (const EqorFileError&) {
+    // The converter names the temporary file; the user knows the file asked for.
+    throw EqorFileError("Cannot write file " + fileName);
   }
+  if ((replaces && ::chmod(temporary.Name().c_str(), replaced.st_mode & 0777) != 0) ||
+      !temporary.CommitTo(target))
+    throw EqorFileError("Cannot write file " + fileName);
 }
 
 bool RenderReportFile(std::string_view format, std::string_view markup, const std::string& fileName,

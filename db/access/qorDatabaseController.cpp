@@ -42,6 +42,7 @@ bool TqorDatabaseController::Connected() const {
 }
 
 int64_t TqorDatabaseController::Execute(const std::string& statement) {
+  if (ReadOnly()) throw EqorDatabaseError(readOnlyReason_);
   query_->Close();
   query_->SetSQL(statement);
   query_->ExecSQL();

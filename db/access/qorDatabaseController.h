@@ -51,8 +51,14 @@ class TqorDatabaseController {
   bool Connected() const;
 
   // Runs one statement that returns no rows (INSERT, UPDATE, DELETE, or a schema statement) in
-  // a transaction of its own; returns the number of rows it wrote.
+  // a transaction of its own; returns the number of rows it wrote. While read-only, raises
+  // EqorDatabaseError with the reason instead and sends nothing to the engine.
   int64_t Execute(const std::string& statement);
+
+  // Read-only: from now on every Execute is refused with the reason (the plan can still be
+  // read); an empty reason allows writing again.
+  void SetReadOnly(const std::string& reason) { readOnlyReason_ = reason; }
+  bool ReadOnly() const { return !readOnlyReason_.empty(); }
 
   // Runs a SELECT; the record set stands on its first row and stays the controller's until
   // CloseRecordSet. When the SELECT fails nothing is left open.
@@ -107,4 +113,5 @@ class TqorDatabaseController {
   std::unique_ptr<zuz::TZuzDataBase> database_;
   std::unique_ptr<zuz::TZuzQuery> query_;
   std::vector<std::unique_ptr<TqorDatabaseRecordSet>> recordSets_;
+  std::string readOnlyReason_;
 };

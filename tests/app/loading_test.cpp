@@ -1,18 +1,22 @@
 // The main window started on a planner database: the grid shows every visible project with its
 // tasks by end date, names, initials, hours and colours as stored, with the stored filter and
 // report format; a database that cannot be opened ends the start with the engine's message and
-// leaves the file as it was; the program's command line.
+// leaves the file as it was; a damaged one opens read-only, says what is damaged, and is never
+// written; the program's command line.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -20,14 +24,18 @@
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorUserPlan.h"
 #include "app/qorApplication.h"
+#include "app/uProjectFilter.h"
 #include "app/uVazadod.h"
 #include "db/access/qorDatabaseController.h"
+#include "db/access/qorDatabaseTransaction.h"
 #include "db/objects/zuzDatabase.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/grid/qorPlannerGrid.h"
 #include "planner/qorGridCells.h"
+#include "tests/app/appDamagedPlan.h"
 #include "tests/app/appTestPlanner.h"
+#include "tests/app/modalScript.h"
 #include "tests/qtTestEnvironment.h"
 
 namespace {
@@ -215,6 +223,112 @@ TEST_F(Loading, ADatabaseThatCannotBeOpenedEndsTheStartAndStaysAsItWas) {
     window_.reset();
   }
   EXPECT_EQ(Bytes(planner_.Path()), before);
+}
+
+TEST_F(Loading, ADamagedPlanOpensReadOnlySaysWhyAndIsNeverWritten) {
+  const double today = SystemToday();
+  {
+    TqorDatabaseController db;
+    db.OpenDatabase(planner_.Path());
+    TqorDatabaseTransaction transaction(db);
+    std::string filter;
+    for (int p = 0; p < 3; ++p) {
+      db.Execute(st::InsertProject("Project " + std::to_string(p), today));
+      const int32_t project = st::NewProjectId(db);
+      filter += "[" + std::to_string(project) + "]";
+      for (int t = 0; t < 16; ++t) {
+        const std::string name = "Task " + std::to_string(p) + "." + std::to_string(t);
+        db.Execute(st::InsertTask(name, today, project));
+        db.Execute(st::UpdateTask(st::NewTaskId(db),
+                                  {name, today + t, today + t + 2, false, false, 0, 0, ""}));
+      }
+    }
+    db.Execute(st::UpdateProjectFilter(filter));
+    transaction.Commit();
+  }
+  const std::string path = planner_.Path(), whole = Bytes(path);
+  struct Case {
+    std::function<void()> damage;
+    std::string says;
+  };
+  for (const Case& c : std::vector<Case>{
+           {[&] { ZeroRecordPage(path, "Tasks"); }, "table Tasks: "},
+           {[&] { ReplaceInFile(path, "'TaskName'", "'TaskNbme'"); },
+            "table Tasks: its definition is not the planner's"},
+           {[&] { ZeroRecordPage(path, "Settings"); },
+            "table Settings: 0 records were read, but its primary index holds 1 entry"}}) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << whole;
+    c.damage();
+    const std::string damaged = Bytes(path);
+    boxes_.Texts.clear();
+    Start(path);
+    ASSERT_FALSE(window_->StartFailed()) << c.says;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.Texts.empty(); }, 20000)) << c.says;
+    const std::string told = boxes_.Texts[0];
+    for (const std::string& part : {"The plan " + path + " is damaged:\n", c.says,
+                                    "zuzdump --check " + path, std::string("read-only")})
+      EXPECT_NE(told.find(part), std::string::npos) << part << " in:\n" << told;
+    const auto* label = window_->findChild<QLabel*>("lblDamaged");
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_TRUE(label->text().contains(QString::fromStdString(c.says).toHtmlEscaped()))
+        << label->text().toStdString();
+    EXPECT_TRUE(window_->windowTitle().contains("read-only"));
+    for (const char* item : {"Add1", "Delete1", "mnuProjects", "mnuResources"})
+      EXPECT_FALSE(window_->findChild<QAction*>(item)->isEnabled()) << item;
+    // What is left of the plan is shown; with its Settings damaged, every project.
+    EXPECT_EQ(RowOf("Project 0") >= 0 && RowOf("Project 2") >= 0, true) << c.says;
+
+    // Every way of changing the plan: refused, or for this run only.
+    boxes_.Texts.clear();
+    window_->Add1Click();
+    window_->Delete1Click();
+    window_->SetReportFormat("RTF");
+    EXPECT_EQ(window_->ReportFormat(), "RTF");
+    TqorPlannerGrid* grid = window_->TaskGrid();
+    for (const char* name : {"Task 0.1", "Project 0"}) {
+      const int row = RowOf(name);
+      if (row < 0) continue;  // a task of the damaged page
+      const TqorXMLNode2* node = grid->RowNode(row);
+      const std::string dates =
+          node->GetAttributeStr("startdate") + " " + node->GetAttributeStr("enddate");
+      for (Qt::KeyboardModifiers gesture :
+           {Qt::KeyboardModifiers(Qt::ShiftModifier), Qt::KeyboardModifiers(Qt::ControlModifier),
+            Qt::ShiftModifier | Qt::ControlModifier})
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, gesture,
+                          grid->CellRect(ColOf(today + 9), row).center());
+      EXPECT_EQ(node->GetAttributeStr("startdate") + " " + node->GetAttributeStr("enddate"), dates)
+          << name;
+      QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                         grid->CellRect(0, row).center());
+    }
+    // The filter applies to this run only.
+    TModalScript filter;
+    filter.Then<TfrmProjectFilter>([](TfrmProjectFilter* d) {
+      d->findChild<QPushButton*>("cmdSelectNone")->click();
+      d->findChild<QPushButton*>("cmdOK")->click();
+    });
+    window_->FilterProjects1Click();
+    ASSERT_TRUE(filter.Finished());
+    EXPECT_TRUE(grid->Model().HasPlaceholderRow()) << "no project shown";
+    EXPECT_THROW(window_->Controller()->Execute(st::InsertProject("Stored?", today)),
+                 EqorDatabaseError);
+    QTest::qWait(50);
+    EXPECT_GE(boxes_.Texts.size(), 3u);
+    for (const std::string& text : boxes_.Texts)
+      EXPECT_EQ(text, "The plan is damaged and open read-only: nothing can be changed.");
+
+    // What can be read can be exported.
+    const std::string salvage = (planner_.Dir() / "salvage.xml").string();
+    window_->SetSaveDialog([&](const QString&, const QString&, const QString&) {
+      return QString::fromStdString(salvage);
+    });
+    window_->mnuExportXmlClick();
+    EXPECT_NE(Bytes(salvage).find("name=\"Project 2\""), std::string::npos);
+    window_.reset();
+    EXPECT_EQ(Bytes(path), damaged) << c.says;
+    EXPECT_FALSE(std::filesystem::exists(path + ".journal"));
+  }
 }
 
 // Runs the program with the arguments; its exit status and what it printed.

@@ -1,7 +1,8 @@
 // The main window's reports and export: the save dialog's title, filter, folder and extension
 // rule, the report written in the chosen format and handed to the viewer, the XML export, and
-// the same RTF and XML bytes from the menu as from vazadod-cli on one database. The save dialog
-// and the desktop are replaced by fakes; message boxes are answered.
+// the same RTF and XML bytes from the menu as from vazadod-cli on one database; no answer of the
+// save dialog replaces the plan's own files. The save dialog and the desktop are replaced by
+// fakes; message boxes are answered.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -208,6 +209,30 @@ TEST_F(WindowReports, ExportWritesTheDocumentAsXml) {
   EXPECT_EQ(ReadFile(out_ + "/plan.xml"), window_->TaskGrid()->Document().EncodedXml());
   EXPECT_FALSE(std::filesystem::exists(out_ + "/plan.pdf"));
   EXPECT_TRUE(launched_.empty()) << "an export is not opened";
+}
+
+TEST_F(WindowReports, NoAnswerOfTheSaveDialogReplacesThePlanItsJournalOrItsLockFile) {
+  namespace fs = std::filesystem;
+  const std::string plan = planner_.Path(), before = ReadFile(plan);
+  const std::string lock = fs::path(plan).parent_path() / "Vazadod.lck";
+  fs::create_symlink(plan, out_ + "/plan.pdf");
+  fs::create_symlink(lock, out_ + "/lock.xml");
+  boxes_.Answer = QMessageBox::Ok;
+  answer_ = QString::fromStdString(out_ + "/plan.pdf");
+  Item("mnuReportTasks")->trigger();
+  answer_ = QString::fromStdString(out_ + "/lock.xml");
+  Item("mnuExportXml")->trigger();
+  EXPECT_EQ(
+      boxes_.Texts,
+      (std::vector<QString>{
+          QString::fromStdString("Cannot write file " + out_ + "/plan.pdf: it is the plan " + plan),
+          QString::fromStdString("Cannot write file " + out_ +
+                                 "/lock.xml: it is the lock file of the plan " + plan)}));
+  EXPECT_TRUE(launched_.empty());
+  EXPECT_TRUE(fs::exists(lock)) << "the plan is open";
+  window_.reset();
+  EXPECT_EQ(ReadFile(plan), before);
+  EXPECT_TRUE(fs::is_symlink(out_ + "/plan.pdf"));
 }
 
 // The window on a sample plan, shown (so loaded as at start), and vazadod-cli on the same file.

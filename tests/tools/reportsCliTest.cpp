@@ -2,14 +2,18 @@
 // the PDF files, LibreOffice the RTF files, xmllint and the planner document the XML export.
 // Every project the filter shows, every task, resource, assignment and holiday of the window
 // must stand in the text in its order with its figures, computed here from the database rows;
-// failures leave no file behind and keep an earlier one.
+// failures leave no file behind and keep an earlier one. The output is never the plan, its
+// journal or its lock file, however it is named; a replaced file keeps its permissions and its
+// symbolic link; a damaged plan gives no file and says what is damaged.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -21,6 +25,7 @@
 #include "planner/base/qorStrings.h"
 #include "planner/qorPlannerModel.h"
 #include "planner/xml/qorXMLParser2.h"
+#include "tests/app/appDamagedPlan.h"
 #include "tests/testFiles.h"
 #include "tools/vazadod-cli/cliSample.h"
 
@@ -91,6 +96,7 @@ std::string Number(const char* format, double value) {
 class ReportsCli : public ::testing::Test {
  protected:
   void SetUp() override {
+    ::umask(022);  // new files are 0644, as on most desktops
     dir_ = fs::temp_directory_path() / ("vz_cli_reports_" + std::to_string(::getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
@@ -341,6 +347,110 @@ TEST_F(ReportsCli, FailuresSayWhyAndLeaveNoFile) {
   // The stored format is the default.
   ASSERT_EQ(Cli("report holidays --output " + Path("h") + " " + db_).Status, 0);
   EXPECT_EQ(ReadFile(Path("h")).rfind("%PDF-1.4", 0), 0u);
+}
+
+std::vector<std::string> Names(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t Mode(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 0777 : 0;
+}
+
+TEST_F(ReportsCli, TheOutputIsNeverThePlanAndAReplacedFileKeepsItsModeAndLink) {
+  const std::string plan = ReadFile(db_);
+  fs::create_directory(Path("sub"));
+  fs::create_symlink(db_, Path("link.zuz"));
+  fs::create_hard_link(db_, Path("hard.zuz"));
+  fs::create_symlink("plan.zuz.journal", Path("to-journal"));  // relative, names no file yet
+  struct Case {
+    std::string output, database, what;
+  };
+  const std::string isPlan = ": it is the plan ", journal = ": it is the journal of the plan ",
+                    lock = ": it is the lock file of the plan ";
+  for (const Case& c : std::vector<Case>{{db_, db_, isPlan + db_},
+                                         {Path("sub/../plan.zuz"), db_, isPlan + db_},
+                                         {Path("link.zuz"), db_, isPlan + db_},
+                                         {Path("hard.zuz"), db_, isPlan + db_},
+                                         {db_, Path("link.zuz"), isPlan + Path("link.zuz")},
+                                         {Path("sub/../plan.lck"), db_, lock + db_},
+                                         {Path("link.lck"), Path("link.zuz"), lock},
+                                         {Path("plan.zuz.journal"), db_, journal + db_},
+                                         {Path("to-journal"), db_, journal + db_}}) {
+    std::vector<std::string> commands = {"export --output "};
+    if (c.output == db_ || c.output == Path("to-journal"))
+      commands.push_back("report tasks --format rtf --output ");
+    for (const std::string& command : commands) {
+      const TRun run = Cli(command + c.output + " " + c.database);
+      EXPECT_EQ(run.Status, 1) << command << c.output << "\n" << run.Out;
+      EXPECT_NE(run.Out.find("Cannot write file " + c.output + c.what), std::string::npos)
+          << command << c.output << "\n"
+          << run.Out;
+    }
+  }
+  EXPECT_EQ(ReadFile(db_), plan);
+  EXPECT_TRUE(fs::is_symlink(Path("link.zuz")));
+  EXPECT_EQ(Names(dir_),
+            (std::vector<std::string>{"hard.zuz", "link.zuz", "plan.zuz", "sub", "to-journal"}));
+
+  // A private report stays private; a link is written through and stays a link, also one whose
+  // file does not exist yet.
+  const std::string report = Path("private.rtf");
+  SaveStringToFile(report, "earlier");
+  ::chmod(report.c_str(), 0600);
+  fs::create_directory(Path("target"));
+  SaveStringToFile(Path("target/shared.xml"), "earlier");
+  ::chmod(Path("target/shared.xml").c_str(), 0640);
+  fs::create_symlink("target/shared.xml", Path("shared.xml"));
+  fs::create_symlink(Path("target/new.xml"), Path("new.xml"));
+  ASSERT_EQ(Cli("report tasks --format rtf --output " + report + " " + db_).Status, 0);
+  ASSERT_EQ(Cli("export --output " + Path("shared.xml") + " " + db_).Status, 0);
+  ASSERT_EQ(Cli("export --output " + Path("new.xml") + " " + db_).Status, 0);
+  EXPECT_EQ(ReadFile(report).rfind("{\\rtf1", 0), 0u);
+  EXPECT_EQ(Mode(report), 0600u);
+  EXPECT_TRUE(fs::is_symlink(Path("shared.xml")));
+  EXPECT_TRUE(fs::is_symlink(Path("new.xml")));
+  EXPECT_EQ(ReadFile(Path("target/shared.xml")).rfind("<?xml", 0), 0u);
+  EXPECT_EQ(Mode(Path("target/shared.xml")), 0640u);
+  EXPECT_EQ(ReadFile(Path("target/new.xml")), ReadFile(Path("target/shared.xml")));
+  EXPECT_EQ(Mode(Path("target/new.xml")), 0644u) << "a new file as any other";
+  EXPECT_EQ(Names(Path("target")), (std::vector<std::string>{"new.xml", "shared.xml"}));
+}
+
+TEST_F(ReportsCli, ADamagedPlanGivesNoFileAndSaysWhatIsDamaged) {
+  const std::string damaged = Path("damaged.zuz");
+  struct Case {
+    std::function<void()> damage;
+    std::string says;
+  };
+  for (const Case& c : std::vector<Case>{
+           {[&] { ZeroRecordPage(damaged, "Tasks"); }, "table Tasks: "},
+           {[&] { ReplaceInFile(damaged, "'TaskName'", "'TaskNbme'"); },
+            "table Tasks: its definition is not the planner's"},
+           {[&] { ReplaceInFile(damaged, "DataType = ftFloat", "DataType = ftDate "); },
+            "table Projects: its definition is not the planner's"}}) {
+    fs::copy_file(db_, damaged, fs::copy_options::overwrite_existing);
+    c.damage();
+    const std::string bytes = ReadFile(damaged);
+    EXPECT_EQ(RunCommand(std::string(VZ_ZUZDUMP) + " --check " + damaged).Status == 0,
+              c.says.find("definition") != std::string::npos)
+        << "the engine's check finds damaged pages, the planner's own finds strange definitions";
+    for (const std::string& command : {"report tasks --format pdf --output " + Path("out.pdf"),
+                                       "export --output " + Path("out.xml")}) {
+      const TRun run = Cli(command + " " + damaged);
+      EXPECT_EQ(run.Status, 1) << command << "\n" << run.Out;
+      EXPECT_NE(run.Out.find("The plan " + damaged + " is damaged:\n"), std::string::npos)
+          << run.Out;
+      EXPECT_NE(run.Out.find(c.says), std::string::npos) << run.Out;
+      EXPECT_NE(run.Out.find("zuzdump --check " + damaged), std::string::npos) << run.Out;
+    }
+    EXPECT_EQ(ReadFile(damaged), bytes) << c.says;
+  }
+  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"damaged.zuz", "plan.zuz"}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "tools/common/zuzToolLogin.h"
 
+#include "app/core/qorPlannerCheck.h"
 #include "app/core/qorPlannerLoader.h"
 #include "app/core/qorReportBuilders.h"
 #include "app/core/qorReportFiles.h"
@@ -36,7 +37,7 @@ const std::string& OutputFile(const TCliArgs& a) {
   return it->second;
 }
 
-// The plan as the program shows it at start.
+// The plan as the program shows it at start; a damaged plan is an error.
 struct TLoadedPlan {
   TqorDatabaseController Controller;
   TqorPlannerModel Planner;
@@ -48,7 +49,10 @@ struct TLoadedPlan {
     // A protected database takes its login from the environment or the terminal.
     zuz::InstallToolLogin(Controller.Database());
     Controller.OpenDatabase(path);
-    Settings = LoadPlanner(Controller, Planner);
+    // A damaged plan gives no report: it would lack what could not be read.
+    std::vector<std::string> problems;
+    Settings = LoadCheckedPlanner(Controller, Planner, problems);
+    if (!problems.empty()) throw std::runtime_error(DamagedPlanMessage(path, problems));
   }
 };
 
@@ -68,6 +72,7 @@ int RunReportCommand(const std::vector<std::string>& args) {
   }
   const std::string& output = OutputFile(a);
   const std::string& database = DatabaseFile(a, 1);
+  CheckNotPlanFile(output, database);
 
   TLoadedPlan plan(database);
   if (format.empty()) {
@@ -98,6 +103,7 @@ int RunExportCommand(const std::vector<std::string>& args) {
   const TCliArgs a = ParseCliArgs(args, {"output"});
   const std::string& output = OutputFile(a);
   const std::string& database = DatabaseFile(a, 0);
+  CheckNotPlanFile(output, database);
   TLoadedPlan plan(database);
   ExportPlannerXml(plan.Planner.Document(), output);
   return 0;
@@ -114,7 +120,10 @@ const TCliCommand kReportCommand = {
     "Options:\n"
     "  --format pdf|rtf  the file's format (default: the report format stored in DBFILE)\n"
     "  --output FILE     the file to write, taken as given; it is replaced only once the\n"
-    "                    report is complete\n",
+    "                    report is complete (through a symbolic link, keeping the replaced\n"
+    "                    file's permissions); never DBFILE, its journal or its lock file\n"
+    "\n"
+    "A damaged DBFILE gives no report: the command fails with what is damaged.\n",
     RunReportCommand};
 
 const TCliCommand kExportCommand = {
@@ -124,5 +133,8 @@ const TCliCommand kExportCommand = {
     "\n"
     "Options:\n"
     "  --output FILE  the file to write, taken as given; it is replaced only once the export\n"
-    "                 is complete\n",
+    "                 is complete (through a symbolic link, keeping the replaced file's\n"
+    "                 permissions); never DBFILE, its journal or its lock file\n"
+    "\n"
+    "A damaged DBFILE gives no export: the command fails with what is damaged.\n",
     RunExportCommand};

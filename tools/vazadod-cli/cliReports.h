@@ -8,7 +8,10 @@
 // projects of the stored project filter; the holidays report reads the database around today).
 // The format defaults to the one stored in the database. FILE is written whole or not at all
 // (a temporary file beside it, renamed when complete) and taken as given: no extension is
-// added or changed. A failure prints its message on standard error and gives exit status 1.
+// added or changed; a symbolic link is written through, and a replaced file keeps its
+// permissions. FILE is refused when it is DBFILE, its journal or its lock file, and a damaged
+// DBFILE is refused with what is damaged. A failure prints its message on standard error and
+// gives exit status 1.
 #pragma once
 
 #include <string>

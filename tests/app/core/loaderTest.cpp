@@ -1,15 +1,21 @@
 // Loading a plan into the planner document: every row becomes its element with the values as
 // stored, tasks stand by end date, orphans are skipped, and the Settings row gives the filter
-// and the report format (with its defaults when the row is missing).
+// and the report format (with its defaults when the row is missing). The checked loading of a
+// damaged plan: every damaged page of a real plan file is either refused when the file opens,
+// reported as damage, or changes nothing that is loaded.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "app/core/qorPlannerCheck.h"
 #include "app/core/qorPlannerLoader.h"
 #include "app/core/qorPlannerSchema.h"
 #include "app/core/qorPlannerStatements.h"
 #include "db/access/qorDatabaseController.h"
+#include "db/access/qorDatabaseTransaction.h"
 #include "db/objects/zuzDatabase.h"
 #include "db/storage/zuzError.h"
 #include "db/storage/zuzMemoryFile.h"
@@ -142,6 +148,100 @@ TEST_F(Loader, AnErrorEndsTheLoadingWhereItHappensAndKeepsWhatWasRead) {
   EXPECT_THROW(LoadPlanner(db_, planner_), zuz::EZuzDatabaseError);
   EXPECT_EQ(planner_.ProjectsNode()->ChildCount(), 1);
   EXPECT_EQ(db_.OpenRecordSetCount(), 0);
+}
+
+// A plan of several pages per table: projects, tasks with notes (in blobs), resources,
+// assignments and holidays, and a filter showing all but one project.
+void WriteDamageTestPlan(TqorDatabaseController& db) {
+  TqorDatabaseTransaction transaction(db);
+  std::string filter;
+  for (int p = 0; p < 3; ++p) {
+    db.Execute(st::InsertProject("Project " + std::to_string(p), kToday));
+    const int32_t project = st::NewProjectId(db);
+    if (p != 1) filter += "[" + std::to_string(project) + "]";
+    for (int t = 0; t < 16; ++t) {
+      const std::string name = "Task " + std::to_string(p) + "." + std::to_string(t);
+      db.Execute(st::InsertTask(name, kToday, project));
+      const int32_t task = st::NewTaskId(db);
+      db.Execute(st::UpdateTask(task, {name, kToday + t, kToday + t + p, t % 7 == 0, t % 3 == 0,
+                                       8.0 * t, 4.0 * t, std::string(t * 30, 'n')}));
+      if (t % 2 == 0) db.Execute(st::InsertAssignment(task, 1 + t % 5, 50 + t));
+    }
+  }
+  for (int r = 0; r < 5; ++r) {
+    db.Execute(st::InsertResource("Resource " + std::to_string(r)));
+    db.Execute(st::InsertHoliday(st::NewResourceId(db), kToday + r, kToday + r + 2));
+  }
+  db.Execute(st::UpdateProjectFilter(filter));
+  db.Execute(st::UpdateReportFormat("RTF"));
+  transaction.Commit();
+}
+
+// What a load gave: the document's text, the filter and the report format.
+std::string LoadedPlan(const TqorPlannerModel& planner, const TqorPlannerSettings& settings) {
+  return planner.Document().Xml() + "|" + planner.ProjectFilter() + "|" + settings.ReportFormat;
+}
+
+TEST(DamagedPlan, EveryDamagedPageIsRefusedReportedOrChangesNothingLoaded) {
+  zuz::TMemoryFileSystem made;
+  CreatePlannerDatabase(kPath, &made);
+  std::string whole;
+  {
+    TqorDatabaseController db(&made);
+    db.OpenDatabase(kPath);
+    WriteDamageTestPlan(db);
+    TqorPlannerModel planner([] { return kToday; });
+    std::vector<std::string> problems;
+    const TqorPlannerSettings settings = LoadCheckedPlanner(db, planner, problems);
+    EXPECT_EQ(problems, std::vector<std::string>{}) << "a whole plan has no problem";
+    whole = LoadedPlan(planner, settings);
+    TqorPlannerModel plain([] { return kToday; });
+    EXPECT_EQ(LoadedPlan(plain, LoadPlanner(db, plain)), whole) << "the same load as ever";
+  }
+  const std::vector<uint8_t> file = *made.Contents(kPath);
+  const size_t pages = file.size() / 4096;
+  ASSERT_GT(pages, 30u);
+  // Each page overwritten once, the even ones with zeros and the odd ones with random bytes;
+  // VZ_DAMAGE_ROUNDS more rounds give every page random bytes (0 by default).
+  const char* more = std::getenv("VZ_DAMAGE_ROUNDS");
+  const int rounds = 1 + (more ? std::atoi(more) : 0);
+  std::mt19937 random(2026);
+  int refused = 0, reported = 0, unchanged = 0;
+  for (int round = 0; round < rounds; ++round) {
+    for (size_t page = 0; page < pages; ++page) {
+      const bool zeros = round == 0 && page % 2 == 0;
+      std::vector<uint8_t> damaged = file;
+      for (size_t i = page * 4096; i < (page + 1) * 4096; ++i)
+        damaged[i] = zeros ? 0 : static_cast<uint8_t>(random());
+      zuz::TMemoryFileSystem fs;
+      fs.SetContents(kPath, damaged);
+      TqorDatabaseController db(&fs);
+      try {
+        db.OpenDatabase(kPath);
+      } catch (const zuz::EZuzDatabaseError&) {
+        ++refused;  // the program ends with the engine's message, as for an unreadable file
+        continue;
+      }
+      TqorPlannerModel planner([] { return kToday; });
+      std::vector<std::string> problems;
+      TqorPlannerSettings settings;
+      ASSERT_NO_THROW(settings = LoadCheckedPlanner(db, planner, problems))
+          << "round " << round << ", page " << page;
+      if (!problems.empty()) {
+        ++reported;
+        continue;
+      }
+      EXPECT_EQ(LoadedPlan(planner, settings), whole)
+          << "round " << round << ", page " << page << " changed the plan unnoticed";
+      ++unchanged;
+    }
+  }
+  EXPECT_GT(reported, 0);
+  RecordProperty("refused", refused);
+  RecordProperty("reported", reported);
+  RecordProperty("unchanged", unchanged);
+  std::printf("damaged pages: %d refused at open, %d reported, %d changing nothing\n", refused,
+              reported, unchanged);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 // the extension rule, whole-or-nothing files, the XML export read back, and the launcher's
 // choice of program on a fake platform.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -485,6 +487,11 @@ TEST(ReportFiles, AFileIsWrittenWholeOrNotAtAll) {
       WriteFileWhole(folder / "dir.pdf", [](const std::string& t) { SaveStringToFile(t, "x"); }),
       EqorFileError);
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"dir.pdf", "report.rtf"}));
+  // A pipe (or a device) stays what it is.
+  ASSERT_EQ(::mkfifo((folder / "pipe.pdf").c_str(), 0600), 0);
+  EXPECT_THROW(WriteFileWhole(folder / "pipe.pdf", [](const std::string&) {}), EqorFileError);
+  EXPECT_TRUE(std::filesystem::is_fifo(folder / "pipe.pdf"));
+  std::filesystem::remove(folder / "pipe.pdf");
 
   // A conversion error of the PDF side: no file at all.
   TqorPDFReporter pdf;
@@ -494,6 +501,59 @@ TEST(ReportFiles, AFileIsWrittenWholeOrNotAtAll) {
                EqorPDFReportError);
   EXPECT_FALSE(RenderReportFile("DOC", "<html/>", folder / "x.doc", "", pdf, rtf));
   EXPECT_EQ(folder.Names(), (std::vector<std::string>{"dir.pdf", "report.rtf"}));
+}
+
+// A program ended by a signal while it writes a report leaves the earlier file and no temporary
+// one; a program that ignores or handles the signal itself writes on; afterwards the signals
+// are as they were.
+TEST(ReportFiles, ASignalDuringTheWriteLeavesNoTemporaryFile) {
+  enum class TOwn { Default, Ignored, Handled };
+  struct Case {
+    int signal;
+    TOwn own;
+  };
+  for (const Case& c :
+       {Case{SIGINT, TOwn::Default}, Case{SIGTERM, TOwn::Default}, Case{SIGHUP, TOwn::Default},
+        Case{SIGINT, TOwn::Ignored}, Case{SIGTERM, TOwn::Handled}}) {
+    Folder folder;
+    const std::string file = folder / "report.pdf";
+    SaveStringToFile(file, "earlier");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (c.own == TOwn::Ignored) ::signal(c.signal, SIG_IGN);
+      if (c.own == TOwn::Handled) ::signal(c.signal, [](int) {});
+      try {
+        WriteFileWhole(file, [&](const std::string& temporary) {
+          SaveStringToFile(temporary, "half");
+          ::raise(c.signal);
+          SaveStringToFile(temporary, "whole");
+        });
+      } catch (...) {
+        ::_exit(3);
+      }
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const std::string what =
+        std::string(strsignal(c.signal)) + (c.own == TOwn::Default ? "" : " (own)");
+    if (c.own == TOwn::Default) {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << what << ": " << status;
+      EXPECT_EQ(ReadFile(file), "earlier") << what;
+    } else {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << what << ": " << status;
+      EXPECT_EQ(ReadFile(file), "whole") << what;
+    }
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"report.pdf"}) << what;
+  }
+  // Here, where nobody raised anything, the signals keep their default action after a write.
+  WriteFileWhole(Folder() / "x", [](const std::string&) {});
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction now {};
+    ASSERT_EQ(::sigaction(s, nullptr, &now), 0);
+    EXPECT_EQ(now.sa_handler, SIG_DFL) << strsignal(s);
+  }
 }
 
 // Records what the launcher asks of the system.
