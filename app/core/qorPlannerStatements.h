@@ -72,7 +72,7 @@ namespace qorStatements {
 
 // --- Loading ---
 std::string SelectProjects();
-// Ordered by ProjectId, TaskName.
+// Ordered by ProjectId, TaskName, TaskId.
 std::string SelectTasks();
 std::string SelectResources();
 std::string SelectAssignments();
@@ -121,15 +121,16 @@ std::string DeleteResource(const TqorRowId& resourceId);
 std::string UpdateResource(const TqorRowId& resourceId, const TqorResourceValues& resource);
 
 // --- Holidays ---
-// The resource's holidays by start date.
+// The resource's holidays by start date, then id.
 std::string SelectResourceHolidays(const TqorRowId& resourceId);
 std::string InsertHoliday(const TqorRowId& resourceId, double startDate, double endDate);
 int32_t NewHolidayId(TqorDatabaseController& controller);
 std::string SelectHoliday(const TqorRowId& holidayId);
 std::string UpdateHoliday(const TqorRowId& holidayId, double startDate, double endDate);
 std::string DeleteHoliday(const TqorRowId& holidayId);
-// Holidays.ResourceId, Resources.ResourceName, StartDate, EndDate of the holidays starting after
-// today - 30 and before today + 365, by resource and start.
+// Holidays.ResourceId, Resources.ResourceName, StartDate, EndDate (and the HolidayId that
+// orders them) of the holidays starting after today - 30 and before today + 365, by resource,
+// start and id.
 std::string SelectHolidaysReport(double today);
 
 // --- Assignments ---
