@@ -45,15 +45,18 @@ struct TScriptedPrompts : TqorUserPrompts {
   }
 };
 
-// The task dialog without a window: closes with OK, handing back Edited.
+// The task dialog without a window: closes with OK, handing back Edited, or, with InDialog,
+// runs that while it shows and closes as it answers (false: Cancel).
 struct TFakeEditor : TqorTaskEditor {
   TqorTaskDialogValues Shown, Edited;
   bool edited = false;
+  std::function<bool()> InDialog;
   void SetTask(const TqorTaskDialogValues& v) override { Shown = v; }
   TqorTaskDialogValues GetTask() const override { return edited ? Edited : Shown; }
   void SetResourceList(const std::vector<TqorResourceEntry>&) override {}
   void SetAssignmentList(const std::vector<TqorResourceEntry>&) override {}
   bool Execute() override {
+    if (InDialog) return InDialog();
     edited = true;
     return true;
   }
@@ -169,6 +172,18 @@ const std::vector<TCase>& Edits() {
        [](TPlan& p, TScriptedPrompts&) {
          TqorXMLNode2* task = p.Node("task", p.taskB);
          p.editor.Edited = {p.taskB, "B'", true, 0, 0, true, "", 42.5, "notes"};
+         p.tasks->TaskGridTaskEdit(task, *p.assignments);
+         p.tasks->TaskGridTaskChanged(task);
+       }},
+      {"allocate in the dialog then cancel",
+       [](TPlan& p, TScriptedPrompts&) {
+         // The mouse release of the double click remembers the task as it is then.
+         TqorXMLNode2* task = p.Node("task", p.taskA);
+         p.tasks->RememberBeforeChange(task);
+         p.editor.InDialog = [&p] {
+           p.assignments->AllocateResource(p.taskA, p.bob, 40, kJan3, kJan3 + 3);
+           return false;
+         };
          p.tasks->TaskGridTaskEdit(task, *p.assignments);
          p.tasks->TaskGridTaskChanged(task);
        }},
