@@ -240,6 +240,16 @@ std::string SelectResourceUnits(const TqorRowId& resourceId, double startDate, d
          " AND (Tasks.StartDate<=" + Date(endDate) + ")) ";
 }
 
+std::string SelectOtherResourceUnits(const TqorRowId& resourceId, double startDate, double endDate,
+                                     const TqorRowId& assignmentId) {
+  return SelectResourceUnits(resourceId, startDate, endDate) + "AND (Assignments.AssignmentId<>" +
+         Id(assignmentId) + ") ";
+}
+
+std::string SelectResourceMaxUnits(const TqorRowId& resourceId) {
+  return "SELECT MaxUnits FROM Resources WHERE ResourceId=" + Id(resourceId);
+}
+
 std::string SelectResourceHolidayCount(const TqorRowId& resourceId, double startDate,
                                        double endDate) {
   return "SELECT COUNT(HolidayId) FROM Holidays WHERE  ResourceId=" + Id(resourceId) +
@@ -262,6 +272,10 @@ std::string DeleteAssignment(const TqorRowId& assignmentId) {
 
 std::string SelectAssignmentUnits(const TqorRowId& assignmentId) {
   return "SELECT Units FROM Assignments  WHERE AssignmentId=" + Id(assignmentId);
+}
+
+std::string SelectAssignmentResource(const TqorRowId& assignmentId) {
+  return "SELECT ResourceId FROM Assignments  WHERE AssignmentId=" + Id(assignmentId);
 }
 
 std::string UpdateAssignmentUnits(const TqorRowId& assignmentId, double units) {

@@ -544,14 +544,17 @@ TEST_F(TaskWorkflows, AssignmentsAreRemovedAndChangedByDragButtonMenuAndKeys) {
     EXPECT_TRUE(Names(d.Resources).empty());
     EXPECT_DOUBLE_EQ(Attr(task, "assignedhours"), 5 + 5 + 1 + 2);
 
-    // Units: a double click shows the stored units; any number is stored, 150 too.
+    // Units: a double click shows the stored units; they are checked as an allocation is, so
+    // 150 is refused and Ann keeps 100 on this day.
+    answers_.Take();
     answers_.Inputs = {"150"};
     QListWidgetItem* ann = d.Assignments->item(0);
     const QPoint annAt = d.Assignments->visualItemRect(ann).center();
     QTest::mouseClick(d.Assignments->viewport(), Qt::LeftButton, Qt::NoModifier, annAt);
     QTest::mouseDClick(d.Assignments->viewport(), Qt::LeftButton, Qt::NoModifier, annAt);
     EXPECT_EQ(answers_.Prompts.back(), "Assignment|Number of units per (0-100%):|100");
-    EXPECT_EQ(units("Ann"), 150);
+    EXPECT_EQ(answers_.Take(), std::vector<std::string>{"Units must be from 0 to 100%."});
+    EXPECT_EQ(units("Ann"), 100);
     d.Assignments->setCurrentRow(1);  // Bob
     answers_.Inputs = {"x"};
     QTest::mouseClick(d.btnUnits, Qt::LeftButton);
@@ -559,7 +562,7 @@ TEST_F(TaskWorkflows, AssignmentsAreRemovedAndChangedByDragButtonMenuAndKeys) {
     answers_.Inputs = {"25"};
     d.Assignments->findChild<QAction*>("actUnits")->trigger();
     EXPECT_EQ(units("Bob"), 25);
-    EXPECT_DOUBLE_EQ(Attr(task, "assignedhours"), 7.5 + 2.5 + 1 + 2);
+    EXPECT_DOUBLE_EQ(Attr(task, "assignedhours"), 5 + 2.5 + 1 + 2);
 
     // Removing, at once: dragging back, Delete, the button.
     Drag(d.Assignments, d.Resources, "Cy");
@@ -569,10 +572,10 @@ TEST_F(TaskWorkflows, AssignmentsAreRemovedAndChangedByDragButtonMenuAndKeys) {
     d.Assignments->setCurrentRow(1);  // Dee
     QTest::mouseClick(d.btnRemove, Qt::LeftButton);
     EXPECT_EQ(Names(d.Assignments), std::vector<std::string>{"Ann"});
-    EXPECT_DOUBLE_EQ(Attr(task, "assignedhours"), 7.5);
+    EXPECT_DOUBLE_EQ(Attr(task, "assignedhours"), 5);
     EXPECT_DOUBLE_EQ(
         TRow(Db(), "SELECT * FROM Tasks WHERE TaskId=" + std::to_string(day)).Real("AssignedHours"),
-        7.5);
+        5);
     // A list takes no drop from itself.
     d.Resources->setCurrentRow(0);
     std::unique_ptr<QMimeData> own(d.Resources->SelectionDragData());
@@ -582,7 +585,7 @@ TEST_F(TaskWorkflows, AssignmentsAreRemovedAndChangedByDragButtonMenuAndKeys) {
   });
   EXPECT_EQ(task->ChildCount(), 1);
 
-  // Ann, raised above 100 on an overlapping task, has nothing left for another.
+  // Ann, at 100 on an overlapping task, has nothing left for another.
   InDialog(other, [&](TfrmTask& d) {
     answers_.Take();
     answers_.Inputs = {"1"};
