@@ -129,6 +129,11 @@ void ShowInfo(QWidget* parent, const QString& text) {
   QMessageBox::information(parent, kTitle, text);
 }
 
+void ShowInfo(QWidget* parent, const std::string& text) {
+  ShowInfo(parent,
+           QString::fromStdString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+}
+
 void CentreOverOwner(QWidget* window) {
   QRect area;
   if (const QWidget* owner = window->parentWidget()) {

@@ -33,6 +33,8 @@ bool InputQuery(QWidget* parent, const QString& caption, const QString& label, Q
 bool AskYesNo(QWidget* parent, const QString& text);
 // A message with an OK button.
 void ShowInfo(QWidget* parent, const QString& text);
+// A message of the core (its "\r\n" line ends shown as plain line breaks) with an OK button.
+void ShowInfo(QWidget* parent, const std::string& text);
 
 // Moves the window so that it is centred over its owner's window (or the screen without one).
 void CentreOverOwner(QWidget* window);
