@@ -7,6 +7,7 @@
 #include "app/core/qorDocumentEdit.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorTaskEditor.h"
+#include "app/core/qorTextColumns.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/access/qorDatabaseTransaction.h"
 #include "planner/base/qorStrings.h"
@@ -50,7 +51,11 @@ TqorXMLNode2* TqorTaskWorkflows::Add1Click(int currentRow) {
     return nullptr;
   }
   std::string name;
-  if (!InputQuery("Add Task", "Enter task name", name) || name.empty()) return nullptr;
+  // A name the table cannot take keeps the prompt open with it.
+  const auto fits = [](const std::string& text) {
+    return CheckTextLengths({{"Name", text, kTaskNameBytes}});
+  };
+  if (!CheckedInputQuery("Add Task", "Enter task name", name, fits) || name.empty()) return nullptr;
 
   const std::string projectId = project->GetAttributeStr("id");
   const double start = std::floor(planner_.Today());

@@ -27,8 +27,9 @@ class TqorTaskWorkflows {
   TqorTaskWorkflows(TqorDatabaseController& db, TqorPlannerModel& planner)
       : db_(db), planner_(planner), hours_(db, planner) {}
 
-  // Task, Add with the grid's current row: asks for a name and adds a task from today to the day
-  // after tomorrow to the project of that row (or of the task in it), placed by its end date.
+  // Task, Add with the grid's current row: asks for a name (one longer than the table takes
+  // keeps the prompt open) and adds a task from today to the day after tomorrow to the project
+  // of that row (or of the task in it), placed by its end date.
   // Says "You did not select a project." on a header row or a row without a project. Returns
   // the new task element, nullptr when none was added.
   TqorXMLNode2* Add1Click(int currentRow);

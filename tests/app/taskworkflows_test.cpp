@@ -397,11 +397,18 @@ TEST_F(TaskWorkflows, TheTaskDialogShowsChecksAndStoresTheTask) {
     EXPECT_EQ(answers_.Take(),
               std::vector<std::string>{"No or incorrect date in:\n\nName\n%Progress\n"});
     EXPECT_TRUE(d.isVisible());
-    // A name longer than the table takes is one to correct too.
-    d.edTaskName->setText(QString(256, QChar('x')));
+    // A name longer than the table takes is one to correct too: the limit is said, and the name
+    // stays as typed.
+    d.edTaskName->setText(QString(128, QChar(0xE9)));
     d.edProgress->setText("5");
     QTest::keyClick(d.edProgress, Qt::Key_Return);
-    EXPECT_EQ(answers_.Take(), std::vector<std::string>{"No or incorrect date in:\n\nName\n"});
+    EXPECT_EQ(answers_.Take(),
+              std::vector<std::string>{
+                  "The following field is too long to store:\n\nName: 256 bytes, at most 255\n\n"
+                  "A length counts bytes of UTF-8: a character beyond plain ASCII (an accented "
+                  "letter, a letter of another script) takes 2 to 4 of them."});
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(d.edTaskName->text(), QString(128, QChar(0xE9)));
     d.edTaskName->clear();
     QTest::keyClicks(d.edTaskName, "Final review");
     d.edProgress->clear();

@@ -270,6 +270,35 @@ INSTANTIATE_TEST_SUITE_P(Edits, WorkflowFaults, ::testing::Range<size_t>(0, Edit
                            return name;
                          });
 
+// Task, Add with a name longer than the Tasks table takes: the prompt says the limit and asks
+// again, starting with the name typed, and the name that fits is the one stored.
+TEST(AddTask, ANameTheTableCannotTakeIsAskedForAgain) {
+  struct TPrompts : TScriptedPrompts {
+    std::vector<std::string> Answers, Shown;
+    bool InputQuery(const std::string&, const std::string&, std::string& value) override {
+      Shown.push_back(value);
+      value = Answers.at(Shown.size() - 1);
+      return true;
+    }
+  } prompts;
+  prompts.Answers = {std::string(254, 'a') + "\xC3\xA9", std::string(255, 'b')};
+  TqorUserPrompts* previous = SetUserPrompts(&prompts);
+  TPlan plan;
+  TqorXMLNode2* task =
+      plan.tasks->Add1Click(plan.planner.FindRow(plan.Node("project", plan.project)));
+  SetUserPrompts(previous);
+  ASSERT_NE(task, nullptr);
+  EXPECT_EQ(prompts.Shown, (std::vector<std::string>{"", prompts.Answers[0]}));
+  ASSERT_EQ(prompts.Messages.size(), 1u);
+  EXPECT_EQ(prompts.Messages[0].rfind("The following field is too long to store:\r\n\r\n"
+                                      "Name: 256 bytes, at most 255\r\n",
+                                      0),
+            0u)
+      << prompts.Messages[0];
+  EXPECT_EQ(task->GetAttributeStr("name"), prompts.Answers[1]);
+  EXPECT_EQ(plan.StoredXml(), plan.planner.Document().Xml());
+}
+
 // --- Allocations and units changes at random, judged by a model of their checks ---
 
 int RandomRuns() {
