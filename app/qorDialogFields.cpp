@@ -7,10 +7,16 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QValidator>
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <utility>
 
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
@@ -33,7 +39,89 @@ class TDatePicker : public QDateEdit {
   bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
 };
 
+// An input prompt whose OK runs a check first; a message from it keeps the prompt open.
+class TCheckedPrompt : public QInputDialog {
+ public:
+  TCheckedPrompt(QWidget* parent, TqorInputCheck check)
+      : QInputDialog(parent), check_(std::move(check)) {}
+
+  void done(int result) override {
+    if (result == QDialog::Accepted && check_) {
+      const std::string problem = check_(textValue().toStdString());
+      if (!problem.empty()) {
+        ShowInfo(this, problem);
+        return;
+      }
+    }
+    QInputDialog::done(result);
+  }
+
+ private:
+  TqorInputCheck check_;
+};
+
+// Takes the characters XML cannot hold out of what the field is given.
+class TXmlCharactersValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int& position) const override {
+    input = WithoutNonXmlCharacters(input, &position);
+    return Acceptable;
+  }
+};
+
+bool IsXmlUnit(char16_t unit) {
+  return unit == 0x9 || unit == 0xA || unit == 0xD ||
+         (unit >= 0x20 && unit != 0xFFFE && unit != 0xFFFF);
+}
+
 }  // namespace
+
+QString WithoutNonXmlCharacters(const QString& text, int* position) {
+  QString out;
+  out.reserve(text.size());
+  int removedBefore = 0;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+      out += c;
+      out += text[++i];
+      continue;
+    }
+    if (!c.isSurrogate() && IsXmlUnit(c.unicode())) {
+      out += c;
+      continue;
+    }
+    if (position && i < *position) ++removedBefore;
+  }
+  if (position) *position -= removedBefore;
+  return out;
+}
+
+void KeepXmlCharacters(QLineEdit* field) {
+  field->setValidator(new TXmlCharactersValidator(field));
+}
+
+void KeepXmlCharacters(QPlainTextEdit* field) {
+  QTextDocument* document = field->document();
+  QObject::connect(
+      document, &QTextDocument::contentsChange, field, [document](int from, int, int added) {
+        const int end = std::min(from + added, document->characterCount());
+        // Backwards, so that a removal moves nothing still to be looked at; a
+        // surrogate pair is looked at as one.
+        for (int at = end - 1; at >= from; --at) {
+          const QChar c = document->characterAt(at);
+          if (c.isLowSurrogate() && at > from && document->characterAt(at - 1).isHighSurrogate()) {
+            --at;
+            continue;
+          }
+          if (!c.isSurrogate() && IsXmlUnit(c.unicode())) continue;
+          QTextCursor cursor(document);
+          cursor.setPosition(at);
+          cursor.deleteChar();
+        }
+      });
+}
 
 QString NumberText(double value) {
   return QString::fromStdString(RealToText(value, "."));
@@ -105,16 +193,17 @@ double DateToDay(const QDate& date) {
 }
 
 bool InputQuery(QWidget* parent, const QString& caption, const QString& label, QString& value,
-                int maxLength) {
-  QInputDialog prompt(parent);
+                int maxLength, const TqorInputCheck& check) {
+  TCheckedPrompt prompt(parent, check);
   prompt.setObjectName(QStringLiteral("InputQuery"));
   prompt.setWindowTitle(caption);
   prompt.setLabelText(label);
   prompt.setInputMode(QInputDialog::TextInput);
-  prompt.setTextValue(value);
-  if (maxLength > 0) {
-    if (auto* edit = prompt.findChild<QLineEdit*>()) edit->setMaxLength(maxLength);
+  if (auto* edit = prompt.findChild<QLineEdit*>()) {
+    if (maxLength > 0) edit->setMaxLength(maxLength);
+    KeepXmlCharacters(edit);
   }
+  prompt.setTextValue(value);
   if (prompt.exec() != QDialog::Accepted) return false;
   value = prompt.textValue();
   return true;
@@ -127,6 +216,11 @@ bool AskYesNo(QWidget* parent, const QString& text) {
 
 void ShowInfo(QWidget* parent, const QString& text) {
   QMessageBox::information(parent, kTitle, text);
+}
+
+void ShowInfo(QWidget* parent, const std::string& text) {
+  ShowInfo(parent,
+           QString::fromStdString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
 }
 
 void CentreOverOwner(QWidget* window) {

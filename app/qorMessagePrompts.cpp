@@ -1,8 +1,9 @@
 #include "app/qorMessagePrompts.h"
 
 #include <QApplication>
-#include <QInputDialog>
 #include <QMessageBox>
+
+#include "app/qorDialogFields.h"
 
 namespace {
 
@@ -25,13 +26,15 @@ void TqorMessagePrompts::ShowMessage(const std::string& text) {
 
 bool TqorMessagePrompts::InputQuery(const std::string& caption, const std::string& label,
                                     std::string& value) {
-  QInputDialog dialog(QApplication::activeWindow());
-  dialog.setObjectName(QStringLiteral("InputQuery"));
-  dialog.setInputMode(QInputDialog::TextInput);
-  dialog.setWindowTitle(QString::fromStdString(caption));
-  dialog.setLabelText(QString::fromStdString(label));
-  dialog.setTextValue(QString::fromStdString(value));
-  if (dialog.exec() != QDialog::Accepted) return false;
-  value = dialog.textValue().toStdString();
+  return CheckedInputQuery(caption, label, value, {});
+}
+
+bool TqorMessagePrompts::CheckedInputQuery(const std::string& caption, const std::string& label,
+                                           std::string& value, const TqorInputCheck& check) {
+  QString text = QString::fromStdString(value);
+  if (!::InputQuery(QApplication::activeWindow(), QString::fromStdString(caption),
+                    QString::fromStdString(label), text, 0, check))
+    return false;
+  value = text.toStdString();
   return true;
 }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 
+#include "app/core/qorTextColumns.h"
 #include "app/qorDialogFields.h"
 
 namespace {
@@ -73,6 +74,8 @@ TfrmProject::TfrmProject(QWidget* parent) : QDialog(parent) {
   memNotes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memNotes->setTabChangesFocus(true);
   notesLayout->addWidget(memNotes);
+  for (QLineEdit* text : {edProjectName, edProjectTag}) KeepXmlCharacters(text);
+  KeepXmlCharacters(memNotes);
   pages_->addTab(notes, QStringLiteral("Notes"));
 
   auto* buttons = new QDialogButtonBox(this);
@@ -154,6 +157,14 @@ void TfrmProject::accept() {
   const QString bad = BadFields();
   if (!bad.isEmpty()) {
     ShowInfo(this, QStringLiteral("The following field have no or incorrect data:\r\n\r\n") + bad);
+    return;
+  }
+  const std::string name = edProjectName->text().toStdString();
+  const std::string tag = edProjectTag->text().toStdString();
+  const std::string tooLong =
+      CheckTextLengths({{"Project name", name, kProjectNameBytes}, {"Tag", tag, kProjectTagBytes}});
+  if (!tooLong.empty()) {
+    ShowInfo(this, tooLong);
     return;
   }
   QDialog::accept();

@@ -1,7 +1,8 @@
 // The project dialog: a project's name, tag, dates, budget and actual hours and costs, whether it
 // is completed, and its notes, on the pages "Properties" and "Notes". It only shows and collects
-// values; the caller stores them. OK closes it only when the name is not empty and the four
-// numbers read as numbers with "."; otherwise a message lists the bad fields and it stays open.
+// values; the caller stores them. OK closes it only when the name is not empty, the four
+// numbers read as numbers with "." and name and tag fit their columns; otherwise a message lists
+// the bad fields and it stays open. Its text fields take no character XML cannot hold.
 #pragma once
 
 #include <QDialog>

@@ -1,5 +1,6 @@
 #include "app/uProjects.h"
 
+#include "app/core/qorTextColumns.h"
 #include "app/qorDialogFields.h"
 
 TfrmProjects::TfrmProjects(QWidget* parent)
@@ -9,7 +10,13 @@ TfrmProjects::TfrmProjects(QWidget* parent)
 
 void TfrmProjects::AddClick() {
   QString name;
-  if (!InputQuery(this, QStringLiteral("Add Project"), QStringLiteral("Enter project name"), name))
+  // A name the table cannot take keeps the prompt open with it.
+  const auto fits = [](const std::string& text) {
+    const std::string trimmed = QString::fromStdString(text).trimmed().toStdString();
+    return CheckTextLengths({{"Name", trimmed, kProjectNameBytes}});
+  };
+  if (!InputQuery(this, QStringLiteral("Add Project"), QStringLiteral("Enter project name"), name,
+                  0, fits))
     return;
   name = name.trimmed();
   if (!name.isEmpty() && onCreate) onCreate(name.toStdString());

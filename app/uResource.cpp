@@ -11,6 +11,7 @@
 
 #include <algorithm>
 
+#include "app/core/qorTextColumns.h"
 #include "app/qorDialogFields.h"
 #include "app/qorErrorReport.h"
 
@@ -77,6 +78,8 @@ TfrmResource::TfrmResource(QWidget* parent) : QDialog(parent) {
   memNotes->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   memNotes->setTabChangesFocus(true);
   notesLayout->addWidget(memNotes);
+  for (QLineEdit* text : {edResourceName, edInitials}) KeepXmlCharacters(text);
+  KeepXmlCharacters(memNotes);
   pages_->addTab(notes, QStringLiteral("Notes"));
 
   auto* buttons = new QDialogButtonBox(this);
@@ -144,6 +147,14 @@ void TfrmResource::accept() {
   const QString bad = BadFields();
   if (!bad.isEmpty()) {
     ShowInfo(this, QStringLiteral("The following fields have no or incorrect data:\r\n\r\n") + bad);
+    return;
+  }
+  const std::string name = edResourceName->text().toStdString();
+  const std::string initials = edInitials->text().toStdString();
+  const std::string tooLong = CheckTextLengths(
+      {{"Resource Name", name, kResourceNameBytes}, {"Initials", initials, kInitialsBytes}});
+  if (!tooLong.empty()) {
+    ShowInfo(this, tooLong);
     return;
   }
   QDialog::accept();

@@ -1,8 +1,9 @@
 // The resource dialog: a resource's name, initials, hours per week, cost per hour and maximum
 // units, a button that opens its holidays, and its notes, on the pages "Properties" and "Notes".
 // It only shows and collects values; the caller stores them. OK closes it only when name and
-// initials are not empty and the three numbers read as numbers with "."; otherwise a message
-// lists the bad fields and it stays open.
+// initials are not empty, the three numbers read as numbers with "." and name and initials fit
+// their columns; otherwise a message lists the bad fields and it stays open. Its text fields
+// take no character XML cannot hold.
 #pragma once
 
 #include <QDialog>

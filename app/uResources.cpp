@@ -1,5 +1,6 @@
 #include "app/uResources.h"
 
+#include "app/core/qorTextColumns.h"
 #include "app/qorDialogFields.h"
 #include "app/uResource.h"
 
@@ -11,9 +12,13 @@ TfrmResources::TfrmResources(QWidget* parent)
 
 void TfrmResources::AddClick() {
   QString name;
-  // The resource dialog takes no longer name.
+  // The resource dialog takes no longer name; nor does the table.
+  const auto fits = [](const std::string& text) {
+    const std::string trimmed = QString::fromStdString(text).trimmed().toStdString();
+    return CheckTextLengths({{"Name", trimmed, kResourceNameBytes}});
+  };
   if (!InputQuery(this, QStringLiteral("Add Resource"), QStringLiteral("Enter resource name"), name,
-                  TfrmResource::kNameLength))
+                  TfrmResource::kNameLength, fits))
     return;
   name = name.trimmed();
   if (!name.isEmpty() && onCreate) onCreate(name.toStdString());

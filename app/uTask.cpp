@@ -13,6 +13,7 @@
 
 #include "app/core/qorNumberText.h"
 #include "app/qorAllocationList.h"
+#include "app/qorDialogFields.h"
 #include "planner/base/qorUserPrompts.h"
 
 namespace {
@@ -125,6 +126,8 @@ TfrmTask::TfrmTask(QWidget* parent) : QDialog(parent) {
   memNotes->setTabChangesFocus(true);
   auto* notesLayout = new QVBoxLayout(notes);
   notesLayout->addWidget(memNotes);
+  KeepXmlCharacters(edTaskName);
+  KeepXmlCharacters(memNotes);
   pgcTask->addTab(notes, QStringLiteral("Notes"));
 
   // --- OK and Cancel ---

@@ -30,6 +30,7 @@
 #include "app/core/qorTaskWorkflows.h"
 #include "app/qorAppDir.h"
 #include "app/qorDesktopLauncher.h"
+#include "app/qorDialogFields.h"
 #include "app/qorErrorReport.h"
 #include "app/qorHelpWindow.h"
 #include "app/qorPlanDialogs.h"
@@ -441,7 +442,9 @@ void TfrmVazadod::mnuExportXmlClick() {
   if (!taskGrid_) return;
   const std::string file =
       AskFileName(QStringLiteral("Export to XML"), QStringLiteral("XML Files (*.xml)"), ".xml");
-  if (!file.empty()) ExportPlannerXml(taskGrid_->Document(), file);
+  if (file.empty()) return;
+  if (const size_t dropped = ExportPlannerXml(taskGrid_->Document(), file))
+    ShowInfo(this, XmlLeftOutMessage(dropped, file));
 }
 void TfrmVazadod::Add1Click() {
   if (ReadOnly()) return RefuseChange();

@@ -1,10 +1,12 @@
 #include "planner/qorPlannerModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "planner/base/qorCalendar.h"
-#include "planner/base/qorQSort.h"
 #include "planner/base/qorStrings.h"
 
 namespace {
@@ -25,6 +27,25 @@ bool AttrBool(const TqorXMLNode2* node, std::string_view name, bool fallback) {
   const TqorVariant* v = node->FindAttribute(name);
   bool b;
   return v && v->TryToBool(b) ? b : fallback;
+}
+
+// Orders ids: whole numbers (digits only) by their value, before any other text, which goes by
+// its bytes.
+int CompareIds(std::string_view a, std::string_view b) {
+  auto whole = [](std::string_view s) {
+    if (s.empty()) return false;
+    for (char c : s)
+      if (c < '0' || c > '9') return false;
+    return true;
+  };
+  const bool wa = whole(a), wb = whole(b);
+  if (wa != wb) return wa ? -1 : 1;
+  if (wa) {
+    while (a.size() > 1 && a.front() == '0') a.remove_prefix(1);
+    while (b.size() > 1 && b.front() == '0') b.remove_prefix(1);
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  }
+  return a.compare(b);
 }
 
 }  // namespace
@@ -92,17 +113,50 @@ void TqorPlannerModel::DeleteTask(std::string_view taskId) {
 void TqorPlannerModel::SortTasks() {
   TqorXMLNode2* projects = ProjectsNode();
   if (!projects) return;
+  // What places a task: its end date (none when it is no number), then its id.
+  struct TKey {
+    bool dated = false;
+    double end = 0;
+    std::string id;
+  };
   for (int p = 0; p < projects->ChildCount(); ++p) {
     TqorXMLNode2* project = projects->GetChild(p);
-    if (project->ChildCount() < 2) continue;
-    TqorQSort sorter;
-    sorter.OnCompare = [project](int i, int j) {
-      double a = AttrReal(project->GetChild(i), "enddate");
-      double b = AttrReal(project->GetChild(j), "enddate");
-      return a < b ? -1 : (a > b ? 1 : 0);
-    };
-    sorter.OnExchange = [project](int i, int j) { project->ExchangeChildren(i, j); };
-    sorter.Sort(project->ChildCount());
+    const int count = project->ChildCount();
+    if (count < 2) continue;
+    std::vector<TKey> keys(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      TKey& key = keys[static_cast<size_t>(i)];
+      const TqorXMLNode2* task = project->GetChild(i);
+      try {
+        key.end = AttrReal(task, "enddate");
+        key.dated = !std::isnan(key.end);
+      } catch (const std::exception&) {
+        key.dated = false;
+      }
+      key.id = task->GetAttributeStr("id");
+    }
+    // order[k]: the position now of the task that goes to position k.
+    std::vector<int> order(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) order[static_cast<size_t>(i)] = i;
+    std::stable_sort(order.begin(), order.end(), [&keys](int i, int j) {
+      const TKey& a = keys[static_cast<size_t>(i)];
+      const TKey& b = keys[static_cast<size_t>(j)];
+      if (a.dated != b.dated) return a.dated;
+      if (a.dated && a.end != b.end) return a.end < b.end;
+      return CompareIds(a.id, b.id) < 0;
+    });
+    // Exchanges put each task in its place; at[k] is the task (by its first position) at k now,
+    // where[i] the position now of the task first at i.
+    std::vector<int> at(order.size()), where(order.size());
+    for (int i = 0; i < count; ++i) at[static_cast<size_t>(i)] = where[static_cast<size_t>(i)] = i;
+    for (int k = 0; k < count; ++k) {
+      const int from = where[static_cast<size_t>(order[static_cast<size_t>(k)])];
+      if (from == k) continue;
+      project->ExchangeChildren(k, from);
+      std::swap(at[static_cast<size_t>(k)], at[static_cast<size_t>(from)]);
+      where[static_cast<size_t>(at[static_cast<size_t>(k)])] = k;
+      where[static_cast<size_t>(at[static_cast<size_t>(from)])] = from;
+    }
   }
 }
 

@@ -60,7 +60,9 @@ class TqorPlannerModel {
   // Deletes the task (with its assignments); an unknown id does nothing. The rows keep their
   // places until RebuildRows, but no row refers to the freed task any more.
   void DeleteTask(std::string_view taskId);
-  // Sorts the tasks of every project by end date (earliest first; not stable).
+  // Sorts the tasks of every project by end date (earliest first), tasks that end on the same day
+  // by id (whole numbers by value): the order follows from dates and ids alone, never from the
+  // order before. Tasks whose end date is no number come last.
   void SortTasks();
 
   const std::string& ProjectFilter() const { return projectFilter_; }

@@ -1,6 +1,7 @@
 #include "app/core/qorAssignmentWorkflows.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,7 @@ namespace {
 
 // The entries of a SELECT: the name field with the id field of each row.
 std::vector<TqorResourceEntry> ReadEntries(TqorDatabaseController& db, const std::string& statement,
-                                       const char* idField) {
+                                           const char* idField) {
   std::vector<TqorResourceEntry> entries;
   TqorDatabaseRecordSet* set = db.OpenRecordSet(statement);
   try {
@@ -68,19 +69,31 @@ bool TqorAssignmentWorkflows::AllocationDrop(int32_t resourceId) {
   return AllocateResource(task.TaskId, resourceId, units, task.StartDate, task.EndDate);
 }
 
-bool TqorAssignmentWorkflows::AllocateResource(int32_t taskId, int32_t resourceId, double units,
-                                               double startDate, double endDate) {
-  TqorXMLNode2* task = TaskOf(planner_, taskId);
-  const double used = UnitsInPeriod(resourceId, startDate, endDate);
+bool TqorAssignmentWorkflows::UnitsAllowed(int32_t resourceId, double units, double startDate,
+                                           double endDate, std::optional<int32_t> changing) {
+  if (!(units >= 0 && units <= 100)) {
+    ShowMessage("Units must be from 0 to 100%.");
+    return false;
+  }
+  const double used = changing ? OtherUnitsInPeriod(resourceId, startDate, endDate, *changing)
+                               : UnitsInPeriod(resourceId, startDate, endDate);
   if (HolidaysInPeriod(resourceId, startDate, endDate) > 0) {
     ShowMessage("Can not allocate because of resource's holiday period.");
     return false;
   }
-  const double available = used > 100 ? 0 : 100 - used;
+  const double limit = UnitsLimit(resourceId);
+  const double available = used > limit ? 0 : limit - used;
   if (units > available) {
     ShowMessage("There are only " + FormatNumber(available) + "% units available for allocation.");
     return false;
   }
+  return true;
+}
+
+bool TqorAssignmentWorkflows::AllocateResource(int32_t taskId, int32_t resourceId, double units,
+                                               double startDate, double endDate) {
+  TqorXMLNode2* task = TaskOf(planner_, taskId);
+  if (!UnitsAllowed(resourceId, units, startDate, endDate, std::nullopt)) return false;
   {
     TqorDocumentEdit edit;
     TqorDatabaseTransaction transaction(db_);
@@ -135,6 +148,13 @@ bool TqorAssignmentWorkflows::ChangeAssignmentUnits(int32_t taskId, int32_t assi
   TqorXMLNode2* assignment =
       planner_.Document().GetNodeById("assignment", std::to_string(assignmentId));
   TqorXMLNode2* task = planner_.Document().GetNodeById("task", std::to_string(taskId));
+  // The checks of an allocation over the task's period, the assignment's own units not counted.
+  const TqorTaskDialogValues shown = dialog_.GetTask();
+  const double startDate = task ? task->GetAttribute("startdate").AsReal() : shown.StartDate;
+  const double endDate = task ? task->GetAttribute("enddate").AsReal() : shown.EndDate;
+  const TqorVariant resource = db_.LookupValue(st::SelectAssignmentResource(assignmentId));
+  const int32_t resourceId = resource.IsNull() ? 0 : resource.AsInteger();
+  if (!UnitsAllowed(resourceId, units, startDate, endDate, assignmentId)) return false;
   {
     TqorDocumentEdit edit;
     TqorDatabaseTransaction transaction(db_);
@@ -153,6 +173,18 @@ double TqorAssignmentWorkflows::UnitsInPeriod(int32_t resourceId, double startDa
   const TqorVariant units =
       db_.LookupValue(st::SelectResourceUnits(resourceId, startDate, endDate));
   return units.IsNull() ? 0 : units.AsReal();
+}
+
+double TqorAssignmentWorkflows::OtherUnitsInPeriod(int32_t resourceId, double startDate,
+                                                   double endDate, int32_t assignmentId) {
+  const TqorVariant units =
+      db_.LookupValue(st::SelectOtherResourceUnits(resourceId, startDate, endDate, assignmentId));
+  return units.IsNull() ? 0 : units.AsReal();
+}
+
+double TqorAssignmentWorkflows::UnitsLimit(int32_t resourceId) {
+  const TqorVariant maxUnits = db_.LookupValue(st::SelectResourceMaxUnits(resourceId));
+  return maxUnits.IsNull() ? 100 : maxUnits.AsReal();
 }
 
 int32_t TqorAssignmentWorkflows::HolidaysInPeriod(int32_t resourceId, double startDate,

@@ -1,21 +1,36 @@
 #include "app/core/qorPlannerSchema.h"
 
+#include "app/core/qorTextColumns.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/objects/zuzDatabase.h"
 
+namespace {
+
+// A text column of the size its limit gives.
+std::string Varchar(size_t bytes) {
+  return "VARCHAR(" + std::to_string(bytes) + ")";
+}
+
+}  // namespace
+
 const std::vector<std::string>& PlannerSchemaStatements() {
+  // Long statements stand over several lines as adjacent literals.
+  // NOLINTBEGIN(bugprone-suspicious-missing-comma)
   static const std::vector<std::string> statements = {
-      "CREATE TABLE Projects (ProjectId AUTOINC, ProjectName VARCHAR(255), "
-      "ProjectTag VARCHAR(100), StartDate DATE, EndDate DATE, BudgetHours FLOAT, "
-      "ActualHours FLOAT, BudgetCost FLOAT, ActualCost FLOAT, IsCompleted BOOLEAN, "
-      "AssignedHours FLOAT, Notes BLOB(1,1), PRIMARY KEY (ProjectId))",
-      "CREATE TABLE Tasks (TaskId AUTOINC, TaskName VARCHAR(255), StartDate DATE, "
-      "EndDate DATE, IsMileStone BOOLEAN, IsCompleted BOOLEAN, AssignedHours FLOAT, "
-      "Progress FLOAT, Notes BLOB(1,1), ProjectId INTEGER, PRIMARY KEY (TaskId))",
+      "CREATE TABLE Projects (ProjectId AUTOINC, ProjectName " + Varchar(kProjectNameBytes) +
+          ", ProjectTag " + Varchar(kProjectTagBytes) +
+          ", StartDate DATE, EndDate DATE, BudgetHours FLOAT, "
+          "ActualHours FLOAT, BudgetCost FLOAT, ActualCost FLOAT, IsCompleted BOOLEAN, "
+          "AssignedHours FLOAT, Notes BLOB(1,1), PRIMARY KEY (ProjectId))",
+      "CREATE TABLE Tasks (TaskId AUTOINC, TaskName " + Varchar(kTaskNameBytes) +
+          ", StartDate DATE, "
+          "EndDate DATE, IsMileStone BOOLEAN, IsCompleted BOOLEAN, AssignedHours FLOAT, "
+          "Progress FLOAT, Notes BLOB(1,1), ProjectId INTEGER, PRIMARY KEY (TaskId))",
       "CREATE INDEX ixTasksProjectId ON Tasks (ProjectId)",
-      "CREATE TABLE Resources (ResourceId AUTOINC, ResourceName VARCHAR(200), "
-      "Initials VARCHAR(40), HoursPerWeek FLOAT, CostPerHour FLOAT, MaxUnits FLOAT, "
-      "Notes BLOB(1,1), PRIMARY KEY (ResourceId))",
+      "CREATE TABLE Resources (ResourceId AUTOINC, ResourceName " + Varchar(kResourceNameBytes) +
+          ", Initials " + Varchar(kInitialsBytes) +
+          ", HoursPerWeek FLOAT, CostPerHour FLOAT, MaxUnits FLOAT, "
+          "Notes BLOB(1,1), PRIMARY KEY (ResourceId))",
       "CREATE TABLE Assignments (AssignmentId AUTOINC, TaskId INTEGER, ResourceId INTEGER, "
       "Units FLOAT, PRIMARY KEY (AssignmentId))",
       "CREATE INDEX ixAssignmentsTaskId ON Assignments (TaskId)",
@@ -24,9 +39,11 @@ const std::vector<std::string>& PlannerSchemaStatements() {
       "EndDate DATE, PRIMARY KEY (HolidayId))",
       "CREATE INDEX ixHolidaysResourceId ON Holidays (ResourceId)",
       "CREATE TABLE Settings (SettingId INTEGER, ProjectFilter BLOB(1,1), "
-      "ReportFormat VARCHAR(10), PRIMARY KEY (SettingId))",
+      "ReportFormat " +
+          Varchar(kReportFormatBytes) + ", PRIMARY KEY (SettingId))",
       "INSERT INTO Settings (SettingId, ProjectFilter, ReportFormat) VALUES (1, '', 'PDF')",
   };
+  // NOLINTEND(bugprone-suspicious-missing-comma)
   return statements;
 }
 

@@ -14,10 +14,11 @@
 //   Holidays     HolidayId AUTOINC key, ResourceId (indexed), StartDate, EndDate
 //   Settings     SettingId key, ProjectFilter (memo), ReportFormat; row 1 = ('', 'PDF')
 //
-// Text columns hold UTF-8 and are sized in bytes: four per character of the dialogs' limits
-// (tag 25, resource name 50, initials 10 characters); project and task names take up to the
-// engine's 255 bytes. A longer text is refused by the engine, never cut. The check of a plan at
-// start (qorPlannerCheck.cpp) holds the same tables' fields and indexes: change both together.
+// Text columns hold UTF-8 and are sized in bytes (qorTextColumns.h): four per character of the
+// dialogs' limits (tag 25, resource name 50, initials 10 characters); project and task names
+// take up to the engine's 255 bytes. A longer text is refused by the engine, never cut. The check
+// of a plan at start (qorPlannerCheck.cpp) holds the same tables' fields and indexes: change both
+// together.
 #pragma once
 
 #include <string>

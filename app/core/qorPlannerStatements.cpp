@@ -42,7 +42,7 @@ std::string SelectProjects() {
   return "SELECT * FROM Projects";
 }
 std::string SelectTasks() {
-  return "SELECT * FROM Tasks ORDER BY ProjectId, TaskName";
+  return "SELECT * FROM Tasks ORDER BY ProjectId, TaskName, TaskId";
 }
 std::string SelectResources() {
   return "SELECT * FROM Resources";
@@ -185,7 +185,8 @@ std::string UpdateResource(const TqorRowId& resourceId, const TqorResourceValues
 // --- Holidays ---
 
 std::string SelectResourceHolidays(const TqorRowId& resourceId) {
-  return "SELECT * FROM Holidays WHERE  ResourceId=" + Id(resourceId) + " ORDER BY StartDate";
+  return "SELECT * FROM Holidays WHERE  ResourceId=" + Id(resourceId) +
+         " ORDER BY StartDate, HolidayId";
 }
 
 std::string InsertHoliday(const TqorRowId& resourceId, double startDate, double endDate) {
@@ -212,10 +213,10 @@ std::string DeleteHoliday(const TqorRowId& holidayId) {
 
 std::string SelectHolidaysReport(double today) {
   return "SELECT Holidays.ResourceId, Resources.ResourceName, Holidays.StartDate, "
-         "Holidays.EndDate  FROM Holidays INNER JOIN Resources ON "
+         "Holidays.EndDate, Holidays.HolidayId  FROM Holidays INNER JOIN Resources ON "
          "Holidays.ResourceId=Resources.ResourceId WHERE Holidays.StartDate>" +
          Date(today - 30) + " AND Holidays.StartDate<" + Date(today + 365) +
-         " ORDER BY Holidays.ResourceId, Holidays.StartDate";
+         " ORDER BY Holidays.ResourceId, Holidays.StartDate, Holidays.HolidayId";
 }
 
 // --- Assignments ---
@@ -237,6 +238,16 @@ std::string SelectResourceUnits(const TqorRowId& resourceId, double startDate, d
          "Assignments.TaskId=Tasks.TaskId  WHERE Assignments.ResourceId=" +
          Id(resourceId) + " AND ((Tasks.EndDate>=" + Date(startDate) + ") " +
          " AND (Tasks.StartDate<=" + Date(endDate) + ")) ";
+}
+
+std::string SelectOtherResourceUnits(const TqorRowId& resourceId, double startDate, double endDate,
+                                     const TqorRowId& assignmentId) {
+  return SelectResourceUnits(resourceId, startDate, endDate) + "AND (Assignments.AssignmentId<>" +
+         Id(assignmentId) + ") ";
+}
+
+std::string SelectResourceMaxUnits(const TqorRowId& resourceId) {
+  return "SELECT MaxUnits FROM Resources WHERE ResourceId=" + Id(resourceId);
 }
 
 std::string SelectResourceHolidayCount(const TqorRowId& resourceId, double startDate,
@@ -261,6 +272,10 @@ std::string DeleteAssignment(const TqorRowId& assignmentId) {
 
 std::string SelectAssignmentUnits(const TqorRowId& assignmentId) {
   return "SELECT Units FROM Assignments  WHERE AssignmentId=" + Id(assignmentId);
+}
+
+std::string SelectAssignmentResource(const TqorRowId& assignmentId) {
+  return "SELECT ResourceId FROM Assignments  WHERE AssignmentId=" + Id(assignmentId);
 }
 
 std::string UpdateAssignmentUnits(const TqorRowId& assignmentId, double units) {

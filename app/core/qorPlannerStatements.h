@@ -2,7 +2,10 @@
 // values and returns the statement text with every value formatted by the access layer's
 // literal formatters (texts quoted with "'" doubled, numbers with ".", dates as 'yyyy-mm-dd',
 // flags as -1 and 0, ids as bare digits); the New...Id functions run their look-up through the
-// controller. The texts, doubled blanks included, are the ones the planner has always sent.
+// controller. The texts, doubled blanks included, are the ones the planner has always sent, but
+// that every ORDER BY ends with the row's key, so that rows that tie keep one order, and that
+// the units change and the allocation check have statements of their own for an assignment's
+// resource, the units of the others and a resource's MaxUnits.
 //
 // Tables: Projects, Tasks (ProjectId), Resources, Assignments (TaskId, ResourceId), Holidays
 // (ResourceId) and the one Settings row with SettingId 1 (ProjectFilter, ReportFormat).
@@ -72,7 +75,7 @@ namespace qorStatements {
 
 // --- Loading ---
 std::string SelectProjects();
-// Ordered by ProjectId, TaskName.
+// Ordered by ProjectId, TaskName, TaskId.
 std::string SelectTasks();
 std::string SelectResources();
 std::string SelectAssignments();
@@ -121,15 +124,16 @@ std::string DeleteResource(const TqorRowId& resourceId);
 std::string UpdateResource(const TqorRowId& resourceId, const TqorResourceValues& resource);
 
 // --- Holidays ---
-// The resource's holidays by start date.
+// The resource's holidays by start date, then id.
 std::string SelectResourceHolidays(const TqorRowId& resourceId);
 std::string InsertHoliday(const TqorRowId& resourceId, double startDate, double endDate);
 int32_t NewHolidayId(TqorDatabaseController& controller);
 std::string SelectHoliday(const TqorRowId& holidayId);
 std::string UpdateHoliday(const TqorRowId& holidayId, double startDate, double endDate);
 std::string DeleteHoliday(const TqorRowId& holidayId);
-// Holidays.ResourceId, Resources.ResourceName, StartDate, EndDate of the holidays starting after
-// today - 30 and before today + 365, by resource and start.
+// Holidays.ResourceId, Resources.ResourceName, StartDate, EndDate (and the HolidayId that
+// orders them) of the holidays starting after today - 30 and before today + 365, by resource,
+// start and id.
 std::string SelectHolidaysReport(double today);
 
 // --- Assignments ---
@@ -139,6 +143,11 @@ std::string SelectResourcesNotOnTask(const TqorRowId& taskId);
 std::string SelectTaskAssignments(const TqorRowId& taskId);
 // One row: the sum of the resource's units on tasks overlapping the period (0 when none).
 std::string SelectResourceUnits(const TqorRowId& resourceId, double startDate, double endDate);
+// As SelectResourceUnits, without the units of the one assignment.
+std::string SelectOtherResourceUnits(const TqorRowId& resourceId, double startDate, double endDate,
+                                     const TqorRowId& assignmentId);
+// One row: the resource's MaxUnits (null when it has none; no row when there is no resource).
+std::string SelectResourceMaxUnits(const TqorRowId& resourceId);
 // One row: the number of the resource's holidays overlapping the period.
 std::string SelectResourceHolidayCount(const TqorRowId& resourceId, double startDate,
                                        double endDate);
@@ -146,6 +155,8 @@ std::string InsertAssignment(const TqorRowId& taskId, const TqorRowId& resourceI
 int32_t NewAssignmentId(TqorDatabaseController& controller);
 std::string DeleteAssignment(const TqorRowId& assignmentId);
 std::string SelectAssignmentUnits(const TqorRowId& assignmentId);
+// One row: the ResourceId of the assignment.
+std::string SelectAssignmentResource(const TqorRowId& assignmentId);
 std::string UpdateAssignmentUnits(const TqorRowId& assignmentId, double units);
 
 }  // namespace qorStatements

@@ -113,8 +113,17 @@ bool RenderReportFile(std::string_view format, std::string_view markup, const st
   return false;
 }
 
-void ExportPlannerXml(const TqorXMLParser2& document, const std::string& fileName) {
-  const std::string bytes = document.EncodedXml();
+size_t ExportPlannerXml(const TqorXMLParser2& document, const std::string& fileName) {
+  size_t dropped = 0;
+  const std::string bytes = document.EncodedXml(&dropped);
   WriteFileWhole(fileName,
                  [&](const std::string& temporary) { SaveStringToFile(temporary, bytes); });
+  return dropped;
+}
+
+std::string XmlLeftOutMessage(size_t count, const std::string& fileName) {
+  return std::to_string(count) + (count == 1 ? " character" : " characters") +
+         " that XML cannot hold (control characters other than tab, line feed and carriage "
+         "return) " +
+         (count == 1 ? "was" : "were") + " left out of " + fileName + ".";
 }

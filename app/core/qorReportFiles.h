@@ -11,6 +11,7 @@
 // (in that file's folder) and the link stays. A replaced file keeps its permissions.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -46,4 +47,7 @@ bool RenderReportFile(std::string_view format, std::string_view markup, const st
                       TqorRTFReporter& rtfReporter);
 
 // Writes the document in its XML file form (the bytes SaveToFile writes), whole or not at all.
-void ExportPlannerXml(const TqorXMLParser2& document, const std::string& fileName);
+// Returns the number of characters XML cannot hold that were left out (see XmlLeftOutMessage).
+size_t ExportPlannerXml(const TqorXMLParser2& document, const std::string& fileName);
+// What the user is told when an export left characters out: their number, and what they are.
+std::string XmlLeftOutMessage(size_t count, const std::string& fileName);

@@ -4,11 +4,11 @@
 
 std::string CheckTaskValues(const std::string& name, const std::string& progressText) {
   std::string bad;
-  // A name the table cannot take would be refused when the task is stored, after the dialog
-  // closed; it is one to correct here.
-  if (name.empty() || name.size() > kTaskNameBytes) bad += "Name\r\n";
+  if (name.empty()) bad += "Name\r\n";
   double progress = 0;
   if (!ParseNumber(progressText, progress)) bad += "%Progress\r\n";
-  if (bad.empty()) return bad;
-  return "No or incorrect date in:\r\n\r\n" + bad;
+  if (!bad.empty()) return "No or incorrect date in:\r\n\r\n" + bad;
+  // A name the table cannot take would be refused when the task is stored, after the dialog
+  // closed; it is one to correct here.
+  return CheckTextLengths({{"Name", name, kTaskNameBytes}});
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/core/qorTextColumns.h"
+
 struct TqorTaskDialogValues {
   int32_t TaskId = 0;
   std::string Name;
@@ -46,10 +48,8 @@ class TqorTaskEditor {
   virtual bool Execute() = 0;
 };
 
-// The longest task name the Tasks table takes, in bytes of UTF-8 (longer ones it refuses).
-constexpr size_t kTaskNameBytes = 255;
-
-// The dialog's check on OK: empty when the name is not empty (and fits the table) and the
-// progress text is a number, else "No or incorrect date in:\r\n\r\n" followed by "Name" and
-// "%Progress", whichever is bad, each ending in "\r\n". A progress above 100 passes.
+// The dialog's check on OK: empty when the name is not empty and the progress text is a number,
+// else "No or incorrect date in:\r\n\r\n" followed by "Name" and "%Progress", whichever is bad,
+// each ending in "\r\n". A progress above 100 passes. When those pass, a name longer than the
+// Tasks table takes gets the message of CheckTextLengths.
 std::string CheckTaskValues(const std::string& name, const std::string& progressText);

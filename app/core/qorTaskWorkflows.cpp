@@ -7,6 +7,7 @@
 #include "app/core/qorDocumentEdit.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorTaskEditor.h"
+#include "app/core/qorTextColumns.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/access/qorDatabaseTransaction.h"
 #include "planner/base/qorStrings.h"
@@ -50,7 +51,11 @@ TqorXMLNode2* TqorTaskWorkflows::Add1Click(int currentRow) {
     return nullptr;
   }
   std::string name;
-  if (!InputQuery("Add Task", "Enter task name", name) || name.empty()) return nullptr;
+  // A name the table cannot take keeps the prompt open with it.
+  const auto fits = [](const std::string& text) {
+    return CheckTextLengths({{"Name", text, kTaskNameBytes}});
+  };
+  if (!CheckedInputQuery("Add Task", "Enter task name", name, fits) || name.empty()) return nullptr;
 
   const std::string projectId = project->GetAttributeStr("id");
   const double start = std::floor(planner_.Today());
@@ -134,9 +139,11 @@ bool TqorTaskWorkflows::TaskGridTaskEdit(TqorXMLNode2* task, TqorAssignmentWorkf
   values.Notes = task->GetAttributeStr("notes");
   dialog.SetTask(values);
   assignments.FillAllocationLists(values.TaskId);
-  if (!dialog.Execute()) return false;
-  // The values before the edit (allocations made in the dialog are stored already).
+  const bool ok = dialog.Execute();
+  // The values before the edit, whatever its outcome: allocations made in the dialog are stored
+  // already, and a gesture remembered before the dialog opened is out of date.
   RememberBeforeChange(task);
+  if (!ok) return false;
   const TqorTaskDialogValues edited = dialog.GetTask();
   task->SetAttribute("name", edited.Name);
   task->SetAttribute("ismilestone", edited.IsMilestone);
@@ -167,54 +174,71 @@ void TqorTaskWorkflows::RememberBeforeChange(const TqorXMLNode2* node) {
   }
 }
 
-bool TqorTaskWorkflows::PutBackRemembered(TqorXMLNode2* node) {
-  TRemembered before = std::move(before_);
-  before_ = {};
+bool TqorTaskWorkflows::PutBack(const TRemembered& before, TqorXMLNode2* node) {
   if (before.element != node->Name() || before.id != node->GetAttributeStr("id")) return false;
   for (const auto& [name, value] : before.attributes) node->SetAttribute(name, value);
   return true;
 }
 
 void TqorTaskWorkflows::RestoreTask(TqorXMLNode2* task) {
+  TRemembered remembered = std::move(before_);
+  before_ = {};
+  bool restored = false;
   try {
-    if (PutBackRemembered(task)) {
-      planner_.SortTasks();
-      planner_.RebuildRows();
-      return;
-    }
     const int32_t id = task->GetAttribute("id").AsInteger();
     FindRow(db_, st::SelectTasks(), [&](TqorDatabaseRecordSet* row) {
       if (db_.GetInteger(row, "TaskId") != id) return false;
-      task->SetAttribute("name", db_.GetString(row, "TaskName"));
-      task->SetAttribute("startdate", db_.GetDate(row, "StartDate"));
-      task->SetAttribute("enddate", db_.GetDate(row, "EndDate"));
-      task->SetAttribute("ismilestone", db_.GetBoolean(row, "IsMileStone"));
-      task->SetAttribute("iscompleted", db_.GetBoolean(row, "IsCompleted"));
-      task->SetAttribute("assignedhours", db_.GetFloat(row, "AssignedHours"));
-      task->SetAttribute("progress", db_.GetFloat(row, "Progress"));
-      task->SetAttribute("notes", db_.GetString(row, "Notes"));
+      const std::string name = db_.GetString(row, "TaskName");
+      const double startDate = db_.GetDate(row, "StartDate");
+      const double endDate = db_.GetDate(row, "EndDate");
+      const bool isMilestone = db_.GetBoolean(row, "IsMileStone");
+      const bool isCompleted = db_.GetBoolean(row, "IsCompleted");
+      const double assignedHours = db_.GetFloat(row, "AssignedHours");
+      const double progress = db_.GetFloat(row, "Progress");
+      const std::string notes = db_.GetString(row, "Notes");
+      task->SetAttribute("name", name);
+      task->SetAttribute("startdate", startDate);
+      task->SetAttribute("enddate", endDate);
+      task->SetAttribute("ismilestone", isMilestone);
+      task->SetAttribute("iscompleted", isCompleted);
+      task->SetAttribute("assignedhours", assignedHours);
+      task->SetAttribute("progress", progress);
+      task->SetAttribute("notes", notes);
+      restored = true;
       return true;
     });
+  } catch (...) {
+    // The error that made the restore necessary is the one the user sees.
+  }
+  try {
+    if (!restored) PutBack(remembered, task);
     planner_.SortTasks();
     planner_.RebuildRows();
   } catch (...) {
-    // The error that made the restore necessary is the one the user sees.
+    // As above.
   }
 }
 
 void TqorTaskWorkflows::RestoreProject(TqorXMLNode2* project) {
+  TRemembered remembered = std::move(before_);
+  before_ = {};
+  bool restored = false;
   try {
-    if (PutBackRemembered(project)) {
-      planner_.RebuildRows();
-      return;
-    }
     const int32_t id = project->GetAttribute("id").AsInteger();
     FindRow(db_, st::SelectProjects(), [&](TqorDatabaseRecordSet* row) {
       if (db_.GetInteger(row, "ProjectId") != id) return false;
-      project->SetAttribute("startdate", db_.GetDate(row, "StartDate"));
-      project->SetAttribute("enddate", db_.GetDate(row, "EndDate"));
+      const double startDate = db_.GetDate(row, "StartDate");
+      const double endDate = db_.GetDate(row, "EndDate");
+      project->SetAttribute("startdate", startDate);
+      project->SetAttribute("enddate", endDate);
+      restored = true;
       return true;
     });
+  } catch (...) {
+    // As in RestoreTask.
+  }
+  try {
+    if (!restored) PutBack(remembered, project);
     planner_.RebuildRows();
   } catch (...) {
     // As in RestoreTask.

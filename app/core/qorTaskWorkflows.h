@@ -6,8 +6,8 @@
 // Each workflow changes the planner document and the database together. Statements of one
 // workflow run in one transaction; the document is changed only when the database took the
 // change, or put back when it did not: a task or project the grid had already changed gets back
-// the values it had before (remembered just before the grid changed it, else read back from the
-// database). The engine's error then reaches the caller.
+// the values its row holds (or, when the row cannot be read, those remembered just before the
+// grid changed it). The engine's error then reaches the caller.
 #pragma once
 
 #include <string>
@@ -27,8 +27,9 @@ class TqorTaskWorkflows {
   TqorTaskWorkflows(TqorDatabaseController& db, TqorPlannerModel& planner)
       : db_(db), planner_(planner), hours_(db, planner) {}
 
-  // Task, Add with the grid's current row: asks for a name and adds a task from today to the day
-  // after tomorrow to the project of that row (or of the task in it), placed by its end date.
+  // Task, Add with the grid's current row: asks for a name (one longer than the table takes
+  // keeps the prompt open) and adds a task from today to the day after tomorrow to the project
+  // of that row (or of the task in it), placed by its end date.
   // Says "You did not select a project." on a header row or a row without a project. Returns
   // the new task element, nullptr when none was added.
   TqorXMLNode2* Add1Click(int currentRow);
@@ -47,25 +48,27 @@ class TqorTaskWorkflows {
   // Stores the project element's dates (the grid changed them).
   void TaskGridProjectChanged(TqorXMLNode2* project);
   // Remembers a task's or project's values before the grid changes them (the window calls this
-  // as a gesture reaches the grid), to put them back if storing the change fails. Only the
-  // next task- or project-changed event of the same element uses them.
+  // as a gesture reaches the grid; the task dialog when it closes), to put them back if storing
+  // the change fails and its row cannot be read. Only the next task- or project-changed event
+  // of the same element uses them.
   void RememberBeforeChange(const TqorXMLNode2* node);
 
   TqorHoursRollup& Hours() { return hours_; }
 
  private:
   // Puts the task's (or project's) values from before the change back into its element after
-  // the database refused what the grid had changed, and rebuilds the rows: the remembered ones,
-  // else its stored row; an error while reading is dropped for the one that caused the restore.
+  // the database refused what the grid had changed, and rebuilds the rows: the values of its
+  // stored row (what the database holds is what the next start shows), else the remembered
+  // ones; an error while reading is dropped for the one that caused the restore.
   void RestoreTask(TqorXMLNode2* task);
   void RestoreProject(TqorXMLNode2* project);
-  // Puts the remembered values back when they are the element's; false when they are not.
-  bool PutBackRemembered(TqorXMLNode2* node);
 
   struct TRemembered {
     std::string element, id;
     std::vector<std::pair<std::string, TqorVariant>> attributes;
   };
+  // Puts the remembered values back when they are the element's; false when they are not.
+  static bool PutBack(const TRemembered& before, TqorXMLNode2* node);
   TRemembered before_;
 
   TqorDatabaseController& db_;

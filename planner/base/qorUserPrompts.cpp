@@ -31,3 +31,21 @@ bool TqorUserPrompts::InputQuery(const std::string&, const std::string&, std::st
 bool InputQuery(const std::string& caption, const std::string& label, std::string& value) {
   return g_prompts && g_prompts->InputQuery(caption, label, value);
 }
+
+bool TqorUserPrompts::CheckedInputQuery(const std::string& caption, const std::string& label,
+                                        std::string& value, const TqorInputCheck& check) {
+  std::string text = value;
+  for (;;) {
+    if (!InputQuery(caption, label, text)) return false;
+    const std::string problem = check ? check(text) : std::string();
+    if (problem.empty()) break;
+    ShowMessage(problem);
+  }
+  value = text;
+  return true;
+}
+
+bool CheckedInputQuery(const std::string& caption, const std::string& label, std::string& value,
+                       const TqorInputCheck& check) {
+  return g_prompts && g_prompts->CheckedInputQuery(caption, label, value, check);
+}

@@ -4,7 +4,11 @@
 // to standard error.
 #pragma once
 
+#include <functional>
 #include <string>
+
+// The check of an input prompt's text: empty when the text will do, else what is wrong with it.
+using TqorInputCheck = std::function<std::string(const std::string& text)>;
 
 class TqorUserPrompts {
  public:
@@ -17,6 +21,11 @@ class TqorUserPrompts {
   // typed in value when the user chose OK, false (value unchanged) on Cancel. Prompts that ask
   // for no input answer Cancel.
   virtual bool InputQuery(const std::string& caption, const std::string& label, std::string& value);
+  // As InputQuery, with a check of the text on OK: while it returns a message, the message is
+  // shown and the prompt stays open with the text typed. By default the prompt is asked again,
+  // starting with that text, after the message.
+  virtual bool CheckedInputQuery(const std::string& caption, const std::string& label,
+                                 std::string& value, const TqorInputCheck& check);
 };
 
 // Installs the process-wide prompts (not owned; nullptr restores the default). Returns the
@@ -28,3 +37,5 @@ TqorUserPrompts* UserPrompts();
 void ShowMessage(const std::string& text);
 // Asks through the installed prompts (Cancel without them).
 bool InputQuery(const std::string& caption, const std::string& label, std::string& value);
+bool CheckedInputQuery(const std::string& caption, const std::string& label, std::string& value,
+                       const TqorInputCheck& check);

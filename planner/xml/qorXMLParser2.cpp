@@ -3,6 +3,7 @@
 #include "planner/xml/qorXMLParser2.h"
 
 #include <cstring>
+#include <optional>
 
 #include "planner/base/qorEncoding.h"
 #include "planner/base/qorRegionalSettings.h"
@@ -83,7 +84,42 @@ std::string DecodeAttributeValue(std::string_view v) {
   return out;
 }
 
-void AppendEscaped(std::string& out, std::string_view v) {
+// Whether XML 1.0 can hold the character at all: tab, line feed, carriage return and the
+// characters from U+0020 up, except the surrogates, U+FFFE and U+FFFF.
+bool IsXmlChar(char32_t cp) {
+  return cp == 0x9 || cp == 0xA || cp == 0xD || (cp >= 0x20 && cp <= 0xD7FF) ||
+         (cp >= 0xE000 && cp <= 0xFFFD) || (cp >= 0x10000 && cp <= 0x10FFFF);
+}
+
+// The text without the characters XML cannot hold, each counted in dropped. A byte that starts
+// no well-formed UTF-8 sequence stands for its Latin-1 character, as at the program's other edges.
+std::string XmlChars(std::string_view v, size_t& dropped) {
+  std::string out;
+  out.reserve(v.size());
+  for (size_t i = 0; i < v.size();) {
+    const unsigned char byte = static_cast<unsigned char>(v[i]);
+    if (byte >= 0x20 && byte < 0x80) {
+      out += v[i++];
+      continue;
+    }
+    const size_t from = i;
+    const std::optional<char32_t> cp = DecodeUtf8At(v, i);
+    if (!cp) {
+      AppendUtf8(out, byte);
+    } else if (IsXmlChar(*cp)) {
+      out.append(v.substr(from, i - from));
+    } else {
+      ++dropped;
+    }
+  }
+  return out;
+}
+
+// An attribute value: the five markup characters as named references, and tab, line feed and
+// carriage return as numeric ones, which a reader keeps where it would turn the characters
+// themselves into blanks.
+void AppendEscaped(std::string& out, std::string_view value, size_t& dropped) {
+  const std::string v = XmlChars(value, dropped);
   size_t from = 0;
   for (size_t i = 0; i < v.size(); ++i) {
     const char* rep;
@@ -103,14 +139,23 @@ void AppendEscaped(std::string& out, std::string_view v) {
       case '"':
         rep = "&quot;";
         break;
+      case '\t':
+        rep = "&#9;";
+        break;
+      case '\n':
+        rep = "&#10;";
+        break;
+      case '\r':
+        rep = "&#13;";
+        break;
       default:
         continue;
     }
-    out.append(v.substr(from, i - from));
+    out.append(v, from, i - from);
     out.append(rep);
     from = i + 1;
   }
-  out.append(v.substr(from));
+  out.append(v, from, std::string::npos);
 }
 
 // The text as a CDATA section; a "]]>" in it ends one section and starts the next after its
@@ -127,7 +172,7 @@ void AppendCData(std::string& out, std::string_view text) {
   out += "]]>";
 }
 
-void WriteElement(std::string& out, const TqorXMLNode2& node, int depth) {
+void WriteElement(std::string& out, const TqorXMLNode2& node, int depth, size_t& dropped) {
   const std::string indent(static_cast<size_t>(depth) * 2, ' ');
   out += indent;
   out += '<';
@@ -138,23 +183,24 @@ void WriteElement(std::string& out, const TqorXMLNode2& node, int depth) {
     out += a->Name;
     out += "=\"";
     if (a->Value.Kind() == TqorVarKind::Text)
-      AppendEscaped(out, a->Value.RawText());
+      AppendEscaped(out, a->Value.RawText(), dropped);
     else
-      AppendEscaped(out, a->Value.ToText());
+      AppendEscaped(out, a->Value.ToText(), dropped);
     out += '"';
   }
+  const std::string text = XmlChars(node.Text(), dropped);
   if (node.ChildCount() == 0) {
-    if (node.Text().empty()) {
+    if (text.empty()) {
       out += "/>";
     } else if (node.IsCData()) {
       out += '>';
-      AppendCData(out, node.Text());
+      AppendCData(out, text);
       out += "</";
       out += node.Name();
       out += '>';
     } else {
       out += '>';
-      out += node.Text();
+      out += text;
       out += "</";
       out += node.Name();
       out += '>';
@@ -163,14 +209,14 @@ void WriteElement(std::string& out, const TqorXMLNode2& node, int depth) {
   }
   if (node.IsCData()) {
     out += '>';
-    AppendCData(out, node.Text());
+    AppendCData(out, text);
   } else {
     out += '>';
-    out += node.Text();
+    out += text;
   }
   for (int i = 0; i < node.ChildCount(); ++i) {
     out += "\r\n";
-    WriteElement(out, *node.GetChild(i), depth + 1);
+    WriteElement(out, *node.GetChild(i), depth + 1, dropped);
   }
   out += "\r\n";
   out += indent;
@@ -427,7 +473,8 @@ std::string TqorXMLParser2::Xml() const {
   return XmlDeclaring("");
 }
 
-std::string TqorXMLParser2::XmlDeclaring(std::string_view encodingOverride) const {
+std::string TqorXMLParser2::XmlDeclaring(std::string_view encodingOverride, size_t* dropped) const {
+  size_t left = 0;
   std::string out;
   out.reserve(65536);
   std::string version = declaration_->GetAttributeStr("version");
@@ -437,18 +484,19 @@ std::string TqorXMLParser2::XmlDeclaring(std::string_view encodingOverride) cons
   if (encoding.empty()) encoding = "ISO-8859-1";
   // The values are escaped as attribute values are, so that a quote in them reads back.
   out += "<?xml version=\"";
-  AppendEscaped(out, version);
+  AppendEscaped(out, version, left);
   out += "\" encoding=\"";
-  AppendEscaped(out, encoding);
+  AppendEscaped(out, encoding, left);
   out += "\" ?>\r\n";
-  WriteElement(out, *this, 0);
+  WriteElement(out, *this, 0, left);
+  if (dropped) *dropped = left;
   return out;
 }
 
-std::string TqorXMLParser2::EncodedXml() const {
+std::string TqorXMLParser2::EncodedXml(size_t* dropped) const {
   const Encoding encoding = EncodingOf(declaration_->GetAttributeStr("encoding"));
-  if (!TextFits(*this, encoding)) return XmlDeclaring("UTF-8");
-  std::string text = Xml();
+  if (!TextFits(*this, encoding)) return XmlDeclaring("UTF-8", dropped);
+  std::string text = XmlDeclaring("", dropped);
   switch (encoding) {
     case Encoding::Latin1:
       return Utf8ToLatin1Refs(text);
@@ -462,8 +510,8 @@ std::string TqorXMLParser2::EncodedXml() const {
   return text;
 }
 
-void TqorXMLParser2::SaveToFile(const std::string& fileName) const {
-  SaveStringToFile(fileName, EncodedXml());
+void TqorXMLParser2::SaveToFile(const std::string& fileName, size_t* dropped) const {
+  SaveStringToFile(fileName, EncodedXml(dropped));
 }
 
 void TqorXMLParser2::LoadFromFile(const std::string& fileName) {

@@ -8,8 +8,13 @@
 //     <child id="1"/>CR LF                empty elements in the "/>" form,
 //     <t>text</t>  <c><![CDATA[x<y]]></c> text raw, or as CDATA when it holds "<" or ">",
 //   </root>                               no line break after the last line.
-// Attribute values are escaped (&amp; &lt; &gt; &apos; &quot;); text never is. A "]]>" in CDATA
-// text is split over two sections ("]]]]><![CDATA[>"), which the reader joins again.
+// Attribute values are escaped (&amp; &lt; &gt; &apos; &quot;, and tab, line feed and carriage
+// return as &#9; &#10; &#13;, which a reader keeps where it turns the characters themselves into
+// blanks); text never is. A "]]>" in CDATA text is split over two sections ("]]]]><![CDATA[>"),
+// which the reader joins again. Characters XML cannot hold (the control characters other than
+// tab, line feed and carriage return, U+FFFE and U+FFFF) are left out of values and text, and
+// counted for the caller; a byte that starts no well-formed UTF-8 sequence is written as its
+// Latin-1 character.
 //
 // Files (SaveToFile / LoadFromFile): the written text is turned into bytes true to the
 // encoding its declaration names: ISO-8859-1 (the default) as Latin-1, windows-1252 as code
@@ -58,15 +63,17 @@ class TqorXMLParser2 : public TqorXMLNode2 {
   virtual void SetXml(std::string_view text);
   // The whole document as text.
   std::string Xml() const;
-  // As Xml, with the declaration naming the given encoding instead of the document's own.
-  std::string XmlDeclaring(std::string_view encoding) const;
+  // As Xml, with the declaration naming the given encoding instead of the document's own (its
+  // own when empty). dropped, when given, receives the number of characters left out.
+  std::string XmlDeclaring(std::string_view encoding, size_t* dropped = nullptr) const;
   // Reads the file's bytes, turns them into UTF-8 by their declared encoding and parses them.
   // Raises EqorFileError when the file cannot be read; parse errors go to LastError.
   virtual void LoadFromFile(const std::string& fileName);
   // Writes the document as bytes in the encoding of its declaration. Raises EqorFileError.
-  void SaveToFile(const std::string& fileName) const;
-  // The document as the bytes SaveToFile writes.
-  std::string EncodedXml() const;
+  // dropped, when given, receives the number of characters XML cannot hold that were left out.
+  void SaveToFile(const std::string& fileName, size_t* dropped = nullptr) const;
+  // The document as the bytes SaveToFile writes; dropped as for SaveToFile.
+  std::string EncodedXml(size_t* dropped = nullptr) const;
 
   const std::string& LastError() const { return lastError_; }
   bool IndexIds() const { return indexIds_; }

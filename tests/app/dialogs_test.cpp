@@ -7,7 +7,9 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDateEdit>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -21,8 +23,10 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <cstdlib>
 #include <memory>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -31,6 +35,7 @@
 #include "app/core/qorPlannerSchema.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorProjectOperations.h"
+#include "app/core/qorTextColumns.h"
 #include "app/qorApplication.h"
 #include "app/qorDialogFields.h"
 #include "app/qorPlanDialogs.h"
@@ -569,6 +574,138 @@ TEST_F(Dialogs, AFailingDatabaseShowsTheEnginesMessageAndLosesNoEarlierChange) {
   DoubleClickEntry(list, "Web");
   ASSERT_TRUE(again.Finished());
   EXPECT_EQ(Column("SELECT ProjectName FROM Projects WHERE ProjectId=1"), "Renamed");
+  EXPECT_EQ(Reloaded(), Snapshot(Planner()));
+}
+
+// Random texts, in characters of 1 to 4 bytes, a few bytes on either side of the longest name
+// the Projects table takes, typed as a project's name in its dialog and in the prompt that adds
+// one: a text that fits is stored as typed; a longer one gets a message with its length and the
+// limit, and the dialog stays open with the text as typed. And whatever the text fields of the
+// project and resource dialogs are given (set, pasted), they keep no character XML cannot hold.
+TEST_F(Dialogs, TextFieldsTakeWhatTheirColumnsAndXmlCanHold) {
+  std::mt19937 rng(28);
+  auto pick = [&rng](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
+  // A text of exactly bytes bytes of UTF-8, without blanks at its ends.
+  auto text = [&](size_t bytes) {
+    static const char* const kChars[] = {
+        "a", "Z", "'", "\xC3\xA9", "\xD0\x96", "\xE2\x82\xAC", "\xE6\x97\xA5", "\xF0\x9F\x98\x80"};
+    std::string t;
+    while (t.size() < bytes) {
+      const std::string c = kChars[pick(8)];
+      t += t.size() + c.size() <= bytes ? c : std::string(bytes - t.size(), 'x');
+    }
+    return t;
+  };
+  auto tooLong = [](size_t bytes) {
+    return QString::fromStdString("The following field is too long to store:\n\nName: " +
+                                  std::to_string(bytes) + " bytes, at most 255\n");
+  };
+  dialogs_->ShowProjects();
+  QListWidget* list = dialogs_->Projects()->List();
+  for (int trial = 0; trial < 6; ++trial) {
+    // The limit itself and one byte more first, then around it.
+    const size_t bytes = trial < 2 ? kProjectNameBytes + trial : kProjectNameBytes - 3 + pick(7);
+    SCOPED_TRACE(std::to_string(bytes) + " bytes");
+    const QString typed = QString::fromStdString(text(bytes));
+    const bool fits = bytes <= kProjectNameBytes;
+    const std::string stored = Column("SELECT ProjectName FROM Projects WHERE ProjectId=1");
+
+    // The project dialog.
+    QString message;
+    TModalScript edit;
+    edit.Then<TfrmProject>([&](TfrmProject* d) {
+      Child<QLineEdit>(d, "edProjectName")->setText(typed);
+      Press(Child<QLineEdit>(d, "edProjectName"), Qt::Key_Return);
+    });
+    if (!fits) {
+      edit.Then<QMessageBox>([&](QMessageBox* box) {
+            // With VZ_SCREENSHOT_DIR set the message is saved there as name-too-long.png.
+            if (const char* dir = std::getenv("VZ_SCREENSHOT_DIR")) {
+              EXPECT_TRUE(box->grab().save(QString::fromUtf8(dir) + "/name-too-long.png"));
+            }
+            Reply(QMessageBox::Ok, &message)(box);
+          })
+          .Then<TfrmProject>([&](TfrmProject* d) {
+            EXPECT_EQ(Text(d, "edProjectName"), typed);
+            Click(d, "cmdCancel");
+          });
+    }
+    dialogs_->EditProject(Node("project", "1"));
+    ASSERT_TRUE(edit.Finished());
+    EXPECT_EQ(Column("SELECT ProjectName FROM Projects WHERE ProjectId=1"),
+              fits ? typed.toStdString() : stored);
+    if (!fits) {
+      EXPECT_TRUE(message.startsWith(
+          QString(tooLong(bytes)).replace(QLatin1String("Name"), QLatin1String("Project name"))))
+          << message.toStdString();
+    }
+
+    // The prompt of the project list's "Add"; the blanks around the name do not count.
+    TModalScript add;
+    add.Then<QInputDialog>([&](QInputDialog* prompt) {
+      prompt->findChild<QLineEdit*>()->setText(QStringLiteral("  ") + typed + QStringLiteral(" "));
+      Press(prompt->findChild<QLineEdit*>(), Qt::Key_Return);
+    });
+    if (!fits) {
+      add.Then<QMessageBox>(Reply(QMessageBox::Ok, &message))
+          .Then<QInputDialog>([&](QInputDialog* prompt) {
+            EXPECT_EQ(prompt->textValue().trimmed(), typed);
+            Press(prompt, Qt::Key_Escape);
+          });
+    }
+    const int before = list->count();
+    Click(dialogs_->Projects(), "cmdAdd");
+    ASSERT_TRUE(add.Finished());
+    ASSERT_EQ(list->count(), before + (fits ? 1 : 0));
+    if (fits) {
+      EXPECT_EQ(list->item(before)->text(), typed);
+      EXPECT_EQ(Column("SELECT ProjectName FROM Projects WHERE ProjectId=" +
+                       Column("SELECT MAX(ProjectId) FROM Projects")),
+                typed.toStdString());
+    } else {
+      EXPECT_TRUE(message.startsWith(tooLong(bytes))) << message.toStdString();
+    }
+  }
+  EXPECT_EQ(Reloaded(), Snapshot(Planner()));
+
+  // Characters XML cannot hold, set or pasted into every text field, are gone at once (short
+  // enough for the initials).
+  const QString dirty = QString::fromUtf8("\va\x01\t\xEF\xBF\xBE\xF0\x9F\x98\x80") + QChar(0xD800) +
+                        QStringLiteral("z");
+  const QString clean = QString::fromUtf8("a\t\xF0\x9F\x98\x80z");
+  auto fill = [&](QDialog* d, const char* field) {
+    QGuiApplication::clipboard()->setText(dirty);
+    if (auto* edit = d->findChild<QLineEdit*>(QLatin1String(field))) {
+      edit->setText(dirty);
+      EXPECT_EQ(edit->text(), clean) << field;
+      edit->clear();
+      edit->paste();
+      EXPECT_EQ(edit->text(), clean) << field;
+      return;
+    }
+    auto* notes = Child<QPlainTextEdit>(d, field);
+    notes->setPlainText(dirty);
+    EXPECT_EQ(notes->toPlainText(), clean) << field;
+    notes->paste();
+    EXPECT_EQ(notes->toPlainText(), clean + clean) << field;
+  };
+  TModalScript project;
+  project.Then<TfrmProject>([&](TfrmProject* d) {
+    for (const char* field : {"edProjectName", "edProjectTag", "memNotes"}) fill(d, field);
+    Click(d, "cmdOK");
+  });
+  dialogs_->EditProject(Node("project", "2"));
+  ASSERT_TRUE(project.Finished());
+  TModalScript resource;
+  resource.Then<TfrmResource>([&](TfrmResource* d) {
+    for (const char* field : {"edResourceName", "edInitials", "memNotes"}) fill(d, field);
+    Click(d, "cmdOK");
+  });
+  dialogs_->EditResource(Node("resource", "1"));
+  ASSERT_TRUE(resource.Finished());
+  EXPECT_EQ(Column("SELECT ProjectName FROM Projects WHERE ProjectId=2"), clean.toStdString());
+  EXPECT_EQ(Column("SELECT Notes FROM Projects WHERE ProjectId=2"), (clean + clean).toStdString());
+  EXPECT_EQ(Column("SELECT Initials FROM Resources WHERE ResourceId=1"), clean.toStdString());
   EXPECT_EQ(Reloaded(), Snapshot(Planner()));
 }
 

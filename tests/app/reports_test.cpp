@@ -14,13 +14,16 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "app/core/qorLauncher.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorReportBuilders.h"
+#include "app/core/qorReportFiles.h"
 #include "app/qorApplication.h"
 #include "app/uVazadod.h"
 #include "db/access/qorDatabaseController.h"
@@ -72,11 +75,14 @@ class BoxCatcher {
  public:
   QMessageBox::StandardButton Answer = QMessageBox::No;
   std::vector<QString> Texts;
+  // Called with each box before it is answered.
+  std::function<void(QMessageBox*)> OnShown;
   BoxCatcher() {
     QObject::connect(&timer_, &QTimer::timeout, [this] {
       for (QWidget* w : QApplication::topLevelWidgets()) {
         auto* box = qobject_cast<QMessageBox*>(w);
         if (!box || !box->isVisible()) continue;
+        if (OnShown) OnShown(box);
         Texts.push_back(box->text());
         if (QAbstractButton* b = box->button(Answer)) b->click();
       }
@@ -247,6 +253,12 @@ TEST(WindowAndCli, GiveTheSameRtfAndXmlBytes) {
     c.OpenDatabase(db);
     c.Execute(qorStatements::UpdateProjectFilter("[1][3][4]"));
     c.Execute(qorStatements::InsertTask("a<b & \"c\" ]]>", SystemToday(), 3));
+    // Notes of several lines and a name with a character XML cannot hold.
+    c.Execute(qorStatements::InsertTask("Tab\there\vand a vertical tab", SystemToday(), 3));
+    const int32_t task = qorStatements::NewTaskId(c);
+    c.Execute(qorStatements::UpdateTask(
+        task, {"Tab\there\vand a vertical tab", SystemToday(), SystemToday(), false, false, 0, 0,
+               "one\r\ntwo\nthree\tfour"}));
   }
   BoxCatcher boxes;
   std::vector<std::string> launched;
@@ -272,14 +284,33 @@ TEST(WindowAndCli, GiveTheSameRtfAndXmlBytes) {
     EXPECT_GT(fromMenu.size(), 1000u) << report;
     EXPECT_EQ(fromMenu, ReadFile(cli + report + ".rtf")) << report;
   }
+  EXPECT_TRUE(boxes.Texts.empty());
+  // The export says what it left out, in a message of the window and on the tool's standard
+  // error; the file keeps the notes' lines and tabs, and xmllint reads it.
   answer = QString::fromStdString(menu + ".xml");
+  boxes.Answer = QMessageBox::Ok;
+  const char* screenshots = std::getenv("VZ_SCREENSHOT_DIR");
+  if (screenshots) {
+    boxes.OnShown = [&](QMessageBox* box) {
+      EXPECT_TRUE(box->grab().save(QString::fromUtf8(screenshots) + "/export-left-out.png"));
+    };
+  }
   window.findChild<QAction*>("mnuExportXml")->trigger();
   ASSERT_EQ(Cli("export --output " + cli + ".xml " + db, log), 0) << log;
+  EXPECT_EQ(boxes.Texts,
+            std::vector<QString>{QString::fromStdString(XmlLeftOutMessage(1, menu + ".xml"))});
+  EXPECT_EQ(log, "vazadod-cli export: " + XmlLeftOutMessage(1, cli + ".xml") + "\n");
   EXPECT_EQ(ReadFile(menu + ".xml"), ReadFile(cli + ".xml"));
   EXPECT_NE(ReadFile(menu + ".xml").find("name=\"a&lt;b &amp; &quot;c&quot; ]]&gt;\""),
             std::string::npos);
+  EXPECT_NE(ReadFile(menu + ".xml").find("name=\"Tab&#9;hereand a vertical tab\""),
+            std::string::npos);
+  EXPECT_NE(ReadFile(menu + ".xml").find("notes=\"one&#13;&#10;two&#10;three&#9;four\""),
+            std::string::npos);
+  if (std::system("command -v xmllint >/dev/null 2>&1") == 0) {
+    EXPECT_EQ(std::system(("xmllint --noout " + menu + ".xml").c_str()), 0);
+  }
   EXPECT_EQ(launched.size(), 3u);
-  EXPECT_TRUE(boxes.Texts.empty());
 }
 
 }  // namespace

@@ -397,11 +397,18 @@ TEST_F(TaskWorkflows, TheTaskDialogShowsChecksAndStoresTheTask) {
     EXPECT_EQ(answers_.Take(),
               std::vector<std::string>{"No or incorrect date in:\n\nName\n%Progress\n"});
     EXPECT_TRUE(d.isVisible());
-    // A name longer than the table takes is one to correct too.
-    d.edTaskName->setText(QString(256, QChar('x')));
+    // A name longer than the table takes is one to correct too: the limit is said, and the name
+    // stays as typed.
+    d.edTaskName->setText(QString(128, QChar(0xE9)));
     d.edProgress->setText("5");
     QTest::keyClick(d.edProgress, Qt::Key_Return);
-    EXPECT_EQ(answers_.Take(), std::vector<std::string>{"No or incorrect date in:\n\nName\n"});
+    EXPECT_EQ(answers_.Take(),
+              std::vector<std::string>{
+                  "The following field is too long to store:\n\nName: 256 bytes, at most 255\n\n"
+                  "A length counts bytes of UTF-8: a character beyond plain ASCII (an accented "
+                  "letter, a letter of another script) takes 2 to 4 of them."});
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(d.edTaskName->text(), QString(128, QChar(0xE9)));
     d.edTaskName->clear();
     QTest::keyClicks(d.edTaskName, "Final review");
     d.edProgress->clear();
@@ -544,14 +551,17 @@ TEST_F(TaskWorkflows, AssignmentsAreRemovedAndChangedByDragButtonMenuAndKeys) {
     EXPECT_TRUE(Names(d.Resources).empty());
     EXPECT_DOUBLE_EQ(Attr(task, "assignedhours"), 5 + 5 + 1 + 2);
 
-    // Units: a double click shows the stored units; any number is stored, 150 too.
+    // Units: a double click shows the stored units; they are checked as an allocation is, so
+    // 150 is refused and Ann keeps 100 on this day.
+    answers_.Take();
     answers_.Inputs = {"150"};
     QListWidgetItem* ann = d.Assignments->item(0);
     const QPoint annAt = d.Assignments->visualItemRect(ann).center();
     QTest::mouseClick(d.Assignments->viewport(), Qt::LeftButton, Qt::NoModifier, annAt);
     QTest::mouseDClick(d.Assignments->viewport(), Qt::LeftButton, Qt::NoModifier, annAt);
     EXPECT_EQ(answers_.Prompts.back(), "Assignment|Number of units per (0-100%):|100");
-    EXPECT_EQ(units("Ann"), 150);
+    EXPECT_EQ(answers_.Take(), std::vector<std::string>{"Units must be from 0 to 100%."});
+    EXPECT_EQ(units("Ann"), 100);
     d.Assignments->setCurrentRow(1);  // Bob
     answers_.Inputs = {"x"};
     QTest::mouseClick(d.btnUnits, Qt::LeftButton);
@@ -559,7 +569,7 @@ TEST_F(TaskWorkflows, AssignmentsAreRemovedAndChangedByDragButtonMenuAndKeys) {
     answers_.Inputs = {"25"};
     d.Assignments->findChild<QAction*>("actUnits")->trigger();
     EXPECT_EQ(units("Bob"), 25);
-    EXPECT_DOUBLE_EQ(Attr(task, "assignedhours"), 7.5 + 2.5 + 1 + 2);
+    EXPECT_DOUBLE_EQ(Attr(task, "assignedhours"), 5 + 2.5 + 1 + 2);
 
     // Removing, at once: dragging back, Delete, the button.
     Drag(d.Assignments, d.Resources, "Cy");
@@ -569,10 +579,10 @@ TEST_F(TaskWorkflows, AssignmentsAreRemovedAndChangedByDragButtonMenuAndKeys) {
     d.Assignments->setCurrentRow(1);  // Dee
     QTest::mouseClick(d.btnRemove, Qt::LeftButton);
     EXPECT_EQ(Names(d.Assignments), std::vector<std::string>{"Ann"});
-    EXPECT_DOUBLE_EQ(Attr(task, "assignedhours"), 7.5);
+    EXPECT_DOUBLE_EQ(Attr(task, "assignedhours"), 5);
     EXPECT_DOUBLE_EQ(
         TRow(Db(), "SELECT * FROM Tasks WHERE TaskId=" + std::to_string(day)).Real("AssignedHours"),
-        7.5);
+        5);
     // A list takes no drop from itself.
     d.Resources->setCurrentRow(0);
     std::unique_ptr<QMimeData> own(d.Resources->SelectionDragData());
@@ -582,7 +592,7 @@ TEST_F(TaskWorkflows, AssignmentsAreRemovedAndChangedByDragButtonMenuAndKeys) {
   });
   EXPECT_EQ(task->ChildCount(), 1);
 
-  // Ann, raised above 100 on an overlapping task, has nothing left for another.
+  // Ann, at 100 on an overlapping task, has nothing left for another.
   InDialog(other, [&](TfrmTask& d) {
     answers_.Take();
     answers_.Inputs = {"1"};

@@ -1,5 +1,8 @@
 #include <chrono>
 #include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
@@ -122,6 +125,25 @@ TEST_F(ModelTest, SortTasksByEndDate) {
   EXPECT_EQ(p->GetChild(0)->GetAttributeStr("enddate"), "9");
   EXPECT_EQ(p->GetChild(1)->GetAttributeStr("enddate"), "20");
   EXPECT_EQ(p->GetChild(2)->GetAttributeStr("enddate"), "100");
+
+  // Equal end dates go by id, whole numbers by value; an end date that is no number goes last,
+  // whatever the order before.
+  const std::vector<std::pair<const char*, const char*>> tasks = {
+      {"10", "5"}, {"9", "5"}, {"x", "5"}, {"11", "bad"}, {"2", "7"}};
+  for (int rotation = 0; rotation < 5; ++rotation) {
+    model_.AddProject("3", "C");
+    for (size_t i = 0; i < tasks.size(); ++i) {
+      const auto& [id, end] = tasks[(i + static_cast<size_t>(rotation)) % tasks.size()];
+      model_.AddTask("3", id, "t", 0, 0, false)->SetAttribute("enddate", end);
+    }
+    model_.SortTasks();
+    TqorXMLNode2* c = model_.Document().GetNodeById("project", "3");
+    std::vector<std::string> ids;
+    for (int i = 0; i < c->ChildCount(); ++i) ids.push_back(c->GetChild(i)->GetAttributeStr("id"));
+    EXPECT_EQ(ids, (std::vector<std::string>{"9", "10", "x", "2", "11"}))
+        << "rotation " << rotation;
+    model_.ProjectsNode()->DeleteChild(c);
+  }
 }
 
 TEST_F(ModelTest, AssignedHours) {

@@ -86,7 +86,7 @@ TEST_F(VazadodCli, ASamplePlanKeepsThePlannersRules) {
 
   TqorDatabaseController db;
   db.OpenDatabase(Path("a.zuz"));
-  std::map<std::string, double> hoursPerWeek;
+  std::map<std::string, double> hoursPerWeek, maxUnits;
   std::map<std::string, std::vector<std::pair<double, double>>> holidays;
   std::map<std::string, TTask> tasks;
   std::map<std::string, double> projectEnd;
@@ -97,6 +97,7 @@ TEST_F(VazadodCli, ASamplePlanKeepsThePlannersRules) {
     accent = accent || name.find('\xC3') != std::string::npos;
     apostrophe = apostrophe || name.find('\'') != std::string::npos;
     hoursPerWeek[db.GetString(s, "ResourceId")] = db.GetFloat(s, "HoursPerWeek");
+    maxUnits[db.GetString(s, "ResourceId")] = db.GetFloat(s, "MaxUnits");
     EXPECT_FALSE(db.GetString(s, "Initials").empty());
   }
   db.CloseRecordSet(s);
@@ -141,7 +142,7 @@ TEST_F(VazadodCli, ASamplePlanKeepsThePlannersRules) {
       if (made[i].first == r && other.End >= task.Start && other.Start <= task.End)
         used += units[i];
     }
-    EXPECT_LE(db.GetFloat(s, "Units"), 100 - std::min(100.0, used)) << "over capacity";
+    EXPECT_LE(db.GetFloat(s, "Units"), std::max(0.0, maxUnits[r] - used)) << "over capacity";
     hours[t] += (task.End - task.Start + 1) * hoursPerWeek[r] / 7 * db.GetFloat(s, "Units") / 100;
     made.emplace_back(r, t);
     units.push_back(db.GetFloat(s, "Units"));

@@ -41,7 +41,9 @@ int main(int argc, char** argv) {
           "Read a planner XML file into a planner document, with its id index, and write\n"
           "the document back to OUT.xml. A count of the projects, tasks, assignments,\n"
           "resources and holidays read is printed on success. Numbers are written with\n"
-          "\".\" as the decimal separator whatever the locale.\n"
+          "\".\" as the decimal separator whatever the locale. Characters XML cannot hold\n"
+          "(control characters other than tab, line feed and carriage return) are left\n"
+          "out, and their number is given on standard error.\n"
           "\n"
           "Options:\n"
           "  --help     print this help and exit\n"
@@ -83,7 +85,13 @@ int main(int argc, char** argv) {
                    argv[1]);
       return 1;
     }
-    doc.SaveToFile(argv[2]);
+    size_t dropped = 0;
+    doc.SaveToFile(argv[2], &dropped);
+    if (dropped > 0)
+      std::fprintf(stderr,
+                   "planner-roundtrip: %zu character%s that XML cannot hold (control characters "
+                   "other than tab, line feed and carriage return) left out of %s\n",
+                   dropped, dropped == 1 ? "" : "s", argv[2]);
     std::printf("%s: %d projects, %d tasks, %d assignments, %d resources, %d holidays -> %s\n",
                 argv[1], Count(model.ProjectsNode(), 0), Count(model.ProjectsNode(), 1),
                 Count(model.ProjectsNode(), 2), Count(model.ResourcesNode(), 0),

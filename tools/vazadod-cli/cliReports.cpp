@@ -1,5 +1,7 @@
 #include "tools/vazadod-cli/cliReports.h"
 
+#include <cstdio>
+
 #include "tools/common/zuzToolLogin.h"
 
 #include "app/core/qorPlannerCheck.h"
@@ -105,7 +107,8 @@ int RunExportCommand(const std::vector<std::string>& args) {
   const std::string& database = DatabaseFile(a, 0);
   CheckNotPlanFile(output, database);
   TLoadedPlan plan(database);
-  ExportPlannerXml(plan.Planner.Document(), output);
+  if (const size_t dropped = ExportPlannerXml(plan.Planner.Document(), output))
+    std::fprintf(stderr, "vazadod-cli export: %s\n", XmlLeftOutMessage(dropped, output).c_str());
   return 0;
 }
 
@@ -130,6 +133,8 @@ const TCliCommand kExportCommand = {
     "export", "--output FILE DBFILE", "write the plan as XML",
     "Writes the plan of the planner database DBFILE as one XML document, as File, Export to\n"
     "XML does: projects with their tasks and assignments, resources and holidays.\n"
+    "Characters XML cannot hold (control characters other than tab, line feed and\n"
+    "carriage return) are left out; their number is given on standard error.\n"
     "\n"
     "Options:\n"
     "  --output FILE  the file to write, taken as given; it is replaced only once the export\n"

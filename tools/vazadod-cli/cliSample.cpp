@@ -85,6 +85,7 @@ struct TBooking {
 struct TResource {
   int32_t Id = 0;
   double HoursPerWeek = 40;
+  double MaxUnits = 100;
   std::vector<std::pair<double, double>> Holidays;
   std::vector<TBooking> Bookings;
 
@@ -137,11 +138,11 @@ TSampleCounts WriteSamplePlanner(const std::string& path, const TSampleOptions& 
       TResource res;
       res.Id = st::NewResourceId(db);
       res.HoursPerWeek = pick(kHoursPerWeek);
-      const double maxUnits = res.HoursPerWeek < 30 ? 60 : 100;
+      res.MaxUnits = res.HoursPerWeek < 30 ? 60 : 100;
       db.Execute(st::UpdateResource(
           res.Id,
           {name, InitialsOf(name).substr(0, 40), res.HoursPerWeek, 45 + 0.5 * between(0, 150),
-           maxUnits, chance(0.3) ? "Prefers mornings; speaks français & English" : ""}));
+           res.MaxUnits, chance(0.3) ? "Prefers mornings; speaks français & English" : ""}));
       for (int h = between(1, 3); h > 0; --h) {
         const double start = today + between(-60, 200);
         const double end = start + between(2, 13);
@@ -212,7 +213,8 @@ TSampleCounts WriteSamplePlanner(const std::string& path, const TSampleOptions& 
           const double units = pick(kUnits);
           if (std::find(onTask.begin(), onTask.end(), res.Id) != onTask.end()) continue;
           if (res.OnHoliday(task.StartDate, task.EndDate)) continue;
-          if (units > 100 - std::min(100.0, res.UnitsInUse(task.StartDate, task.EndDate))) continue;
+          const double used = res.UnitsInUse(task.StartDate, task.EndDate);
+          if (units > (used > res.MaxUnits ? 0 : res.MaxUnits - used)) continue;
           db.Execute(st::InsertAssignment(taskId, res.Id, units));
           res.Bookings.push_back({task.StartDate, task.EndDate, units});
           task.AssignedHours +=

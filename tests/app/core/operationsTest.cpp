@@ -1,12 +1,16 @@
 // The project, resource, holiday and filter operations: each change reaches the planner document
 // and the database rows together (O'Neil included), a fresh load of the database gives the
 // document back, and a change the database refuses at any point of its I/O leaves both as they
-// were.
+// were. Rows that tie where the plan is sorted keep the order of their ids.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
+#include <map>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/core/qorHolidayOperations.h"
@@ -330,6 +334,107 @@ TEST(OperationsFaults, ARefusedChangeLeavesDocumentAndFileInStep) {
     }
     run(zuz::TFaultOp::Read, 1);
     EXPECT_GE(failures, 3) << c.name;
+  }
+}
+
+// Tasks with a few end dates and names, and holidays with a few start dates, made, deleted and
+// made again (so that the file holds them out of the order of their ids): the tasks of a loaded
+// plan, of a plan loaded again, and of a plan whose tasks were moved, the holiday list and the
+// holidays report all stand by their dates, rows that tie by id.
+TEST_F(Operations, RowsThatTieKeepTheOrderOfTheirIds) {
+  const char* env = std::getenv("VZ_APP_RANDOM_RUNS");
+  const int runs = env ? std::max(1, std::atoi(env)) : 3;
+  for (int run = 0; run < runs; ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    std::mt19937 rng(static_cast<unsigned>(run));
+    auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    zuz::TMemoryFileSystem fs;
+    CreatePlannerDatabase(kPath, &fs);
+    TqorDatabaseController db(&fs);
+    db.OpenDatabase(kPath);
+    db.Execute(st::InsertProject("Web", kToday));
+    db.Execute(st::UpdateProjectFilter("[1]"));
+    db.Execute(st::InsertResource("Ann"));
+    db.Execute(st::InsertResource("Bob"));
+    std::map<int32_t, double> taskEnds;  // id: end date
+    // id: resource, start; each holiday ends its id days after its start, which the report shows.
+    std::map<int32_t, std::pair<int32_t, double>> holidays;
+    for (int round = 0; round < 3; ++round) {
+      for (int i = 0; i < 8; ++i) {
+        const std::string name = pick(2) ? "Same" : "Other";
+        db.Execute(st::InsertTask(name, kToday, 1));
+        const int32_t id = st::NewTaskId(db);
+        const double end = kToday + 2 + pick(3);
+        db.Execute(st::UpdateTask(id, {name, kToday, end, false, false, 0, 0, ""}));
+        taskEnds[id] = end;
+        const int32_t resource = 1 + pick(2);
+        const double start = kToday + pick(3);
+        db.Execute(st::InsertHoliday(resource, start, start));
+        const int32_t holiday = st::NewHolidayId(db);
+        db.Execute(st::UpdateHoliday(holiday, start, start + holiday));
+        holidays[holiday] = {resource, start};
+      }
+      // Some go, so that later rows may take their places in the file.
+      for (int i = 0; i < 3; ++i) {
+        auto task = taskEnds.begin();
+        std::advance(task, pick(static_cast<int>(taskEnds.size())));
+        db.Execute(st::DeleteTask(task->first));
+        taskEnds.erase(task);
+        auto holiday = holidays.begin();
+        std::advance(holiday, pick(static_cast<int>(holidays.size())));
+        db.Execute(st::DeleteHoliday(holiday->first));
+        holidays.erase(holiday);
+      }
+    }
+    auto expectedTasks = [&taskEnds] {
+      std::vector<std::pair<double, int32_t>> order;
+      for (const auto& [id, end] : taskEnds) order.emplace_back(end, id);
+      std::sort(order.begin(), order.end());
+      std::vector<int32_t> ids;
+      for (const auto& entry : order) ids.push_back(entry.second);
+      return ids;
+    };
+    auto shownTasks = [](TqorPlannerModel& planner) {
+      std::vector<int32_t> ids;
+      const TqorXMLNode2* project = planner.ProjectsNode()->GetChild(0);
+      for (int i = 0; i < project->ChildCount(); ++i)
+        ids.push_back(project->GetChild(i)->GetAttributeInt("id"));
+      return ids;
+    };
+
+    // The holiday lists of both resources, and the report of all of them.
+    std::vector<std::tuple<int32_t, double, int32_t>> byResource;
+    for (const auto& [id, h] : holidays) byResource.emplace_back(h.first, h.second, id);
+    std::sort(byResource.begin(), byResource.end());
+    std::vector<std::string> listed, expectedList;
+    for (int32_t resource : {1, 2})
+      for (const TqorListEntry& entry : FillHolidayList(db, resource)) listed.push_back(entry.Id);
+    for (const auto& [resource, start, id] : byResource) expectedList.push_back(std::to_string(id));
+    EXPECT_EQ(listed, expectedList);
+    std::vector<double> reported, expectedReport;
+    TqorDatabaseRecordSet* set = db.OpenRecordSet(st::SelectHolidaysReport(kToday));
+    for (; !db.Eof(set); db.Next(set))
+      reported.push_back(db.GetDate(set, "EndDate") - db.GetDate(set, "StartDate"));
+    db.CloseRecordSet(set);
+    for (const auto& [resource, start, id] : byResource) expectedReport.push_back(id);
+    EXPECT_EQ(reported, expectedReport);
+
+    TqorPlannerModel planner(Clock());
+    LoadPlanner(db, planner);
+    EXPECT_EQ(shownTasks(planner), expectedTasks());
+    TqorPlannerModel again(Clock());
+    LoadPlanner(db, again);
+    EXPECT_EQ(shownTasks(again), expectedTasks());
+    // Moved in the grid: a gesture changes a task's end, the tasks are sorted again.
+    for (int move = 0; move < 20; ++move) {
+      TqorXMLNode2* project = planner.ProjectsNode()->GetChild(0);
+      TqorXMLNode2* task = project->GetChild(pick(project->ChildCount()));
+      const double day = kToday + 2 + pick(3);
+      planner.ApplyDateGesture(task, day, TqorDateGesture::Move);
+      taskEnds[task->GetAttributeInt("id")] = NodeDate(task, "enddate");
+      planner.SortTasks();
+      EXPECT_EQ(shownTasks(planner), expectedTasks()) << "move " << move;
+    }
   }
 }
 

@@ -1,14 +1,20 @@
 // The task and assignment workflows on a database whose file fails: every write or flush of each
 // workflow fails in turn (once, or for good), and afterwards the planner document must equal the
 // plan read back from the file, holding every change made before. The error is the engine's.
+// And allocations and units changes at random, against a model of the checks they must pass.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "app/core/qorAssignmentWorkflows.h"
+#include "app/core/qorNumberText.h"
 #include "app/core/qorPlannerLoader.h"
 #include "app/core/qorPlannerSchema.h"
 #include "app/core/qorPlannerStatements.h"
@@ -45,15 +51,18 @@ struct TScriptedPrompts : TqorUserPrompts {
   }
 };
 
-// The task dialog without a window: closes with OK, handing back Edited.
+// The task dialog without a window: closes with OK, handing back Edited, or, with InDialog,
+// runs that while it shows and closes as it answers (false: Cancel).
 struct TFakeEditor : TqorTaskEditor {
   TqorTaskDialogValues Shown, Edited;
   bool edited = false;
+  std::function<bool()> InDialog;
   void SetTask(const TqorTaskDialogValues& v) override { Shown = v; }
   TqorTaskDialogValues GetTask() const override { return edited ? Edited : Shown; }
   void SetResourceList(const std::vector<TqorResourceEntry>&) override {}
   void SetAssignmentList(const std::vector<TqorResourceEntry>&) override {}
   bool Execute() override {
+    if (InDialog) return InDialog();
     edited = true;
     return true;
   }
@@ -172,6 +181,18 @@ const std::vector<TCase>& Edits() {
          p.tasks->TaskGridTaskEdit(task, *p.assignments);
          p.tasks->TaskGridTaskChanged(task);
        }},
+      {"allocate in the dialog then cancel",
+       [](TPlan& p, TScriptedPrompts&) {
+         // The mouse release of the double click remembers the task as it is then.
+         TqorXMLNode2* task = p.Node("task", p.taskA);
+         p.tasks->RememberBeforeChange(task);
+         p.editor.InDialog = [&p] {
+           p.assignments->AllocateResource(p.taskA, p.bob, 40, kJan3, kJan3 + 3);
+           return false;
+         };
+         p.tasks->TaskGridTaskEdit(task, *p.assignments);
+         p.tasks->TaskGridTaskChanged(task);
+       }},
       {"reschedule project",
        [](TPlan& p, TScriptedPrompts&) {
          TqorXMLNode2* project = p.Node("project", p.project);
@@ -248,5 +269,189 @@ INSTANTIATE_TEST_SUITE_P(Edits, WorkflowFaults, ::testing::Range<size_t>(0, Edit
                              if (ch == ' ') ch = '_';
                            return name;
                          });
+
+// Task, Add with a name longer than the Tasks table takes: the prompt says the limit and asks
+// again, starting with the name typed, and the name that fits is the one stored.
+TEST(AddTask, ANameTheTableCannotTakeIsAskedForAgain) {
+  struct TPrompts : TScriptedPrompts {
+    std::vector<std::string> Answers, Shown;
+    bool InputQuery(const std::string&, const std::string&, std::string& value) override {
+      Shown.push_back(value);
+      value = Answers.at(Shown.size() - 1);
+      return true;
+    }
+  } prompts;
+  prompts.Answers = {std::string(254, 'a') + "\xC3\xA9", std::string(255, 'b')};
+  TqorUserPrompts* previous = SetUserPrompts(&prompts);
+  TPlan plan;
+  TqorXMLNode2* task =
+      plan.tasks->Add1Click(plan.planner.FindRow(plan.Node("project", plan.project)));
+  SetUserPrompts(previous);
+  ASSERT_NE(task, nullptr);
+  EXPECT_EQ(prompts.Shown, (std::vector<std::string>{"", prompts.Answers[0]}));
+  ASSERT_EQ(prompts.Messages.size(), 1u);
+  EXPECT_EQ(prompts.Messages[0].rfind("The following field is too long to store:\r\n\r\n"
+                                      "Name: 256 bytes, at most 255\r\n",
+                                      0),
+            0u)
+      << prompts.Messages[0];
+  EXPECT_EQ(task->GetAttributeStr("name"), prompts.Answers[1]);
+  EXPECT_EQ(plan.StoredXml(), plan.planner.Document().Xml());
+}
+
+// --- Allocations and units changes at random, judged by a model of their checks ---
+
+int RandomRuns() {
+  const char* env = std::getenv("VZ_APP_RANDOM_RUNS");
+  return env ? std::max(1, std::atoi(env)) : 3;
+}
+
+// What the checks know of the plan: tasks' periods, resources' MaxUnits and holidays, and the
+// assignments with their units.
+struct TUnitsModel {
+  struct TTask {
+    double start, end;
+  };
+  struct TResource {
+    std::optional<double> maxUnits;
+    std::vector<std::pair<double, double>> holidays;
+  };
+  struct TAssignment {
+    int32_t task, resource;
+    double units;
+  };
+  std::map<int32_t, TTask> tasks;
+  std::map<int32_t, TResource> resources;
+  std::map<int32_t, TAssignment> assignments;
+
+  // The message that refuses units for the resource over the task's period (changing: the
+  // assignment whose units change), or nothing when they pass.
+  std::optional<std::string> Refusal(int32_t resource, int32_t task, double units,
+                                     std::optional<int32_t> changing) const {
+    if (units < 0 || units > 100) return "Units must be from 0 to 100%.";
+    const TTask& t = tasks.at(task);
+    for (const auto& [from, to] : resources.at(resource).holidays)
+      if (to >= t.start && from <= t.end)
+        return "Can not allocate because of resource's holiday period.";
+    double used = 0;
+    for (const auto& [id, a] : assignments) {
+      const TTask& other = tasks.at(a.task);
+      if (id != changing && a.resource == resource && other.end >= t.start && other.start <= t.end)
+        used += a.units;
+    }
+    const double limit = resources.at(resource).maxUnits.value_or(100);
+    const double available = used > limit ? 0 : limit - used;
+    if (units > available)
+      return "There are only " + FormatNumber(available) + "% units available for allocation.";
+    return std::nullopt;
+  }
+};
+
+TEST(Units, AllocationsAndUnitsChangesPassTheSameChecks) {
+  // Units whose sums are exact in binary, and texts outside the range or no number.
+  const std::vector<std::string> texts = {"2.5", "10",  "12.5", "25",  "37.5", "40",    "50", "60",
+                                          "75",  "100", "0.0",  "-10", "150",  "100.5", "x"};
+  for (int run = 0; run < RandomRuns(); ++run) {
+    SCOPED_TRACE("run " + std::to_string(run));
+    std::mt19937 rng(static_cast<unsigned>(run));
+    auto pick = [&rng](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
+    zuz::TMemoryFileSystem mem;
+    CreatePlannerDatabase(kPath, &mem);
+    TqorDatabaseController db(&mem);
+    db.Database().SetExclusive(true);
+    db.OpenDatabase(kPath);
+    TUnitsModel model;
+    db.Execute(st::InsertProject("Web", kJan3));
+    const int32_t project = st::NewProjectId(db);
+    db.Execute(st::UpdateProjectFilter("[" + std::to_string(project) + "]"));
+    for (int i = 0; i < 6; ++i) {
+      const double start = kJan3 + static_cast<double>(pick(20));
+      const double end = start + static_cast<double>(pick(6));
+      db.Execute(st::InsertTask("T" + std::to_string(i), start, project));
+      const int32_t id = st::NewTaskId(db);
+      db.Execute(st::UpdateTask(id, {"T", start, end, false, false, 0, 0, ""}));
+      model.tasks[id] = {start, end};
+    }
+    // MaxUnits: none (null), none at all, a part-timer's, the default, and overtime.
+    const std::vector<std::optional<double>> limits = {std::nullopt, 0.0, 60.0, 100.0, 150.0};
+    for (const std::optional<double>& limit : limits) {
+      db.Execute(st::InsertResource("R"));
+      const int32_t id = st::NewResourceId(db);
+      db.Execute(st::UpdateResource(id, {"R", "R", 40, 0, limit.value_or(0), ""}));
+      if (!limit)
+        db.Execute("UPDATE Resources SET MaxUnits=NULL WHERE ResourceId=" + std::to_string(id));
+      TUnitsModel::TResource& r = model.resources[id];
+      r.maxUnits = limit;
+      if (pick(3) == 0) {
+        const double start = kJan3 + static_cast<double>(pick(30));
+        db.Execute(st::InsertHoliday(id, start, start + 1));
+        r.holidays.emplace_back(start, start + 1);
+      }
+    }
+    TqorPlannerModel planner{[] { return kJan3; }};
+    LoadPlanner(db, planner);
+    TFakeEditor editor;
+    TqorAssignmentWorkflows assignments(db, planner, editor);
+    TScriptedPrompts prompts;
+    struct TRestore {
+      TqorUserPrompts* previous;
+      ~TRestore() { SetUserPrompts(previous); }
+    } restore{SetUserPrompts(&prompts)};
+
+    for (int step = 0; step < 60; ++step) {
+      SCOPED_TRACE("step " + std::to_string(step));
+      prompts.Answer = texts[pick(texts.size())];
+      prompts.Messages.clear();
+      double units = 0;
+      const bool number = ParseNumber(prompts.Answer, units);
+      std::optional<std::string> expected;
+      bool changed = false;
+      if (model.assignments.empty() || pick(2) == 0) {
+        auto task = model.tasks.begin();
+        std::advance(task, static_cast<long>(pick(model.tasks.size())));
+        auto resource = model.resources.begin();
+        std::advance(resource, static_cast<long>(pick(model.resources.size())));
+        editor.Shown.TaskId = task->first;
+        editor.Shown.StartDate = task->second.start;
+        editor.Shown.EndDate = task->second.end;
+        if (!number) {
+          expected = prompts.Answer + " is not a valid number.";
+        } else {
+          expected = model.Refusal(resource->first, task->first, units, std::nullopt);
+        }
+        changed = assignments.AllocationDrop(resource->first);
+        if (changed)
+          model.assignments[st::NewAssignmentId(db)] = {task->first, resource->first, units};
+      } else {
+        auto a = model.assignments.begin();
+        std::advance(a, static_cast<long>(pick(model.assignments.size())));
+        if (!number) {
+          expected = prompts.Answer + " is not a valid number of units.";
+        } else {
+          expected = model.Refusal(a->second.resource, a->second.task, units, a->first);
+        }
+        changed = assignments.ChangeAssignmentUnits(a->second.task, a->first);
+        if (changed) a->second.units = units;
+      }
+      EXPECT_EQ(changed, !expected);
+      EXPECT_EQ(prompts.Messages,
+                expected ? std::vector<std::string>{*expected} : std::vector<std::string>{});
+      // The database holds what the model holds, and so does the document.
+      std::map<int32_t, double> stored;
+      TqorDatabaseRecordSet* set = db.OpenRecordSet(st::SelectAssignments());
+      for (; !db.Eof(set); db.Next(set))
+        stored[db.GetInteger(set, "AssignmentId")] = db.GetFloat(set, "Units");
+      db.CloseRecordSet(set);
+      std::map<int32_t, double> modelled;
+      for (const auto& [id, a] : model.assignments) {
+        modelled[id] = a.units;
+        const TqorXMLNode2* node = planner.Document().GetNodeById("assignment", std::to_string(id));
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->GetAttribute("units").AsReal(), a.units);
+      }
+      ASSERT_EQ(stored, modelled);
+    }
+  }
+}
 
 }  // namespace
