@@ -255,8 +255,7 @@ TEST_F(Loading, ADamagedPlanOpensReadOnlySaysWhyAndIsNeverWritten) {
            {[&] { ZeroRecordPage(path, "Tasks"); }, "table Tasks: "},
            {[&] { ReplaceInFile(path, "'TaskName'", "'TaskNbme'"); },
             "table Tasks: its definition is not the planner's"},
-           {[&] { ZeroRecordPage(path, "Settings"); },
-            "table Settings: 0 records were read, but its primary index holds 1 entry"}}) {
+           {[&] { ZeroRecordPage(path, "Settings"); }, "table Settings: "}}) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << whole;
     c.damage();
     const std::string damaged = Bytes(path);
@@ -329,6 +328,8 @@ TEST_F(Loading, ADamagedPlanOpensReadOnlySaysWhyAndIsNeverWritten) {
     EXPECT_EQ(Bytes(path), damaged) << c.says;
     EXPECT_FALSE(std::filesystem::exists(path + ".journal"));
   }
+  // The plan is left whole for the check of the files tests leave.
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << whole;
 }
 
 // Runs the program with the arguments; its exit status and what it printed.
