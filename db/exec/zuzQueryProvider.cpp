@@ -1102,6 +1102,14 @@ int64_t TZuzQueryProvider::RunUpdate(const TSqlUpdate& update) {
 int64_t TZuzQueryProvider::RunDelete(const TSqlDelete& del) {
   TOpenTable& table = OpenTable(*del.Table);
   std::vector<bool> needed(table.Def().InternalFields.size(), false);
+  // The columns the condition reads (a blob's contents are read only when asked for).
+  auto mark = [&](const TSqlColumnRef& c, int depth) {
+    if (c.OuterLevel == depth && c.SourceIndex == 0 &&
+        static_cast<size_t>(c.FieldIndex) < needed.size()) {
+      needed[static_cast<size_t>(c.FieldIndex)] = true;
+    }
+  };
+  if (del.Where) WalkColumns(*del.Where, 0, mark);
   std::vector<int> rows;
   auto p = Matching(table, del.Where.get(), needed, rows);
   std::vector<uint32_t> addresses;

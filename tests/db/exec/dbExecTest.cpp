@@ -4,6 +4,7 @@
 // indexes shown by the records read.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -233,6 +234,38 @@ TEST_F(DbExec, DataStatementsCollectBeforeTheyChange) {
   Add("'x', 1, 0, NULL, NULL");
   EXPECT_EQ(db_.Exec("INSERT INTO t (Name, X) SELECT Name, X + 1 FROM t"), 1);
   EXPECT_EQ(Column("SELECT Id FROM t ORDER BY Id"), (V{"6", "7"}));
+}
+
+// A condition on a memo column picks the same rows in SELECT, UPDATE and DELETE: random memo
+// texts (some empty or null, some sharing beginnings) under conditions that read the contents.
+TEST_F(DbExec, ConditionsOnAMemoPickTheSameRowsInEveryStatement) {
+  std::mt19937_64 rng(29);
+  const std::vector<std::string> words = {"", "a", "ab", "abc", "abd", "b", "ba"};
+  auto refill = [&] {
+    db_.Exec("DELETE FROM t");
+    for (int i = 0; i < 24; ++i) {
+      const std::string& w = words[rng() % words.size()];
+      db_.Exec("INSERT INTO t (X, M) VALUES (" + std::to_string(i) + ", " +
+               (rng() % 6 == 0 ? std::string("NULL") : "'" + w + "'") + ")");
+    }
+  };
+  const std::vector<std::string> conditions = {"CAST(M AS VARCHAR(4)) = 'ab'", "M LIKE 'ab%'",
+                                               "M IS NULL", "X < 12 AND M LIKE '%a'",
+                                               "CAST(M AS VARCHAR(4)) <> 'b' OR M IS NULL"};
+  for (int round = 0; round < 10; ++round) {
+    const std::string& c = conditions[rng() % conditions.size()];
+    refill();
+    const V all = Column("SELECT X FROM t ORDER BY X");
+    const V picked = Column("SELECT X FROM t WHERE " + c + " ORDER BY X");
+    EXPECT_EQ(db_.Exec("UPDATE t SET Done = -1 WHERE " + c), static_cast<int64_t>(picked.size()))
+        << c;
+    EXPECT_EQ(Column("SELECT X FROM t WHERE Done <> 0 ORDER BY X"), picked) << c;
+    EXPECT_EQ(db_.Exec("DELETE FROM t WHERE " + c), static_cast<int64_t>(picked.size())) << c;
+    V left;
+    for (const std::string& x : all)
+      if (std::find(picked.begin(), picked.end(), x) == picked.end()) left.push_back(x);
+    EXPECT_EQ(Column("SELECT X FROM t ORDER BY X"), left) << c;
+  }
 }
 
 TEST_F(DbExec, AssignmentToEveryFieldType) {
