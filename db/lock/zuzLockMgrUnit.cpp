@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "db/lock/zuzWriterGate.h"
 #include "db/storage/zuzError.h"
 #include "db/storage/zuzLockProvider.h"
 #include "db/storage/zuzOSFile.h"
@@ -12,7 +13,16 @@ namespace zuz {
 
 namespace {
 constexpr const char* kObject = "TBaseLockMgr";
+// The longest sleep between two reports to a wait observer.
+constexpr int kReportSliceMs = 150;
+constexpr int kReportEveryMs = 100;
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
 }
+}  // namespace
 
 void LockSleep(int milliseconds) {
   if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
@@ -75,23 +85,64 @@ void TBaseLockMgr::CheckRequest(uint32_t id, int64_t size, const char* caller) c
 }
 
 void TBaseLockMgr::Fail(const char* caller, const std::string& text) {
-  ZuzDatabaseError(ZUZ_ERR_LOCK_TIMEOUT, caller, text, kObject);
+  std::string message = text;
+  const std::string others = describer_ ? describer_() : std::string();
+  if (!others.empty()) message += "; the plan is in use by " + others;
+  ZuzDatabaseError(ZUZ_ERR_LOCK_TIMEOUT, caller, message, kObject);
+}
+
+void TBaseLockMgr::Pause(int milliseconds) {
+  if (!observer_) {
+    LockSleep(milliseconds);
+    return;
+  }
+  while (milliseconds > 0) {
+    const int slice = std::min(milliseconds, kReportSliceMs);
+    LockSleep(slice);
+    milliseconds -= slice;
+    const int64_t now = NowMs();
+    if (now - lastReportMs_ >= kReportEveryMs) {
+      lastReportMs_ = now;
+      observer_(static_cast<int>(now - waitStartMs_));
+    }
+  }
 }
 
 template <typename Pick>
 bool TBaseLockMgr::LockWithRetries(Pick pick, int64_t count, int64_t* lockedAt) {
-  for (int attempt = 0; attempt < retryCount_; ++attempt) {
+  bool waited = false;
+  auto endWait = [&](bool taken) {
+    if (gate_) gate_->DoneWaiting();
+    if (waited && observer_) observer_(-1);
+    return taken;
+  };
+  for (int attempt = 0;; ++attempt) {
     const int64_t offset = pick();
-    if (LockBytes(offset, count)) {
+    const bool passed = !gate_ || gate_->Enter();
+    const bool locked = passed && LockBytes(offset, count);
+    if (passed && gate_) gate_->Leave();
+    if (locked) {
       *lockedAt = offset;
-      return true;
+      return endWait(true);
     }
     // A handle that can no longer be used fails every attempt alike: no other program to wait
     // for.
-    if (!HandleUsable()) return false;
-    if (attempt + 1 < retryCount_) LockSleep(retryInterval_);
+    if (!HandleUsable()) return endWait(false);
+    if (gate_) gate_->Waiting();
+    if (!waited) {
+      waited = true;
+      waitStartMs_ = lastReportMs_ = NowMs();
+    }
+    int pause = retryInterval_;
+    if (waitLimitMs_ > 0) {
+      const int64_t left = waitLimitMs_ - (NowMs() - waitStartMs_);
+      if (left <= 0) return endWait(false);
+      pause = static_cast<int>(std::min<int64_t>(std::max(pause, 1), left));
+    } else if (attempt + 1 >= retryCount_) {
+      return endWait(false);
+    }
+    Pause(pause);
   }
-  return false;
 }
 
 int TBaseLockMgr::SetReadLock(uint32_t id, int64_t size) {

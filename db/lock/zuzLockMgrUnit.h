@@ -10,11 +10,15 @@
 // can hold the region together; a write lock holds the whole region, so it is granted only when
 // no other handle holds any byte of it. Upgrading a read lock on byte r of [b, b + size) takes
 // [b, r) and [r + 1, b + size) as two more parts. Locks belong to the lock file handle and end
-// with it. Every attempt that fails waits the retry interval; after the last one the request
-// fails with 10249 and the manager's text.
+// with it. With a gate every attempt passes it first, and a failed one makes the program a waiting
+// writer there, so that waiting programs take turns (zuzWriterGate.h). Every attempt that fails
+// waits the retry interval; after the last one (or, with a wait
+// limit, once the limit has passed) the request fails with 10249 and the manager's text, followed
+// by the programs the lock file names as connected when a describer is set.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,6 +26,7 @@
 namespace zuz {
 
 class TZuzOSFile;
+class TWriterGate;
 
 // One locked byte range of a lock id.
 struct TLockItem {
@@ -84,6 +89,20 @@ class TBaseLockMgr {
   int RetryInterval() const { return retryInterval_; }
   const TLockCollection& Locks() const { return locks_; }
 
+  // Called while a request waits: with the milliseconds waited so far about every 100-200 ms,
+  // and with -1 once the wait ends. A limit above 0 replaces the retry count: attempts go on,
+  // the retry interval apart, until the limit has passed.
+  void SetWait(std::function<void(int waitedMs)> observer, int limitMs) {
+    observer_ = std::move(observer);
+    waitLimitMs_ = limitMs;
+  }
+  // Names the other programs using the file, for the text of a request that gave up (empty when
+  // unknown).
+  void SetDescriber(std::function<std::string()> describer) { describer_ = std::move(describer); }
+  // The pending-writer gate every attempt passes (zuzWriterGate.h); null: none. It must outlive
+  // the manager.
+  void SetGate(TWriterGate* gate) { gate_ = gate; }
+
  protected:
   // The platform steps: lock bytes without waiting (false when any other handle holds one), and
   // unlock bytes this handle locked.
@@ -97,6 +116,8 @@ class TBaseLockMgr {
   // pick chooses the offset of each attempt.
   template <typename Pick>
   bool LockWithRetries(Pick pick, int64_t count, int64_t* lockedAt);
+  // Sleeps the milliseconds in slices, telling the observer how long the request has waited.
+  void Pause(int milliseconds);
   [[noreturn]] void Fail(const char* caller, const std::string& text);
   void CheckRequest(uint32_t id, int64_t size, const char* caller) const;
 
@@ -108,6 +129,13 @@ class TBaseLockMgr {
   std::string writeFailText_;
   std::mt19937_64 random_;
   TLockCollection locks_;
+  std::function<void(int)> observer_;
+  int waitLimitMs_ = 0;
+  std::function<std::string()> describer_;
+  TWriterGate* gate_ = nullptr;
+  // The wait under way: its start (steady clock, ms), and the last report to the observer.
+  int64_t waitStartMs_ = 0;
+  int64_t lastReportMs_ = 0;
 };
 
 // The lock manager on a file of the operating-system interface (open-file-description locks on

@@ -52,7 +52,32 @@ void TMultiUserLockProvider::Open(const TZuzLockSetup& setup) {
       file, kTransactionLockBase, 1, kTransactionRetries, transactionInterval,
       "A transaction lock could not be obtained", "A transaction lock could not be obtained",
       random());
+  gate_ = std::make_unique<TWriterGate>(
+      file,
+      [this] {
+        return !tables_->Locks().Empty() || !records_->Locks().Empty() ||
+               !transactions_->Locks().Empty();
+      },
+      random());
+  tables_->SetGate(gate_.get());
+  records_->SetGate(gate_.get());
+  transactions_->SetGate(gate_.get());
   monitor_ = std::move(monitor);
+  SetLockWait(setup.lockWaitObserver, setup.lockWaitLimitMs);
+  TDBUserMonitor* named = monitor_.get();
+  auto describer = [named] { return named->OtherPrograms(); };
+  tables_->SetDescriber(describer);
+  records_->SetDescriber(describer);
+  transactions_->SetDescriber(describer);
+}
+
+void TMultiUserLockProvider::SetLockWait(std::function<void(int waitedMs)> observer, int limitMs) {
+  setup_.lockWaitObserver = observer;
+  setup_.lockWaitLimitMs = limitMs;
+  if (!monitor_) return;
+  tables_->SetWait(observer, limitMs);
+  records_->SetWait(observer, limitMs);
+  transactions_->SetWait(observer, limitMs);
 }
 
 void TMultiUserLockProvider::Close() {
@@ -61,6 +86,7 @@ void TMultiUserLockProvider::Close() {
     tables_.reset();
     records_.reset();
     transactions_.reset();
+    gate_.reset();
     monitor_->Close();
     monitor_.reset();
   }

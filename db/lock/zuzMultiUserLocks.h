@@ -10,6 +10,7 @@
 //   transactions   0x1FFE000   1        20, 80 + a random 0-39 ms chosen  "A transaction lock
 //                                       when the database is opened       could not be obtained"
 //
+// Every attempt of the three passes the pending-writer gate (zuzWriterGate.h).
 // Table ids are taken as 16-bit values; table lock id 0 is the header lock. The parent lock
 // (8192) and the open region (0x0FF10000, 1000 bytes) are locked on the database file itself.
 #pragma once
@@ -19,6 +20,7 @@
 
 #include "db/lock/zuzLockMgrUnit.h"
 #include "db/lock/zuzUserMonitor.h"
+#include "db/lock/zuzWriterGate.h"
 #include "db/storage/zuzLockProvider.h"
 
 namespace zuz {
@@ -50,6 +52,8 @@ class TMultiUserLockProvider : public TZuzLockProvider {
   void ReleaseAllLocks() override;
   bool LockDatabaseRange(int64_t offset, int64_t length) override;
   void UnlockDatabaseRange(int64_t offset, int64_t length) override;
+  // Every manager waits so; a request that gives up names the other programs connected.
+  void SetLockWait(std::function<void(int waitedMs)> observer, int limitMs) override;
 
   // How often and how long apart the lock file's own locks are tried at the next Open (by
   // default those of TDBUserMonitor).
@@ -63,6 +67,7 @@ class TMultiUserLockProvider : public TZuzLockProvider {
   TBaseLockMgr* Tables() const { return tables_.get(); }
   TBaseLockMgr* Records() const { return records_.get(); }
   TBaseLockMgr* Transactions() const { return transactions_.get(); }
+  TWriterGate* Gate() const { return gate_.get(); }
 
  private:
   void CheckHandle(int lockType, const char* caller) const;
@@ -74,6 +79,7 @@ class TMultiUserLockProvider : public TZuzLockProvider {
   std::unique_ptr<TLinuxLockMgr> tables_;
   std::unique_ptr<TLinuxLockMgr> records_;
   std::unique_ptr<TLinuxLockMgr> transactions_;
+  std::unique_ptr<TWriterGate> gate_;
 };
 
 }  // namespace zuz

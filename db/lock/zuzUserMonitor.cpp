@@ -213,6 +213,47 @@ void TDBUserMonitor::Open(const std::string& userName, const std::string& comput
   (void)handle_->UnlockRange(kMutexOffset, 1);
 }
 
+std::string TDBUserMonitor::OtherPrograms() {
+  if (!handle_ || !handle_->LockRange(kMutexOffset, 1)) return {};
+  // Under the mutex no program registers or leaves, so probing a presence range (lock it whole
+  // and let go at once) disturbs nobody.
+  auto heldByOthers = [&](int64_t from, int64_t count) {
+    if (count <= 0) return false;
+    if (!handle_->LockRange(from, count)) return true;
+    (void)handle_->UnlockRange(from, count);
+    return false;
+  };
+  std::string out;
+  try {
+    const int64_t slots = SlotCount();
+    for (int64_t k = 0; k < slots; ++k) {
+      const int64_t offset = kFirstSlot + k * kSlotSize;
+      bool free = false;
+      const std::string text = ReadSlotText(offset, &free);
+      if (free) continue;
+      const int64_t range = offset + kPresenceDistance;
+      bool present = false;
+      if (offset == slotOffset_ && presence_ != 0) {
+        present = heldByOthers(range, presence_ - range) ||
+                  heldByOthers(presence_ + 1, range + kSlotSize - presence_ - 1);
+      } else {
+        present = heldByOthers(range, kSlotSize);
+      }
+      if (!present) continue;
+      const std::size_t cut = text.find("\r\n");
+      const std::string computer = text.substr(0, cut);
+      std::string user = cut == std::string::npos ? std::string() : text.substr(cut + 2);
+      if (const std::size_t end = user.find("\r\n"); end != std::string::npos) user.resize(end);
+      if (!out.empty()) out += ", ";
+      out += user + " on " + computer;
+    }
+  } catch (...) {
+    // Only a description: what could not be read is left out.
+  }
+  (void)handle_->UnlockRange(kMutexOffset, 1);
+  return out;
+}
+
 void TDBUserMonitor::Close() {
   if (!handle_) return;
   if (presence_ != 0) (void)handle_->UnlockRange(presence_, 1);

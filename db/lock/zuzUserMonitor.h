@@ -63,6 +63,11 @@ class TDBUserMonitor {
   // True when the last Close deleted the file.
   bool DeletedAtClose() const { return deletedAtClose_; }
 
+  // The other programs connected, as "user on computer" joined by ", " (one entry per slot in
+  // use by another program; this program's own slot only when another program shares it).
+  // Empty when nobody else is connected or the mutex is busy (it is tried once).
+  std::string OtherPrograms();
+
   // The attempts at the mutex and the parent lock (21, 100 ms apart).
   void SetLockFileAttempts(int attempts, int intervalMs);
 

@@ -134,6 +134,8 @@ void TZuzDataBase::Open() {
     options.exclusive = exclusive_;
     options.lockRetryCount = LockRetryMaximum;
     options.lockRetryInterval = LockRetryInterval;
+    options.lockWaitObserver = lockWaitObserver_;
+    options.lockWaitLimitMs = lockWaitLimitMs_;
     options.login = [&](const TDatabaseHeader& header) {
       securityLevel = header.securityLevel;
       loginMode_ = LoginModeFor(header.securityLevel, !masterKey_.empty());
@@ -274,6 +276,12 @@ void TZuzDataBase::Close() {
   if (db) db->Close();
   db.reset();
   if (AfterDisconnect) AfterDisconnect(*this);
+}
+
+void TZuzDataBase::SetLockWait(std::function<void(int waitedMs)> observer, int limitMs) {
+  lockWaitObserver_ = std::move(observer);
+  lockWaitLimitMs_ = limitMs;
+  if (db_) db_->Disk().SetLockWait(lockWaitObserver_, lockWaitLimitMs_);
 }
 
 TDiskMgr* TZuzDataBase::Disk() {

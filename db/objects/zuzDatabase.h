@@ -66,6 +66,10 @@ class TZuzDataBase {
   std::string Version() const { return kVersion; }
   int LockRetryMaximum = 10;
   int LockRetryInterval = 200;
+  // What a statement does while it waits for another program's lock: the observer hears how long
+  // it has waited (about every 100-200 ms, then -1 when the wait ends); a limit above 0 replaces
+  // LockRetryMaximum x LockRetryInterval. Applies to the open file at once.
+  void SetLockWait(std::function<void(int waitedMs)> observer, int limitMs);
   // Supplies the login data (user name, password, database password) instead of a dialog; what
   // is asked for is LoginMode(). The database password is taken unless the mode is User.
   std::function<void(TZuzDataBase&, std::string& user, std::string& password,
@@ -180,6 +184,8 @@ class TZuzDataBase {
   std::unique_ptr<TMemoryFileSystem> memFs_;
   std::unique_ptr<TZuzEngineDb> memDb_;
   std::vector<TZuzDataSet*> dataSets_;
+  std::function<void(int)> lockWaitObserver_;
+  int lockWaitLimitMs_ = 0;
 };
 
 // Runs one statement's work in a transaction of its own when none is open (on the database

@@ -20,6 +20,7 @@ TZuzEngineDb::TZuzEngineDb(TZuzFileSystem& fs, const TZuzOpenOptions& options)
   disk_->Exclusive = options.exclusive;
   disk_->LockRetryCount = options.lockRetryCount;
   disk_->LockRetryInterval = options.lockRetryInterval;
+  disk_->SetLockWait(options.lockWaitObserver, options.lockWaitLimitMs);
   if (options.locking) disk_->SetLockProvider(MakeEngineLockProvider());
   disk_->Open();
   try {

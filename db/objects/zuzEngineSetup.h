@@ -32,6 +32,9 @@ struct TZuzOpenOptions {
   std::function<std::string(const TDatabaseHeader&)> login;
   int lockRetryCount = 10;
   int lockRetryInterval = 200;  // milliseconds
+  // While a lock request waits for another program (see TZuzLockSetup).
+  std::function<void(int waitedMs)> lockWaitObserver;
+  int lockWaitLimitMs = 0;
   // Without locking the file is for this program alone (the memory tables' database): no lock
   // file, every lock granted at once.
   bool locking = true;

@@ -50,6 +50,18 @@ void TDiskMgr::SetLockProvider(std::unique_ptr<TZuzLockProvider> provider) {
   locks_ = provider ? std::move(provider) : std::make_unique<TGrantAllLockProvider>();
 }
 
+void TDiskMgr::SetLockWait(std::function<void(int waitedMs)> observer, int limitMs) {
+  lockWaitObserver_ = std::move(observer);
+  lockWaitLimitMs_ = limitMs;
+  if (lockProviderOpen_) locks_->SetLockWait(lockWaitObserver_, lockWaitLimitMs_);
+}
+
+uint32_t TDiskMgr::ChangeCounterOnDisk() {
+  uint8_t bytes[4];
+  file_.InternalRead(TGlobalHdr::kFileOffset + ghChangeCounter, sizeof bytes, bytes);
+  return GetU32(bytes);
+}
+
 void TDiskMgr::NoteTableId(uint32_t tableId) const {
   if (tableId > kMaxTableId) TDBLogger::Instance().AddLine(kObject, "Invalid table id");
 }
@@ -181,6 +193,8 @@ void TDiskMgr::Open() {
       setup.userName = LockUserName.empty() ? LoginUserName() : LockUserName;
       setup.computerName = LockComputerName.empty() ? ComputerName() : LockComputerName;
       setup.randomSeed = LockRandomSeed;
+      setup.lockWaitObserver = lockWaitObserver_;
+      setup.lockWaitLimitMs = lockWaitLimitMs_;
       locks_->Open(setup);
       lockProviderOpen_ = true;
     }
@@ -604,8 +618,25 @@ void TDiskMgr::Commit() {
   // Commits of all programs take turns: the header write lock is held from before the journal is
   // written until it is cleared (CheckForJournal relies on it).
   if (LockProvider() && !headerWriteLocked_) LockHeaderWrite();
-  if (headerLocked_ && globalHdr_.Dirty()) WriteHeader();
-  file_.Commit();
+  // The header was read under the lock held now: no other commit came in between. The raised
+  // counter goes into the same journaled write as the data.
+  const uint32_t before = globalHdr_.Item(ghChangeCounter);
+  const uint32_t after = before == 0xFFFFFFFFu ? 1 : before + 1;
+  globalHdr_.SetItem(ghChangeCounter, after);
+  WriteHeader();
+  try {
+    file_.Commit();
+  } catch (...) {
+    // The file holds the counter as it was (or will, once its journal is rolled back); so does
+    // the header in memory again. It is not dirty: a header written back later (at close) must
+    // not overwrite what the file holds; a second try raises and writes it again.
+    globalHdr_.SetItem(ghChangeCounter, before);
+    globalHdr_.ClearDirty();
+    throw;
+  }
+  counterBefore_ = before;
+  counterAfter_ = after;
+  ++writingCommits_;
   headerLocked_ = headerWriteLocked_ = false;
   ++lockReleases_;
   if (LockProvider()) locks_->ReleaseAllLocks();

@@ -72,6 +72,9 @@ class TDiskMgr {
   std::string LockUserName;
   std::string LockComputerName;
   uint64_t LockRandomSeed = 0;
+  // What a lock request does while it waits for another program (see TZuzLockSetup); applies to
+  // the open file at once.
+  void SetLockWait(std::function<void(int waitedMs)> observer, int limitMs);
   // The lock provider used when locking is active. The engine set-up hands every database the
   // lock file's provider; without one (or given null) the disk manager grants every lock itself
   // (TGrantAllLockProvider), which serves a file that one program alone opens.
@@ -155,7 +158,8 @@ class TDiskMgr {
                        const std::function<void(uint8_t*)>& edit);
 
   // Transactions. Commit upgrades the table locks, takes the header write lock (commits of all
-  // programs take turns), writes through the rollback journal, then releases all locks; when it
+  // programs take turns), raises the change counter when anything was written, writes through
+  // the rollback journal (the counter with the data), then releases all locks; when it
   // fails the file is as it was and the transaction stays open for Rollback. Rollback drops the
   // changes, reads the global header again (without waiting for the header lock) and releases
   // all locks.
@@ -163,6 +167,14 @@ class TDiskMgr {
   void Commit();
   void Rollback();
   bool InTransaction() const { return file_.InTransaction(); }
+  // The change counter (global header item 40) as the file holds it now: four bytes read past
+  // every cache, without any lock. REQUIRES: the file is open.
+  uint32_t ChangeCounterOnDisk();
+  // The counter just before and just after this disk manager's last commit that wrote (0 and 0
+  // before the first), and how many such commits it made since it was made.
+  uint32_t CounterBeforeLastCommit() const { return counterBefore_; }
+  uint32_t CounterAfterLastCommit() const { return counterAfter_; }
+  uint64_t WritingCommits() const { return writingCommits_; }
   // Counts the rollbacks (and restores) of this disk manager: whatever was read from the file
   // before one may be gone.
   uint64_t RollbackCount() const { return rollbacks_; }
@@ -203,6 +215,11 @@ class TDiskMgr {
   bool headerWriteLocked_ = false;
   uint64_t rollbacks_ = 0;
   uint64_t lockReleases_ = 0;
+  uint32_t counterBefore_ = 0;
+  uint32_t counterAfter_ = 0;
+  uint64_t writingCommits_ = 0;
+  std::function<void(int)> lockWaitObserver_;
+  int lockWaitLimitMs_ = 0;
   struct TCacheStamp {
     uint32_t writeCounter;
     uint64_t rollbacks;

@@ -7,7 +7,9 @@
 //   28      first-empty address of the user table-header blocks
 //   32      first-empty address of the system table-header blocks
 //   36      first-empty address shared by all index-node interfaces
-//   40-127  zero
+//   40      change counter: raised by every commit that wrote, in the commit's own journaled
+//           write (0 follows 0xFFFFFFFF as 1); 0 in a file no program has committed to since
+//   44-127  zero
 #pragma once
 
 #include <array>
@@ -22,6 +24,7 @@ enum : int {
   ghUserTableHeaderFirstEmpty = 28,
   ghSystemTableHeaderFirstEmpty = 32,
   ghIndexFirstEmpty = 36,
+  ghChangeCounter = 40,
 };
 
 class TGlobalHdr {

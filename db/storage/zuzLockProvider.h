@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -47,6 +48,12 @@ struct TZuzLockSetup {
   // Seeds the choice of read-lock bytes and of the transaction lock interval; 0 takes a seed
   // from the system.
   uint64_t randomSeed = 0;
+  // Called while a lock request waits for another program's lock: with the milliseconds waited
+  // so far, about every 100-200 ms, and with -1 once the wait ends (lock taken or given up).
+  std::function<void(int waitedMs)> lockWaitObserver;
+  // How long a request waits before it gives up (10249); 0 or less: retryCount attempts
+  // retryIntervalMs apart.
+  int lockWaitLimitMs = 0;
 };
 
 class TZuzLockProvider {
@@ -76,6 +83,10 @@ class TZuzLockProvider {
   // Byte ranges of the database file itself; the open region's result is not used.
   virtual bool LockDatabaseRange(int64_t offset, int64_t length) = 0;
   virtual void UnlockDatabaseRange(int64_t offset, int64_t length) = 0;
+
+  // Replaces the wait observer and limit of the setup (see TZuzLockSetup) from the next request.
+  // A provider that never waits ignores them.
+  virtual void SetLockWait(std::function<void(int waitedMs)> /*observer*/, int /*limitMs*/) {}
 };
 
 class TGrantAllLockProvider : public TZuzLockProvider {

@@ -2,7 +2,8 @@
 // or a failed flush), and power cuts at every point of a commit keep any subset of the writes
 // not yet flushed. Each time the commit reports an error or succeeds completely, and once the
 // fault is lifted the file opens, passes the integrity check and holds the state from before or
-// after the transaction, never a mix. VZ_POWER_CUTS sets the number of power cuts (default 400).
+// after the transaction, never a mix: with it the change counter, raised exactly with the data.
+// VZ_POWER_CUTS sets the number of power cuts (default 400).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "db/index/zuzIndexManager.h"
 #include "db/index/zuzIntegrityCheck.h"
+#include "db/storage/zuzCoding.h"
 #include "db/storage/zuzFaultFile.h"
 #include "db/storage/zuzJournal.h"
 #include "tests/db/dbRecordingFileSystem.h"
@@ -48,11 +50,29 @@ TCrashTxn BigTransaction(TCrashWorkload& w) {
   return t;
 }
 
-// What the next program sees: the integrity check's findings and the table's rows.
-TCrashState Inspect(TMemoryFileSystem& fs, std::string* problems) {
-  TIndexedConnection c(fs, kDbPath);
-  for (const auto& p : CheckDatabaseIntegrity(*c.tables)) *problems += p + "\n";
-  return TCrashWorkload::Read(*c.tables);
+// The change counter as the file holds it.
+uint32_t CounterOf(const std::vector<uint8_t>& bytes) {
+  return bytes.size() >= 1068 ? GetU32(bytes.data() + 1064) : 0;
+}
+
+// The table's rows and the change counter: a counter raised without the data, or the data
+// without the raise, is neither the state before nor the one after.
+struct TSeen {
+  TCrashState state;
+  uint32_t counter = 0;
+  bool operator==(const TSeen&) const = default;
+};
+
+// What the next program sees: the integrity check's findings, the rows and the counter.
+TSeen Inspect(TMemoryFileSystem& fs, std::string* problems) {
+  TSeen seen;
+  {
+    TIndexedConnection c(fs, kDbPath);
+    for (const auto& p : CheckDatabaseIntegrity(*c.tables)) *problems += p + "\n";
+    seen.state = TCrashWorkload::Read(*c.tables);
+  }
+  seen.counter = CounterOf(*fs.Contents(kDbPath));
+  return seen;
 }
 
 struct TFaultCase {
@@ -66,7 +86,9 @@ TEST(DbCommitFaults, EveryCallOfACommitFailingInTurn) {
   TBase base(12);
   TCrashWorkload after = base.workload;
   const TCrashTxn txn = BigTransaction(after);
-  const TCrashState before = base.workload.State();
+  const TSeen before{base.workload.State(), CounterOf(base.bytes)};
+  const TSeen afterSeen{after.State(), before.counter + 1};
+  ASSERT_GT(before.counter, 0u);
   // The calls a commit makes.
   int64_t calls = 0;
   {
@@ -78,7 +100,7 @@ TEST(DbCommitFaults, EveryCallOfACommitFailingInTurn) {
     calls = fs.Calls(TFaultOp::Any);
     std::string problems;
     c.Close();
-    ASSERT_EQ(Inspect(memory, &problems), after.State());
+    ASSERT_EQ(Inspect(memory, &problems), afterSeen);
     ASSERT_EQ(problems, "");
   }
   ASSERT_GT(calls, 10);
@@ -109,12 +131,12 @@ TEST(DbCommitFaults, EveryCallOfACommitFailingInTurn) {
         }
       }
       std::string problems;
-      const TCrashState state = Inspect(memory, &problems);
+      const TSeen state = Inspect(memory, &problems);
       EXPECT_EQ(problems, "") << fault.name << " at call " << n;
       if (failed) {
-        EXPECT_TRUE(state == before || state == after.State()) << fault.name << " at call " << n;
+        EXPECT_TRUE(state == before || state == afterSeen) << fault.name << " at call " << n;
       } else {
-        EXPECT_EQ(state, after.State()) << "reported success, " << fault.name << " at call " << n;
+        EXPECT_EQ(state, afterSeen) << "reported success, " << fault.name << " at call " << n;
       }
       EXPECT_FALSE(memory.Exists(JournalFileNameFor(kDbPath)));
       failures += failed;
@@ -140,10 +162,10 @@ TEST(DbCommitFaults, EveryCallOfACommitFailingInTurn) {
       if (!fired) break;
     }
     std::string problems;
-    const TCrashState state = Inspect(memory, &problems);
+    const TSeen state = Inspect(memory, &problems);
     EXPECT_EQ(problems, "") << "flush " << n;
     EXPECT_TRUE(failed) << "a failed flush is never taken for success (flush " << n << ")";
-    EXPECT_TRUE(state == before || state == after.State()) << "flush " << n;
+    EXPECT_TRUE(state == before || state == afterSeen) << "flush " << n;
   }
   EXPECT_GT(failures, 0);
   EXPECT_GT(successes, 0);
@@ -155,7 +177,8 @@ TEST(DbCommitFaults, PowerCutsAtEveryPointOfACommit) {
   TBase base(12);
   TCrashWorkload after = base.workload;
   const TCrashTxn txn = BigTransaction(after);
-  const TCrashState before = base.workload.State();
+  const TSeen before{base.workload.State(), CounterOf(base.bytes)};
+  const TSeen afterSeen{after.State(), before.counter + 1};
   // One commit, recorded.
   TMemoryFileSystem memory;
   memory.SetContents(kDbPath, base.bytes);
@@ -176,9 +199,9 @@ TEST(DbCommitFaults, PowerCutsAtEveryPointOfACommit) {
     TMemoryFileSystem disk;
     for (const auto& [path, bytes] : files) disk.SetContents(path, bytes);
     std::string problems;
-    const TCrashState state = Inspect(disk, &problems);
+    const TSeen state = Inspect(disk, &problems);
     EXPECT_EQ(problems, "") << "cut after " << cut << " of " << ops.size() << " changes";
-    const bool isBefore = state == before, isAfter = state == after.State();
+    const bool isBefore = state == before, isAfter = state == afterSeen;
     EXPECT_TRUE(isBefore || isAfter) << "cut after " << cut << " of " << ops.size();
     asBefore += isBefore;
     asAfter += isAfter;

@@ -251,12 +251,15 @@ struct TTwoPrograms {
     create.FileName = kDbPath;
     create.CreateNewFile(false);
     create.Close();
-    a = Open();
-    b = Open();
+    a = Open("ann");
+    b = Open("bob");
   }
-  std::unique_ptr<TDiskMgr> Open() {
+  // An empty user registers under the system's names.
+  std::unique_ptr<TDiskMgr> Open(const std::string& user) {
     auto d = std::make_unique<TDiskMgr>(fs);
     d->SetLockProvider(std::make_unique<TMultiUserLockProvider>());
+    d->LockUserName = user;
+    d->LockComputerName = user.empty() ? "" : "pc";
     d->FileName = kDbPath;
     d->LockRetryCount = 3;
     d->LockRetryInterval = 2;
@@ -267,21 +270,25 @@ struct TTwoPrograms {
 
 TEST(DbDiskLocks, TableLocksBetweenPrograms) {
   TTwoPrograms p;
-  auto c = p.Open();
+  // A request that gives up names the other programs connected.
+  auto c = p.Open("cy");
   ASSERT_NE(p.a->LockProvider(), nullptr);
   EXPECT_EQ(p.a->LockTable(5, ltRead), ltRead);
   EXPECT_EQ(p.b->LockTable(5, ltRead), ltRead);
   EXPECT_EQ(ErrorTextOf([&] { c->LockTable(5, ltWrite); }),
-            "A write lock could not be obtained on the table");
+            "A write lock could not be obtained on the table; the plan is in use by ann on pc, "
+            "bob on pc");
   p.a->UnlockTable(5);
   p.b->UnlockTable(5);
   EXPECT_EQ(c->LockTable(5, ltWrite), ltWrite);
   EXPECT_EQ(ErrorTextOf([&] { p.a->LockTable(5, ltRead); }),
-            "A read lock could not be obtained on the table");
+            "A read lock could not be obtained on the table; the plan is in use by bob on pc, "
+            "cy on pc");
   c->UnlockTable(5);
   EXPECT_EQ(p.a->LockRecord(0x9000, 5), ltWrite);
+  c.reset();
   EXPECT_EQ(ErrorTextOf([&] { p.b->LockRecord(0x9000, 5); }),
-            "A lock could not be obtained on the record");
+            "A lock could not be obtained on the record; the plan is in use by ann on pc");
   p.a->UnlockRecord(0x9000);
   EXPECT_EQ(p.b->LockRecord(0x9000, 5), ltWrite);
   // The header lock is table lock 0: a writer of the map waits for readers of the header.
@@ -307,14 +314,15 @@ TEST(DbDiskLocks, TransactionsAndCommit) {
   p.b->StartTransaction();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(ErrorTextOf([&] { p.b->LockTable(7, ltWrite); }),
-            "A transaction lock could not be obtained");
+            "A transaction lock could not be obtained; the plan is in use by ann on pc");
   const auto waited = std::chrono::steady_clock::now() - start;
   EXPECT_GE(waited, std::chrono::milliseconds(19 * 80));
   EXPECT_EQ(p.b->LockTable(8, ltWrite), ltRead);  // other tables are free
   p.b->Rollback();
   // The commit waits for other programs' readers of the tables it changed.
   EXPECT_EQ(p.b->LockTable(7, ltRead), ltRead);
-  EXPECT_EQ(ErrorTextOf([&] { p.a->Commit(); }), "A write lock could not be obtained on the table");
+  EXPECT_EQ(ErrorTextOf([&] { p.a->Commit(); }),
+            "A write lock could not be obtained on the table; the plan is in use by bob on pc");
   EXPECT_TRUE(p.a->InTransaction());
   p.b->UnlockTable(7);
   p.a->Commit();
@@ -368,7 +376,11 @@ TEST(DbDiskLocks, DatabaseOpenRegisterAndLeaveTheLockFile) {
   EXPECT_TRUE(p.fs.Exists("/mem/test.lck"));
   auto* locks = dynamic_cast<TMultiUserLockProvider*>(p.a->LockProvider());
   ASSERT_NE(locks, nullptr);
-  EXPECT_EQ(locks->Monitor()->SlotText(), ComputerName() + "\r\n" + LoginUserName() + "\r\n");
+  {
+    auto own = p.Open("");
+    EXPECT_EQ(dynamic_cast<TMultiUserLockProvider*>(own->LockProvider())->Monitor()->SlotText(),
+              ComputerName() + "\r\n" + LoginUserName() + "\r\n");
+  }
   EXPECT_EQ(locks->Transactions()->RetryCount(), 20);
   EXPECT_GE(locks->Transactions()->RetryInterval(), 80);
   EXPECT_LT(locks->Transactions()->RetryInterval(), 120);

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "db/storage/zuzPosixFile.h"
+#include "db/storage/zuzSystemInfo.h"
 #include "tests/db/record/dbRecordUtil.h"
 
 namespace zuz::test {
@@ -175,14 +176,22 @@ TEST_F(DbProcesses, TwoReadersAndAWriter) {
   ASSERT_EQ(Open(w, "w"), "ok");
   EXPECT_EQ(r1.Cmd("lock 1 read"), "ok 1");
   EXPECT_EQ(r2.Cmd("lock 1 read"), "ok 1");
-  const std::string refused = "err 10249 A write lock could not be obtained on the table";
+  // A request that gives up names the other programs connected.
+  const std::string pc = " on " + ComputerName();
+  const std::string refused =
+      "err 10249 A write lock could not be obtained on the table; the plan "
+      "is in use by r1" +
+      pc + ", r2" + pc;
   EXPECT_EQ(w.Cmd("lock 1 write"), refused);
   EXPECT_EQ(r1.Cmd("unlock 1"), "ok");
   EXPECT_EQ(w.Cmd("lock 1 write"), refused);
   EXPECT_EQ(r2.Cmd("unlock 1"), "ok");
   EXPECT_EQ(w.Cmd("lock 1 write"), "ok 4");
-  EXPECT_EQ(r1.Cmd("lock 1 read"), "err 10249 A read lock could not be obtained on the table");
-  EXPECT_EQ(r1.Cmd("count T"), "err 10249 A read lock could not be obtained on the table");
+  const std::string refusedRead =
+      "err 10249 A read lock could not be obtained on the table; the plan is in use by r2" + pc +
+      ", w" + pc;
+  EXPECT_EQ(r1.Cmd("lock 1 read"), refusedRead);
+  EXPECT_EQ(r1.Cmd("count T"), refusedRead);
   EXPECT_EQ(w.Cmd("unlock 1"), "ok");
   EXPECT_EQ(r1.Cmd("count T"), "ok 0");
 }
@@ -197,7 +206,9 @@ TEST_F(DbProcesses, ASecondTransactionOnATableFails) {
   EXPECT_EQ(a.Cmd("start"), "ok");
   EXPECT_NE(a.Cmd("add T 1"), "");  // writes take the read and the transaction lock
   EXPECT_EQ(b.Cmd("start"), "ok");
-  EXPECT_EQ(b.Cmd("add T 2"), "err 10249 A transaction lock could not be obtained");
+  EXPECT_EQ(b.Cmd("add T 2"),
+            "err 10249 A transaction lock could not be obtained; the plan is in use by a on " +
+                ComputerName());
   EXPECT_EQ(b.Cmd("rollback"), "ok");
   EXPECT_EQ(b.Cmd("count T"), "ok 0");  // reading outside a transaction is allowed
   EXPECT_EQ(a.Cmd("commit"), "ok");

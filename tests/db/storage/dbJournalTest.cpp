@@ -51,9 +51,10 @@ struct TCutShort {
     disk.WritePages(page, 1, data.data(), ioFlags, 3);
     std::vector<uint8_t> more(8192, 'm');
     disk.AllocatePages(3, ioFlags, more.data(), 2, usRecord);  // appended pages too
-    // The journal's writes and flushes go through; the first database write half-succeeds and
-    // every later write fails, like a program that dies there.
-    fs.Arm(TFaultOp::Write, 3, TFaultMode::ShortTransfer, true);
+    // The journal's writes and flushes go through, and the global header (its change counter);
+    // the next database write half-succeeds and every later write fails, like a program that
+    // dies there.
+    fs.Arm(TFaultOp::Write, 4, TFaultMode::ShortTransfer, true);
     EXPECT_EQ(ErrorCodeOf([&] { t.Commit(); }), ZUZ_ERR_WRITE);
     fs.Disarm();
   }
