@@ -6,6 +6,7 @@
 
 #include "db/objects/zuzDatabase.h"
 #include "db/objects/zuzSQL.h"
+#include "db/storage/zuzDisk.h"
 #include "planner/base/qorCalendar.h"
 
 TqorDatabaseController::TqorDatabaseController(zuz::TZuzFileSystem* fs)
@@ -31,6 +32,9 @@ void TqorDatabaseController::OpenDatabase(const std::string& path) {
   database_->Close();
   database_->SetDataBaseName(path);
   database_->Open();
+  zuz::TDiskMgr* disk = database_->Disk();
+  commitsFollowed_ = disk ? disk->WritingCommits() : 0;
+  seenCounter_ = ChangeCounter();
 }
 
 void TqorDatabaseController::CloseDatabase() {
@@ -45,8 +49,53 @@ int64_t TqorDatabaseController::Execute(const std::string& statement) {
   if (ReadOnly()) throw EqorDatabaseError(readOnlyReason_);
   query_->Close();
   query_->SetSQL(statement);
-  query_->ExecSQL();
+  try {
+    query_->ExecSQL();
+  } catch (...) {
+    FollowOwnCommits();
+    throw;
+  }
+  FollowOwnCommits();
   return query_->RowsAffected();
+}
+
+uint32_t TqorDatabaseController::ChangeCounter() {
+  if (!database_->Connected()) return 0;
+  zuz::TDiskMgr* disk = database_->Disk();
+  return disk && disk->IsOpen() ? disk->ChangeCounterOnDisk() : 0;
+}
+
+bool TqorDatabaseController::ChangedElsewhere() {
+  FollowOwnCommits();
+  return ChangeCounter() != seenCounter_;
+}
+
+void TqorDatabaseController::NoteSeen(uint32_t counter) {
+  FollowOwnCommits();
+  seenCounter_ = counter;
+}
+
+void TqorDatabaseController::FollowOwnCommits() {
+  if (!database_->Connected()) return;
+  zuz::TDiskMgr* disk = database_->Disk();
+  if (!disk || disk->WritingCommits() == commitsFollowed_) return;
+  // Only the last commit is known: when several came since the last call (commits made on the
+  // database object directly), a counter that moved through them all looks changed once more.
+  if (disk->WritingCommits() == commitsFollowed_ + 1 &&
+      disk->CounterBeforeLastCommit() == seenCounter_) {
+    seenCounter_ = disk->CounterAfterLastCommit();
+  }
+  commitsFollowed_ = disk->WritingCommits();
+}
+
+void TqorDatabaseController::SetLockWaitObserver(std::function<void(int waitedMs)> observer) {
+  lockWaitObserver_ = std::move(observer);
+  database_->SetLockWait(lockWaitObserver_, lockWaitLimitMs_);
+}
+
+void TqorDatabaseController::SetLockWaitLimit(int milliseconds) {
+  lockWaitLimitMs_ = milliseconds;
+  database_->SetLockWait(lockWaitObserver_, lockWaitLimitMs_);
 }
 
 TqorDatabaseRecordSet* TqorDatabaseController::OpenRecordSet(const std::string& statement) {

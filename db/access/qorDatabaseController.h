@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,6 +55,33 @@ class TqorDatabaseController {
   // a transaction of its own; returns the number of rows it wrote. While read-only, raises
   // EqorDatabaseError with the reason instead and sends nothing to the engine.
   int64_t Execute(const std::string& statement);
+
+  // --- Other programs ---
+  // The plan file's change counter now: read from the file at once, without waiting for any
+  // lock (one read of four bytes). 0 while not connected, and for a file no program has committed
+  // to since counters exist.
+  uint32_t ChangeCounter();
+  // True when another program committed to the file since this controller last looked: the
+  // counter differs from the one last seen. This controller's own commits (Execute and
+  // TqorDatabaseTransaction::Commit) move the seen value along when the counter was at the seen
+  // value just before the commit; when another program had committed in between, it stays
+  // changed.
+  bool ChangedElsewhere();
+  // The caller has the plan as of this counter (read ChangeCounter() BEFORE loading, then call
+  // this with that value after loading; a commit in between only causes one more reload).
+  // OpenDatabase notes the counter at open.
+  void NoteSeen(uint32_t counter);
+  // Called from inside a statement while the engine waits for a lock another program holds:
+  // with the milliseconds waited so far, about every 100-200 ms, and once with -1 when the wait
+  // ends (lock taken or given up). An empty function removes it.
+  void SetLockWaitObserver(std::function<void(int waitedMs)> observer);
+  // How long a statement waits for another program's lock before it gives up with the engine's
+  // lock error (its message names the other program's user and computer when known). Default:
+  // the engine's retry count x interval as today.
+  void SetLockWaitLimit(int milliseconds);
+  // Moves the seen counter along this controller's own commits since the last call (see
+  // ChangedElsewhere); Execute and TqorDatabaseTransaction::Commit call it.
+  void FollowOwnCommits();
 
   // Read-only: from now on every Execute is refused with the reason (the plan can still be
   // read); an empty reason allows writing again.
@@ -114,4 +142,10 @@ class TqorDatabaseController {
   std::unique_ptr<zuz::TZuzQuery> query_;
   std::vector<std::unique_ptr<TqorDatabaseRecordSet>> recordSets_;
   std::string readOnlyReason_;
+  // The counter as of the plan the caller has, and the disk's count of writing commits as of the
+  // last FollowOwnCommits.
+  uint32_t seenCounter_ = 0;
+  uint64_t commitsFollowed_ = 0;
+  std::function<void(int)> lockWaitObserver_;
+  int lockWaitLimitMs_ = 0;
 };

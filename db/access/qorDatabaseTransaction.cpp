@@ -19,6 +19,12 @@ TqorDatabaseTransaction::~TqorDatabaseTransaction() {
 }
 
 void TqorDatabaseTransaction::Commit() {
-  controller_.Database().Commit();
+  try {
+    controller_.Database().Commit();
+  } catch (...) {
+    controller_.FollowOwnCommits();
+    throw;
+  }
+  controller_.FollowOwnCommits();
   done_ = true;
 }

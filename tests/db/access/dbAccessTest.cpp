@@ -3,17 +3,24 @@
 // rows, look-ups and new ids, the controller's own errors, and databases that cannot be opened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "db/access/qorDatabaseController.h"
+#include "db/access/qorDatabaseTransaction.h"
 #include "db/objects/zuzDatabase.h"
 #include "db/storage/zuzError.h"
 #include "db/storage/zuzMemoryFile.h"
+#include "db/storage/zuzSystemInfo.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "tests/db/dbTestUtil.h"
@@ -242,6 +249,124 @@ TEST_F(DbAccess, TwoProgramsSeeEachOthersCommits) {
   EXPECT_EQ(names(other), "Cy;Eve;");
 }
 
+// Two programs commit at random, alone, in transactions of several statements, or roll back;
+// a model says what each has seen. Every writing commit raises the file's counter by one, nothing
+// else moves it, and each program sees as changed elsewhere exactly what the other committed
+// since it last noted the counter (its own commits never, also after the other's in between).
+TEST_F(DbAccess, ChangeCounterCountsCommitsAndEachProgramSeesOnlyTheOthers) {
+  Add("Ann", 30000, 1, true);
+  TqorDatabaseController other(&fs_);
+  other.OpenDatabase(kPath);
+  C* programs[2] = {&controller_, &other};
+  uint32_t counter = controller_.ChangeCounter();
+  ASSERT_GT(counter, 0u);  // the creation and the first insert were commits
+  EXPECT_EQ(other.ChangeCounter(), counter);
+  bool changed[2] = {controller_.ChangedElsewhere(), false};
+  EXPECT_FALSE(changed[0]);
+  std::mt19937 random(::testing::UnitTest::GetInstance()->random_seed());
+  for (int step = 0; step < 120; ++step) {
+    const int who = static_cast<int>(random() % 2);
+    C& c = *programs[who];
+    const std::string name = "'P" + std::to_string(step) + "'";
+    bool wrote = true;
+    switch (random() % 6) {
+      case 0:
+        c.Execute("INSERT INTO People (Name, Hours) VALUES (" + name + ", 1)");
+        break;
+      case 1:
+        c.Execute("UPDATE People SET Hours = Hours + 1");
+        break;
+      case 2: {
+        TqorDatabaseTransaction transaction(c);
+        c.Execute("INSERT INTO People (Name, Hours) VALUES (" + name + ", 2)");
+        c.Execute("UPDATE People SET Hours = Hours + 1 WHERE Name = " + name);
+        transaction.Commit();
+        break;
+      }
+      case 3: {
+        TqorDatabaseTransaction transaction(c);
+        c.Execute("INSERT INTO People (Name, Hours) VALUES (" + name + ", 3)");
+        wrote = false;  // rolled back by the guard
+        break;
+      }
+      case 4:
+        EXPECT_GT(c.LookupInteger("SELECT COUNT(*) FROM People"), 0);
+        wrote = false;
+        break;
+      default:
+        // The program reloads: it notes the counter read before it loaded.
+        c.NoteSeen(c.ChangeCounter());
+        changed[who] = false;
+        wrote = false;
+        break;
+    }
+    if (wrote) {
+      ++counter;
+      changed[1 - who] = true;
+    }
+    ASSERT_EQ(controller_.ChangeCounter(), counter) << "step " << step;
+    ASSERT_EQ(other.ChangeCounter(), counter) << "step " << step;
+    ASSERT_EQ(controller_.ChangedElsewhere(), changed[0]) << "step " << step;
+    ASSERT_EQ(other.ChangedElsewhere(), changed[1]) << "step " << step;
+  }
+  // Not connected: 0, and reopening notes the counter at open.
+  other.CloseDatabase();
+  EXPECT_EQ(other.ChangeCounter(), 0u);
+  other.OpenDatabase(kPath);
+  EXPECT_FALSE(other.ChangedElsewhere());
+  EXPECT_EQ(other.ChangeCounter(), counter);
+}
+
+// A statement waiting for another program's lock: the observer hears the wait grow and end;
+// a limit above the retry settings keeps it waiting (and it goes through once the lock is
+// free); a limit that passes gives the lock error naming the other program.
+TEST_F(DbAccess, LockWaitsAreReportedLimitedAndNameTheOtherProgram) {
+  Add("Ann", 30000, 1, true);
+  controller_.CloseDatabase();
+  controller_.Database().LockRetryMaximum = 2;
+  controller_.Database().LockRetryInterval = 5;
+  controller_.OpenDatabase(kPath);
+  TqorDatabaseController other(&fs_);
+  other.OpenDatabase(kPath);
+  std::vector<int> heard;
+  controller_.SetLockWaitObserver([&](int waited) {
+    heard.push_back(waited);
+    // After a third of a second of waiting the other program gives its change up.
+    if (waited >= 300 && other.Database().InTransaction()) other.Database().Rollback();
+  });
+  controller_.SetLockWaitLimit(5000);
+  other.Database().StartTransaction();
+  other.Execute("UPDATE People SET Hours = 5");
+  EXPECT_EQ(controller_.Execute("UPDATE People SET Hours = 7"), 1);
+  ASSERT_GE(heard.size(), 3u);
+  EXPECT_EQ(heard.back(), -1);
+  EXPECT_GE(heard[heard.size() - 2], 300);
+  EXPECT_TRUE(std::is_sorted(heard.begin(), heard.end() - 1));
+  // Without a limit the retry settings hold; with one that passes, the engine's lock error.
+  controller_.SetLockWaitObserver({});
+  other.Database().StartTransaction();
+  other.Execute("UPDATE People SET Hours = 6");
+  const std::string holder = zuz::LoginUserName() + " on " + zuz::ComputerName();
+  controller_.SetLockWaitLimit(0);
+  EXPECT_EQ(ErrorCodeOf([&] { controller_.Execute("UPDATE People SET Hours = 8"); }),
+            ZUZ_ERR_LOCK_TIMEOUT);
+  heard.clear();
+  controller_.SetLockWaitObserver([&](int waited) { heard.push_back(waited); });
+  controller_.SetLockWaitLimit(250);
+  try {
+    controller_.Execute("UPDATE People SET Hours = 8");
+    ADD_FAILURE() << "the update went through a lock another program holds";
+  } catch (const zuz::EZuzDatabaseError& e) {
+    EXPECT_EQ(e.ErrorCode(), ZUZ_ERR_LOCK_TIMEOUT);
+    EXPECT_NE(e.CustomMessage().find("the plan is in use by " + holder), std::string::npos)
+        << e.CustomMessage();
+  }
+  ASSERT_FALSE(heard.empty());
+  EXPECT_EQ(heard.back(), -1);
+  other.Database().Rollback();
+  EXPECT_EQ(controller_.LookupInteger("SELECT MAX(Hours) FROM People"), 7);
+}
+
 // A database file on disk that another program may lock.
 class DbAccessFiles : public ::testing::Test {
  protected:
@@ -295,6 +420,65 @@ TEST_F(DbAccessFiles, DatabasesThatCannotBeOpenedGiveTheEnginesErrorAndStayUncha
   // Once the other program is gone the database opens.
   controller.OpenDatabase(path_);
   EXPECT_TRUE(controller.Connected());
+}
+
+// Two programs on one file on disk (two handles, as two processes would have): one commits in a
+// tight loop, the other must get each of its writes through within a short wait. Waiting writers
+// take turns at the lock file's gate; without it the loop holds some lock at nearly every
+// moment the other looks. VZ_TURNS sets the number of writes (default 15).
+TEST_F(DbAccessFiles, AWriterGetsThroughWhileAnotherCommitsInATightLoop) {
+  const char* turnsText = std::getenv("VZ_TURNS");
+  const int turns = std::max(1, turnsText ? std::atoi(turnsText) : 15);
+  {
+    TqorDatabaseController setup;
+    setup.OpenDatabase(path_);
+    setup.Execute("CREATE TABLE Tally (Id INTEGER, N INTEGER, Who VARCHAR(10), PRIMARY KEY (Id))");
+    setup.Execute("INSERT INTO Tally (Id, N, Who) VALUES (1, 0, 'busy')");
+  }
+  std::atomic<bool> done{false};
+  std::atomic<int> busyCommits{0};
+  std::string busyError;
+  std::thread busy([&] {
+    try {
+      TqorDatabaseController c;
+      c.OpenDatabase(path_);
+      while (!done) {
+        c.Execute("UPDATE Tally SET N = N + 1 WHERE Id = 1");
+        ++busyCommits;
+      }
+    } catch (const std::exception& e) {
+      busyError = e.what();
+      done = true;
+    }
+  });
+  TqorDatabaseController waiter;
+  const char* waitText = std::getenv("VZ_TURN_WAIT_MS");
+  waiter.Database().LockRetryMaximum = std::max(1, (waitText ? std::atoi(waitText) : 400) / 20);
+  waiter.Database().LockRetryInterval = 20;
+  std::vector<std::string> refused;
+  try {
+    waiter.OpenDatabase(path_);
+    while (busyCommits < 3 && !done) std::this_thread::yield();
+    for (int i = 0; i < turns && !done; ++i) {
+      try {
+        waiter.Execute("INSERT INTO Tally (Id, N, Who) VALUES (" + std::to_string(i + 2) +
+                       ", 0, 'waiter')");
+      } catch (const zuz::EZuzDatabaseError& e) {
+        refused.push_back(e.what());
+      }
+    }
+  } catch (...) {
+    done = true;
+    busy.join();
+    throw;
+  }
+  done = true;
+  busy.join();
+  EXPECT_EQ(busyError, "");
+  EXPECT_EQ(refused, std::vector<std::string>{}) << refused.size() << " of " << turns;
+  EXPECT_EQ(waiter.LookupInteger("SELECT COUNT(*) FROM Tally WHERE Who = 'waiter'"),
+            turns - static_cast<int>(refused.size()));
+  EXPECT_EQ(waiter.LookupInteger("SELECT N FROM Tally WHERE Id = 1"), busyCommits.load());
 }
 
 }  // namespace
