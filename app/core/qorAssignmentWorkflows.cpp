@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "app/core/qorChangedElsewhere.h"
 #include "app/core/qorDocumentEdit.h"
 #include "app/core/qorNumberText.h"
 #include "app/core/qorPlannerStatements.h"
+#include "app/core/qorStoredRows.h"
 #include "app/core/qorTaskEditor.h"
 #include "app/core/qorWorkflowError.h"
 #include "db/access/qorDatabaseController.h"
@@ -16,6 +18,7 @@
 #include "planner/qorPlannerModel.h"
 
 namespace st = qorStatements;
+namespace sr = qorStoredRows;
 
 namespace {
 
@@ -94,9 +97,18 @@ bool TqorAssignmentWorkflows::AllocateResource(int32_t taskId, int32_t resourceI
                                                double startDate, double endDate) {
   TqorXMLNode2* task = TaskOf(planner_, taskId);
   if (!UnitsAllowed(resourceId, units, startDate, endDate, std::nullopt)) return false;
-  {
+  TqorXMLNode2* resource = planner_.Document().GetNodeById("resource", std::to_string(resourceId));
+  const std::string taskRow = sr::TaskName(task);
+  const std::string resourceRow =
+      resource ? sr::ResourceName(resource) : "Resource " + std::to_string(resourceId);
+  bool taskGone = false;
+  try {
     TqorDocumentEdit edit;
     TqorDatabaseTransaction transaction(db_);
+    // The task and the resource must still be there, and stay until the commit.
+    taskGone = db_.Execute(st::TouchTask(taskId)) == 0;
+    if (taskGone) throw EqorChangedElsewhere(taskRow);
+    if (db_.Execute(st::TouchResource(resourceId)) == 0) throw EqorChangedElsewhere(resourceRow);
     db_.Execute(st::InsertAssignment(taskId, resourceId, units));
     const int32_t assignmentId = st::NewAssignmentId(db_);
     auto assignment = std::make_unique<TqorXMLNode2>("assignment");
@@ -107,6 +119,12 @@ bool TqorAssignmentWorkflows::AllocateResource(int32_t taskId, int32_t resourceI
     hours_.TaskAssignmentsChanged(task, edit);
     transaction.Commit();
     edit.Keep();
+  } catch (const EqorChangedElsewhere&) {
+    if (taskGone)
+      sr::PutBackTask(db_, planner_, task);
+    else if (resource)
+      sr::PutBackResource(db_, planner_, resource);
+    throw;
   }
   FillAllocationLists(taskId);
   planner_.RebuildRows();
@@ -117,9 +135,18 @@ void TqorAssignmentWorkflows::RemoveAssignment(int32_t taskId, int32_t assignmen
   TqorXMLNode2* assignment =
       planner_.Document().GetNodeById("assignment", std::to_string(assignmentId));
   TqorXMLNode2* task = planner_.Document().GetNodeById("task", std::to_string(taskId));
-  {
+  const std::string id = std::to_string(assignmentId);
+  try {
     TqorDocumentEdit edit;
     TqorDatabaseTransaction transaction(db_);
+    if (assignment) {
+      // The assignment as shown.
+      const std::string resourceId = assignment->GetAttributeStr("resourceid");
+      const std::string ownerId = assignment->Parent()->GetAttributeStr("id");
+      if (db_.Execute(st::CheckAssignment(assignmentId, ownerId, resourceId,
+                                          assignment->GetAttribute("units").AsReal())) == 0)
+        throw EqorChangedElsewhere(sr::AssignmentName(planner_, resourceId, ownerId));
+    }
     db_.Execute(st::DeleteAssignment(assignmentId));
     if (task) {
       // The hours without the assignment: while they are computed it counts nothing. It is
@@ -129,6 +156,9 @@ void TqorAssignmentWorkflows::RemoveAssignment(int32_t taskId, int32_t assignmen
     }
     transaction.Commit();
     edit.Keep();
+  } catch (const EqorChangedElsewhere&) {
+    sr::PutBackAssignment(db_, planner_, id);
+    throw;
   }
   if (assignment) assignment->Parent()->DeleteChild(assignment);
   FillAllocationLists(taskId);
@@ -154,15 +184,33 @@ bool TqorAssignmentWorkflows::ChangeAssignmentUnits(int32_t taskId, int32_t assi
   const double endDate = task ? task->GetAttribute("enddate").AsReal() : shown.EndDate;
   const TqorVariant resource = db_.LookupValue(st::SelectAssignmentResource(assignmentId));
   const int32_t resourceId = resource.IsNull() ? 0 : resource.AsInteger();
+  // The units as this window showed them: the element's, else those the prompt showed.
+  const double before = assignment ? assignment->GetAttribute("units").AsReal()
+                                   : (stored.IsNull() ? 0 : stored.AsReal());
+  const std::string ownerId =
+      assignment ? assignment->Parent()->GetAttributeStr("id") : std::to_string(taskId);
+  const std::string shownResource =
+      assignment ? assignment->GetAttributeStr("resourceid") : std::to_string(resourceId);
+  const std::string row = sr::AssignmentName(planner_, shownResource, ownerId);
+  if (resource.IsNull() && assignment) {
+    // Gone before the checks could run.
+    sr::PutBackAssignment(db_, planner_, std::to_string(assignmentId));
+    throw EqorChangedElsewhere(row);
+  }
   if (!UnitsAllowed(resourceId, units, startDate, endDate, assignmentId)) return false;
-  {
+  try {
     TqorDocumentEdit edit;
     TqorDatabaseTransaction transaction(db_);
-    db_.Execute(st::UpdateAssignmentUnits(assignmentId, units));
+    if (db_.Execute(
+            st::UpdateAssignmentUnits(assignmentId, units, ownerId, shownResource, before)) == 0)
+      throw EqorChangedElsewhere(row);
     if (assignment) edit.SetAttribute(assignment, "units", units);
     if (task) hours_.TaskAssignmentsChanged(task, edit);
     transaction.Commit();
     edit.Keep();
+  } catch (const EqorChangedElsewhere&) {
+    sr::PutBackAssignment(db_, planner_, std::to_string(assignmentId));
+    throw;
   }
   planner_.RebuildRows();
   return true;

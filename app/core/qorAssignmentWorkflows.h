@@ -12,6 +12,12 @@
 // Each change runs its statements in one transaction and changes the document through a
 // TqorDocumentEdit: when the database refuses any of it, the file and the document stay as they
 // were and the engine's error reaches the caller.
+//
+// Checked writes: an allocation needs the task's and the resource's rows, a removal or units
+// change writes only while the assignment's row holds what the element shows. Otherwise nothing
+// is written, the element gets what the file holds (or leaves the document) and
+// EqorChangedElsewhere names the task, the resource or "The assignment of 'resource' to 'task'".
+// The hours are rolled up from the stored rows.
 #pragma once
 
 #include <cstdint>

@@ -3,12 +3,16 @@
 #include <memory>
 #include <string>
 
+#include "app/core/qorChangedElsewhere.h"
+#include "app/core/qorNodeValues.h"
+#include "app/core/qorStoredRows.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/access/qorDatabaseTransaction.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/qorPlannerModel.h"
 
 namespace st = qorStatements;
+namespace sr = qorStoredRows;
 
 namespace {
 
@@ -71,11 +75,19 @@ bool CreateHoliday(TqorDatabaseController& db, TqorPlannerModel& planner,
   if (!dialog(startDate, endDate)) return false;
 
   std::string id;
-  {
+  TqorXMLNode2* resource = planner.Document().GetNodeById("resource", resourceId.Text());
+  try {
     TqorDatabaseTransaction transaction(db);
+    // The resource must still be there, and stays until the commit.
+    if (db.Execute(st::TouchResource(resourceId)) == 0)
+      throw EqorChangedElsewhere(resource ? sr::ResourceName(resource)
+                                          : "Resource " + resourceId.Text());
     db.Execute(st::InsertHoliday(resourceId, startDate, endDate));
     id = std::to_string(st::NewHolidayId(db));
     transaction.Commit();
+  } catch (const EqorChangedElsewhere&) {
+    if (resource) sr::PutBackResource(db, planner, resource);
+    throw;
   }
   auto holiday = std::make_unique<TqorXMLNode2>("holiday");
   holiday->SetAttribute("id", id);
@@ -89,15 +101,36 @@ bool EditHoliday(TqorDatabaseController& db, TqorPlannerModel& planner, const Tq
                  const TqorHolidayDialog& dialog) {
   double startDate = 0;
   double endDate = 0;
+  std::string resourceId;
+  bool stored = false;
   {
     TRows rows(db, st::SelectHoliday(holidayId));
-    if (rows.Eof()) return false;
-    startDate = rows.Date("StartDate");
-    endDate = rows.Date("EndDate");
+    if (!rows.Eof()) {
+      stored = true;
+      startDate = rows.Date("StartDate");
+      endDate = rows.Date("EndDate");
+      resourceId = std::to_string(rows.Integer("ResourceId"));
+    }
   }
+  if (!stored) {
+    // Deleted by another program: the document lets it go too.
+    sr::PutBackHoliday(db, planner, holidayId.Text());
+    return false;
+  }
+  // The dates the dialog showed, as read.
+  const double shownStart = startDate, shownEnd = endDate;
   if (!dialog(startDate, endDate)) return false;
 
-  db.Execute(st::UpdateHoliday(holidayId, startDate, endDate));
+  try {
+    TqorDatabaseTransaction transaction(db);
+    if (db.Execute(st::UpdateHoliday(holidayId, startDate, endDate, resourceId, shownStart,
+                                     shownEnd)) == 0)
+      throw EqorChangedElsewhere(sr::HolidayName(planner, resourceId, shownStart, shownEnd));
+    transaction.Commit();
+  } catch (const EqorChangedElsewhere&) {
+    sr::PutBackHoliday(db, planner, holidayId.Text());
+    throw;
+  }
   if (TqorXMLNode2* holiday = planner.Document().GetNodeById("holiday", holidayId.Text()))
     SetHolidayDates(holiday, startDate, endDate);
   return true;
@@ -105,7 +138,21 @@ bool EditHoliday(TqorDatabaseController& db, TqorPlannerModel& planner, const Tq
 
 void DeleteHoliday(TqorDatabaseController& db, TqorPlannerModel& planner,
                    const TqorRowId& holidayId) {
-  db.Execute(st::DeleteHoliday(holidayId));
-  if (TqorXMLNode2* holiday = planner.Document().GetNodeById("holiday", holidayId.Text()))
-    holiday->Parent()->DeleteChild(holiday);
+  TqorXMLNode2* holiday = planner.Document().GetNodeById("holiday", holidayId.Text());
+  try {
+    TqorDatabaseTransaction transaction(db);
+    if (holiday) {
+      // The holiday as shown.
+      const std::string resourceId = NodeText(holiday, "resourceid");
+      const double start = NodeDate(holiday, "startdate"), end = NodeDate(holiday, "enddate");
+      if (db.Execute(st::CheckHoliday(holidayId, resourceId, start, end)) == 0)
+        throw EqorChangedElsewhere(sr::HolidayName(planner, resourceId, start, end));
+    }
+    db.Execute(st::DeleteHoliday(holidayId));
+    transaction.Commit();
+  } catch (const EqorChangedElsewhere&) {
+    sr::PutBackHoliday(db, planner, holidayId.Text());
+    throw;
+  }
+  if (holiday) holiday->Parent()->DeleteChild(holiday);
 }

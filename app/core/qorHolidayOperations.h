@@ -8,6 +8,11 @@
 //   CreateHoliday    from today to today + 3 in the dialog; on OK the new row and its element
 //   EditHoliday      the stored dates in the dialog; on OK the row and the element
 //   DeleteHoliday    the row and the element, without a question
+//
+// Checked writes: a new holiday needs its resource's row; an edit writes only while the row holds
+// the dates the dialog showed, a delete only while it holds the element's. Otherwise
+// EqorChangedElsewhere names the resource or "The holiday of 'name' from ... to ...", and the
+// element gets what the file holds.
 #pragma once
 
 #include <functional>
@@ -34,7 +39,8 @@ void ShowHolidays(TqorDatabaseController& db, int32_t resourceId,
 // Returns whether a holiday was stored.
 bool CreateHoliday(TqorDatabaseController& db, TqorPlannerModel& planner,
                    const TqorRowId& resourceId, const TqorHolidayDialog& dialog);
-// Returns whether the holiday was changed; false also when it is no longer stored.
+// Returns whether the holiday was changed; false also when it is no longer stored (its element
+// then leaves the document).
 bool EditHoliday(TqorDatabaseController& db, TqorPlannerModel& planner, const TqorRowId& holidayId,
                  const TqorHolidayDialog& dialog);
 void DeleteHoliday(TqorDatabaseController& db, TqorPlannerModel& planner,

@@ -3,23 +3,50 @@
 #include "app/core/qorDocumentEdit.h"
 #include "app/core/qorPlannerStatements.h"
 #include "db/access/qorDatabaseController.h"
-#include "planner/qorPlannerModel.h"
+#include "planner/xml/qorXMLNode2.h"
 
 namespace st = qorStatements;
 
-void TqorHoursRollup::SaveTaskHours(const TqorXMLNode2* task) {
-  db_.Execute(st::UpdateTaskAssignedHours(task->GetAttributeStr("id"),
-                                          task->GetAttribute("assignedhours").AsReal()));
+namespace {
+
+// Runs the SELECT and hands each row to visit; the rows are closed however it ends.
+template <class F>
+void EachRow(TqorDatabaseController& db, const std::string& statement, F visit) {
+  TqorDatabaseRecordSet* set = db.OpenRecordSet(statement);
+  try {
+    for (; !db.Eof(set); db.Next(set)) visit(set);
+  } catch (...) {
+    db.CloseRecordSet(set);
+    throw;
+  }
+  db.CloseRecordSet(set);
+}
+
+}  // namespace
+
+void TqorHoursRollup::SaveTaskHours(TqorXMLNode2* task, TqorDocumentEdit& edit) {
+  const std::string id = task->GetAttributeStr("id");
+  double days = 0;
+  EachRow(db_, st::SelectTaskDates(id), [&](TqorDatabaseRecordSet* row) {
+    days = db_.GetDate(row, "EndDate") - db_.GetDate(row, "StartDate") + 1;
+  });
+  double hours = 0;
+  EachRow(db_, st::SelectTaskHoursParts(id), [&](TqorDatabaseRecordSet* row) {
+    hours += days * (db_.GetFloat(row, "HoursPerWeek") / 7) * db_.GetFloat(row, "Units") / 100;
+  });
+  db_.Execute(st::UpdateTaskAssignedHours(id, hours));
+  edit.SetAttribute(task, "assignedhours", hours);
 }
 
 void TqorHoursRollup::SaveProjectHours(TqorXMLNode2* project, TqorDocumentEdit& edit) {
-  const double hours = planner_.SumAssignedHours(project);
+  const std::string id = project->GetAttributeStr("id");
+  const TqorVariant sum = db_.LookupValue(st::SelectProjectTaskHours(id));
+  const double hours = sum.IsNull() ? 0 : sum.AsReal();
+  db_.Execute(st::UpdateProjectAssignedHours(id, hours));
   edit.SetAttribute(project, "assignedhours", hours);
-  db_.Execute(st::UpdateProjectAssignedHours(project->GetAttributeStr("id"), hours));
 }
 
 void TqorHoursRollup::TaskAssignmentsChanged(TqorXMLNode2* task, TqorDocumentEdit& edit) {
-  edit.SetAttribute(task, "assignedhours", planner_.CalcAssignedHours(task));
-  SaveTaskHours(task);
+  SaveTaskHours(task, edit);
   SaveProjectHours(task->Parent(), edit);
 }

@@ -22,6 +22,58 @@ const std::string& Id(const TqorRowId& id) {
   return id.Text();
 }
 
+// The conditions of the checked writes: the column holds the value as the literal formatters
+// write it; where the document holds 0, "" or false, a null counts as the same (the loader reads
+// a null as that).
+std::string OrNull(std::string_view column, const std::string& test, bool empty) {
+  const std::string c(column);
+  return empty ? "(" + c + " IS NULL OR " + test + ")" : test;
+}
+std::string TextIs(std::string_view column, std::string_view text) {
+  return OrNull(column, std::string(column) + "=" + Text(text), text.empty());
+}
+// A BLOB column compares only as text of a given length: one byte more than the text, so that
+// a longer stored text cannot match its own beginning.
+std::string BlobIs(std::string_view column, std::string_view text) {
+  return OrNull(column,
+                "CAST(" + std::string(column) + " AS VARCHAR(" + std::to_string(text.size() + 1) +
+                    "))=" + Text(text),
+                text.empty());
+}
+std::string NumberIs(std::string_view column, double n) {
+  return OrNull(column, std::string(column) + "=" + Number(n), n == 0);
+}
+std::string DateIs(std::string_view column, double d) {
+  return OrNull(column, std::string(column) + "=" + Date(d), d == 0);
+}
+std::string FlagIs(std::string_view column, bool b) {
+  const std::string c(column);
+  return b ? c + "<>0" : "(" + c + " IS NULL OR " + c + "=0)";
+}
+
+std::string TaskIs(const TqorTaskValues& t) {
+  return TextIs("TaskName", t.Name) + " AND " + DateIs("StartDate", t.StartDate) + " AND " +
+         DateIs("EndDate", t.EndDate) + " AND " + FlagIs("IsMileStone", t.IsMilestone) + " AND " +
+         FlagIs("IsCompleted", t.IsCompleted) + " AND " + NumberIs("Progress", t.Progress) +
+         " AND " + BlobIs("Notes", t.Notes);
+}
+
+std::string ProjectIs(const TqorProjectValues& p) {
+  return TextIs("ProjectName", p.Name) + " AND " + TextIs("ProjectTag", p.Tag) + " AND " +
+         DateIs("StartDate", p.StartDate) + " AND " + DateIs("EndDate", p.EndDate) + " AND " +
+         NumberIs("BudgetHours", p.BudgetHours) + " AND " + NumberIs("ActualHours", p.ActualHours) +
+         " AND " + NumberIs("BudgetCost", p.BudgetCost) + " AND " +
+         NumberIs("ActualCost", p.ActualCost) + " AND " + FlagIs("IsCompleted", p.IsCompleted) +
+         " AND " + BlobIs("Notes", p.Notes);
+}
+
+std::string ResourceIs(const TqorResourceValues& r) {
+  return TextIs("ResourceName", r.Name) + " AND " + TextIs("Initials", r.Initials) + " AND " +
+         NumberIs("HoursPerWeek", r.HoursPerWeek) + " AND " +
+         NumberIs("CostPerHour", r.CostPerHour) + " AND " + NumberIs("MaxUnits", r.MaxUnits) +
+         " AND " + BlobIs("Notes", r.Notes);
+}
+
 }  // namespace
 
 TqorRowId::TqorRowId(std::string_view id) {
@@ -57,6 +109,19 @@ std::string SelectSettings() {
   return "SELECT * FROM Settings WHERE SettingId=1";
 }
 
+std::string SelectTask(const TqorRowId& taskId) {
+  return "SELECT * FROM Tasks WHERE TaskId=" + Id(taskId);
+}
+std::string SelectProject(const TqorRowId& projectId) {
+  return "SELECT * FROM Projects WHERE ProjectId=" + Id(projectId);
+}
+std::string SelectResource(const TqorRowId& resourceId) {
+  return "SELECT * FROM Resources WHERE ResourceId=" + Id(resourceId);
+}
+std::string SelectAssignment(const TqorRowId& assignmentId) {
+  return "SELECT * FROM Assignments WHERE AssignmentId=" + Id(assignmentId);
+}
+
 // --- Tasks ---
 
 std::string InsertTask(std::string_view name, double today, const TqorRowId& projectId) {
@@ -89,6 +154,39 @@ std::string UpdateTask(const TqorRowId& taskId, const TqorTaskValues& task) {
 
 std::string UpdateTaskAssignedHours(const TqorRowId& taskId, double hours) {
   return "UPDATE Tasks SET  AssignedHours=" + Number(hours) + " WHERE TaskId=" + Id(taskId);
+}
+
+std::string UpdateTask(const TqorRowId& taskId, const TqorTaskValues& task,
+                       const TqorTaskValues& before) {
+  return "UPDATE Tasks SET  TaskName=" + Text(task.Name) + "," +
+         " StartDate=" + Date(task.StartDate) + "," + " EndDate=" + Date(task.EndDate) + "," +
+         " IsMileStone=" + Flag(task.IsMilestone) + "," + " IsCompleted=" + Flag(task.IsCompleted) +
+         "," + " Progress=" + Number(task.Progress) + "," + " Notes=" + Text(task.Notes) +
+         " WHERE TaskId=" + Id(taskId) + " AND " + TaskIs(before);
+}
+
+std::string CheckTask(const TqorRowId& taskId, const TqorTaskValues& before) {
+  return TouchTask(taskId) + " AND " + TaskIs(before);
+}
+
+std::string TouchTask(const TqorRowId& taskId) {
+  return "UPDATE Tasks SET TaskId=TaskId WHERE TaskId=" + Id(taskId);
+}
+
+std::string SelectTaskDates(const TqorRowId& taskId) {
+  return "SELECT StartDate, EndDate FROM Tasks WHERE TaskId=" + Id(taskId);
+}
+
+std::string SelectTaskHoursParts(const TqorRowId& taskId) {
+  return "SELECT Assignments.AssignmentId, Assignments.Units, Resources.HoursPerWeek FROM "
+         "Assignments "
+         "INNER JOIN Resources "
+         "ON Assignments.ResourceId=Resources.ResourceId WHERE Assignments.TaskId=" +
+         Id(taskId) + " ORDER BY Assignments.AssignmentId";
+}
+
+std::string SelectTaskAssignmentCount(const TqorRowId& taskId) {
+  return "SELECT COUNT(AssignmentId) FROM Assignments WHERE TaskId=" + Id(taskId);
 }
 
 // --- Projects ---
@@ -139,6 +237,39 @@ std::string UpdateProject(const TqorRowId& projectId, const TqorProjectValues& p
          " WHERE ProjectId=" + Id(projectId);
 }
 
+std::string UpdateProject(const TqorRowId& projectId, const TqorProjectValues& project,
+                          const TqorProjectValues& before) {
+  return UpdateProject(projectId, project) + " AND " + ProjectIs(before);
+}
+
+std::string UpdateProjectDates(const TqorRowId& projectId, double startDate, double endDate,
+                               double beforeStart, double beforeEnd) {
+  return UpdateProjectDates(projectId, startDate, endDate) + " AND " +
+         DateIs("StartDate", beforeStart) + " AND " + DateIs("EndDate", beforeEnd);
+}
+
+std::string CheckProject(const TqorRowId& projectId, const TqorProjectValues& before) {
+  return TouchProject(projectId) + " AND " + ProjectIs(before);
+}
+
+std::string TouchProject(const TqorRowId& projectId) {
+  return "UPDATE Projects SET ProjectId=ProjectId WHERE ProjectId=" + Id(projectId);
+}
+
+std::string SelectProjectTaskHours(const TqorRowId& projectId) {
+  return "SELECT SUM(AssignedHours) FROM Tasks WHERE ProjectId=" + Id(projectId);
+}
+
+std::string SelectProjectTaskCount(const TqorRowId& projectId) {
+  return "SELECT COUNT(TaskId) FROM Tasks WHERE ProjectId=" + Id(projectId);
+}
+
+std::string SelectProjectAssignmentCount(const TqorRowId& projectId) {
+  return "SELECT COUNT(AssignmentId) FROM Assignments WHERE TaskId IN ( SELECT TaskId FROM Tasks "
+         "WHERE ProjectId=" +
+         Id(projectId) + ")";
+}
+
 // --- Settings ---
 
 std::string UpdateProjectFilter(std::string_view filter) {
@@ -147,6 +278,24 @@ std::string UpdateProjectFilter(std::string_view filter) {
 
 std::string UpdateReportFormat(std::string_view format) {
   return "UPDATE Settings SET ReportFormat=" + Text(format) + " WHERE SettingId=1";
+}
+
+std::string UpdateProjectFilter(std::string_view filter, std::string_view before) {
+  return UpdateProjectFilter(filter) + " AND " + BlobIs("ProjectFilter", before);
+}
+
+std::string SelectReportFormat() {
+  return "SELECT ReportFormat FROM Settings WHERE SettingId=1";
+}
+
+std::string SelectSettingsCount() {
+  return "SELECT COUNT(SettingId) FROM Settings WHERE SettingId=1";
+}
+
+std::string UpdateReportFormat(std::string_view format, std::string_view before) {
+  // The loader shows the stored format in upper case.
+  return UpdateReportFormat(format) + " AND " +
+         OrNull("ReportFormat", "UPPER(ReportFormat)=" + Text(before), before.empty());
 }
 
 // --- Resources ---
@@ -182,6 +331,27 @@ std::string UpdateResource(const TqorRowId& resourceId, const TqorResourceValues
          " WHERE ResourceId=" + Id(resourceId);
 }
 
+std::string UpdateResource(const TqorRowId& resourceId, const TqorResourceValues& resource,
+                           const TqorResourceValues& before) {
+  return UpdateResource(resourceId, resource) + " AND " + ResourceIs(before);
+}
+
+std::string CheckResource(const TqorRowId& resourceId, const TqorResourceValues& before) {
+  return TouchResource(resourceId) + " AND " + ResourceIs(before);
+}
+
+std::string TouchResource(const TqorRowId& resourceId) {
+  return "UPDATE Resources SET ResourceId=ResourceId WHERE ResourceId=" + Id(resourceId);
+}
+
+std::string SelectResourceAssignmentCount(const TqorRowId& resourceId) {
+  return "SELECT COUNT(AssignmentId) FROM Assignments WHERE ResourceId=" + Id(resourceId);
+}
+
+std::string SelectResourceHolidayTotal(const TqorRowId& resourceId) {
+  return "SELECT COUNT(HolidayId) FROM Holidays WHERE ResourceId=" + Id(resourceId);
+}
+
 // --- Holidays ---
 
 std::string SelectResourceHolidays(const TqorRowId& resourceId) {
@@ -209,6 +379,19 @@ std::string UpdateHoliday(const TqorRowId& holidayId, double startDate, double e
 
 std::string DeleteHoliday(const TqorRowId& holidayId) {
   return "DELETE FROM Holidays WHERE HolidayId=" + Id(holidayId);
+}
+
+std::string UpdateHoliday(const TqorRowId& holidayId, double startDate, double endDate,
+                          const TqorRowId& resourceId, double beforeStart, double beforeEnd) {
+  return UpdateHoliday(holidayId, startDate, endDate) + " AND ResourceId=" + Id(resourceId) +
+         " AND " + DateIs("StartDate", beforeStart) + " AND " + DateIs("EndDate", beforeEnd);
+}
+
+std::string CheckHoliday(const TqorRowId& holidayId, const TqorRowId& resourceId,
+                         double beforeStart, double beforeEnd) {
+  return "UPDATE Holidays SET HolidayId=HolidayId WHERE HolidayId=" + Id(holidayId) +
+         " AND ResourceId=" + Id(resourceId) + " AND " + DateIs("StartDate", beforeStart) +
+         " AND " + DateIs("EndDate", beforeEnd);
 }
 
 std::string SelectHolidaysReport(double today) {
@@ -281,6 +464,20 @@ std::string SelectAssignmentResource(const TqorRowId& assignmentId) {
 std::string UpdateAssignmentUnits(const TqorRowId& assignmentId, double units) {
   return "UPDATE Assignments SET  Units=" + Number(units) +
          " WHERE AssignmentId=" + Id(assignmentId);
+}
+
+std::string UpdateAssignmentUnits(const TqorRowId& assignmentId, double units,
+                                  const TqorRowId& taskId, const TqorRowId& resourceId,
+                                  double beforeUnits) {
+  return UpdateAssignmentUnits(assignmentId, units) + " AND TaskId=" + Id(taskId) +
+         " AND ResourceId=" + Id(resourceId) + " AND " + NumberIs("Units", beforeUnits);
+}
+
+std::string CheckAssignment(const TqorRowId& assignmentId, const TqorRowId& taskId,
+                            const TqorRowId& resourceId, double beforeUnits) {
+  return "UPDATE Assignments SET AssignmentId=AssignmentId WHERE AssignmentId=" + Id(assignmentId) +
+         " AND TaskId=" + Id(taskId) + " AND ResourceId=" + Id(resourceId) + " AND " +
+         NumberIs("Units", beforeUnits);
 }
 
 }  // namespace qorStatements

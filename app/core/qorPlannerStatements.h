@@ -7,6 +7,12 @@
 // the units change and the allocation check have statements of their own for an assignment's
 // resource, the units of the others and a resource's MaxUnits.
 //
+// The checked writes take the values this program last read or wrote of the row (before): their
+// WHERE holds only while the row still has them in every column the statement overwrites (a
+// null stored where the document holds 0, "" or false counts as the same), so that a row another
+// program changed or deleted in the meantime is not written: Execute then returns 0. Roll-ups
+// (assigned hours) are not compared; they are recomputed from the stored rows.
+//
 // Tables: Projects, Tasks (ProjectId), Resources, Assignments (TaskId, ResourceId), Holidays
 // (ResourceId) and the one Settings row with SettingId 1 (ProjectFilter, ReportFormat).
 #pragma once
@@ -81,6 +87,11 @@ std::string SelectResources();
 std::string SelectAssignments();
 std::string SelectHolidays();
 std::string SelectSettings();
+// One row each (none when it is gone): for putting an element back to what its row holds.
+std::string SelectTask(const TqorRowId& taskId);
+std::string SelectProject(const TqorRowId& projectId);
+std::string SelectResource(const TqorRowId& resourceId);
+std::string SelectAssignment(const TqorRowId& assignmentId);
 
 // --- Tasks ---
 // A new task of the project from today to the day after tomorrow, not a milestone, not
@@ -94,6 +105,22 @@ std::string DeleteTaskAssignments(const TqorRowId& taskId);
 // set in the task dialog lasts).
 std::string UpdateTask(const TqorRowId& taskId, const TqorTaskValues& task);
 std::string UpdateTaskAssignedHours(const TqorRowId& taskId, double hours);
+// Checked: every value of the task's row but its project and its assigned hours.
+std::string UpdateTask(const TqorRowId& taskId, const TqorTaskValues& task,
+                       const TqorTaskValues& before);
+// Writes nothing but counts 1 while the task's row holds before (the check before a delete: a
+// DELETE does not take a condition on a notes column) and keeps others from changing it until
+// the transaction ends.
+std::string CheckTask(const TqorRowId& taskId, const TqorTaskValues& before);
+// Writes nothing but counts 1 while the task's row is there (and keeps others from deleting it
+// until the transaction ends).
+std::string TouchTask(const TqorRowId& taskId);
+// StartDate, EndDate of the task; AssignmentId, Units and HoursPerWeek of each of its assignments
+// whose resource is there, by AssignmentId: what the task's assigned hours are made of.
+std::string SelectTaskDates(const TqorRowId& taskId);
+std::string SelectTaskHoursParts(const TqorRowId& taskId);
+// One row: the number of the task's assignments.
+std::string SelectTaskAssignmentCount(const TqorRowId& taskId);
 
 // --- Projects ---
 std::string UpdateProjectAssignedHours(const TqorRowId& projectId, double hours);
@@ -106,12 +133,32 @@ std::string DeleteProjectAssignments(const TqorRowId& projectId);
 std::string DeleteProjectTasks(const TqorRowId& projectId);
 std::string DeleteProject(const TqorRowId& projectId);
 std::string UpdateProject(const TqorRowId& projectId, const TqorProjectValues& project);
+// Checked: the project's values (its assigned hours not) and the project's dates.
+std::string UpdateProject(const TqorRowId& projectId, const TqorProjectValues& project,
+                          const TqorProjectValues& before);
+std::string UpdateProjectDates(const TqorRowId& projectId, double startDate, double endDate,
+                               double beforeStart, double beforeEnd);
+// As CheckTask for the project's row.
+std::string CheckProject(const TqorRowId& projectId, const TqorProjectValues& before);
+std::string TouchProject(const TqorRowId& projectId);
+// One row: the sum of the stored assigned hours of the project's tasks (0 when none).
+std::string SelectProjectTaskHours(const TqorRowId& projectId);
+// One row: the number of the project's tasks.
+std::string SelectProjectTaskCount(const TqorRowId& projectId);
+// One row: the number of assignments of the project's tasks.
+std::string SelectProjectAssignmentCount(const TqorRowId& projectId);
 
 // --- Settings (change no row when the Settings row is missing) ---
 // The filter text "[1][4][7]".
 std::string UpdateProjectFilter(std::string_view filter);
 // "PDF" or "RTF".
 std::string UpdateReportFormat(std::string_view format);
+// Checked: the stored filter is before; the stored format is before in any case.
+std::string UpdateProjectFilter(std::string_view filter, std::string_view before);
+// One row: 1 when the Settings row is there, else 0.
+std::string SelectSettingsCount();
+std::string SelectReportFormat();
+std::string UpdateReportFormat(std::string_view format, std::string_view before);
 
 // --- Resources ---
 // A new resource with the initials "NN", 0 hours per week, 0 cost per hour, 100 max units.
@@ -122,6 +169,15 @@ std::string DeleteResourceAssignments(const TqorRowId& resourceId);
 std::string DeleteResourceHolidays(const TqorRowId& resourceId);
 std::string DeleteResource(const TqorRowId& resourceId);
 std::string UpdateResource(const TqorRowId& resourceId, const TqorResourceValues& resource);
+// Checked: the resource's row.
+std::string UpdateResource(const TqorRowId& resourceId, const TqorResourceValues& resource,
+                           const TqorResourceValues& before);
+// As CheckTask for the resource's row.
+std::string CheckResource(const TqorRowId& resourceId, const TqorResourceValues& before);
+std::string TouchResource(const TqorRowId& resourceId);
+// One row: the number of the resource's assignments, and of its holidays.
+std::string SelectResourceAssignmentCount(const TqorRowId& resourceId);
+std::string SelectResourceHolidayTotal(const TqorRowId& resourceId);
 
 // --- Holidays ---
 // The resource's holidays by start date, then id.
@@ -131,6 +187,12 @@ int32_t NewHolidayId(TqorDatabaseController& controller);
 std::string SelectHoliday(const TqorRowId& holidayId);
 std::string UpdateHoliday(const TqorRowId& holidayId, double startDate, double endDate);
 std::string DeleteHoliday(const TqorRowId& holidayId);
+// Checked: the holiday's resource and dates.
+std::string UpdateHoliday(const TqorRowId& holidayId, double startDate, double endDate,
+                          const TqorRowId& resourceId, double beforeStart, double beforeEnd);
+// As CheckTask for the holiday's row.
+std::string CheckHoliday(const TqorRowId& holidayId, const TqorRowId& resourceId,
+                         double beforeStart, double beforeEnd);
 // Holidays.ResourceId, Resources.ResourceName, StartDate, EndDate (and the HolidayId that
 // orders them) of the holidays starting after today - 30 and before today + 365, by resource,
 // start and id.
@@ -158,5 +220,12 @@ std::string SelectAssignmentUnits(const TqorRowId& assignmentId);
 // One row: the ResourceId of the assignment.
 std::string SelectAssignmentResource(const TqorRowId& assignmentId);
 std::string UpdateAssignmentUnits(const TqorRowId& assignmentId, double units);
+// Checked: the assignment's task, resource and units.
+std::string UpdateAssignmentUnits(const TqorRowId& assignmentId, double units,
+                                  const TqorRowId& taskId, const TqorRowId& resourceId,
+                                  double beforeUnits);
+// As CheckTask for the assignment's row.
+std::string CheckAssignment(const TqorRowId& assignmentId, const TqorRowId& taskId,
+                            const TqorRowId& resourceId, double beforeUnits);
 
 }  // namespace qorStatements

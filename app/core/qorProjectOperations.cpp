@@ -2,12 +2,15 @@
 
 #include <memory>
 
+#include "app/core/qorChangedElsewhere.h"
 #include "app/core/qorNodeValues.h"
+#include "app/core/qorStoredRows.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/access/qorDatabaseTransaction.h"
 #include "planner/qorPlannerModel.h"
 
 namespace st = qorStatements;
+namespace sr = qorStoredRows;
 
 namespace {
 
@@ -15,6 +18,15 @@ std::string FilterItem(std::string_view id) {
   std::string item = "[";
   item.append(id).append("]");
   return item;
+}
+
+// The filter stored only while the stored one is before. A plan without its Settings row keeps
+// none, as before.
+void StoreFilterChecked(TqorDatabaseController& db, const std::string& filter,
+                        const std::string& before) {
+  if (db.Execute(st::UpdateProjectFilter(filter, before)) == 0 &&
+      db.LookupInteger(st::SelectSettingsCount()) != 0)
+    throw EqorChangedElsewhere(qorStoredRows::kProjectFilter);
 }
 
 }  // namespace
@@ -38,13 +50,16 @@ TqorXMLNode2* CreateProject(TqorDatabaseController& db, TqorPlannerModel& planne
 
   std::string id;
   std::string filter;
-  {
+  try {
     TqorDatabaseTransaction transaction(db);
     db.Execute(st::InsertProject(name, today));
     id = std::to_string(st::NewProjectId(db));
     filter = planner.ProjectFilter() + FilterItem(id);
-    db.Execute(st::UpdateProjectFilter(filter));
+    StoreFilterChecked(db, filter, planner.ProjectFilter());
     transaction.Commit();
+  } catch (const EqorChangedElsewhere&) {
+    sr::PutBackProjectFilter(db, planner);
+    throw;
   }
 
   const TqorVariant zero(int32_t{0});
@@ -68,12 +83,46 @@ TqorXMLNode2* CreateProject(TqorDatabaseController& db, TqorPlannerModel& planne
 
 void DeleteProject(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* project) {
   const TqorRowId id(NodeText(project, "id"));
-  {
+  const std::string row = sr::ProjectName(project);
+  try {
     TqorDatabaseTransaction transaction(db);
+    // The project, its tasks and their assignments as shown; none the window does not show.
+    if (db.Execute(st::CheckProject(id, ProjectValuesOf(project))) == 0)
+      throw EqorChangedElsewhere(row);
+    int shownAssignments = 0;
+    for (int t = 0; t < project->ChildCount(); ++t) {
+      const TqorXMLNode2* task = project->GetChild(t);
+      TqorTaskValues shown;
+      shown.Name = NodeText(task, "name");
+      shown.StartDate = NodeDate(task, "startdate");
+      shown.EndDate = NodeDate(task, "enddate");
+      shown.IsMilestone = NodeFlag(task, "ismilestone");
+      shown.IsCompleted = NodeFlag(task, "iscompleted");
+      shown.Progress = NodeReal(task, "progress");
+      shown.Notes = NodeText(task, "notes");
+      if (db.Execute(st::CheckTask(NodeText(task, "id"), shown)) == 0)
+        throw EqorChangedElsewhere(sr::TaskName(task));
+      for (int a = 0; a < task->ChildCount(); ++a) {
+        const TqorXMLNode2* assignment = task->GetChild(a);
+        const std::string resourceId = NodeText(assignment, "resourceid");
+        if (db.Execute(st::CheckAssignment(NodeText(assignment, "id"), NodeText(task, "id"),
+                                           resourceId, NodeReal(assignment, "units"))) == 0)
+          throw EqorChangedElsewhere(sr::AssignmentName(planner, resourceId, NodeText(task, "id")));
+        ++shownAssignments;
+      }
+    }
+    // Another program's tasks or assignments would go unseen.
+    if (db.LookupInteger(st::SelectProjectTaskCount(id)) != project->ChildCount())
+      throw EqorChangedElsewhere(row);
+    if (db.LookupInteger(st::SelectProjectAssignmentCount(id)) != shownAssignments)
+      throw EqorChangedElsewhere(row);
     db.Execute(st::DeleteProjectAssignments(id));
     db.Execute(st::DeleteProjectTasks(id));
     db.Execute(st::DeleteProject(id));
     transaction.Commit();
+  } catch (const EqorChangedElsewhere&) {
+    sr::PutBackProject(db, planner, project);
+    throw;
   }
   planner.ProjectsNode()->DeleteChild(project);
   planner.RebuildRows();
@@ -100,7 +149,15 @@ bool EditProject(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLN
   TqorProjectValues v = ProjectValuesOf(project);
   if (!dialog(project->GetAttributeInt("id"), v)) return false;
 
-  db.Execute(st::UpdateProject(id, v));
+  try {
+    TqorDatabaseTransaction transaction(db);
+    if (db.Execute(st::UpdateProject(id, v, ProjectValuesOf(project))) == 0)
+      throw EqorChangedElsewhere(sr::ProjectName(project));
+    transaction.Commit();
+  } catch (const EqorChangedElsewhere&) {
+    sr::PutBackProject(db, planner, project);
+    throw;
+  }
 
   project->SetAttribute("name", v.Name);
   project->SetAttribute("tag", v.Tag);
@@ -133,8 +190,29 @@ std::string BuildProjectFilter(const std::vector<TqorListEntry>& entries) {
 
 void StoreProjectFilter(TqorDatabaseController& db, TqorPlannerModel& planner,
                         const std::string& filter) {
-  db.Execute(st::UpdateProjectFilter(filter));
+  try {
+    TqorDatabaseTransaction transaction(db);
+    StoreFilterChecked(db, filter, planner.ProjectFilter());
+    transaction.Commit();
+  } catch (const EqorChangedElsewhere&) {
+    sr::PutBackProjectFilter(db, planner);
+    throw;
+  }
   planner.SetProjectFilter(filter);
+}
+
+void StoreReportFormat(TqorDatabaseController& db, const std::string& shown,
+                       const std::string& format) {
+  TqorDatabaseTransaction transaction(db);
+  if (db.Execute(st::UpdateReportFormat(format, shown)) == 0 &&
+      db.LookupInteger(st::SelectSettingsCount()) != 0)
+    throw EqorChangedElsewhere(sr::kReportFormat);
+  transaction.Commit();
+}
+
+std::string StoredReportFormat(TqorDatabaseController& db) {
+  const TqorVariant stored = db.LookupValue(st::SelectReportFormat());
+  return stored.IsNull() ? std::string() : stored.ToText();
 }
 
 bool FilterProjects(TqorDatabaseController& db, TqorPlannerModel& planner,

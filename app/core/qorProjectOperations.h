@@ -11,6 +11,13 @@
 //   EditProject     the values of the project dialog into the row, then into the element; its
 //                   tasks stay where they are and no hours are recomputed
 //   FilterProjects  the filter made of the checked projects, stored, then shown
+//
+// Every write is checked against what this program last read or wrote: the project row as the
+// element shows it (its tasks and their assignments too when deleting, and no others), the
+// filter as shown. When another program changed or deleted any of it, nothing is written, the
+// element (or the filter) gets what the file holds, or leaves the document when its row is
+// gone, and EqorChangedElsewhere names the project, task or assignment, or "The project
+// filter".
 #pragma once
 
 #include <cstdint>
@@ -54,6 +61,12 @@ std::string BuildProjectFilter(const std::vector<TqorListEntry>& entries);
 // Stores the filter in the Settings row, then shows the projects it names.
 void StoreProjectFilter(TqorDatabaseController& db, TqorPlannerModel& planner,
                         const std::string& filter);
+// Stores the report format ("PDF" or "RTF") while the stored one is shown (the format this window
+// showed, as loaded). A plan without its Settings row keeps none, as before.
+void StoreReportFormat(TqorDatabaseController& db, const std::string& shown,
+                       const std::string& format);
+// The report format as stored ("" when the plan has no Settings row or no format).
+std::string StoredReportFormat(TqorDatabaseController& db);
 // The project filter dialog on the current filter; on OK the filter of the checked projects is
 // stored and shown. Returns whether it stored.
 bool FilterProjects(TqorDatabaseController& db, TqorPlannerModel& planner,

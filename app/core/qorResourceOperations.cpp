@@ -3,12 +3,15 @@
 #include <memory>
 #include <string>
 
+#include "app/core/qorChangedElsewhere.h"
 #include "app/core/qorNodeValues.h"
+#include "app/core/qorStoredRows.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/access/qorDatabaseTransaction.h"
 #include "planner/qorPlannerModel.h"
 
 namespace st = qorStatements;
+namespace sr = qorStoredRows;
 
 namespace {
 
@@ -59,12 +62,44 @@ TqorXMLNode2* CreateResource(TqorDatabaseController& db, TqorPlannerModel& plann
 void DeleteResource(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* resource) {
   const std::string idText = NodeText(resource, "id");
   const TqorRowId id(idText);
-  {
+  const std::string row = sr::ResourceName(resource);
+  try {
     TqorDatabaseTransaction transaction(db);
+    // The resource, its assignments and its holidays as shown; none the window does not show.
+    if (db.Execute(st::CheckResource(id, ResourceValuesOf(resource))) == 0)
+      throw EqorChangedElsewhere(row);
+    int shownAssignments = 0, shownHolidays = 0;
+    TqorXMLNode2* projects = planner.ProjectsNode();
+    for (int p = 0; projects && p < projects->ChildCount(); ++p) {
+      TqorXMLNode2* project = projects->GetChild(p);
+      for (int t = 0; t < project->ChildCount(); ++t) {
+        TqorXMLNode2* task = project->GetChild(t);
+        const std::string taskId = NodeText(task, "id");
+        for (TqorXMLNode2* assignment : ChildrenOfResource(task, idText)) {
+          if (db.Execute(st::CheckAssignment(NodeText(assignment, "id"), taskId, id,
+                                             NodeReal(assignment, "units"))) == 0)
+            throw EqorChangedElsewhere(sr::AssignmentName(planner, idText, taskId));
+          ++shownAssignments;
+        }
+      }
+    }
+    for (TqorXMLNode2* holiday : ChildrenOfResource(planner.HolidaysNode(), idText)) {
+      const double start = NodeDate(holiday, "startdate"), end = NodeDate(holiday, "enddate");
+      if (db.Execute(st::CheckHoliday(NodeText(holiday, "id"), id, start, end)) == 0)
+        throw EqorChangedElsewhere(sr::HolidayName(planner, idText, start, end));
+      ++shownHolidays;
+    }
+    // Another program's assignments or holidays would go unseen.
+    if (db.LookupInteger(st::SelectResourceAssignmentCount(id)) != shownAssignments ||
+        db.LookupInteger(st::SelectResourceHolidayTotal(id)) != shownHolidays)
+      throw EqorChangedElsewhere(row);
     db.Execute(st::DeleteResourceAssignments(id));
     db.Execute(st::DeleteResourceHolidays(id));
     db.Execute(st::DeleteResource(id));
     transaction.Commit();
+  } catch (const EqorChangedElsewhere&) {
+    sr::PutBackResource(db, planner, resource);
+    throw;
   }
   // The document drops what the database dropped, so that the export and the next start agree.
   TqorXMLNode2* projects = planner.ProjectsNode();
@@ -99,7 +134,15 @@ bool EditResource(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXML
   TqorResourceValues v = ResourceValuesOf(resource);
   if (!dialog(resource->GetAttributeInt("id"), v)) return false;
 
-  db.Execute(st::UpdateResource(id, v));
+  try {
+    TqorDatabaseTransaction transaction(db);
+    if (db.Execute(st::UpdateResource(id, v, ResourceValuesOf(resource))) == 0)
+      throw EqorChangedElsewhere(sr::ResourceName(resource));
+    transaction.Commit();
+  } catch (const EqorChangedElsewhere&) {
+    sr::PutBackResource(db, planner, resource);
+    throw;
+  }
 
   resource->SetAttribute("name", v.Name);
   resource->SetAttribute("initials", v.Initials);

@@ -10,6 +10,9 @@
 //                   they are next recomputed.
 //   EditResource    the values of the resource dialog into the row, then into the element; a
 //                   changed number of hours per week counts from the next recomputation of a task
+//
+// Edits and deletes are checked as the project operations' are: the resource row as shown (its
+// assignments and holidays too when deleting, and no others).
 #pragma once
 
 #include <cstdint>

@@ -1,11 +1,14 @@
 #include "app/core/qorTaskWorkflows.h"
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "app/core/qorAssignmentWorkflows.h"
+#include "app/core/qorChangedElsewhere.h"
 #include "app/core/qorDocumentEdit.h"
 #include "app/core/qorPlannerStatements.h"
+#include "app/core/qorStoredRows.h"
 #include "app/core/qorTaskEditor.h"
 #include "app/core/qorTextColumns.h"
 #include "db/access/qorDatabaseController.h"
@@ -15,6 +18,7 @@
 #include "planner/qorPlannerModel.h"
 
 namespace st = qorStatements;
+namespace sr = qorStoredRows;
 
 namespace {
 
@@ -40,6 +44,19 @@ void FindRow(TqorDatabaseController& db, const std::string& statement, F visit) 
   db.CloseRecordSet(set);
 }
 
+TqorTaskValues TaskValuesOf(const TqorXMLNode2* task) {
+  TqorTaskValues values;
+  values.Name = task->GetAttributeStr("name");
+  values.StartDate = Real(task, "startdate");
+  values.EndDate = Real(task, "enddate");
+  values.IsMilestone = Flag(task, "ismilestone");
+  values.IsCompleted = Flag(task, "iscompleted");
+  values.AssignedHours = Real(task, "assignedhours");
+  values.Progress = Real(task, "progress");
+  values.Notes = task->GetAttributeStr("notes");
+  return values;
+}
+
 }  // namespace
 
 TqorXMLNode2* TqorTaskWorkflows::Add1Click(int currentRow) {
@@ -60,7 +77,17 @@ TqorXMLNode2* TqorTaskWorkflows::Add1Click(int currentRow) {
   const std::string projectId = project->GetAttributeStr("id");
   const double start = std::floor(planner_.Today());
   const double end = start + 2;
-  TqorDatabaseTransaction transaction(db_);
+  const std::string projectRow = sr::ProjectName(project);
+  std::optional<TqorDatabaseTransaction> transaction;
+  try {
+    transaction.emplace(db_);
+    // The project must still be there, and stays until the commit.
+    if (db_.Execute(st::TouchProject(projectId)) == 0) throw EqorChangedElsewhere(projectRow);
+  } catch (const EqorChangedElsewhere&) {
+    transaction.reset();
+    sr::PutBackProject(db_, planner_, project);
+    throw;
+  }
   db_.Execute(st::InsertTask(name, start, projectId));
   const std::string taskId = std::to_string(st::NewTaskId(db_));
   TqorXMLNode2* task = nullptr;
@@ -72,7 +99,7 @@ TqorXMLNode2* TqorTaskWorkflows::Add1Click(int currentRow) {
       task->SetAttribute("progress", int32_t{0});
       task->SetAttribute("notes", "");
     }
-    transaction.Commit();
+    transaction->Commit();
   } catch (...) {
     if (task) planner_.DeleteTask(taskId);
     throw;
@@ -92,10 +119,28 @@ bool TqorTaskWorkflows::Delete1Click(int currentRow) {
   if (!Confirm("Are you sure you want to delete " + task->GetAttributeStr("name") + "?"))
     return false;
   const std::string taskId = task->GetAttributeStr("id");
-  TqorDatabaseTransaction transaction(db_);
-  db_.Execute(st::DeleteTask(taskId));
-  db_.Execute(st::DeleteTaskAssignments(taskId));
-  transaction.Commit();
+  const std::string row = sr::TaskName(task);
+  try {
+    TqorDatabaseTransaction transaction(db_);
+    // The task as shown, with no assignment the window does not show: another program's
+    // change of either is not deleted unseen.
+    if (db_.Execute(st::CheckTask(taskId, TaskValuesOf(task))) == 0 ||
+        db_.LookupInteger(st::SelectTaskAssignmentCount(taskId)) != task->ChildCount())
+      throw EqorChangedElsewhere(row);
+    for (int a = 0; a < task->ChildCount(); ++a) {
+      const TqorXMLNode2* assignment = task->GetChild(a);
+      const std::string resourceId = assignment->GetAttributeStr("resourceid");
+      if (db_.Execute(st::CheckAssignment(assignment->GetAttributeStr("id"), taskId, resourceId,
+                                          Real(assignment, "units"))) == 0)
+        throw EqorChangedElsewhere(sr::AssignmentName(planner_, resourceId, taskId));
+    }
+    db_.Execute(st::DeleteTask(taskId));
+    db_.Execute(st::DeleteTaskAssignments(taskId));
+    transaction.Commit();
+  } catch (const EqorChangedElsewhere&) {
+    sr::PutBackTask(db_, planner_, task);
+    throw;
+  }
   planner_.DeleteTask(taskId);
   planner_.RebuildRows();
   return true;
@@ -105,20 +150,25 @@ void TqorTaskWorkflows::TaskGridTaskChanged(TqorXMLNode2* task) {
   try {
     TqorDocumentEdit edit;
     TqorDatabaseTransaction transaction(db_);
-    TqorTaskValues values;
-    values.Name = task->GetAttributeStr("name");
-    values.StartDate = Real(task, "startdate");
-    values.EndDate = Real(task, "enddate");
-    values.IsMilestone = Flag(task, "ismilestone");
-    values.IsCompleted = Flag(task, "iscompleted");
-    values.AssignedHours = Real(task, "assignedhours");
-    values.Progress = Real(task, "progress");
-    values.Notes = task->GetAttributeStr("notes");
-    db_.Execute(st::UpdateTask(task->GetAttributeStr("id"), values));
-    hours_.SaveProjectHours(task->Parent(), edit);
+    const std::string id = task->GetAttributeStr("id");
+    const TqorTaskValues values = TaskValuesOf(task);
+    // The values the row had as this window showed it: those remembered before the change.
+    TqorTaskValues before = values;
+    if (!BeforeValues(task, before)) {
+      // Nothing remembered: the row as stored now is taken as shown (no check possible).
+      if (!StoredTask(id, before)) throw EqorChangedElsewhere(sr::TaskName(task));
+    }
+    if (db_.Execute(st::UpdateTask(id, values, before)) == 0)
+      throw EqorChangedElsewhere(sr::TaskName(before.Name));
+    // The task's hours follow its new dates; the project's follow the task's.
+    hours_.TaskAssignmentsChanged(task, edit);
     transaction.Commit();
     edit.Keep();
     before_ = {};
+  } catch (const EqorChangedElsewhere&) {
+    before_ = {};
+    sr::PutBackTask(db_, planner_, task);
+    throw;
   } catch (...) {
     RestoreTask(task);
     throw;
@@ -156,10 +206,32 @@ bool TqorTaskWorkflows::TaskGridTaskEdit(TqorXMLNode2* task, TqorAssignmentWorkf
 void TqorTaskWorkflows::TaskGridProjectChanged(TqorXMLNode2* project) {
   try {
     TqorDatabaseTransaction transaction(db_);
-    db_.Execute(st::UpdateProjectDates(project->GetAttributeStr("id"), Real(project, "startdate"),
-                                       Real(project, "enddate")));
+    const std::string id = project->GetAttributeStr("id");
+    double beforeStart = Real(project, "startdate"), beforeEnd = Real(project, "enddate");
+    if (before_.element == "project" && before_.id == id) {
+      for (const auto& [name, value] : before_.attributes) {
+        if (name == "startdate") beforeStart = value.AsReal();
+        if (name == "enddate") beforeEnd = value.AsReal();
+      }
+    } else {
+      // Nothing remembered: the dates as stored now are taken as shown (no check possible).
+      bool found = false;
+      FindRow(db_, st::SelectProject(id), [&](TqorDatabaseRecordSet* row) {
+        beforeStart = db_.GetDate(row, "StartDate");
+        beforeEnd = db_.GetDate(row, "EndDate");
+        return found = true;
+      });
+      if (!found) throw EqorChangedElsewhere(sr::ProjectName(project));
+    }
+    if (db_.Execute(st::UpdateProjectDates(id, Real(project, "startdate"), Real(project, "enddate"),
+                                           beforeStart, beforeEnd)) == 0)
+      throw EqorChangedElsewhere(sr::ProjectName(project));
     transaction.Commit();
     before_ = {};
+  } catch (const EqorChangedElsewhere&) {
+    before_ = {};
+    sr::PutBackProject(db_, planner_, project);
+    throw;
   } catch (...) {
     RestoreProject(project);
     throw;
@@ -172,6 +244,29 @@ void TqorTaskWorkflows::RememberBeforeChange(const TqorXMLNode2* node) {
     const TqorXMLAttribute2* attribute = node->Attribute(i);
     before_.attributes.emplace_back(attribute->Name, attribute->Value);
   }
+}
+
+bool TqorTaskWorkflows::BeforeValues(const TqorXMLNode2* task, TqorTaskValues& before) const {
+  if (before_.element != task->Name() || before_.id != task->GetAttributeStr("id")) return false;
+  TqorXMLNode2 shown(task->Name());
+  for (const auto& [name, value] : before_.attributes) shown.SetAttribute(name, value);
+  before = TaskValuesOf(&shown);
+  return true;
+}
+
+bool TqorTaskWorkflows::StoredTask(const std::string& id, TqorTaskValues& stored) {
+  bool found = false;
+  FindRow(db_, st::SelectTask(id), [&](TqorDatabaseRecordSet* row) {
+    stored.Name = db_.GetString(row, "TaskName");
+    stored.StartDate = db_.GetDate(row, "StartDate");
+    stored.EndDate = db_.GetDate(row, "EndDate");
+    stored.IsMilestone = db_.GetBoolean(row, "IsMileStone");
+    stored.IsCompleted = db_.GetBoolean(row, "IsCompleted");
+    stored.Progress = db_.GetFloat(row, "Progress");
+    stored.Notes = db_.GetString(row, "Notes");
+    return found = true;
+  });
+  return found;
 }
 
 bool TqorTaskWorkflows::PutBack(const TRemembered& before, TqorXMLNode2* node) {

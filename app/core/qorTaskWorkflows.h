@@ -8,6 +8,11 @@
 // change, or put back when it did not: a task or project the grid had already changed gets back
 // the values its row holds (or, when the row cannot be read, those remembered just before the
 // grid changed it). The engine's error then reaches the caller.
+//
+// Every write is checked: a task or project row is written (or deleted) only while it still holds
+// what this window showed before the change; a task is added only to a project still there.
+// Otherwise nothing is written, the element gets what its row holds (or leaves the document when
+// the row is gone) and EqorChangedElsewhere names the task or project.
 #pragma once
 
 #include <string>
@@ -15,6 +20,7 @@
 #include <vector>
 
 #include "app/core/qorHoursRollup.h"
+#include "app/core/qorPlannerStatements.h"
 #include "planner/base/qorVariant.h"
 
 class TqorAssignmentWorkflows;
@@ -67,6 +73,10 @@ class TqorTaskWorkflows {
     std::string element, id;
     std::vector<std::pair<std::string, TqorVariant>> attributes;
   };
+  // The task's values as remembered before the change; false when none are remembered for it.
+  bool BeforeValues(const TqorXMLNode2* task, TqorTaskValues& before) const;
+  // The task's values as its row holds them; false when the row is gone.
+  bool StoredTask(const std::string& id, TqorTaskValues& stored);
   // Puts the remembered values back when they are the element's; false when they are not.
   static bool PutBack(const TRemembered& before, TqorXMLNode2* node);
   TRemembered before_;

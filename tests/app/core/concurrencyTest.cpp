@@ -1,9 +1,11 @@
-// Four programs change one planner database at once through the access layer (planner_worker),
-// one of them killed with SIGKILL half-way. Afterwards the file passes the integrity check, every
-// transaction whose commit returned is there and none that was rolled back, the shared counter
-// that each program read and raised in its transactions lost no raise, and the lock file is
-// gone. VZ_CONCURRENCY_SECONDS sets how long the programs run (default 4), VZ_CONCURRENCY_SEED
-// their random choices.
+// Four programs change one planner database at once through the planner's workflows on their
+// loaded documents (planner_worker), one of them killed with SIGKILL half-way. Afterwards the
+// file passes the integrity check and the lock file is gone; every change whose workflow
+// returned is there and none that was refused; no two committed changes of one row started from
+// the same value (no change overwrote another unseen), and each row holds the last value of its
+// chain of changes; the shared counter, raised through the project dialog, lost no raise.
+// VZ_CONCURRENCY_SECONDS sets how long the programs run (default 4), VZ_CONCURRENCY_SEED their
+// random choices.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -21,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/core/qorNumberText.h"
 #include "app/core/qorPlannerSchema.h"
 #include "app/core/qorPlannerStatements.h"
 #include "db/access/qorDatabaseController.h"
@@ -39,81 +42,73 @@ int64_t EnvNumber(const char* name, int64_t fallback) {
   return v ? std::strtoll(v, nullptr, 10) : fallback;
 }
 
-// What the logs of the programs say the file must hold.
-struct TExpected {
-  std::map<int, std::string> projects;  // live projects by id, with their names
-  std::map<int, int> taskProject;       // tasks of the live projects
-  std::map<int, std::string> taskNames;
-  std::set<int> deletedProjects, deletedTasks;
-  std::map<int, int> resourceTask;  // resources made by "assign", with the task assigned
-  int counter = 0;
-  // The transaction of the killed program that may or may not have committed.
-  std::string uncertain;
-  int committed = 0, failedCommits = 0;
+// What the logs of the programs say, change by change: each "B" line with how it ended ("C"
+// and the new row's id, "N" or "X"; "?" for the last change of the killed program).
+struct TChange {
+  std::vector<std::string> words;  // the "B" line's words after "B"
+  char outcome = '?';
+  std::string id;
+  const std::string& Word(size_t i) const {
+    static const std::string none;
+    return i < words.size() ? words[i] : none;
+  }
 };
 
-void Apply(TExpected& e, const std::string& op) {
-  std::istringstream in(op);
-  std::string kind;
-  in >> kind;
-  if (kind == "project") {
-    int id;
-    std::string w, p;
-    in >> id >> w >> p;
-    e.projects[id] = w + " " + p;
-    int task;
-    while (in >> task) e.taskProject[task] = id;
-  } else if (kind == "rename") {
-    int task;
-    in >> task;
-    std::string rest;
-    std::getline(in, rest);
-    e.taskNames[task] = rest.substr(1);
-  } else if (kind == "delete") {
-    int id;
-    in >> id;
-    e.projects.erase(id);
-    e.deletedProjects.insert(id);
-    for (auto it = e.taskProject.begin(); it != e.taskProject.end();) {
-      if (it->second == id) {
-        e.deletedTasks.insert(it->first);
-        e.taskNames.erase(it->first);
-        it = e.taskProject.erase(it);
-      } else {
-        ++it;
-      }
+std::vector<std::string> Words(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+void ReadLog(const std::string& path, std::vector<TChange>& changes, bool killed) {
+  std::ifstream in(path);
+  std::string line;
+  bool open = false;
+  while (std::getline(in, line)) {
+    const std::vector<std::string> w = Words(line);
+    if (w.empty()) continue;
+    if (w[0] == "B") {
+      ASSERT_FALSE(open) << path << ": a change without its end before " << line;
+      changes.push_back(TChange{{w.begin() + 1, w.end()}, '?', {}});
+      open = true;
+    } else {
+      ASSERT_TRUE(open) << path << ": " << line;
+      changes.back().outcome = w[0][0];
+      if (w.size() > 1) changes.back().id = w[1];
+      open = false;
     }
-  } else if (kind == "count") {
-    ++e.counter;
-  } else if (kind == "assign") {
-    int task, resource;
-    in >> task >> resource;
-    e.resourceTask[resource] = task;
+  }
+  if (open) {
+    EXPECT_TRUE(killed) << path << " ended inside a change";
   }
 }
 
-// Reads a program's log into the expectation: "B op" then "C" is committed; a "B" followed by
-// another "B" was rolled back (its commit failed); a last "B" without "C" is the uncertain one.
-void ReadLog(const std::string& path, TExpected& e, bool killed) {
-  std::ifstream in(path);
-  std::string line, pending;
-  while (std::getline(in, line)) {
-    if (line.rfind("B ", 0) == 0) {
-      if (!pending.empty()) ++e.failedCommits;
-      pending = line.substr(2);
-    } else if (line == "C") {
-      ASSERT_FALSE(pending.empty()) << path;
-      Apply(e, pending);
-      ++e.committed;
-      pending.clear();
+// A row's successive values: every committed change goes from the value it read to a new one.
+// No two committed changes may start from the same value (the second would have overwritten the
+// first unseen), and the row must end at the last value of the chain (the uncertain change may
+// or may not have been made).
+struct TChain {
+  std::map<std::string, std::string> next;  // committed: old -> new
+  std::map<std::string, int> forks;
+  std::string uncertainFrom, uncertainTo;
+  void Add(const std::string& from, const std::string& to) {
+    if (next.count(from)) ++forks[from];
+    next[from] = to;
+  }
+  // The values the row may hold now, walking from first.
+  std::set<std::string> Ends(const std::string& first, size_t& walked) const {
+    std::string at = first;
+    walked = 0;
+    while (next.count(at) && walked <= next.size()) {
+      at = next.at(at);
+      ++walked;
     }
+    std::set<std::string> ends = {at};
+    if (!uncertainFrom.empty() && uncertainFrom == at) ends.insert(uncertainTo);
+    return ends;
   }
-  if (killed) {
-    e.uncertain = pending;
-  } else {
-    EXPECT_TRUE(pending.empty()) << path << " ended inside a transaction";
-  }
-}
+};
 
 class Concurrency : public ::testing::Test {
  protected:
@@ -151,6 +146,7 @@ TEST_F(Concurrency, FourProgramsOneKilledLoseNothing) {
     c.OpenDatabase(path_);
     c.Execute(st::InsertProject("shared counter", 46000));
     ASSERT_EQ(st::NewProjectId(c), 1);
+    c.Execute(st::UpdateProjectFilter("[1]"));
   }
 
   const int seconds = static_cast<int>(EnvNumber("VZ_CONCURRENCY_SECONDS", 4));
@@ -170,8 +166,8 @@ TEST_F(Concurrency, FourProgramsOneKilledLoseNothing) {
     }
   }
 
-  TExpected e;
-  for (int w = 0; w < kWorkers; ++w) ReadLog(LogPath(w), e, w == kKilled);
+  std::vector<TChange> changes;
+  for (int w = 0; w < kWorkers; ++w) ReadLog(LogPath(w), changes, w == kKilled);
   EXPECT_FALSE(fs::exists(dir_ / "plan.lck")) << "the lock file outlived the last program";
 
   // A program of its own, alone on the file, can have it exclusively: no lock was left behind.
@@ -180,98 +176,175 @@ TEST_F(Concurrency, FourProgramsOneKilledLoseNothing) {
   c.OpenDatabase(path_);
   EXPECT_EQ(zuz::CheckDatabaseIntegrity(*c.Database().Tables()), std::vector<std::string>{});
 
-  // The entities the uncertain transaction touched may be either way.
-  std::set<int> uncertainProjects, uncertainTasks, uncertainResources;
-  int uncertainCount = 0;
-  {
-    std::istringstream in(e.uncertain);
-    std::string kind;
-    in >> kind;
-    int a = 0, b = 0;
+  // The model of the file the logs give.
+  std::map<std::string, std::string> projects, taskProject, resources, assignmentTask,
+      assignmentResource;
+  std::map<std::string, TChain> taskStates, units;
+  std::set<std::string> deletedTasks, deletedProjects, deletedResources, deletedAssignments;
+  std::set<std::string> refusedNames, uncertainNames, uncertainRows;
+  std::set<std::string> counts;
+  int counted = 0, uncertainCount = 0, committed = 0, refused = 0, unchanged = 0, forked = 0;
+  for (const TChange& ch : changes) {
+    const std::string& kind = ch.Word(0);
+    committed += ch.outcome == 'C';
+    refused += ch.outcome == 'X';
+    unchanged += ch.outcome == 'N';
+    if (ch.outcome == '?') {
+      // The killed program's last change: its rows may be either way.
+      for (const std::string& w : ch.words) uncertainRows.insert(w);
+      if (kind == "project" || kind == "resource") uncertainNames.insert(ch.Word(1));
+      if (kind == "task") uncertainNames.insert(ch.Word(2));
+      if (kind == "count") uncertainCount = 1;
+      if (kind == "edit") {
+        taskStates[ch.Word(1)].uncertainFrom = ch.Word(2);
+        taskStates[ch.Word(1)].uncertainTo = ch.Word(3);
+        uncertainNames.insert(ch.Word(3).substr(0, ch.Word(3).find('|')));
+      }
+      if (kind == "units") {
+        units[ch.Word(1)].uncertainFrom = ch.Word(2);
+        units[ch.Word(1)].uncertainTo = ch.Word(3);
+      }
+      continue;
+    }
+    if (ch.outcome != 'C') {
+      // Refused or not made: nothing of it may be in the file.
+      if (kind == "project" || kind == "resource") refusedNames.insert(ch.Word(1));
+      if (kind == "task") refusedNames.insert(ch.Word(2));
+      if (kind == "edit") {
+        const std::string name = ch.Word(3).substr(0, ch.Word(3).find('|'));
+        if (name != ch.Word(2).substr(0, ch.Word(2).find('|'))) refusedNames.insert(name);
+      }
+      continue;
+    }
     if (kind == "project") {
-      std::string w, p;
-      in >> a >> w >> p;
-      uncertainProjects.insert(a);
-      while (in >> b) uncertainTasks.insert(b);
-    } else if (kind == "rename") {
-      in >> a;
-      uncertainTasks.insert(a);
-    } else if (kind == "delete") {
-      in >> a;
-      uncertainProjects.insert(a);
-      for (const auto& [task, project] : e.taskProject)
-        if (project == a) uncertainTasks.insert(task);
+      projects[ch.id] = ch.Word(1);
+    } else if (kind == "task") {
+      taskProject[ch.id] = ch.Word(1);
+      taskStates[ch.id];
+      // Added from today to the day after tomorrow.
+      taskStates[ch.id].next[""] = ch.Word(2) + "|46000|46002";
+    } else if (kind == "edit") {
+      taskStates[ch.Word(1)].Add(ch.Word(2), ch.Word(3));
     } else if (kind == "count") {
-      uncertainCount = 1;
+      ++counted;
+      if (!counts.insert(ch.Word(1)).second) ++forked;
+    } else if (kind == "resource") {
+      resources[ch.id] = ch.Word(1);
     } else if (kind == "assign") {
-      in >> a >> b;
-      uncertainResources.insert(b);
+      assignmentTask[ch.id] = ch.Word(1);
+      assignmentResource[ch.id] = ch.Word(2);
+      units[ch.id].next[""] = "1";
+    } else if (kind == "units") {
+      units[ch.Word(1)].Add(ch.Word(2), ch.Word(3));
+    } else if (kind == "deltask") {
+      deletedTasks.insert(ch.Word(1));
+    } else if (kind == "delproject") {
+      deletedProjects.insert(ch.Word(1));
+    } else if (kind == "delresource") {
+      deletedResources.insert(ch.Word(1));
     }
   }
+  std::printf("%d changes committed, %d refused, %d not made, %d raises of the counter\n",
+              committed, refused, unchanged, counted);
+  EXPECT_GT(refused, 0) << "no change met another program's";
 
-  std::map<int, std::string> projects;
-  auto* rs = c.OpenRecordSet("SELECT ProjectId, ProjectName, ActualHours FROM Projects");
-  double counter = -1;
-  for (; !c.Eof(rs); c.Next(rs)) {
-    const int id = c.GetInteger(rs, "ProjectId");
-    if (id == 1)
-      counter = c.GetFloat(rs, "ActualHours");
-    else
-      projects[id] = c.GetString(rs, "ProjectName");
-  }
-  c.CloseRecordSet(rs);
-  // Not one raise of the counter lost, none counted twice.
-  EXPECT_GE(counter, e.counter);
-  EXPECT_LE(counter, e.counter + uncertainCount);
-  EXPECT_GT(e.counter, 0) << "no program got to raise the counter";
-  std::printf("%d transactions committed, %d commits refused for locks, %d raises of the counter\n",
-              e.committed, e.failedCommits, e.counter);
+  // The counter: every raise read a value no other committed raise read, and none was lost.
+  EXPECT_EQ(forked, 0) << "two raises of the counter read the same value";
+  const double counter =
+      c.LookupValue("SELECT ActualHours FROM Projects WHERE ProjectId=1").AsReal();
+  EXPECT_GE(counter, counted);
+  EXPECT_LE(counter, counted + uncertainCount);
+  EXPECT_GT(counted, 0) << "no program got to raise the counter";
 
-  for (const auto& [id, name] : e.projects) {
-    if (uncertainProjects.count(id)) continue;
-    EXPECT_EQ(projects.count(id) ? projects[id] : "<missing>", name) << "project " << id;
-  }
+  auto rows = [&](const std::string& sql, const std::vector<const char*>& fields) {
+    std::map<std::string, std::vector<std::string>> out;
+    TqorDatabaseRecordSet* rs = c.OpenRecordSet(sql);
+    for (; !c.Eof(rs); c.Next(rs)) {
+      std::vector<std::string>& row = out[c.GetString(rs, fields[0])];
+      for (size_t i = 1; i < fields.size(); ++i) row.push_back(c.GetString(rs, fields[i]));
+    }
+    c.CloseRecordSet(rs);
+    return out;
+  };
+  const auto storedProjects = rows("SELECT ProjectId, ProjectName FROM Projects WHERE ProjectId>1",
+                                   {"ProjectId", "ProjectName"});
+  const auto storedTasks =
+      rows("SELECT TaskId, ProjectId, TaskName FROM Tasks", {"TaskId", "ProjectId", "TaskName"});
+  const auto storedResources =
+      rows("SELECT ResourceId, ResourceName FROM Resources", {"ResourceId", "ResourceName"});
+  const auto storedAssignments = rows("SELECT AssignmentId, TaskId, ResourceId FROM Assignments",
+                                      {"AssignmentId", "TaskId", "ResourceId"});
+  std::set<std::string> storedNames;
+  for (const auto* table : {&storedProjects, &storedResources})
+    for (const auto& [id, row] : *table) storedNames.insert(row[0]);
+  for (const auto& [id, row] : storedTasks) storedNames.insert(row[1]);
+  for (const std::string& name : refusedNames)
+    EXPECT_FALSE(storedNames.count(name)) << name << " was refused but is in the file";
+
+  // Projects: every one made is there unless deleted; none is there that was not made.
   for (const auto& [id, name] : projects) {
-    if (uncertainProjects.count(id)) continue;
-    EXPECT_TRUE(e.projects.count(id))
-        << "project " << id << " " << name << " was never committed, or was deleted";
+    if (uncertainRows.count(id)) continue;
+    const bool there = storedProjects.count(id) > 0;
+    EXPECT_EQ(there, !deletedProjects.count(id)) << "project " << id << " " << name;
+    if (there) {
+      EXPECT_EQ(storedProjects.at(id)[0], name);
+    }
   }
+  for (const auto& [id, row] : storedProjects)
+    EXPECT_TRUE(projects.count(id) || uncertainNames.count(row[0])) << "project " << id;
 
-  std::map<int, std::pair<int, std::string>> tasks;
-  rs = c.OpenRecordSet("SELECT TaskId, ProjectId, TaskName FROM Tasks");
-  for (; !c.Eof(rs); c.Next(rs))
-    tasks[c.GetInteger(rs, "TaskId")] = {c.GetInteger(rs, "ProjectId"),
-                                         c.GetString(rs, "TaskName")};
-  c.CloseRecordSet(rs);
-  for (const auto& [task, project] : e.taskProject) {
-    if (uncertainTasks.count(task) || uncertainProjects.count(project)) continue;
-    ASSERT_TRUE(tasks.count(task)) << "task " << task << " of project " << project << " lost";
-    EXPECT_EQ(tasks[task].first, project);
-    if (e.taskNames.count(task)) EXPECT_EQ(tasks[task].second, e.taskNames[task]);
+  // Tasks: there unless deleted (with their project), each with the value its chain ends at.
+  for (const auto& [id, chain] : taskStates) {
+    if (!taskProject.count(id)) continue;
+    for (const auto& [from, count] : chain.forks)
+      ADD_FAILURE() << "task " << id << ": two committed changes both started from " << from;
+    const std::string& project = taskProject.at(id);
+    if (uncertainRows.count(id) || uncertainRows.count(project)) continue;
+    const bool gone = deletedTasks.count(id) || deletedProjects.count(project);
+    const bool there = storedTasks.count(id) > 0;
+    EXPECT_EQ(there, !gone) << "task " << id;
+    if (!there) continue;
+    EXPECT_EQ(storedTasks.at(id)[0], project) << "task " << id;
+    size_t walked = 0;
+    const std::set<std::string> ends = chain.Ends("", walked);
+    EXPECT_EQ(walked, chain.next.size())
+        << "task " << id << ": a committed change of a value it never had";
+    std::string state = storedTasks.at(id)[1];
+    TqorDatabaseRecordSet* rs =
+        c.OpenRecordSet("SELECT StartDate, EndDate FROM Tasks WHERE TaskId=" + id);
+    state += "|" + std::to_string(static_cast<int64_t>(c.GetDate(rs, "StartDate"))) + "|" +
+             std::to_string(static_cast<int64_t>(c.GetDate(rs, "EndDate")));
+    c.CloseRecordSet(rs);
+    EXPECT_TRUE(ends.count(state))
+        << "task " << id << " holds " << state << ", its last committed value is " << *ends.begin();
   }
-  for (const auto& [task, row] : tasks) {
-    if (uncertainTasks.count(task) || uncertainProjects.count(row.first)) continue;
-    EXPECT_TRUE(e.taskProject.count(task)) << "task " << task << " should not be there";
-  }
+  for (const auto& [id, row] : storedTasks)
+    EXPECT_TRUE(taskProject.count(id) || uncertainNames.count(row[1])) << "task " << id;
 
-  // Each assigned resource is there with its holiday; its assignment lives as long as its task.
-  for (const auto& [resource, task] : e.resourceTask) {
-    if (uncertainResources.count(resource)) continue;
-    EXPECT_EQ(c.LookupInteger("SELECT COUNT(*) FROM Resources WHERE ResourceId = " +
-                              std::to_string(resource)),
-              1)
-        << "resource " << resource;
-    EXPECT_EQ(c.LookupInteger("SELECT COUNT(*) FROM Holidays WHERE ResourceId = " +
-                              std::to_string(resource)),
-              1);
-    const auto owner = e.taskProject.find(task);
-    if (uncertainTasks.count(task) ||
-        (owner != e.taskProject.end() && uncertainProjects.count(owner->second)))
+  // Resources and assignments: there unless deleted, directly or with their task, project or
+  // resource; the units as their chain ends.
+  for (const auto& [id, name] : resources) {
+    if (uncertainRows.count(id)) continue;
+    EXPECT_EQ(storedResources.count(id) > 0, !deletedResources.count(id)) << "resource " << id;
+  }
+  for (const auto& [id, task] : assignmentTask) {
+    const std::string& resource = assignmentResource.at(id);
+    const std::string project = taskProject.count(task) ? taskProject.at(task) : "";
+    if (uncertainRows.count(id) || uncertainRows.count(task) || uncertainRows.count(resource) ||
+        uncertainRows.count(project))
       continue;
-    EXPECT_EQ(c.LookupInteger("SELECT COUNT(*) FROM Assignments WHERE ResourceId = " +
-                              std::to_string(resource)),
-              owner != e.taskProject.end() ? 1 : 0)
-        << "assignment of resource " << resource << " to task " << task;
+    const bool gone = deletedTasks.count(task) || deletedProjects.count(project) ||
+                      deletedResources.count(resource);
+    EXPECT_EQ(storedAssignments.count(id) > 0, !gone) << "assignment " << id;
+    const TChain& chain = units.at(id);
+    for (const auto& [from, count] : chain.forks)
+      ADD_FAILURE() << "assignment " << id << ": two committed units changes both from " << from;
+    if (!storedAssignments.count(id)) continue;
+    size_t walked = 0;
+    const std::set<std::string> ends = chain.Ends("", walked);
+    const std::string stored = FormatNumber(
+        c.LookupValue("SELECT Units FROM Assignments WHERE AssignmentId=" + id).AsReal());
+    EXPECT_TRUE(ends.count(stored)) << "assignment " << id << " holds " << stored;
   }
   c.CloseDatabase();
 }
