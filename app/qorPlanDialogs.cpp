@@ -25,25 +25,33 @@ TqorPlanDialogs::TqorPlanDialogs(QWidget* owner, TqorDatabaseController& db, Tqo
       frmHoliday_(new TfrmHoliday(owner)),
       frmProjectFilter_(new TfrmProjectFilter(owner)) {
   frmProjects_->onFill = [this] { return FillProjectList(Planner()); };
-  frmProjects_->onCreate = [this](const std::string& name) { CreateProject(db_, Planner(), name); };
+  frmProjects_->onCreate = [this](const std::string& name) {
+    BeforeEdit();
+    CreateProject(db_, Planner(), name);
+  };
   frmProjects_->onDelete = [this](const std::string& id) {
+    BeforeEdit();
     if (TqorXMLNode2* project = Planner().Document().GetNodeById("project", id))
       DeleteProject(db_, Planner(), project);
   };
   frmProjects_->onEdit = [this](const std::string& id) {
+    BeforeEdit();
     if (TqorXMLNode2* project = Planner().Document().GetNodeById("project", id))
       EditProject(project);
   };
 
   frmResources_->onFill = [this] { return FillResourceList(Planner()); };
   frmResources_->onCreate = [this](const std::string& name) {
+    BeforeEdit();
     CreateResource(db_, Planner(), name);
   };
   frmResources_->onDelete = [this](const std::string& id) {
+    BeforeEdit();
     if (TqorXMLNode2* resource = Planner().Document().GetNodeById("resource", id))
       DeleteResource(db_, Planner(), resource);
   };
   frmResources_->onEdit = [this](const std::string& id) {
+    BeforeEdit();
     if (TqorXMLNode2* resource = Planner().Document().GetNodeById("resource", id))
       EditResource(resource);
   };
@@ -71,6 +79,10 @@ TqorPlanDialogs::~TqorPlanDialogs() {
   delete frmProjects_;
   delete frmResources_;
   delete frmProject_;
+}
+
+void TqorPlanDialogs::BeforeEdit() {
+  if (beforeEdit) beforeEdit();
 }
 
 TqorPlannerModel& TqorPlanDialogs::Planner() {
@@ -123,6 +135,11 @@ void TqorPlanDialogs::ShowHolidays(int32_t resourceId) {
     frmHolidays_->SetEntries(entries);
     frmHolidays_->exec();
   });
+}
+
+void TqorPlanDialogs::RefillLists() {
+  RefillProjectList();
+  RefillResourceList();
 }
 
 void TqorPlanDialogs::RefillProjectList() {

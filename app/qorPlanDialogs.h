@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -33,6 +34,10 @@ class TqorPlanDialogs {
   TqorPlanDialogs(const TqorPlanDialogs&) = delete;
   TqorPlanDialogs& operator=(const TqorPlanDialogs&) = delete;
 
+  // Called before a list window's button opens a dialog or changes the plan (the main window
+  // loads the plan again there when another program changed it).
+  std::function<void()> beforeEdit;
+
   // View, Projects and View, Resources: the list window in front, filled, without waiting.
   void ShowProjects();
   void ShowResources();
@@ -47,6 +52,8 @@ class TqorPlanDialogs {
   void EditResource(TqorXMLNode2* resource);
   // The holiday list of the resource, modally.
   void ShowHolidays(int32_t resourceId);
+  // Fills the open project and resource lists again from the document (after it was reloaded).
+  void RefillLists();
 
   TfrmProject* Project() const { return frmProject_; }
   TfrmResource* Resource() const { return frmResource_; }
@@ -58,6 +65,7 @@ class TqorPlanDialogs {
 
  private:
   TqorPlannerModel& Planner();
+  void BeforeEdit();
   void RefillProjectList();
   void RefillResourceList();
 

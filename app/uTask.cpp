@@ -215,6 +215,16 @@ void TfrmTask::SetAssignmentList(const std::vector<TqorResourceEntry>& entries) 
 }
 
 bool TfrmTask::Execute() {
+  if (kept_ && kept_->TaskId == task_.TaskId) {
+    TqorTaskDialogValues values = task_;
+    values.Name = kept_->Name;
+    values.IsMilestone = kept_->IsMilestone;
+    values.IsCompleted = kept_->IsCompleted;
+    values.Progress = kept_->Progress;
+    values.Notes = kept_->Notes;
+    SetTask(values);
+  }
+  kept_.reset();
   pgcTask->setCurrentIndex(0);
   edTaskName->setFocus();
   return exec() == QDialog::Accepted;

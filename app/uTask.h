@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "app/core/qorTaskEditor.h"
 
@@ -40,6 +41,11 @@ class TfrmTask : public QDialog, public TqorTaskEditor {
   void SetResourceList(const std::vector<TqorResourceEntry>& entries) override;
   void SetAssignmentList(const std::vector<TqorResourceEntry>& entries) override;
   bool Execute() override;
+
+  // The next Execute on the same task shows these entries (name, milestone, completed, progress,
+  // notes) over the task's own values: what the user typed before the plan was loaded again is
+  // not lost.
+  void KeepEntriesOnce(const TqorTaskDialogValues& entries) { kept_ = entries; }
 
   // The allocation requests, with the number the entry carries.
   std::function<void(int32_t resourceId)> onAllocate;
@@ -72,4 +78,5 @@ class TfrmTask : public QDialog, public TqorTaskEditor {
   void ChangeSelectedUnits();
 
   TqorTaskDialogValues task_;
+  std::optional<TqorTaskDialogValues> kept_;
 };

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -13,18 +14,24 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <utility>
 
 #include "app/core/qorAssignmentWorkflows.h"
+#include "app/core/qorChangedElsewhere.h"
 #include "app/core/qorLauncher.h"
+#include "app/core/qorPlanReload.h"
 #include "app/core/qorPlannerCheck.h"
 #include "app/core/qorPlannerLoader.h"
 #include "app/core/qorPlannerStatements.h"
+#include "app/core/qorProjectOperations.h"
 #include "app/core/qorReportBuilders.h"
 #include "app/core/qorReportFiles.h"
 #include "app/core/qorTaskWorkflows.h"
@@ -188,6 +195,22 @@ void TfrmVazadod::FormCreate() {
   // 8. The windows of projects, resources, holidays and the project filter, created once and
   //    shown again and again; the project and resource lists stay over this window.
   planDialogs_ = std::make_unique<TqorPlanDialogs>(this, *controller_, *taskGrid_);
+  planDialogs_->beforeEdit = [this] { ReloadIfChanged(); };
+
+  // 9. Keeping up with other programs on the plan: a write refused because one of them changed
+  //    the row offers to reload; a commit of theirs is noticed on activation and while idle;
+  //    a wait for their lock shows, and ends with the engine's error after the limit.
+  SetChangedElsewhereHandler([this](const QString& text) { OfferReload(text); });
+  controller_->SetLockWaitObserver([this](int waitedMs) { LockWait(waitedMs); });
+  controller_->SetLockWaitLimit(kLockWaitLimitMs);
+  checkTimer_ = new QTimer(this);
+  checkTimer_->setInterval(kCheckIntervalMs);
+  connect(checkTimer_, &QTimer::timeout, this, [this] {
+    if (!Busy()) RunGuarded([this] { ReloadIfChanged(); });
+  });
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+    if (s == Qt::ApplicationActive && !Busy()) RunGuarded([this] { ReloadIfChanged(); });
+  });
 }
 
 void TfrmVazadod::FormShow() {
@@ -195,12 +218,138 @@ void TfrmVazadod::FormShow() {
   // Projects, tasks, resources, assignments, holidays, then the settings: the project filter
   // (which rebuilds the rows) and the report format; each table checked as it is read.
   std::vector<std::string> problems;
+  const uint32_t counter = controller_->ChangeCounter();
   const TqorPlannerSettings settings =
       LoadCheckedPlanner(*controller_, taskGrid_->Model(), problems);
+  controller_->NoteSeen(counter);
+  checkTimer_->start();
   LoadReportFormat(settings.ReportFormat);
   taskGrid_->SelectGridCell(2, 2);
   taskGrid_->setFocus();
   if (!problems.empty()) OpenReadOnly(DamagedPlanMessage(databasePath_, problems), problems);
+}
+
+void TfrmVazadod::ReloadPlan() {
+  if (!taskGrid_ || !controller_ || !shown_) return;
+  const TqorPlanView view = CapturePlanView(taskGrid_->Model(), taskGrid_->Row());
+  const int col = taskGrid_->Col();
+  const int hScroll = taskGrid_->horizontalScrollBar()->value();
+  const int vScroll = taskGrid_->verticalScrollBar()->value();
+  std::vector<std::string> problems;
+  TqorPlannerSettings settings;
+  reloadDue_ = false;
+  // A commit between reading the counter and loading only causes one more reload.
+  const uint32_t counter = controller_->ChangeCounter();
+  const int row = ReloadPlanner(*controller_, taskGrid_->Model(), view, problems, &settings);
+  controller_->NoteSeen(counter);
+  LoadReportFormat(settings.ReportFormat);
+  if (row >= 0) taskGrid_->SelectGridCell(std::max(col, TqorPlannerGrid::kFixedCols), row);
+  taskGrid_->horizontalScrollBar()->setValue(hScroll);
+  taskGrid_->verticalScrollBar()->setValue(vScroll);
+  if (planDialogs_) planDialogs_->RefillLists();
+  if (!problems.empty() && !ReadOnly())
+    OpenReadOnly(DamagedPlanMessage(databasePath_, problems), problems);
+}
+
+bool TfrmVazadod::ReloadIfChanged() {
+  if (!taskGrid_ || !controller_ || !shown_) return false;
+  if (!reloadDue_ && !controller_->ChangedElsewhere()) return false;
+  ReloadPlan();
+  return true;
+}
+
+bool TfrmVazadod::Busy() const {
+  return lockWaitCursor_ || QApplication::activeModalWidget() ||
+         QApplication::activePopupWidget() || QGuiApplication::mouseButtons() != Qt::NoButton;
+}
+
+void TfrmVazadod::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // Back in this window from another one: checked once the activation is handled.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && shown_)
+    QTimer::singleShot(0, this, [this] {
+      if (!Busy()) RunGuarded([this] { ReloadIfChanged(); });
+    });
+}
+
+void TfrmVazadod::OfferReload(const QString& text) {
+  const std::optional<TqorTaskDialogValues> entries = std::exchange(reopenEntries_, std::nullopt);
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Vazadod"),
+                  text +
+                      QStringLiteral(".\n\nYour change was not stored, and the window shows "
+                                     "the row as it is stored now. Reload the plan to see "
+                                     "everything the other program changed.") +
+                      (entries ? QStringLiteral("\nThe task dialog then opens again with what "
+                                                "you entered.")
+                               : QString()),
+                  QMessageBox::NoButton, QApplication::activeWindow());
+  QPushButton* reload = box.addButton(QStringLiteral("Reload"), QMessageBox::AcceptRole);
+  box.addButton(QStringLiteral("Not Now"), QMessageBox::RejectRole);
+  box.setDefaultButton(reload);
+  box.exec();
+  if (box.clickedButton() != reload) return;
+  // Loaded once the handler that failed has returned and no dialog is open any more.
+  reloadDue_ = true;
+  reopenEntries_ = entries;
+  QTimer::singleShot(0, this, [this] { RunDueReload(); });
+}
+
+void TfrmVazadod::RunDueReload() {
+  if (!reloadDue_) return;
+  if (Busy()) {
+    QTimer::singleShot(100, this, [this] { RunDueReload(); });
+    return;
+  }
+  if (!RunGuarded([this] { ReloadPlan(); })) return;
+  const std::optional<TqorTaskDialogValues> entries = std::exchange(reopenEntries_, std::nullopt);
+  if (!entries || !frmTask_) return;
+  RunGuarded([&] {
+    const std::string id = std::to_string(entries->TaskId);
+    TqorXMLNode2* task = ElementAfterCheck("task", id);
+    if (!task) return;
+    frmTask_->KeepEntriesOnce(*entries);
+    // As a double click on the task would: the dialog, then the change stored.
+    TaskGridTaskEdit(taskGrid_, task);
+    task = taskGrid_->Document().GetNodeById("task", id);
+    if (task && dialogEntries_) TaskGridTaskChanged(taskGrid_, task);
+    taskGrid_->SortTasks();
+    taskGrid_->RebuildRows();
+  });
+}
+
+TqorXMLNode2* TfrmVazadod::ElementAfterCheck(const char* element, const std::string& id) {
+  ReloadIfChanged();
+  TqorXMLNode2* node = taskGrid_->Document().GetNodeById(element, id);
+  if (!node)
+    QMessageBox::information(
+        this, QStringLiteral("Vazadod"),
+        QStringLiteral("Another program deleted this %1; the window now shows the plan as "
+                       "stored.")
+            .arg(QString::fromLatin1(element)));
+  return node;
+}
+
+QString TfrmVazadod::BusyMessage() {
+  return QStringLiteral("The plan is busy in another program: waiting for it...");
+}
+
+void TfrmVazadod::LockWait(int waitedMs) {
+  if (waitedMs < 0) {
+    if (lockWaitCursor_) QApplication::restoreOverrideCursor();
+    if (lockWaitMessage_) statusBar()->clearMessage();
+    lockWaitCursor_ = lockWaitMessage_ = false;
+    return;
+  }
+  if (!lockWaitCursor_) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    lockWaitCursor_ = true;
+  }
+  if (waitedMs >= kBusyMessageMs && !lockWaitMessage_) {
+    statusBar()->showMessage(BusyMessage());
+    // Painted at once: the engine holds the thread, and no event is handled while it waits.
+    statusBar()->repaint();
+    lockWaitMessage_ = true;
+  }
 }
 
 void TfrmVazadod::OpenReadOnly(const std::string& message,
@@ -244,6 +393,9 @@ void TfrmVazadod::FormDestroy() {
   // Freed in this order once they exist: the database controller (which disconnects), the PDF
   // and RTF converters, the report text, the launcher and the node list. The windows and the
   // workflows, which use the connection, go first.
+  SetChangedElsewhereHandler(nullptr);
+  if (lockWaitCursor_) QApplication::restoreOverrideCursor();
+  lockWaitCursor_ = false;
   planDialogs_.reset();
   assignmentWorkflows_.reset();
   taskWorkflows_.reset();
@@ -318,6 +470,10 @@ void TfrmVazadod::CreateMenu() {
       AddMenuItem(view, QStringLiteral("&Projects"), "mnuProjects", &TfrmVazadod::mnuProjectsClick);
   mnuResources = AddMenuItem(view, QStringLiteral("&Resources"), "mnuResources",
                              &TfrmVazadod::mnuResourcesClick);
+  view->addSeparator();
+  mnuReload =
+      AddMenuItem(view, QStringLiteral("Re&load"), "mnuReload", &TfrmVazadod::mnuReloadClick);
+  mnuReload->setShortcut(QKeySequence(Qt::Key_F5));
 
   QMenu* report = bar->addMenu(QStringLiteral("&Report"));
   mnuReportTasks = AddMenuItem(report, QStringLiteral("&Tasks"), "mnuReportTasks",
@@ -352,10 +508,21 @@ void TfrmVazadod::CreateMenu() {
 }
 
 void TfrmVazadod::SetReportFormat(const std::string& format) {
+  if (controller_ && !ReadOnly()) {
+    try {
+      StoreReportFormat(*controller_, reportFormat_, format);
+    } catch (const EqorChangedElsewhere&) {
+      // The menu shows the format another program stored; the message offers to reload.
+      LoadReportFormat(StoredReportFormat(*controller_));
+      throw;
+    } catch (...) {
+      LoadReportFormat(reportFormat_);
+      throw;
+    }
+  }
   mnuReportPDF->setChecked(format == "PDF");
   mnuReportRTF->setChecked(format == "RTF");
   reportFormat_ = format;
-  if (controller_ && !ReadOnly()) controller_->Execute(qorStatements::UpdateReportFormat(format));
 }
 
 // --- Reports and export ---
@@ -448,17 +615,26 @@ void TfrmVazadod::mnuExportXmlClick() {
 }
 void TfrmVazadod::Add1Click() {
   if (ReadOnly()) return RefuseChange();
-  if (taskWorkflows_) taskWorkflows_->Add1Click(taskGrid_->Row());
+  if (!taskWorkflows_) return;
+  ReloadIfChanged();  // the current row stays on its project
+  taskWorkflows_->Add1Click(taskGrid_->Row());
 }
 void TfrmVazadod::Delete1Click() {
   if (ReadOnly()) return RefuseChange();
-  if (taskWorkflows_) taskWorkflows_->Delete1Click(taskGrid_->Row());
+  if (!taskWorkflows_) return;
+  ReloadIfChanged();
+  taskWorkflows_->Delete1Click(taskGrid_->Row());
 }
 void TfrmVazadod::mnuProjectsClick() {
+  ReloadIfChanged();
   if (planDialogs_) planDialogs_->ShowProjects();
 }
 void TfrmVazadod::mnuResourcesClick() {
+  ReloadIfChanged();
   if (planDialogs_) planDialogs_->ShowResources();
+}
+void TfrmVazadod::mnuReloadClick() {
+  ReloadPlan();
 }
 void TfrmVazadod::mnuReportTasksClick() {
   MakeReport([this] { return BuildTasksReport(*reportText_, taskGrid_->Model()); });
@@ -471,12 +647,15 @@ void TfrmVazadod::mnuReportResourcesClick() {
   MakeReport([this] { return BuildResourcesReport(*reportText_, taskGrid_->Model(), nodeList_); });
 }
 void TfrmVazadod::FilterProjects1Click() {
+  ReloadIfChanged();
   if (planDialogs_) planDialogs_->FilterProjects(!ReadOnly());
 }
 
 void TfrmVazadod::EditProject(TqorXMLNode2* pProject) {
   if (ReadOnly()) return RefuseChange();
-  if (planDialogs_ && pProject) planDialogs_->EditProject(pProject);
+  if (!planDialogs_ || !pProject) return;
+  if (TqorXMLNode2* project = ElementAfterCheck("project", pProject->GetAttributeStr("id")))
+    planDialogs_->EditProject(project);
 }
 
 void TfrmVazadod::mnuReportPDFClick() {
@@ -505,12 +684,25 @@ void TfrmVazadod::About1Click() {
 
 void TfrmVazadod::TaskGridTaskChanged(TqorPlannerGrid*, TqorXMLNode2* pTask) {
   // Read-only, no gesture changes a task (see eventFilter).
-  if (taskWorkflows_ && !ReadOnly()) taskWorkflows_->TaskGridTaskChanged(pTask);
+  const std::optional<TqorTaskDialogValues> entries = std::exchange(dialogEntries_, std::nullopt);
+  if (!taskWorkflows_ || ReadOnly()) return;
+  try {
+    taskWorkflows_->TaskGridTaskChanged(pTask);
+  } catch (const EqorChangedElsewhere&) {
+    // What the user entered in the dialog is offered again on the reloaded task.
+    if (entries && std::to_string(entries->TaskId) == pTask->GetAttributeStr("id"))
+      reopenEntries_ = entries;
+    throw;
+  }
 }
 
 void TfrmVazadod::TaskGridTaskEdit(TqorPlannerGrid*, TqorXMLNode2* pTask) {
+  dialogEntries_.reset();
   if (ReadOnly()) return RefuseChange();
-  if (taskWorkflows_) taskWorkflows_->TaskGridTaskEdit(pTask, *assignmentWorkflows_);
+  if (!taskWorkflows_) return;
+  TqorXMLNode2* task = ElementAfterCheck("task", pTask->GetAttributeStr("id"));
+  if (task && taskWorkflows_->TaskGridTaskEdit(task, *assignmentWorkflows_))
+    dialogEntries_ = frmTask_->GetTask();
 }
 
 void TfrmVazadod::TaskGridProjectChanged(TqorPlannerGrid*, TqorXMLNode2* pProject) {

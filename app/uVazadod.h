@@ -15,15 +15,20 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "app/core/qorTaskEditor.h"
 
 class QAction;
 class QActionGroup;
 class QMenu;
+class QTimer;
 class QToolButton;
 class TfrmTask;
 class TqorAssignmentWorkflows;
@@ -96,6 +101,32 @@ class TfrmVazadod : public QMainWindow {
   // The task dialog, created once with the window; nullptr when the start failed.
   TfrmTask* TaskDialog() const { return frmTask_; }
 
+  // --- Keeping up with other programs ---
+  // View, Reload (F5): loads the plan again from the file and shows it as it was shown: the same
+  // projects folded, the same task or project current (in the same column), the same period and
+  // scroll position; open project and resource lists are filled again. Nothing without a plan.
+  void ReloadPlan();
+  // Loads the plan again (ReloadPlan) when another program committed to it since this window
+  // loaded it or stored its own last change, or when a reload was asked for and is still due.
+  // Returns whether it reloaded. The window calls it when it is activated, every
+  // kCheckIntervalMs while it is idle (no mouse button held, no menu and no dialog open) and
+  // before it opens a dialog that edits.
+  bool ReloadIfChanged();
+  // True while a reload must wait: a mouse button is held, a menu or a modal window is open, or
+  // a statement waits for another program's lock.
+  bool Busy() const;
+  static constexpr int kCheckIntervalMs = 2000;
+  // A statement waits this long for another program's lock before it gives up; after
+  // kBusyMessageMs of waiting the status bar says so.
+  static constexpr int kLockWaitLimitMs = 10 * 1000;
+  static constexpr int kBusyMessageMs = 2000;
+  // The status bar's text while waiting for another program's lock.
+  static QString BusyMessage();
+  // The database's lock-wait observer: the engine waits for another program's lock (waitedMs
+  // so far; -1 when the wait ended). The busy cursor from the first call, the busy message from
+  // kBusyMessageMs on; both gone at the end.
+  void LockWait(int waitedMs);
+
   // Toolbar.
   void cmdPrevYearClick();
   void cmdPrevMonthClick();
@@ -108,6 +139,7 @@ class TfrmVazadod : public QMainWindow {
   void Delete1Click();
   void mnuProjectsClick();
   void mnuResourcesClick();
+  void mnuReloadClick();
   void mnuReportTasksClick();
   void mnuReportHolidaysClick();
   void mnuReportResourcesClick();
@@ -128,6 +160,7 @@ class TfrmVazadod : public QMainWindow {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void changeEvent(QEvent* event) override;
   // Sees every key of the application first; an F1 release in this window opens the help.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -140,6 +173,15 @@ class TfrmVazadod : public QMainWindow {
   void OpenReadOnly(const std::string& message, const std::vector<std::string>& problems);
   // Tells that a change is not possible while read-only.
   void RefuseChange();
+  // A write was refused because another program changed the row first (text as the error's):
+  // says so and offers to load the plan again ("Reload", the default). A task dialog whose
+  // entries were refused opens again on the reloaded task with them.
+  void OfferReload(const QString& text);
+  // The reload asked for, once the window is no longer busy.
+  void RunDueReload();
+  // The task or project with the id, after a reload may have replaced the element; tells the
+  // user and gives nullptr when another program deleted it.
+  TqorXMLNode2* ElementAfterCheck(const char* element, const std::string& id);
   // Checks the menu item of the stored report format ("PDF" or "RTF"; any other text checks
   // nothing new) and keeps the text.
   void LoadReportFormat(const std::string& format);
@@ -170,6 +212,16 @@ class TfrmVazadod : public QMainWindow {
   // The windows of projects, resources, holidays and the project filter with their operations.
   std::unique_ptr<TqorPlanDialogs> planDialogs_;
   bool shown_ = false;
+  // Checks for other programs' commits while idle.
+  QTimer* checkTimer_ = nullptr;
+  // A reload asked for that waits until the window is not busy.
+  bool reloadDue_ = false;
+  // The task dialog's entries of the last OK, until the task is stored; when another program's
+  // change refused them, the entries to show again after the reload.
+  std::optional<TqorTaskDialogValues> dialogEntries_, reopenEntries_;
+  // While the engine waits for a lock: the cursor is the busy one, and the status bar says so.
+  bool lockWaitCursor_ = false;
+  bool lockWaitMessage_ = false;
   TSaveDialog saveDialog_;
   // The report objects.
   std::unique_ptr<TqorPDFReporter> pdfReporter_;
@@ -191,6 +243,7 @@ class TfrmVazadod : public QMainWindow {
   QAction* Delete1 = nullptr;
   QAction* mnuProjects = nullptr;
   QAction* mnuResources = nullptr;
+  QAction* mnuReload = nullptr;
   QAction* mnuReportTasks = nullptr;
   QAction* mnuReportHolidays = nullptr;
   QAction* mnuReportResources = nullptr;

@@ -423,10 +423,13 @@ void TqorPlannerGrid::HandleDoubleClick(int col, int row) {
   if (!hit) return;
   if (node->Name() == "task") {
     if (!onTaskEdit) return;
+    // The edit may remove the task, or load the plan again with new elements: the task is found
+    // again by its id, and only a task still shown in a row is reported.
+    const std::string id = node->GetAttributeStr("id");
     onTaskEdit(this, node);
     RebuildRows();
-    // The edit may have removed the task; only a task still shown in a row is reported.
-    if (onTaskChanged && model_->FindRow(node) >= 0) onTaskChanged(this, node);
+    TqorXMLNode2* task = Document().GetNodeById("task", id);
+    if (onTaskChanged && task && model_->FindRow(task) >= 0) onTaskChanged(this, task);
   } else if (node->Name() == "project") {
     if (onProjectEdit) onProjectEdit(this, node);
   }

@@ -138,12 +138,19 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
       captions.push_back("  " + text);
     }
   }
-  EXPECT_EQ(captions, (std::vector<std::string>{
-                          "&File", "  &Export to XML", "&Task", "  &Add", "  &Delete", "&View",
-                          "  &Projects", "  &Resources", "&Report", "  &Tasks", "  &Holidays",
-                          "  &Resources", "  -", "  &Format|PDF|RTF", "&Options",
-                          "  &Filter Projects...", "&Help", "  &Vazadod Help", "  &About"}));
+  EXPECT_EQ(captions, (std::vector<std::string>{"&File",       "  &Export to XML",
+                                                "&Task",       "  &Add",
+                                                "  &Delete",   "&View",
+                                                "  &Projects", "  &Resources",
+                                                "  -",         "  Re&load",
+                                                "&Report",     "  &Tasks",
+                                                "  &Holidays", "  &Resources",
+                                                "  -",         "  &Format|PDF|RTF",
+                                                "&Options",    "  &Filter Projects...",
+                                                "&Help",       "  &Vazadod Help",
+                                                "  &About"}));
   EXPECT_EQ(Find<QAction>("Vazadod1")->shortcut(), QKeySequence(Qt::Key_F1));
+  EXPECT_EQ(Find<QAction>("mnuReload")->shortcut(), QKeySequence(Qt::Key_F5));
   for (const char* name : {"mnuExportXml", "Add1", "Delete1", "mnuProjects", "mnuResources",
                            "mnuReportTasks", "mnuReportHolidays", "mnuReportResources",
                            "mnuReportPDF", "mnuReportRTF", "FilterProjects1", "About1"})
