@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <set>
 
@@ -1044,10 +1045,31 @@ int64_t TZuzQueryProvider::RunInsert(const TSqlInsert& insert) {
   if (!insert.Select) {
     TZuzEvalContext ctx;
     table.NewRecord();
+    const int autoInc = table.Def().AutoIncField();
+    bool givenId = false;
     for (size_t i = 0; i < insert.Values.size(); ++i) {
-      AssignValueToField(table, insert.FieldIndexes[i], ev_->Eval(*insert.Values[i], ctx), caller);
+      TZuzValue v = ev_->Eval(*insert.Values[i], ctx);
+      if (insert.FieldIndexes[i] == autoInc && !v.IsNull()) {
+        // A row put back under the id it had: a whole number from 1 that no row holds.
+        const bool whole = v.Kind != TZuzValueKind::Number || v.Number == std::floor(v.Number);
+        const TZuzValue id = ConvertValue(v, TFieldType::ftInteger, caller);
+        if (!whole || id.Number < 1 || id.Number > std::numeric_limits<int32_t>::max()) {
+          SqlExecError("The value " + ValueToText(v) + " is out of range for the AUTOINC column " +
+                       table.Def().InternalFields[static_cast<size_t>(autoInc)].FieldName +
+                       " (1 to 2147483647)");
+        }
+        givenId = true;
+      }
+      AssignValueToField(table, insert.FieldIndexes[i], v, caller);
     }
-    table.AddRecord();
+    table.AcceptGivenAutoInc = givenId;
+    try {
+      table.AddRecord();
+    } catch (...) {
+      table.AcceptGivenAutoInc = false;
+      throw;
+    }
+    table.AcceptGivenAutoInc = false;
     return 1;
   }
   std::unique_ptr<TZuzResultSet> rows = RunSelect(*insert.Select, nullptr, 0);

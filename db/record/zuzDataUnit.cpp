@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <unordered_set>
 
 #include "db/storage/zuzCoding.h"
@@ -677,6 +678,23 @@ uint32_t TOpenTable::AddRecord() {
   return address;
 }
 
+void TOpenTable::CheckAutoIncFree(const TInternalFieldItem& f, uint32_t value) {
+  // Found through an index leading with the field when there is one, else among all records.
+  std::optional<std::vector<uint32_t>> candidates =
+      indexes_->FindByFields(f.FieldName, {TLookupValue(static_cast<int64_t>(value))});
+  const std::vector<uint32_t> addresses = candidates ? std::move(*candidates) : RecordAddresses();
+  std::vector<uint8_t> image;
+  for (uint32_t address : addresses) {
+    if (!ReadRecordImage(address, image)) continue;
+    if (image[static_cast<size_t>(f.NullFlagOffset)] != 0 &&
+        GetU32(image.data() + f.DataOffset) == value) {
+      ZuzDatabaseError(ZUZ_ERR_KEY_VIOLATION, "TZuzDataSet.AddRecord",
+                       "Field " + f.FieldName + " holds " + std::to_string(value) + " already",
+                       kObject);
+    }
+  }
+}
+
 uint32_t TOpenTable::AddRecordInTransaction() {
   TLockScope lock(*this, ltWrite);
   std::vector<uint8_t> image = buffer_;
@@ -686,7 +704,9 @@ uint32_t TOpenTable::AddRecordInTransaction() {
     if (autoInc >= 0) {
       const TInternalFieldItem& f = def_.InternalFields[static_cast<size_t>(autoInc)];
       uint8_t* p = image.data() + f.DataOffset;
-      if (KeepAutoIncValues && image[static_cast<size_t>(f.NullFlagOffset)] != 0) {
+      const bool given = image[static_cast<size_t>(f.NullFlagOffset)] != 0;
+      if (AcceptGivenAutoInc && given) CheckAutoIncFree(f, GetU32(p));
+      if ((KeepAutoIncValues || AcceptGivenAutoInc) && given) {
         lastAuto = std::max(lastAuto, GetU32(p));
       } else {
         PutU32(p, ++lastAuto);

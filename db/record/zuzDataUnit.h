@@ -93,6 +93,10 @@ class TOpenTable {
   // must then be set and not yet used in the table).
   bool KeepAutoIncValues = false;
   bool KeepSequenceValues = false;
+  // An INSERT that names a value for the AUTOINC field: a value the buffer holds is kept when no
+  // live record holds it (9729 "Key violation" naming the field otherwise) and the counter goes
+  // on from the larger of it and the counter; a NULL one is numbered as usual.
+  bool AcceptGivenAutoInc = false;
 
   // --- Reading (under the read lock) ---
   // The addresses of the live records, in the current index's order (block order without one).
@@ -193,6 +197,8 @@ class TOpenTable {
  private:
   friend class TLockScope;
   uint32_t AddRecordInTransaction();
+  // 9729 when a live record's field f holds value. REQUIRES: a lock scope of the table.
+  void CheckAutoIncFree(const TInternalFieldItem& f, uint32_t value);
   void UpdateRecordInTransaction();
   int DeleteRecordInTransaction(bool compareImage);
   const TInternalFieldItem& Field(int field, const char* caller) const;

@@ -268,6 +268,45 @@ TEST_F(DbExec, ConditionsOnAMemoPickTheSameRowsInEveryStatement) {
   }
 }
 
+// An INSERT that names the AUTOINC column keeps a value no row holds (a row put back under its
+// old id), and later rows are numbered above the largest value kept; a value a row holds is a
+// key violation that writes nothing, also in a table whose AUTOINC column has no index; values
+// that are no id are refused; NULL and INSERT ... SELECT are numbered as ever.
+TEST_F(DbExec, AnInsertKeepsAFreeValueOfItsAutoincColumn) {
+  for (int i = 0; i < 5; ++i) Add("'r', " + std::to_string(i) + ", 0, NULL, NULL");
+  db_.Exec("DELETE FROM t WHERE X=1 OR X=3");
+  db_.Exec("INSERT INTO t (Id, Name, X) VALUES (2, 'back', 1)");
+  EXPECT_EQ(Column("SELECT Id FROM t ORDER BY Id"), (V{"1", "2", "3", "5"}));
+  EXPECT_EQ(One("SELECT Name FROM t WHERE Id=2"), "back");
+  int code = 0;
+  EXPECT_EQ(Error([&] { db_.Exec("INSERT INTO t (Id, Name) VALUES (3, 'twin')"); }, &code),
+            "Field Id holds 3 already");
+  EXPECT_EQ(code, ZUZ_ERR_KEY_VIOLATION);
+  db_.Exec("INSERT INTO t (Id, Name) VALUES (40, 'far')");
+  db_.Exec("INSERT INTO t (Id, Name) VALUES (NULL, 'null')");
+  Add("'next', 9, 0, NULL, NULL");
+  EXPECT_EQ(Column("SELECT Id FROM t WHERE Id > 5 ORDER BY Id"), (V{"40", "41", "42"}));
+  for (const char* bad : {"0", "-4", "2147483648", "2.5"}) {
+    code = 0;
+    Error([&] { db_.Exec(std::string("INSERT INTO t (Id, Name) VALUES (") + bad + ", 'x')"); },
+          &code);
+    EXPECT_EQ(code, ZUZ_ERR_SQL) << bad;
+  }
+  db_.Exec("INSERT INTO t (Id, Name) SELECT Id, Name FROM t WHERE Id=2");
+  EXPECT_EQ(Column("SELECT Id FROM t WHERE Name='back' ORDER BY Id"), (V{"2", "43"}));
+  EXPECT_EQ(One("SELECT COUNT(*) FROM t"), "8");
+
+  db_.Exec("CREATE TABLE u (N AUTOINC, S VARCHAR(5))");
+  db_.Exec("INSERT INTO u (S) VALUES ('a')");
+  db_.Exec("INSERT INTO u (N, S) VALUES (7, 'b')");
+  code = 0;
+  EXPECT_EQ(Error([&] { db_.Exec("INSERT INTO u (N, S) VALUES (1, 'c')"); }, &code),
+            "Field N holds 1 already");
+  EXPECT_EQ(code, ZUZ_ERR_KEY_VIOLATION);
+  db_.Exec("INSERT INTO u (S) VALUES ('d')");
+  EXPECT_EQ(Column("SELECT N FROM u ORDER BY N"), (V{"1", "7", "8"}));
+}
+
 TEST_F(DbExec, AssignmentToEveryFieldType) {
   db_.Exec(
       "CREATE TABLE k (S VARCHAR(3), Sm SMALLINT, I INTEGER, B BOOLEAN, F FLOAT, "
