@@ -3,7 +3,7 @@
 #include "app/core/qorDocumentEdit.h"
 #include "app/core/qorPlannerStatements.h"
 #include "db/access/qorDatabaseController.h"
-#include "planner/xml/qorXMLNode2.h"
+#include "planner/qorPlannerModel.h"
 
 namespace st = qorStatements;
 
@@ -40,9 +40,16 @@ void TqorHoursRollup::SaveTaskHours(TqorXMLNode2* task, TqorDocumentEdit& edit) 
 
 void TqorHoursRollup::SaveProjectHours(TqorXMLNode2* project, TqorDocumentEdit& edit) {
   const std::string id = project->GetAttributeStr("id");
-  const TqorVariant sum = db_.LookupValue(st::SelectProjectTaskHours(id));
-  const double hours = sum.IsNull() ? 0 : sum.AsReal();
-  db_.Execute(st::UpdateProjectAssignedHours(id, hours));
+  // The sum of the tasks as this window has them, stored while the project's hours are still
+  // what it last read or wrote: then no other program's roll-up came in between.
+  double hours = planner_.SumAssignedHours(project);
+  double shown = 0;
+  if (const TqorVariant* h = project->FindAttribute("assignedhours")) h->TryToReal(shown);
+  if (db_.Execute(st::UpdateProjectAssignedHours(id, hours, shown)) == 0) {
+    const TqorVariant sum = db_.LookupValue(st::SelectProjectTaskHours(id));
+    hours = sum.IsNull() ? 0 : sum.AsReal();
+    db_.Execute(st::UpdateProjectAssignedHours(id, hours));
+  }
   edit.SetAttribute(project, "assignedhours", hours);
 }
 

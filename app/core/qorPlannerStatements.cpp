@@ -196,6 +196,10 @@ std::string UpdateProjectAssignedHours(const TqorRowId& projectId, double hours)
          " WHERE ProjectId=" + Id(projectId);
 }
 
+std::string UpdateProjectAssignedHours(const TqorRowId& projectId, double hours, double before) {
+  return UpdateProjectAssignedHours(projectId, hours) + " AND " + NumberIs("AssignedHours", before);
+}
+
 std::string UpdateProjectDates(const TqorRowId& projectId, double startDate, double endDate) {
   // The SET list ends with a comma before WHERE, which the engine accepts.
   return "UPDATE Projects SET  StartDate=" + Date(startDate) + "," + " EndDate=" + Date(endDate) +

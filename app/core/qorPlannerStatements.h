@@ -124,6 +124,9 @@ std::string SelectTaskAssignmentCount(const TqorRowId& taskId);
 
 // --- Projects ---
 std::string UpdateProjectAssignedHours(const TqorRowId& projectId, double hours);
+// Checked: while the stored hours are before (the roll-up then falls back on the sum of the
+// stored tasks' hours).
+std::string UpdateProjectAssignedHours(const TqorRowId& projectId, double hours, double before);
 std::string UpdateProjectDates(const TqorRowId& projectId, double startDate, double endDate);
 // A new project from today to today + 30 with empty tag and notes and no hours or costs.
 std::string InsertProject(std::string_view name, double today);

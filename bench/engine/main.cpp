@@ -144,7 +144,8 @@ class TEngineSide {
     c_.OpenDatabase(path);
   }
 
-  void Execute(const std::string& sql) { c_.Execute(sql); }
+  // The number of rows written.
+  int64_t Execute(const std::string& sql) { return c_.Execute(sql); }
   void Begin() { c_.Database().StartTransaction(); }
   void Commit() { c_.Database().Commit(); }
   double Lookup(const std::string& sql) {
@@ -212,13 +213,14 @@ class TSqliteSide {
   TSqliteSide(const TSqliteSide&) = delete;
   TSqliteSide& operator=(const TSqliteSide&) = delete;
 
-  void Execute(const std::string& sql) {
+  int64_t Execute(const std::string& sql) {
     sqlite3_stmt* s = Prepare(sql);
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
     }
     Check(rc, db_, sql.c_str());
     sqlite3_finalize(s);
+    return sqlite3_changes(db_);
   }
   void Begin() { Execute("BEGIN"); }
   void Commit() { Execute("COMMIT"); }
@@ -285,16 +287,24 @@ std::string Name(const char* what, int i) {
   return std::string(what) + " " + std::to_string(i) + (i % 7 == 0 ? " O'Neil" : "");
 }
 
-// The statements of a plan, in the order the planner's own loading would have made them.
-std::vector<std::string> PlanStatements(const TPlan& plan, std::mt19937& rng) {
+// The statements of a plan, in the order the planner's own loading would have made them; the
+// tasks' rows as stored go into tasks (by id).
+std::vector<std::string> PlanStatements(const TPlan& plan, std::mt19937& rng,
+                                        std::vector<TqorTaskValues>& tasks) {
   std::vector<std::string> out;
   for (int p = 1; p <= plan.projects; ++p)
     out.push_back(st::InsertProject(Name("Project", p), kToday));
   for (int r = 1; r <= plan.resources; ++r) out.push_back(st::InsertResource(Name("Resource", r)));
   std::uniform_int_distribution<int> day(-180, 180), project(1, plan.projects),
       resource(1, plan.resources), task(1, plan.tasks), units(1, 10);
-  for (int t = 1; t <= plan.tasks; ++t)
-    out.push_back(st::InsertTask(Name("Task", t), kToday + day(rng), project(rng)));
+  tasks.assign(plan.tasks + 1, {});
+  for (int t = 1; t <= plan.tasks; ++t) {
+    const double start = kToday + day(rng);
+    out.push_back(st::InsertTask(Name("Task", t), start, project(rng)));
+    tasks[t].Name = Name("Task", t);
+    tasks[t].StartDate = start;
+    tasks[t].EndDate = start + 2;
+  }
   for (int a = 1; a <= plan.assignments; ++a)
     out.push_back(st::InsertAssignment(task(rng), resource(rng), units(rng) * 10.0));
   for (int h = 1; h <= plan.holidays; ++h) {
@@ -329,7 +339,8 @@ TWorkload Make(std::string name, Body body) {
 
 std::vector<TWorkload> Workloads(const TPlan& plan, unsigned seed) {
   std::mt19937 rng(seed);
-  auto planSql = std::make_shared<std::vector<std::string>>(PlanStatements(plan, rng));
+  std::vector<TqorTaskValues> stored;
+  auto planSql = std::make_shared<std::vector<std::string>>(PlanStatements(plan, rng, stored));
   std::uniform_int_distribution<int> day(-180, 180), project(1, plan.projects),
       resource(1, plan.resources), task(1, plan.tasks), pct(0, 100);
   auto texts = [&](auto make) {
@@ -340,6 +351,10 @@ std::vector<TWorkload> Workloads(const TPlan& plan, unsigned seed) {
   auto inserts = texts(
       [&](int i) { return st::InsertTask(Name("New task", i), kToday + day(rng), project(rng)); });
   const std::string newTaskId = "SELECT MAX(TaskId) AS NewId FROM Tasks";
+  // The task dialog's and the grid's store as the planner sends it: checked against the row as
+  // the window showed it (each must write its row); then the same without the check, as it was
+  // sent before (after the checked ones, whose rows it changes).
+  std::vector<TqorTaskValues> shown = stored;
   auto updates = texts([&](int i) {
     TqorTaskValues v;
     v.Name = Name("Renamed task", i);
@@ -348,10 +363,38 @@ std::vector<TWorkload> Workloads(const TPlan& plan, unsigned seed) {
     v.AssignedHours = pct(rng) * 0.5;
     v.Progress = pct(rng);
     v.Notes = "moved in the grid";
-    return st::UpdateTask(task(rng), v);
+    const int id = task(rng);
+    const std::string sql = st::UpdateTask(id, v, shown[id]);
+    shown[id] = v;
+    return sql;
   });
-  auto rollups =
-      texts([&](int) { return st::UpdateProjectAssignedHours(project(rng), pct(rng) * 8.5); });
+  std::mt19937 same(seed);
+  auto uncheckedUpdates = texts([&](int i) {
+    TqorTaskValues v;
+    v.Name = Name("Renamed task", i);
+    v.StartDate = kToday + day(same);
+    v.EndDate = v.StartDate + 3;
+    v.AssignedHours = pct(same) * 0.5;
+    v.Progress = pct(same);
+    v.Notes = "moved in the grid";
+    return st::UpdateTask(task(same), v);
+  });
+  // A project's roll-up as before (the sum the document has, stored), then checked against the
+  // hours this program last wrote (each must write its row; a failed check would fall back on
+  // the sum of the stored tasks, which is not timed here).
+  std::vector<double> known(plan.projects + 1, 0.0);
+  auto rollups = texts([&](int) {
+    const int p = project(rng);
+    known[p] = pct(rng) * 8.5;
+    return st::UpdateProjectAssignedHours(p, known[p]);
+  });
+  auto checkedRollups = texts([&](int) {
+    const int p = project(rng);
+    const double hours = pct(rng) * 8.5 + 0.25;
+    const std::string sql = st::UpdateProjectAssignedHours(p, hours, known[p]);
+    known[p] = hours;
+    return sql;
+  });
   auto capacity = texts([&](int) {
     const double start = kToday + day(rng);
     return st::SelectResourceUnits(resource(rng), start, start + 5);
@@ -396,10 +439,26 @@ std::vector<TWorkload> Workloads(const TPlan& plan, unsigned seed) {
     for (const auto& [sql, columns] : LoadSteps()) s.ReadAll(sql, columns);
   }));
   w.push_back(Make("1000 task updates (11)", [updates](auto& s) {
-    for (const auto& sql : *updates) s.Execute(sql);
+    for (const auto& sql : *updates) {
+      if (s.Execute(sql) != 1) {
+        std::fprintf(stderr, "a checked update found its row changed: %s\n", sql.c_str());
+        std::exit(1);
+      }
+    }
   }));
-  w.push_back(Make("1000 project roll-ups (13)", [rollups](auto& s) {
+  w.push_back(Make("1000 task updates (11) unchecked", [uncheckedUpdates](auto& s) {
+    for (const auto& sql : *uncheckedUpdates) s.Execute(sql);
+  }));
+  w.push_back(Make("1000 project roll-ups (13) unchecked", [rollups](auto& s) {
     for (const auto& sql : *rollups) s.Execute(sql);
+  }));
+  w.push_back(Make("1000 project roll-ups (13)", [checkedRollups](auto& s) {
+    for (const auto& sql : *checkedRollups) {
+      if (s.Execute(sql) != 1) {
+        std::fprintf(stderr, "a checked roll-up found its row changed: %s\n", sql.c_str());
+        std::exit(1);
+      }
+    }
   }));
   w.push_back(Make("1000 capacity checks (35)", [capacity](auto& s) {
     for (const auto& sql : *capacity) gSink = gSink + s.Lookup(sql);
