@@ -27,12 +27,12 @@ TqorPlanDialogs::TqorPlanDialogs(QWidget* owner, TqorDatabaseController& db, Tqo
   frmProjects_->onFill = [this] { return FillProjectList(Planner()); };
   frmProjects_->onCreate = [this](const std::string& name) {
     BeforeEdit();
-    CreateProject(db_, Planner(), name);
+    CreateProject(db_, Planner(), name, history_);
   };
   frmProjects_->onDelete = [this](const std::string& id) {
     BeforeEdit();
     if (TqorXMLNode2* project = Planner().Document().GetNodeById("project", id))
-      DeleteProject(db_, Planner(), project);
+      DeleteProject(db_, Planner(), project, history_);
   };
   frmProjects_->onEdit = [this](const std::string& id) {
     BeforeEdit();
@@ -43,12 +43,12 @@ TqorPlanDialogs::TqorPlanDialogs(QWidget* owner, TqorDatabaseController& db, Tqo
   frmResources_->onFill = [this] { return FillResourceList(Planner()); };
   frmResources_->onCreate = [this](const std::string& name) {
     BeforeEdit();
-    CreateResource(db_, Planner(), name);
+    CreateResource(db_, Planner(), name, history_);
   };
   frmResources_->onDelete = [this](const std::string& id) {
     BeforeEdit();
     if (TqorXMLNode2* resource = Planner().Document().GetNodeById("resource", id))
-      DeleteResource(db_, Planner(), resource);
+      DeleteResource(db_, Planner(), resource, history_);
   };
   frmResources_->onEdit = [this](const std::string& id) {
     BeforeEdit();
@@ -59,15 +59,17 @@ TqorPlanDialogs::TqorPlanDialogs(QWidget* owner, TqorDatabaseController& db, Tqo
 
   frmHolidays_->onFill = [this] { return FillHolidayList(db_, frmHolidays_->ResourceId()); };
   frmHolidays_->onCreate = [this](int32_t resourceId) {
-    CreateHoliday(db_, Planner(), resourceId,
-                  [this](double& start, double& end) { return frmHoliday_->Execute(start, end); });
+    CreateHoliday(
+        db_, Planner(), resourceId,
+        [this](double& start, double& end) { return frmHoliday_->Execute(start, end); }, history_);
   };
   frmHolidays_->onEdit = [this](const std::string& holidayId, int32_t) {
-    EditHoliday(db_, Planner(), holidayId,
-                [this](double& start, double& end) { return frmHoliday_->Execute(start, end); });
+    EditHoliday(
+        db_, Planner(), holidayId,
+        [this](double& start, double& end) { return frmHoliday_->Execute(start, end); }, history_);
   };
   frmHolidays_->onDelete = [this](const std::string& holidayId, int32_t) {
-    DeleteHoliday(db_, Planner(), holidayId);
+    DeleteHoliday(db_, Planner(), holidayId, history_);
   };
 }
 
@@ -108,7 +110,7 @@ void TqorPlanDialogs::FilterProjects(bool store) {
     return frmProjectFilter_->Execute(entries);
   };
   if (store) {
-    ::FilterProjects(db_, Planner(), dialog);
+    ::FilterProjects(db_, Planner(), dialog, history_);
     return;
   }
   std::vector<TqorListEntry> entries = ProjectFilterEntries(Planner());
@@ -118,14 +120,16 @@ void TqorPlanDialogs::FilterProjects(bool store) {
 void TqorPlanDialogs::EditProject(TqorXMLNode2* project) {
   const bool stored = ::EditProject(
       db_, Planner(), project,
-      [this](int32_t id, TqorProjectValues& values) { return frmProject_->Execute(id, values); });
+      [this](int32_t id, TqorProjectValues& values) { return frmProject_->Execute(id, values); },
+      history_);
   if (stored) RefillProjectList();
 }
 
 void TqorPlanDialogs::EditResource(TqorXMLNode2* resource) {
   const bool stored = ::EditResource(
       db_, Planner(), resource,
-      [this](int32_t id, TqorResourceValues& values) { return frmResource_->Execute(id, values); });
+      [this](int32_t id, TqorResourceValues& values) { return frmResource_->Execute(id, values); },
+      history_);
   if (stored) RefillResourceList();
 }
 

@@ -22,6 +22,7 @@ class TfrmResource;
 class TfrmResources;
 class TqorDatabaseController;
 class TqorPlannerGrid;
+class TqorEditHistory;
 class TqorPlannerModel;
 class TqorXMLNode2;
 
@@ -37,6 +38,9 @@ class TqorPlanDialogs {
   // Called before a list window's button opens a dialog or changes the plan (the main window
   // loads the plan again there when another program changed it).
   std::function<void()> beforeEdit;
+  // Every change the windows store becomes a step of the history (none without one). It must
+  // outlive this object.
+  void SetHistory(TqorEditHistory* history) { history_ = history; }
 
   // View, Projects and View, Resources: the list window in front, filled, without waiting.
   void ShowProjects();
@@ -70,6 +74,7 @@ class TqorPlanDialogs {
   void RefillResourceList();
 
   TqorDatabaseController& db_;
+  TqorEditHistory* history_ = nullptr;
   TqorPlannerGrid& grid_;
   TfrmProject* frmProject_;
   TfrmResources* frmResources_;

@@ -197,6 +197,14 @@ void TfrmVazadod::FormCreate() {
   planDialogs_ = std::make_unique<TqorPlanDialogs>(this, *controller_, *taskGrid_);
   planDialogs_->beforeEdit = [this] { ReloadIfChanged(); };
 
+  // 8a. Every change stored by the workflows and the windows is a step of the edit history,
+  //     which the Edit menu and the toolbar undo and redo.
+  taskWorkflows_->SetHistory(&history_);
+  assignmentWorkflows_->SetHistory(&history_);
+  planDialogs_->SetHistory(&history_);
+  history_.onChange = [this] { UpdateUndoCommands(); };
+  UpdateUndoCommands();
+
   // 9. Keeping up with other programs on the plan: a write refused because one of them changed
   //    the row offers to reload; a commit of theirs is noticed on activation and while idle;
   //    a wait for their lock shows, and ends with the engine's error after the limit.
@@ -359,6 +367,7 @@ void TfrmVazadod::OpenReadOnly(const std::string& message,
       "The plan is damaged and open read-only: nothing can be changed or stored.");
   setWindowTitle(QStringLiteral("Vazadod (read-only)"));
   for (QAction* item : {Add1, Delete1, mnuProjects, mnuResources}) item->setEnabled(false);
+  UpdateUndoCommands();
   QString problemList;
   for (const std::string& problem : problems)
     problemList += (problemList.isEmpty() ? "" : "; ") + QString::fromStdString(problem);
@@ -444,6 +453,8 @@ void TfrmVazadod::CreateToolbar() {
             &TfrmVazadod::cmdCurrentMonthClick);
   addButton(cmdNexMonth, "cmdNexMonth", QStringLiteral("Month >"), &TfrmVazadod::cmdNexMonthClick);
   addButton(cmdNextYear, "cmdNextYear", QStringLiteral("Year >"), &TfrmVazadod::cmdNextYearClick);
+  addButton(cmdUndo, "cmdUndo", QStringLiteral("Undo"), &TfrmVazadod::mnuUndoClick);
+  addButton(cmdRedo, "cmdRedo", QStringLiteral("Redo"), &TfrmVazadod::mnuRedoClick);
 }
 
 QAction* TfrmVazadod::AddMenuItem(QMenu* menu, const QString& caption, const char* component,
@@ -460,6 +471,13 @@ void TfrmVazadod::CreateMenu() {
   QMenu* file = bar->addMenu(QStringLiteral("&File"));
   mnuExportXml = AddMenuItem(file, QStringLiteral("&Export to XML"), "mnuExportXml",
                              &TfrmVazadod::mnuExportXmlClick);
+
+  QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
+  mnuUndo = AddMenuItem(edit, QStringLiteral("&Undo"), "mnuUndo", &TfrmVazadod::mnuUndoClick);
+  mnuUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+  mnuRedo = AddMenuItem(edit, QStringLiteral("&Redo"), "mnuRedo", &TfrmVazadod::mnuRedoClick);
+  mnuRedo->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
 
   QMenu* task = bar->addMenu(QStringLiteral("&Task"));
   Add1 = AddMenuItem(task, QStringLiteral("&Add"), "Add1", &TfrmVazadod::Add1Click);
@@ -510,7 +528,7 @@ void TfrmVazadod::CreateMenu() {
 void TfrmVazadod::SetReportFormat(const std::string& format) {
   if (controller_ && !ReadOnly()) {
     try {
-      StoreReportFormat(*controller_, reportFormat_, format);
+      StoreReportFormat(*controller_, reportFormat_, format, &history_);
     } catch (const EqorChangedElsewhere&) {
       // The menu shows the format another program stored; the message offers to reload.
       LoadReportFormat(StoredReportFormat(*controller_));
@@ -636,6 +654,43 @@ void TfrmVazadod::mnuResourcesClick() {
 void TfrmVazadod::mnuReloadClick() {
   ReloadPlan();
 }
+void TfrmVazadod::mnuUndoClick() {
+  if (ReadOnly()) return RefuseChange();
+  if (!controller_ || !history_.CanUndo()) return;
+  history_.Undo(*controller_);
+  ReloadPlan();
+}
+void TfrmVazadod::mnuRedoClick() {
+  if (ReadOnly()) return RefuseChange();
+  if (!controller_ || !history_.CanRedo()) return;
+  history_.Redo(*controller_);
+  ReloadPlan();
+}
+
+void TfrmVazadod::UpdateUndoCommands() {
+  const bool canUndo = !ReadOnly() && history_.CanUndo();
+  const bool canRedo = !ReadOnly() && history_.CanRedo();
+  const QString undo = canUndo ? QStringLiteral("&Undo ") + QString::fromStdString(history_.UndoName())
+                               : QStringLiteral("&Undo");
+  const QString redo = canRedo ? QStringLiteral("&Redo ") + QString::fromStdString(history_.RedoName())
+                               : QStringLiteral("&Redo");
+  if (mnuUndo) {
+    mnuUndo->setText(undo);
+    mnuUndo->setEnabled(canUndo);
+  }
+  if (mnuRedo) {
+    mnuRedo->setText(redo);
+    mnuRedo->setEnabled(canRedo);
+  }
+  if (cmdUndo) {
+    cmdUndo->setEnabled(canUndo);
+    cmdUndo->setToolTip(QString(undo).remove(QLatin1Char('&')));
+  }
+  if (cmdRedo) {
+    cmdRedo->setEnabled(canRedo);
+    cmdRedo->setToolTip(QString(redo).remove(QLatin1Char('&')));
+  }
+}
 void TfrmVazadod::mnuReportTasksClick() {
   MakeReport([this] { return BuildTasksReport(*reportText_, taskGrid_->Model()); });
 }
@@ -703,6 +758,8 @@ void TfrmVazadod::TaskGridTaskEdit(TqorPlannerGrid*, TqorXMLNode2* pTask) {
   TqorXMLNode2* task = ElementAfterCheck("task", pTask->GetAttributeStr("id"));
   if (task && taskWorkflows_->TaskGridTaskEdit(task, *assignmentWorkflows_))
     dialogEntries_ = frmTask_->GetTask();
+  // The dialog's step ends with the store the grid asks for next, or here when none follows.
+  QTimer::singleShot(0, this, [this] { history_.EndGroup(); });
 }
 
 void TfrmVazadod::TaskGridProjectChanged(TqorPlannerGrid*, TqorXMLNode2* pProject) {

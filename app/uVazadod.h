@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/qorEditHistory.h"
 #include "app/core/qorTaskEditor.h"
 
 class QAction;
@@ -100,6 +101,10 @@ class TfrmVazadod : public QMainWindow {
   TqorHelpWindow* HelpWindow() const { return helpWindow_; }
   // The task dialog, created once with the window; nullptr when the start failed.
   TfrmTask* TaskDialog() const { return frmTask_; }
+  // The project, resource, holiday and filter windows; nullptr when the start failed.
+  TqorPlanDialogs* PlanDialogs() const { return planDialogs_.get(); }
+  // The edit history of this session (empty at each start).
+  TqorEditHistory& History() { return history_; }
 
   // --- Keeping up with other programs ---
   // View, Reload (F5): loads the plan again from the file and shows it as it was shown: the same
@@ -135,6 +140,11 @@ class TfrmVazadod : public QMainWindow {
   void cmdNextYearClick();
   // Menu.
   void mnuExportXmlClick();
+  // Edit, Undo and Redo (Ctrl+Z; Ctrl+Shift+Z and Ctrl+Y), also on the toolbar: the step named in
+  // the menu is undone or redone in the plan file, and the plan is loaded again with the view
+  // kept. Refused (with the reason) when its rows were changed since, or the plan is read-only.
+  void mnuUndoClick();
+  void mnuRedoClick();
   void Add1Click();
   void Delete1Click();
   void mnuProjectsClick();
@@ -188,6 +198,8 @@ class TfrmVazadod : public QMainWindow {
 
   void CreateToolbar();
   void CreateMenu();
+  // The Undo and Redo commands named after the steps they would take, and off without one.
+  void UpdateUndoCommands();
   QAction* AddMenuItem(QMenu* menu, const QString& caption, const char* component,
                        void (TfrmVazadod::*handler)());
   // Asks for a file name, builds the report's markup, writes the file in the report format and
@@ -211,6 +223,7 @@ class TfrmVazadod : public QMainWindow {
   std::unique_ptr<TqorAssignmentWorkflows> assignmentWorkflows_;
   // The windows of projects, resources, holidays and the project filter with their operations.
   std::unique_ptr<TqorPlanDialogs> planDialogs_;
+  TqorEditHistory history_;
   bool shown_ = false;
   // Checks for other programs' commits while idle.
   QTimer* checkTimer_ = nullptr;
@@ -238,7 +251,11 @@ class TfrmVazadod : public QMainWindow {
   QToolButton* cmdCurrentMonth = nullptr;
   QToolButton* cmdNexMonth = nullptr;
   QToolButton* cmdNextYear = nullptr;
+  QToolButton* cmdUndo = nullptr;
+  QToolButton* cmdRedo = nullptr;
   QAction* mnuExportXml = nullptr;
+  QAction* mnuUndo = nullptr;
+  QAction* mnuRedo = nullptr;
   QAction* Add1 = nullptr;
   QAction* Delete1 = nullptr;
   QAction* mnuProjects = nullptr;

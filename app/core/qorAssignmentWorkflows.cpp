@@ -2,11 +2,13 @@
 
 #include <memory>
 #include <optional>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "app/core/qorChangedElsewhere.h"
 #include "app/core/qorDocumentEdit.h"
+#include "app/core/qorEditRecorder.h"
 #include "app/core/qorNumberText.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorStoredRows.h"
@@ -42,6 +44,25 @@ TqorXMLNode2* TaskOf(TqorPlannerModel& planner, int32_t taskId) {
   TqorXMLNode2* task = planner.Document().GetNodeById("task", std::to_string(taskId));
   if (!task) throw EqorWorkflowError("Task " + std::to_string(taskId) + " is not in the plan.");
   return task;
+}
+
+// The rows a change of the task's assignments rolls its hours up into.
+void WatchHours(TqorEditRecorder& record, const TqorXMLNode2* task) {
+  record.Watch(TqorPlanTable::Tasks, "TaskId=" + task->GetAttributeStr("id"));
+  if (task->Parent())
+    record.Watch(TqorPlanTable::Projects, "ProjectId=" + task->Parent()->GetAttributeStr("id"));
+}
+
+// "'Ann'": the resource of the assignment (or with the id) as the user knows it.
+std::string NameOf(const TqorXMLNode2* resource, int32_t resourceId) {
+  return resource ? "'" + resource->GetAttributeStr("name") + "'"
+                  : "resource " + std::to_string(resourceId);
+}
+
+std::string AssignedName(TqorPlannerModel& planner, const TqorXMLNode2* assignment) {
+  if (!assignment) return "an assignment";
+  const std::string id = assignment->GetAttributeStr("resourceid");
+  return NameOf(planner.Document().GetNodeById("resource", id), std::atoi(id.c_str()));
 }
 
 }  // namespace
@@ -109,16 +130,22 @@ bool TqorAssignmentWorkflows::AllocateResource(int32_t taskId, int32_t resourceI
     taskGone = db_.Execute(st::TouchTask(taskId)) == 0;
     if (taskGone) throw EqorChangedElsewhere(taskRow);
     if (db_.Execute(st::TouchResource(resourceId)) == 0) throw EqorChangedElsewhere(resourceRow);
+    TqorEditRecorder record(db_, history_);
+    WatchHours(record, task);
     db_.Execute(st::InsertAssignment(taskId, resourceId, units));
     const int32_t assignmentId = st::NewAssignmentId(db_);
+    record.Added(TqorPlanTable::Assignments, "AssignmentId=" + std::to_string(assignmentId));
     auto assignment = std::make_unique<TqorXMLNode2>("assignment");
     assignment->SetAttribute("id", std::to_string(assignmentId));
     assignment->SetAttribute("resourceid", std::to_string(resourceId));
     assignment->SetAttribute("units", units);
     edit.AddChild(task, std::move(assignment));
     hours_.TaskAssignmentsChanged(task, edit);
+    record.Finish("Allocation of " + NameOf(resource, resourceId) + " to '" +
+                  task->GetAttributeStr("name") + "'");
     transaction.Commit();
     edit.Keep();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     if (taskGone)
       sr::PutBackTask(db_, planner_, task);
@@ -147,6 +174,9 @@ void TqorAssignmentWorkflows::RemoveAssignment(int32_t taskId, int32_t assignmen
                                           assignment->GetAttribute("units").AsReal())) == 0)
         throw EqorChangedElsewhere(sr::AssignmentName(planner_, resourceId, ownerId));
     }
+    TqorEditRecorder record(db_, history_);
+    record.Watch(TqorPlanTable::Assignments, "AssignmentId=" + id);
+    if (task) WatchHours(record, task);
     db_.Execute(st::DeleteAssignment(assignmentId));
     if (task) {
       // The hours without the assignment: while they are computed it counts nothing. It is
@@ -154,8 +184,11 @@ void TqorAssignmentWorkflows::RemoveAssignment(int32_t taskId, int32_t assignmen
       if (assignment && assignment->Parent() == task) edit.SetAttribute(assignment, "units", 0.0);
       hours_.TaskAssignmentsChanged(task, edit);
     }
+    record.Finish("Removal of " + AssignedName(planner_, assignment) + " from '" +
+                  (task ? task->GetAttributeStr("name") : std::string()) + "'");
     transaction.Commit();
     edit.Keep();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     sr::PutBackAssignment(db_, planner_, id);
     throw;
@@ -201,13 +234,19 @@ bool TqorAssignmentWorkflows::ChangeAssignmentUnits(int32_t taskId, int32_t assi
   try {
     TqorDocumentEdit edit;
     TqorDatabaseTransaction transaction(db_);
+    TqorEditRecorder record(db_, history_);
+    record.Watch(TqorPlanTable::Assignments, "AssignmentId=" + std::to_string(assignmentId));
+    if (task) WatchHours(record, task);
     if (db_.Execute(
             st::UpdateAssignmentUnits(assignmentId, units, ownerId, shownResource, before)) == 0)
       throw EqorChangedElsewhere(row);
     if (assignment) edit.SetAttribute(assignment, "units", units);
     if (task) hours_.TaskAssignmentsChanged(task, edit);
+    record.Finish("Units of " + AssignedName(planner_, assignment) + " on '" +
+                  (task ? task->GetAttributeStr("name") : std::string()) + "'");
     transaction.Commit();
     edit.Keep();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     sr::PutBackAssignment(db_, planner_, std::to_string(assignmentId));
     throw;

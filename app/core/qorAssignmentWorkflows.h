@@ -26,6 +26,7 @@
 #include "app/core/qorHoursRollup.h"
 
 class TqorDatabaseController;
+class TqorEditHistory;
 class TqorPlannerModel;
 class TqorTaskEditor;
 
@@ -36,6 +37,8 @@ class TqorAssignmentWorkflows {
                           TqorTaskEditor& dialog);
 
   TqorTaskEditor& Dialog() { return dialog_; }
+  // Each stored change becomes a step of the history (none without one).
+  void SetHistory(TqorEditHistory* history) { history_ = history; }
 
   // Fills the dialog's lists for the task: the resources not on it (with their ResourceId), then
   // its assignments (resource name with the AssignmentId), in the order the database gives.
@@ -77,4 +80,5 @@ class TqorAssignmentWorkflows {
   TqorPlannerModel& planner_;
   TqorTaskEditor& dialog_;
   TqorHoursRollup hours_;
+  TqorEditHistory* history_ = nullptr;
 };

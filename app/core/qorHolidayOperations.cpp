@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/core/qorChangedElsewhere.h"
+#include "app/core/qorEditRecorder.h"
 #include "app/core/qorNodeValues.h"
 #include "app/core/qorStoredRows.h"
 #include "db/access/qorDatabaseController.h"
@@ -50,6 +51,11 @@ void SetHolidayDates(TqorXMLNode2* holiday, double startDate, double endDate) {
   holiday->SetAttribute("enddate", endDate);
 }
 
+// "'Ann'", the holiday's resource as the user knows it.
+std::string OwnerName(const TqorXMLNode2* resource, const std::string& resourceId) {
+  return resource ? "'" + NodeText(resource, "name") + "'" : "resource " + resourceId;
+}
+
 }  // namespace
 
 std::vector<TqorListEntry> FillHolidayList(TqorDatabaseController& db,
@@ -69,7 +75,8 @@ void ShowHolidays(TqorDatabaseController& db, int32_t resourceId,
 }
 
 bool CreateHoliday(TqorDatabaseController& db, TqorPlannerModel& planner,
-                   const TqorRowId& resourceId, const TqorHolidayDialog& dialog) {
+                   const TqorRowId& resourceId, const TqorHolidayDialog& dialog,
+                   TqorEditHistory* history) {
   double startDate = planner.Today();
   double endDate = startDate + 3;
   if (!dialog(startDate, endDate)) return false;
@@ -82,9 +89,13 @@ bool CreateHoliday(TqorDatabaseController& db, TqorPlannerModel& planner,
     if (db.Execute(st::TouchResource(resourceId)) == 0)
       throw EqorChangedElsewhere(resource ? sr::ResourceName(resource)
                                           : "Resource " + resourceId.Text());
+    TqorEditRecorder record(db, history);
     db.Execute(st::InsertHoliday(resourceId, startDate, endDate));
     id = std::to_string(st::NewHolidayId(db));
+    record.Added(TqorPlanTable::Holidays, "HolidayId=" + id);
+    record.Finish("New holiday of " + OwnerName(resource, resourceId.Text()));
     transaction.Commit();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     if (resource) sr::PutBackResource(db, planner, resource);
     throw;
@@ -98,7 +109,7 @@ bool CreateHoliday(TqorDatabaseController& db, TqorPlannerModel& planner,
 }
 
 bool EditHoliday(TqorDatabaseController& db, TqorPlannerModel& planner, const TqorRowId& holidayId,
-                 const TqorHolidayDialog& dialog) {
+                 const TqorHolidayDialog& dialog, TqorEditHistory* history) {
   double startDate = 0;
   double endDate = 0;
   std::string resourceId;
@@ -123,10 +134,15 @@ bool EditHoliday(TqorDatabaseController& db, TqorPlannerModel& planner, const Tq
 
   try {
     TqorDatabaseTransaction transaction(db);
+    TqorEditRecorder record(db, history);
+    record.Watch(TqorPlanTable::Holidays, "HolidayId=" + holidayId.Text());
     if (db.Execute(st::UpdateHoliday(holidayId, startDate, endDate, resourceId, shownStart,
                                      shownEnd)) == 0)
       throw EqorChangedElsewhere(sr::HolidayName(planner, resourceId, shownStart, shownEnd));
+    record.Finish("Edit of a holiday of " +
+                  OwnerName(planner.Document().GetNodeById("resource", resourceId), resourceId));
     transaction.Commit();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     sr::PutBackHoliday(db, planner, holidayId.Text());
     throw;
@@ -137,7 +153,7 @@ bool EditHoliday(TqorDatabaseController& db, TqorPlannerModel& planner, const Tq
 }
 
 void DeleteHoliday(TqorDatabaseController& db, TqorPlannerModel& planner,
-                   const TqorRowId& holidayId) {
+                   const TqorRowId& holidayId, TqorEditHistory* history) {
   TqorXMLNode2* holiday = planner.Document().GetNodeById("holiday", holidayId.Text());
   try {
     TqorDatabaseTransaction transaction(db);
@@ -148,8 +164,14 @@ void DeleteHoliday(TqorDatabaseController& db, TqorPlannerModel& planner,
       if (db.Execute(st::CheckHoliday(holidayId, resourceId, start, end)) == 0)
         throw EqorChangedElsewhere(sr::HolidayName(planner, resourceId, start, end));
     }
+    TqorEditRecorder record(db, history);
+    record.Watch(TqorPlanTable::Holidays, "HolidayId=" + holidayId.Text());
     db.Execute(st::DeleteHoliday(holidayId));
+    const std::string owner = holiday ? NodeText(holiday, "resourceid") : std::string();
+    record.Finish("Deletion of a holiday of " +
+                  OwnerName(planner.Document().GetNodeById("resource", owner), owner));
     transaction.Commit();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     sr::PutBackHoliday(db, planner, holidayId.Text());
     throw;

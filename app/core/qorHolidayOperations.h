@@ -22,6 +22,7 @@
 #include "app/core/qorPlannerStatements.h"
 
 class TqorDatabaseController;
+class TqorEditHistory;
 class TqorPlannerModel;
 
 // The holiday dialog: shows the two day numbers and returns true with the dates the user chose
@@ -36,12 +37,15 @@ std::vector<TqorListEntry> FillHolidayList(TqorDatabaseController& db, const Tqo
 // Shows the resource's holidays in the list window.
 void ShowHolidays(TqorDatabaseController& db, int32_t resourceId,
                   const TqorHolidayListWindow& window);
+// Given an edit history, each change stored is recorded there as one step.
+
 // Returns whether a holiday was stored.
 bool CreateHoliday(TqorDatabaseController& db, TqorPlannerModel& planner,
-                   const TqorRowId& resourceId, const TqorHolidayDialog& dialog);
+                   const TqorRowId& resourceId, const TqorHolidayDialog& dialog,
+                   TqorEditHistory* history = nullptr);
 // Returns whether the holiday was changed; false also when it is no longer stored (its element
 // then leaves the document).
 bool EditHoliday(TqorDatabaseController& db, TqorPlannerModel& planner, const TqorRowId& holidayId,
-                 const TqorHolidayDialog& dialog);
+                 const TqorHolidayDialog& dialog, TqorEditHistory* history = nullptr);
 void DeleteHoliday(TqorDatabaseController& db, TqorPlannerModel& planner,
-                   const TqorRowId& holidayId);
+                   const TqorRowId& holidayId, TqorEditHistory* history = nullptr);

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/core/qorChangedElsewhere.h"
+#include "app/core/qorEditRecorder.h"
 #include "app/core/qorNodeValues.h"
 #include "app/core/qorStoredRows.h"
 #include "db/access/qorDatabaseController.h"
@@ -42,7 +43,7 @@ std::vector<TqorListEntry> FillProjectList(const TqorPlannerModel& planner) {
 }
 
 TqorXMLNode2* CreateProject(TqorDatabaseController& db, TqorPlannerModel& planner,
-                            std::string_view name) {
+                            std::string_view name, TqorEditHistory* history) {
   auto project = std::make_unique<TqorXMLNode2>("project");
   project->SetAttribute("name", name);
   project->SetAttribute("tag", "");
@@ -52,11 +53,16 @@ TqorXMLNode2* CreateProject(TqorDatabaseController& db, TqorPlannerModel& planne
   std::string filter;
   try {
     TqorDatabaseTransaction transaction(db);
+    TqorEditRecorder record(db, history);
+    record.Watch(TqorPlanTable::Settings, "SettingId=1");
     db.Execute(st::InsertProject(name, today));
     id = std::to_string(st::NewProjectId(db));
+    record.Added(TqorPlanTable::Projects, "ProjectId=" + id);
     filter = planner.ProjectFilter() + FilterItem(id);
     StoreFilterChecked(db, filter, planner.ProjectFilter());
+    record.Finish("New project '" + std::string(name) + "'");
     transaction.Commit();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     sr::PutBackProjectFilter(db, planner);
     throw;
@@ -81,7 +87,8 @@ TqorXMLNode2* CreateProject(TqorDatabaseController& db, TqorPlannerModel& planne
   return added;
 }
 
-void DeleteProject(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* project) {
+void DeleteProject(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* project,
+                   TqorEditHistory* history) {
   const TqorRowId id(NodeText(project, "id"));
   const std::string row = sr::ProjectName(project);
   try {
@@ -116,10 +123,17 @@ void DeleteProject(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXM
       throw EqorChangedElsewhere(row);
     if (db.LookupInteger(st::SelectProjectAssignmentCount(id)) != shownAssignments)
       throw EqorChangedElsewhere(row);
+    TqorEditRecorder record(db, history);
+    record.Watch(TqorPlanTable::Projects, "ProjectId=" + id.Text());
+    record.Watch(TqorPlanTable::Tasks, "ProjectId=" + id.Text());
+    record.Watch(TqorPlanTable::Assignments,
+                 "TaskId IN (SELECT TaskId FROM Tasks WHERE ProjectId=" + id.Text() + ")");
     db.Execute(st::DeleteProjectAssignments(id));
     db.Execute(st::DeleteProjectTasks(id));
     db.Execute(st::DeleteProject(id));
+    record.Finish("Deletion of '" + NodeText(project, "name") + "'");
     transaction.Commit();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     sr::PutBackProject(db, planner, project);
     throw;
@@ -144,16 +158,20 @@ TqorProjectValues ProjectValuesOf(const TqorXMLNode2* project) {
 }
 
 bool EditProject(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* project,
-                 const TqorProjectDialog& dialog) {
+                 const TqorProjectDialog& dialog, TqorEditHistory* history) {
   const TqorRowId id(NodeText(project, "id"));
   TqorProjectValues v = ProjectValuesOf(project);
   if (!dialog(project->GetAttributeInt("id"), v)) return false;
 
   try {
     TqorDatabaseTransaction transaction(db);
+    TqorEditRecorder record(db, history);
+    record.Watch(TqorPlanTable::Projects, "ProjectId=" + id.Text());
     if (db.Execute(st::UpdateProject(id, v, ProjectValuesOf(project))) == 0)
       throw EqorChangedElsewhere(sr::ProjectName(project));
+    record.Finish("Edit of '" + NodeText(project, "name") + "'");
     transaction.Commit();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     sr::PutBackProject(db, planner, project);
     throw;
@@ -189,11 +207,15 @@ std::string BuildProjectFilter(const std::vector<TqorListEntry>& entries) {
 }
 
 void StoreProjectFilter(TqorDatabaseController& db, TqorPlannerModel& planner,
-                        const std::string& filter) {
+                        const std::string& filter, TqorEditHistory* history) {
   try {
     TqorDatabaseTransaction transaction(db);
+    TqorEditRecorder record(db, history);
+    record.Watch(TqorPlanTable::Settings, "SettingId=1");
     StoreFilterChecked(db, filter, planner.ProjectFilter());
+    record.Finish("Change of the project filter");
     transaction.Commit();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     sr::PutBackProjectFilter(db, planner);
     throw;
@@ -202,12 +224,16 @@ void StoreProjectFilter(TqorDatabaseController& db, TqorPlannerModel& planner,
 }
 
 void StoreReportFormat(TqorDatabaseController& db, const std::string& shown,
-                       const std::string& format) {
+                       const std::string& format, TqorEditHistory* history) {
   TqorDatabaseTransaction transaction(db);
+  TqorEditRecorder record(db, history);
+  record.Watch(TqorPlanTable::Settings, "SettingId=1");
   if (db.Execute(st::UpdateReportFormat(format, shown)) == 0 &&
       db.LookupInteger(st::SelectSettingsCount()) != 0)
     throw EqorChangedElsewhere(sr::kReportFormat);
+  record.Finish("Report format " + format);
   transaction.Commit();
+  record.Keep();
 }
 
 std::string StoredReportFormat(TqorDatabaseController& db) {
@@ -216,9 +242,9 @@ std::string StoredReportFormat(TqorDatabaseController& db) {
 }
 
 bool FilterProjects(TqorDatabaseController& db, TqorPlannerModel& planner,
-                    const TqorProjectFilterDialog& dialog) {
+                    const TqorProjectFilterDialog& dialog, TqorEditHistory* history) {
   std::vector<TqorListEntry> entries = ProjectFilterEntries(planner);
   if (!dialog(entries)) return false;
-  StoreProjectFilter(db, planner, BuildProjectFilter(entries));
+  StoreProjectFilter(db, planner, BuildProjectFilter(entries), history);
   return true;
 }

@@ -18,6 +18,8 @@
 // element (or the filter) gets what the file holds, or leaves the document when its row is
 // gone, and EqorChangedElsewhere names the project, task or assignment, or "The project
 // filter".
+//
+// Given an edit history, each operation that stores a change records it there as one step.
 #pragma once
 
 #include <cstdint>
@@ -30,6 +32,7 @@
 #include "app/core/qorPlannerStatements.h"
 
 class TqorDatabaseController;
+class TqorEditHistory;
 class TqorPlannerModel;
 class TqorXMLNode2;
 
@@ -45,14 +48,15 @@ std::vector<TqorListEntry> FillProjectList(const TqorPlannerModel& planner);
 // A new project named name (used as given) from today to today + 30, visible at once. Returns
 // its element.
 TqorXMLNode2* CreateProject(TqorDatabaseController& db, TqorPlannerModel& planner,
-                            std::string_view name);
+                            std::string_view name, TqorEditHistory* history = nullptr);
 // REQUIRES: project is a "project" element of the planner's document; it is freed.
-void DeleteProject(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* project);
+void DeleteProject(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* project,
+                   TqorEditHistory* history = nullptr);
 // The values the project dialog shows.
 TqorProjectValues ProjectValuesOf(const TqorXMLNode2* project);
 // Shows the project in the dialog and stores what it returns on OK. Returns whether it stored.
 bool EditProject(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* project,
-                 const TqorProjectDialog& dialog);
+                 const TqorProjectDialog& dialog, TqorEditHistory* history = nullptr);
 
 // The projects' names in document order, each checked when the filter holds its "[id]".
 std::vector<TqorListEntry> ProjectFilterEntries(const TqorPlannerModel& planner);
@@ -60,14 +64,14 @@ std::vector<TqorListEntry> ProjectFilterEntries(const TqorPlannerModel& planner)
 std::string BuildProjectFilter(const std::vector<TqorListEntry>& entries);
 // Stores the filter in the Settings row, then shows the projects it names.
 void StoreProjectFilter(TqorDatabaseController& db, TqorPlannerModel& planner,
-                        const std::string& filter);
+                        const std::string& filter, TqorEditHistory* history = nullptr);
 // Stores the report format ("PDF" or "RTF") while the stored one is shown (the format this window
 // showed, as loaded). A plan without its Settings row keeps none, as before.
 void StoreReportFormat(TqorDatabaseController& db, const std::string& shown,
-                       const std::string& format);
+                       const std::string& format, TqorEditHistory* history = nullptr);
 // The report format as stored ("" when the plan has no Settings row or no format).
 std::string StoredReportFormat(TqorDatabaseController& db);
 // The project filter dialog on the current filter; on OK the filter of the checked projects is
 // stored and shown. Returns whether it stored.
 bool FilterProjects(TqorDatabaseController& db, TqorPlannerModel& planner,
-                    const TqorProjectFilterDialog& dialog);
+                    const TqorProjectFilterDialog& dialog, TqorEditHistory* history = nullptr);

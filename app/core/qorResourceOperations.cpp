@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/core/qorChangedElsewhere.h"
+#include "app/core/qorEditRecorder.h"
 #include "app/core/qorNodeValues.h"
 #include "app/core/qorStoredRows.h"
 #include "db/access/qorDatabaseController.h"
@@ -38,7 +39,7 @@ std::vector<TqorListEntry> FillResourceList(const TqorPlannerModel& planner) {
 }
 
 TqorXMLNode2* CreateResource(TqorDatabaseController& db, TqorPlannerModel& planner,
-                             std::string_view name) {
+                             std::string_view name, TqorEditHistory* history) {
   const TqorVariant zero(int32_t{0});
   auto resource = std::make_unique<TqorXMLNode2>("resource");
   resource->SetAttribute("name", name);
@@ -51,15 +52,20 @@ TqorXMLNode2* CreateResource(TqorDatabaseController& db, TqorPlannerModel& plann
   std::string id;
   {
     TqorDatabaseTransaction transaction(db);
+    TqorEditRecorder record(db, history);
     db.Execute(st::InsertResource(name));
     id = std::to_string(st::NewResourceId(db));
+    record.Added(TqorPlanTable::Resources, "ResourceId=" + id);
+    record.Finish("New resource '" + std::string(name) + "'");
     transaction.Commit();
+    record.Keep();
   }
   resource->SetAttribute("id", id);
   return planner.ResourcesNode()->AddChild(std::move(resource));
 }
 
-void DeleteResource(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* resource) {
+void DeleteResource(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* resource,
+                    TqorEditHistory* history) {
   const std::string idText = NodeText(resource, "id");
   const TqorRowId id(idText);
   const std::string row = sr::ResourceName(resource);
@@ -93,10 +99,16 @@ void DeleteResource(TqorDatabaseController& db, TqorPlannerModel& planner, TqorX
     if (db.LookupInteger(st::SelectResourceAssignmentCount(id)) != shownAssignments ||
         db.LookupInteger(st::SelectResourceHolidayTotal(id)) != shownHolidays)
       throw EqorChangedElsewhere(row);
+    TqorEditRecorder record(db, history);
+    record.Watch(TqorPlanTable::Resources, "ResourceId=" + idText);
+    record.Watch(TqorPlanTable::Assignments, "ResourceId=" + idText);
+    record.Watch(TqorPlanTable::Holidays, "ResourceId=" + idText);
     db.Execute(st::DeleteResourceAssignments(id));
     db.Execute(st::DeleteResourceHolidays(id));
     db.Execute(st::DeleteResource(id));
+    record.Finish("Deletion of '" + NodeText(resource, "name") + "'");
     transaction.Commit();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     sr::PutBackResource(db, planner, resource);
     throw;
@@ -129,16 +141,20 @@ TqorResourceValues ResourceValuesOf(const TqorXMLNode2* resource) {
 }
 
 bool EditResource(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* resource,
-                  const TqorResourceDialog& dialog) {
+                  const TqorResourceDialog& dialog, TqorEditHistory* history) {
   const TqorRowId id(NodeText(resource, "id"));
   TqorResourceValues v = ResourceValuesOf(resource);
   if (!dialog(resource->GetAttributeInt("id"), v)) return false;
 
   try {
     TqorDatabaseTransaction transaction(db);
+    TqorEditRecorder record(db, history);
+    record.Watch(TqorPlanTable::Resources, "ResourceId=" + id.Text());
     if (db.Execute(st::UpdateResource(id, v, ResourceValuesOf(resource))) == 0)
       throw EqorChangedElsewhere(sr::ResourceName(resource));
+    record.Finish("Edit of '" + NodeText(resource, "name") + "'");
     transaction.Commit();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     sr::PutBackResource(db, planner, resource);
     throw;

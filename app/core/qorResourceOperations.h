@@ -12,7 +12,8 @@
 //                   changed number of hours per week counts from the next recomputation of a task
 //
 // Edits and deletes are checked as the project operations' are: the resource row as shown (its
-// assignments and holidays too when deleting, and no others).
+// assignments and holidays too when deleting, and no others). Given an edit history, each
+// operation that stores a change records it there as one step.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,7 @@
 #include "app/core/qorPlannerStatements.h"
 
 class TqorDatabaseController;
+class TqorEditHistory;
 class TqorPlannerModel;
 class TqorXMLNode2;
 
@@ -35,11 +37,12 @@ using TqorResourceDialog = std::function<bool(int32_t resourceId, TqorResourceVa
 std::vector<TqorListEntry> FillResourceList(const TqorPlannerModel& planner);
 // A new resource named name (used as given). Returns its element.
 TqorXMLNode2* CreateResource(TqorDatabaseController& db, TqorPlannerModel& planner,
-                             std::string_view name);
+                             std::string_view name, TqorEditHistory* history = nullptr);
 // REQUIRES: resource is a "resource" element of the planner's document; it is freed.
-void DeleteResource(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* resource);
+void DeleteResource(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* resource,
+                    TqorEditHistory* history = nullptr);
 // The values the resource dialog shows.
 TqorResourceValues ResourceValuesOf(const TqorXMLNode2* resource);
 // Shows the resource in the dialog and stores what it returns on OK. Returns whether it stored.
 bool EditResource(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXMLNode2* resource,
-                  const TqorResourceDialog& dialog);
+                  const TqorResourceDialog& dialog, TqorEditHistory* history = nullptr);

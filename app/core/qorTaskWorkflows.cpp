@@ -7,6 +7,8 @@
 #include "app/core/qorAssignmentWorkflows.h"
 #include "app/core/qorChangedElsewhere.h"
 #include "app/core/qorDocumentEdit.h"
+#include "app/core/qorEditHistory.h"
+#include "app/core/qorEditRecorder.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorStoredRows.h"
 #include "app/core/qorTaskEditor.h"
@@ -42,6 +44,15 @@ void FindRow(TqorDatabaseController& db, const std::string& statement, F visit) 
     throw;
   }
   db.CloseRecordSet(set);
+}
+
+// "Move of 'name'" when both dates moved by the same days, "Resize of 'name'" when the length
+// changed, "Edit of 'name'" when the dates stayed.
+std::string ChangeName(const std::string& name, double start, double end, double newStart,
+                       double newEnd) {
+  const char* what = "Edit";
+  if (start != newStart || end != newEnd) what = newEnd - newStart == end - start ? "Move" : "Resize";
+  return std::string(what) + " of '" + name + "'";
 }
 
 TqorTaskValues TaskValuesOf(const TqorXMLNode2* task) {
@@ -88,8 +99,11 @@ TqorXMLNode2* TqorTaskWorkflows::Add1Click(int currentRow) {
     sr::PutBackProject(db_, planner_, project);
     throw;
   }
+  TqorEditRecorder record(db_, history_);
   db_.Execute(st::InsertTask(name, start, projectId));
   const std::string taskId = std::to_string(st::NewTaskId(db_));
+  record.Added(TqorPlanTable::Tasks, "TaskId=" + taskId);
+  record.Finish("New task '" + name + "'");
   TqorXMLNode2* task = nullptr;
   try {
     task = planner_.AddTask(projectId, taskId, name, start, end, false);
@@ -104,6 +118,7 @@ TqorXMLNode2* TqorTaskWorkflows::Add1Click(int currentRow) {
     if (task) planner_.DeleteTask(taskId);
     throw;
   }
+  record.Keep();
   planner_.SortTasks();
   planner_.RebuildRows();
   return task;
@@ -134,9 +149,14 @@ bool TqorTaskWorkflows::Delete1Click(int currentRow) {
                                           Real(assignment, "units"))) == 0)
         throw EqorChangedElsewhere(sr::AssignmentName(planner_, resourceId, taskId));
     }
+    TqorEditRecorder record(db_, history_);
+    record.Watch(TqorPlanTable::Tasks, "TaskId=" + taskId);
+    record.Watch(TqorPlanTable::Assignments, "TaskId=" + taskId);
     db_.Execute(st::DeleteTask(taskId));
     db_.Execute(st::DeleteTaskAssignments(taskId));
+    record.Finish("Deletion of '" + task->GetAttributeStr("name") + "'");
     transaction.Commit();
+    record.Keep();
   } catch (const EqorChangedElsewhere&) {
     sr::PutBackTask(db_, planner_, task);
     throw;
@@ -147,6 +167,13 @@ bool TqorTaskWorkflows::Delete1Click(int currentRow) {
 }
 
 void TqorTaskWorkflows::TaskGridTaskChanged(TqorXMLNode2* task) {
+  // The task dialog's step (its allocations) ends with this store, however it ends.
+  struct TEndGroup {
+    TqorEditHistory* history;
+    ~TEndGroup() {
+      if (history) history->EndGroup();
+    }
+  } endGroup{history_};
   try {
     TqorDocumentEdit edit;
     TqorDatabaseTransaction transaction(db_);
@@ -158,12 +185,18 @@ void TqorTaskWorkflows::TaskGridTaskChanged(TqorXMLNode2* task) {
       // Nothing remembered: the row as stored now is taken as shown (no check possible).
       if (!StoredTask(id, before)) throw EqorChangedElsewhere(sr::TaskName(task));
     }
+    TqorEditRecorder record(db_, history_);
+    record.Watch(TqorPlanTable::Tasks, "TaskId=" + id);
+    record.Watch(TqorPlanTable::Projects, "ProjectId=" + task->Parent()->GetAttributeStr("id"));
     if (db_.Execute(st::UpdateTask(id, values, before)) == 0)
       throw EqorChangedElsewhere(sr::TaskName(before.Name));
     // The task's hours follow its new dates; the project's follow the task's.
     hours_.TaskAssignmentsChanged(task, edit);
+    record.Finish(ChangeName(before.Name, before.StartDate, before.EndDate, values.StartDate,
+                             values.EndDate));
     transaction.Commit();
     edit.Keep();
+    record.Keep();
     before_ = {};
   } catch (const EqorChangedElsewhere&) {
     before_ = {};
@@ -189,6 +222,8 @@ bool TqorTaskWorkflows::TaskGridTaskEdit(TqorXMLNode2* task, TqorAssignmentWorkf
   values.Notes = task->GetAttributeStr("notes");
   dialog.SetTask(values);
   assignments.FillAllocationLists(values.TaskId);
+  // The allocations made in the dialog and the store after it are one step.
+  if (history_) history_->BeginGroup("Edit of '" + values.Name + "'");
   const bool ok = dialog.Execute();
   // The values before the edit, whatever its outcome: allocations made in the dialog are stored
   // already, and a gesture remembered before the dialog opened is out of date.
@@ -223,10 +258,15 @@ void TqorTaskWorkflows::TaskGridProjectChanged(TqorXMLNode2* project) {
       });
       if (!found) throw EqorChangedElsewhere(sr::ProjectName(project));
     }
+    TqorEditRecorder record(db_, history_);
+    record.Watch(TqorPlanTable::Projects, "ProjectId=" + id);
     if (db_.Execute(st::UpdateProjectDates(id, Real(project, "startdate"), Real(project, "enddate"),
                                            beforeStart, beforeEnd)) == 0)
       throw EqorChangedElsewhere(sr::ProjectName(project));
+    record.Finish(ChangeName(project->GetAttributeStr("name"), beforeStart, beforeEnd,
+                             Real(project, "startdate"), Real(project, "enddate")));
     transaction.Commit();
+    record.Keep();
     before_ = {};
   } catch (const EqorChangedElsewhere&) {
     before_ = {};

@@ -25,6 +25,7 @@
 
 class TqorAssignmentWorkflows;
 class TqorDatabaseController;
+class TqorEditHistory;
 class TqorPlannerModel;
 class TqorXMLNode2;
 
@@ -60,6 +61,9 @@ class TqorTaskWorkflows {
   void RememberBeforeChange(const TqorXMLNode2* node);
 
   TqorHoursRollup& Hours() { return hours_; }
+  // Each stored change becomes a step of the history (none without one). The task dialog's
+  // allocations and its OK are one step.
+  void SetHistory(TqorEditHistory* history) { history_ = history; }
 
  private:
   // Puts the task's (or project's) values from before the change back into its element after
@@ -84,4 +88,5 @@ class TqorTaskWorkflows {
   TqorDatabaseController& db_;
   TqorPlannerModel& planner_;
   TqorHoursRollup hours_;
+  TqorEditHistory* history_ = nullptr;
 };

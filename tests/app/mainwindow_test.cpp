@@ -107,16 +107,18 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
   EXPECT_TRUE(window_->statusBar()->currentMessage().isEmpty());
   EXPECT_EQ(window_->ReportFormat(), "PDF");
 
-  // Toolbar: five 75-pixel buttons, each after an 8-pixel separator.
+  // Toolbar: seven 75-pixel buttons, each after an 8-pixel separator.
   auto* bar = window_->findChild<QToolBar*>();
   ASSERT_NE(bar, nullptr);
   const QList<QAction*> actions = bar->actions();
-  ASSERT_EQ(actions.size(), 10);
+  ASSERT_EQ(actions.size(), 14);
   const std::vector<std::pair<const char*, const char*>> buttons{{"cmdPrevYear", "< Year"},
                                                                  {"cmdPrevMonth", "< Month"},
                                                                  {"cmdCurrentMonth", "This Month"},
                                                                  {"cmdNexMonth", "Month >"},
-                                                                 {"cmdNextYear", "Year >"}};
+                                                                 {"cmdNextYear", "Year >"},
+                                                                 {"cmdUndo", "Undo"},
+                                                                 {"cmdRedo", "Redo"}};
   for (size_t i = 0; i < buttons.size(); ++i) {
     QWidget* separator = bar->widgetForAction(actions[static_cast<int>(2 * i)]);
     auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(actions[2 * i + 1]));
@@ -139,6 +141,8 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
     }
   }
   EXPECT_EQ(captions, (std::vector<std::string>{"&File",       "  &Export to XML",
+                                                "&Edit",       "  &Undo",
+                                                "  &Redo",
                                                 "&Task",       "  &Add",
                                                 "  &Delete",   "&View",
                                                 "  &Projects", "  &Resources",
@@ -151,6 +155,10 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
                                                 "  &About"}));
   EXPECT_EQ(Find<QAction>("Vazadod1")->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(Find<QAction>("mnuReload")->shortcut(), QKeySequence(Qt::Key_F5));
+  EXPECT_EQ(Find<QAction>("mnuUndo")->shortcut(), QKeySequence::fromString("Ctrl+Z"));
+  EXPECT_EQ(Find<QAction>("mnuRedo")->shortcuts(),
+            (QList<QKeySequence>{QKeySequence::fromString("Ctrl+Shift+Z"),
+                                 QKeySequence::fromString("Ctrl+Y")}));
   for (const char* name : {"mnuExportXml", "Add1", "Delete1", "mnuProjects", "mnuResources",
                            "mnuReportTasks", "mnuReportHolidays", "mnuReportResources",
                            "mnuReportPDF", "mnuReportRTF", "FilterProjects1", "About1"})

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 #include <QTimer>
 
 #include <cmath>
@@ -29,6 +30,8 @@
 #include "app/core/qorPlannerStatements.h"
 #include "app/qorAllocationList.h"
 #include "app/qorApplication.h"
+#include "app/qorPlanDialogs.h"
+#include "app/uProjects.h"
 #include "app/qorMessagePrompts.h"
 #include "app/uTask.h"
 #include "app/uVazadod.h"
@@ -710,6 +713,104 @@ TEST_F(TaskWorkflows, BothPagesOfTheDialogShowTheTask) {
     }
     QTest::keyClick(d.edTaskName, Qt::Key_Escape);
   });
+}
+
+}  // namespace
+
+namespace {
+
+// Ctrl+Z undoes a move in the grid, an edit in the task dialog (with the allocation made in it)
+// and the deletion of a project, the latest first; Ctrl+Shift+Z and Ctrl+Y redo them. The Edit
+// menu names each step, the toolbar's buttons follow, and after each the grid and the rows are
+// those of the state the step left or found.
+TEST_F(TaskWorkflows, CtrlZAndCtrlShiftZUndoAndRedoMovesDialogEditsAndDeletions) {
+  const int32_t design = Task("Design", 1, 3);
+  Assign(design, Resource("Ann", 28), 50);
+  Resource("Bob", 35);
+  Task("Build", 5, 8);
+  Start();
+  QAction* undo = window_->findChild<QAction*>("mnuUndo");
+  QAction* redo = window_->findChild<QAction*>("mnuRedo");
+  auto* undoButton = window_->findChild<QToolButton*>("cmdUndo");
+  ASSERT_TRUE(undo && redo && undoButton);
+  EXPECT_EQ(undo->text(), "&Undo");
+  EXPECT_FALSE(undo->isEnabled());
+  EXPECT_FALSE(undoButton->isEnabled());
+  EXPECT_FALSE(redo->isEnabled());
+  // What the user sees and what the file holds.
+  auto state = [&] {
+    std::vector<std::string> seen = Screen();
+    for (const char* sql :
+         {"SELECT TaskId, TaskName, StartDate, EndDate, AssignedHours, ProjectId FROM Tasks",
+          "SELECT AssignmentId, TaskId, ResourceId, Units FROM Assignments",
+          "SELECT ProjectId, ProjectName, AssignedHours FROM Projects"}) {
+      TqorDatabaseRecordSet* set = Db().OpenRecordSet(sql);
+      for (; !Db().Eof(set); Db().Next(set)) {
+        std::string row = "row";
+        for (const char* f : {"TaskId", "AssignmentId", "ProjectId", "TaskName", "ProjectName",
+                              "StartDate", "EndDate", "AssignedHours", "ResourceId", "Units"}) {
+          if (std::string(sql).find(f) != std::string::npos) row += "|" + Db().GetString(set, f);
+        }
+        seen.push_back(row);
+      }
+      Db().CloseRecordSet(set);
+    }
+    return seen;
+  };
+  auto key = [&](Qt::Key k, Qt::KeyboardModifiers m) {
+    QApplication::setActiveWindow(window_.get());
+    QTest::keyClick(Grid(), k, m);
+  };
+  const auto started = state();
+
+  QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                    At(Col(10), Grid()->Model().FindRow(Node("task", design))));
+  EXPECT_EQ(undo->text(), "&Undo Move of 'Design'");
+  EXPECT_TRUE(undoButton->isEnabled());
+  const auto moved = state();
+
+  InDialog(design, [&](TfrmTask& d) {
+    answers_.Inputs = {"20"};
+    Drag(d.Resources, d.Assignments, "Bob");
+    d.edTaskName->setText("Design it");
+    QTest::keyClick(d.edTaskName, Qt::Key_Enter);
+  });
+  EXPECT_EQ(undo->text(), "&Undo Edit of 'Design'");
+  const auto edited = state();
+  EXPECT_NE(edited, moved);
+
+  Menu("mnuProjects");
+  TfrmProjects* projects = window_->PlanDialogs()->Projects();
+  projects->List()->setCurrentRow(0);
+  QTest::mouseClick(projects->findChild<QToolButton*>("cmdDelete"), Qt::LeftButton);
+  projects->close();
+  EXPECT_EQ(answers_.Take(),
+            std::vector<std::string>{"Are sure that you want to delete this project?"});
+  EXPECT_EQ(undo->text(), "&Undo Deletion of 'Web'");
+  EXPECT_EQ(Node("task", design), nullptr);
+  EXPECT_EQ(Db().LookupInteger("SELECT COUNT(*) FROM Assignments"), 0);
+  const auto deleted = state();
+
+  key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(state(), edited);
+  EXPECT_EQ(Node("task", design)->GetAttributeStr("name"), "Design it");
+  EXPECT_EQ(redo->text(), "&Redo Deletion of 'Web'");
+  key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(state(), moved);
+  key(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(state(), started);
+  EXPECT_FALSE(undo->isEnabled());
+  EXPECT_EQ(redo->text(), "&Redo Move of 'Design'");
+
+  key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(state(), moved);
+  key(Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(state(), edited);
+  key(Qt::Key_Y, Qt::ControlModifier);
+  EXPECT_EQ(state(), deleted);
+  EXPECT_FALSE(redo->isEnabled());
+  EXPECT_EQ(undo->text(), "&Undo Deletion of 'Web'");
+  EXPECT_TRUE(answers_.Take().empty());
 }
 
 }  // namespace
