@@ -657,14 +657,21 @@ void TfrmVazadod::mnuReloadClick() {
 void TfrmVazadod::mnuUndoClick() {
   if (ReadOnly()) return RefuseChange();
   if (!controller_ || !history_.CanUndo()) return;
-  history_.Undo(*controller_);
-  ReloadPlan();
+  history_.Undo(*controller_, &taskGrid_->Model());
+  ShowUndoneStep();
 }
 void TfrmVazadod::mnuRedoClick() {
   if (ReadOnly()) return RefuseChange();
   if (!controller_ || !history_.CanRedo()) return;
-  history_.Redo(*controller_);
-  ReloadPlan();
+  history_.Redo(*controller_, &taskGrid_->Model());
+  ShowUndoneStep();
+}
+
+void TfrmVazadod::ShowUndoneStep() {
+  // The step may have set the report format back; open lists show its names.
+  LoadReportFormat(QString::fromStdString(StoredReportFormat(*controller_)).toUpper().toStdString());
+  if (planDialogs_) planDialogs_->RefillLists();
+  taskGrid_->viewport()->update();
 }
 
 void TfrmVazadod::UpdateUndoCommands() {

@@ -198,6 +198,8 @@ class TfrmVazadod : public QMainWindow {
 
   void CreateToolbar();
   void CreateMenu();
+  // After an undo or redo: the report format as stored, the open lists filled again.
+  void ShowUndoneStep();
   // The Undo and Redo commands named after the steps they would take, and off without one.
   void UpdateUndoCommands();
   QAction* AddMenuItem(QMenu* menu, const QString& caption, const char* component,

@@ -36,25 +36,33 @@ std::string TqorEditHistory::RedoName() const {
   return CanRedo() ? steps_[steps_.size() - undone_].Name() : std::string();
 }
 
-void TqorEditHistory::Undo(TqorDatabaseController& db) {
+void TqorEditHistory::Undo(TqorDatabaseController& db, TqorPlannerModel* planner) {
   EndGroup();
   if (!CanUndo()) return;
   const TqorEditStep& step = steps_[steps_.size() - undone_ - 1];
-  TqorDatabaseTransaction transaction(db);
-  step.Undo(db);
-  transaction.Commit();
+  std::vector<qorDocumentRows::TqorShownRow> rows;
+  {
+    TqorDatabaseTransaction transaction(db);
+    rows = step.Undo(db);
+    transaction.Commit();
+  }
   ++undone_;
+  if (planner) qorDocumentRows::ShowRows(*planner, rows);
   Changed();
 }
 
-void TqorEditHistory::Redo(TqorDatabaseController& db) {
+void TqorEditHistory::Redo(TqorDatabaseController& db, TqorPlannerModel* planner) {
   EndGroup();
   if (!CanRedo()) return;
   const TqorEditStep& step = steps_[steps_.size() - undone_];
-  TqorDatabaseTransaction transaction(db);
-  step.Redo(db);
-  transaction.Commit();
+  std::vector<qorDocumentRows::TqorShownRow> rows;
+  {
+    TqorDatabaseTransaction transaction(db);
+    rows = step.Redo(db);
+    transaction.Commit();
+  }
   --undone_;
+  if (planner) qorDocumentRows::ShowRows(*planner, rows);
   Changed();
 }
 

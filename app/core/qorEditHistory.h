@@ -5,7 +5,7 @@
 // Undo and Redo run the step in a transaction of their own on the connection and commit it;
 // when the step is refused (a row no longer as the step left it) or the database refuses a
 // statement, the transaction is rolled back, the error comes through and the history is as it
-// was. They change the plan file only: the caller loads the document again afterwards.
+// was. Given the planner, they bring its document up to date with the rows they changed.
 //
 // A group gathers the steps recorded while it is open into one, named by the group (the task
 // dialog: its allocations and its OK are one action).
@@ -20,6 +20,7 @@
 #include "app/core/qorEditStep.h"
 
 class TqorDatabaseController;
+class TqorPlannerModel;
 
 class TqorEditHistory {
  public:
@@ -47,11 +48,12 @@ class TqorEditHistory {
   std::string RedoName() const;
   size_t Size() const { return steps_.size(); }
 
-  // Undoes the latest step not undone (see above). REQUIRES: CanUndo(), and no transaction
-  // open on db.
-  void Undo(TqorDatabaseController& db);
-  // Redoes the step undone last. REQUIRES: CanRedo().
-  void Redo(TqorDatabaseController& db);
+  // Undoes the latest step not undone (see above); given the planner, its document then shows
+  // the step's rows as the file holds them (qorDocumentRows::ShowRows). Nothing without a step.
+  // REQUIRES: no transaction open on db.
+  void Undo(TqorDatabaseController& db, TqorPlannerModel* planner = nullptr);
+  // Redoes the step undone last, in the same way.
+  void Redo(TqorDatabaseController& db, TqorPlannerModel* planner = nullptr);
 
   void Clear();
 

@@ -63,13 +63,8 @@ void TqorEditStep::Append(const TqorEditStep& later) {
   for (const TqorRowChange& change : later.changes_) Add(change);
 }
 
-void TqorEditStep::Apply(TqorDatabaseController& db, bool undo) const {
-  const char* verb = undo ? "undo" : "redo";
-  auto refuse = [&](const TqorPlanRow& row, const char* what) {
-    throw EqorEditRefused("Cannot " + std::string(verb) + " " + name_ + ": " + RowName(row) +
-                          " was " + what + " by another program since.");
-  };
-  // The rows as they are now, read a table at a time.
+std::map<std::pair<TqorPlanTable, int32_t>, TqorPlanRow> TqorEditStep::ReadNow(
+    TqorDatabaseController& db) const {
   std::map<TqorPlanTable, std::vector<int32_t>> ids;
   for (const TqorRowChange& change : changes_) ids[change.Table].push_back(change.Id);
   std::map<std::pair<TqorPlanTable, int32_t>, TqorPlanRow> now;
@@ -82,6 +77,17 @@ void TqorEditStep::Apply(TqorDatabaseController& db, bool undo) const {
         now.emplace(std::make_pair(table, row.Id), std::move(row));
     }
   }
+  return now;
+}
+
+std::vector<qorDocumentRows::TqorShownRow> TqorEditStep::Apply(TqorDatabaseController& db,
+                                                               bool undo) const {
+  const char* verb = undo ? "undo" : "redo";
+  auto refuse = [&](const TqorPlanRow& row, const char* what) {
+    throw EqorEditRefused("Cannot " + std::string(verb) + " " + name_ + ": " + RowName(row) +
+                          " was " + what + " by another program since.");
+  };
+  const std::map<std::pair<TqorPlanTable, int32_t>, TqorPlanRow> now = ReadNow(db);
 
   // Every row checked before anything is written.
   for (const TqorRowChange& change : changes_) {
@@ -90,7 +96,7 @@ void TqorEditStep::Apply(TqorDatabaseController& db, bool undo) const {
     const auto found = now.find({change.Table, change.Id});
     const TqorPlanRow* current = found == now.end() ? nullptr : &found->second;
     if (!left) {
-      if (current) refuse(*wanted, "added again");
+      if (current) refuse(*wanted, "added");
     } else if (!current) {
       refuse(*left, "deleted");
     } else if (!wanted) {
@@ -122,4 +128,16 @@ void TqorEditStep::Apply(TqorDatabaseController& db, bool undo) const {
       db.Execute(pr::Delete(table, std::vector<int32_t>(list.begin() + from, list.begin() + to)));
     }
   }
+
+  // What the file holds now, for the document.
+  std::map<std::pair<TqorPlanTable, int32_t>, TqorPlanRow> after = ReadNow(db);
+  std::vector<qorDocumentRows::TqorShownRow> shown;
+  shown.reserve(changes_.size());
+  for (const TqorRowChange& change : changes_) {
+    qorDocumentRows::TqorShownRow row{change.Table, change.Id, std::nullopt};
+    if (auto it = after.find({change.Table, change.Id}); it != after.end())
+      row.Row = std::move(it->second);
+    shown.push_back(std::move(row));
+  }
+  return shown;
 }

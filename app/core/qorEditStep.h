@@ -12,10 +12,12 @@
 // database refuses a statement, its error comes through and nothing is written either.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "app/core/qorDocumentRows.h"
 #include "app/core/qorPlanRows.h"
 #include "app/core/qorWorkflowError.h"
 
@@ -52,12 +54,19 @@ class TqorEditStep {
   void Append(const TqorEditStep& later);
 
   // Puts the rows before back (undo) or the rows after (redo) in the caller's transaction, as
-  // described above. REQUIRES: a transaction is open on db (the caller commits or rolls back).
-  void Undo(TqorDatabaseController& db) const { Apply(db, true); }
-  void Redo(TqorDatabaseController& db) const { Apply(db, false); }
+  // described above, and returns the step's rows as the file then holds them (for the
+  // document). REQUIRES: a transaction is open on db (the caller commits or rolls back).
+  std::vector<qorDocumentRows::TqorShownRow> Undo(TqorDatabaseController& db) const {
+    return Apply(db, true);
+  }
+  std::vector<qorDocumentRows::TqorShownRow> Redo(TqorDatabaseController& db) const {
+    return Apply(db, false);
+  }
 
  private:
-  void Apply(TqorDatabaseController& db, bool undo) const;
+  std::vector<qorDocumentRows::TqorShownRow> Apply(TqorDatabaseController& db, bool undo) const;
+  // The rows of the step's changes as they are now, by table and id.
+  std::map<std::pair<TqorPlanTable, int32_t>, TqorPlanRow> ReadNow(TqorDatabaseController& db) const;
 
   std::string name_;
   std::vector<TqorRowChange> changes_;

@@ -35,7 +35,7 @@ void TqorHoursRollup::SaveTaskHours(TqorXMLNode2* task, TqorDocumentEdit& edit) 
     hours += days * (db_.GetFloat(row, "HoursPerWeek") / 7) * db_.GetFloat(row, "Units") / 100;
   });
   db_.Execute(st::UpdateTaskAssignedHours(id, hours));
-  edit.SetAttribute(task, "assignedhours", hours);
+  edit.SetAttribute(task, "assignedhours", st::StoredNumber(hours));
 }
 
 void TqorHoursRollup::SaveProjectHours(TqorXMLNode2* project, TqorDocumentEdit& edit) {
@@ -50,7 +50,7 @@ void TqorHoursRollup::SaveProjectHours(TqorXMLNode2* project, TqorDocumentEdit& 
     hours = sum.IsNull() ? 0 : sum.AsReal();
     db_.Execute(st::UpdateProjectAssignedHours(id, hours));
   }
-  edit.SetAttribute(project, "assignedhours", hours);
+  edit.SetAttribute(project, "assignedhours", st::StoredNumber(hours));
 }
 
 void TqorHoursRollup::TaskAssignmentsChanged(TqorXMLNode2* task, TqorDocumentEdit& edit) {

@@ -2,14 +2,17 @@
 
 #include <memory>
 
+#include "app/core/qorDocumentRows.h"
 #include "app/core/qorPlannerStatements.h"
 #include "db/access/qorDatabaseController.h"
 #include "planner/qorPlannerModel.h"
 
 namespace {
 
+namespace dr = qorDocumentRows;
+
 // One step's record set, handed back to the controller however the step ends.
-class TRows {
+class TRows : public TqorRowReader {
  public:
   TRows(TqorDatabaseController& controller, const std::string& statement)
       : c_(controller), set_(controller.OpenRecordSet(statement)) {}
@@ -30,10 +33,10 @@ class TRows {
   }
   // The rows walked past with Next.
   size_t Read() const { return read_; }
-  std::string Text(const char* field) { return c_.GetString(set_, field); }
-  double Real(const char* field) { return c_.GetFloat(set_, field); }
-  double Date(const char* field) { return c_.GetDate(set_, field); }
-  bool Flag(const char* field) { return c_.GetBoolean(set_, field); }
+  std::string Text(const char* field) override { return c_.GetString(set_, field); }
+  double Real(const char* field) override { return c_.GetFloat(set_, field); }
+  double Date(const char* field) override { return c_.GetDate(set_, field); }
+  bool Flag(const char* field) override { return c_.GetBoolean(set_, field); }
 
  private:
   TqorDatabaseController& c_;
@@ -58,16 +61,7 @@ size_t LoadProjects(TqorDatabaseController& controller, TqorPlannerModel& planne
   TRows rows(controller, qorStatements::SelectProjects());
   for (; !rows.Eof(); rows.Next()) {
     TqorXMLNode2* project = planner.AddProject(rows.Text("ProjectId"), rows.Text("ProjectName"));
-    project->SetAttribute("tag", rows.Text("ProjectTag"));
-    project->SetAttribute("budgethours", rows.Real("BudgetHours"));
-    project->SetAttribute("actualhours", rows.Real("ActualHours"));
-    project->SetAttribute("budgetcost", rows.Real("BudgetCost"));
-    project->SetAttribute("actualcost", rows.Real("ActualCost"));
-    project->SetAttribute("iscompleted", rows.Flag("IsCompleted"));
-    project->SetAttribute("assignedhours", rows.Real("AssignedHours"));
-    project->SetAttribute("startdate", rows.Date("StartDate"));
-    project->SetAttribute("enddate", rows.Date("EndDate"));
-    project->SetAttribute("notes", rows.Text("Notes"));
+    dr::SetProjectValues(project, rows);
   }
   return rows.Read();
 }
@@ -77,15 +71,13 @@ size_t LoadTasks(TqorDatabaseController& controller, TqorPlannerModel& planner) 
   {
     TRows rows(controller, qorStatements::SelectTasks());
     for (; !rows.Eof(); rows.Next()) {
-      const bool isCompleted = rows.Flag("IsCompleted");
+      // Read first: a flag that does not convert adds no task.
+      rows.Flag("IsCompleted");
       TqorXMLNode2* task =
           planner.AddTask(rows.Text("ProjectId"), rows.Text("TaskId"), rows.Text("TaskName"),
                           rows.Date("StartDate"), rows.Date("EndDate"), rows.Flag("IsMileStone"));
       if (!task) continue;  // its project is not in the plan
-      task->SetAttribute("iscompleted", isCompleted);
-      task->SetAttribute("assignedhours", rows.Real("AssignedHours"));
-      task->SetAttribute("progress", rows.Real("Progress"));
-      task->SetAttribute("notes", rows.Text("Notes"));
+      dr::SetTaskValues(task, rows);
     }
     read = rows.Read();
   }
@@ -98,13 +90,7 @@ size_t LoadResources(TqorDatabaseController& controller, TqorPlannerModel& plann
   TRows rows(controller, qorStatements::SelectResources());
   for (; !rows.Eof(); rows.Next()) {
     auto resource = NewElement("resource");
-    resource->SetAttribute("name", rows.Text("ResourceName"));
-    resource->SetAttribute("initials", rows.Text("Initials"));
-    resource->SetAttribute("id", rows.Text("ResourceId"));
-    resource->SetAttribute("hoursperweek", rows.Real("HoursPerWeek"));
-    resource->SetAttribute("costperhour", rows.Real("CostPerHour"));
-    resource->SetAttribute("maxunits", rows.Real("MaxUnits"));
-    resource->SetAttribute("notes", rows.Text("Notes"));
+    dr::SetResourceValues(resource.get(), rows);
     planner.ResourcesNode()->AddChild(std::move(resource));
   }
   return rows.Read();
@@ -116,9 +102,7 @@ size_t LoadAssignments(TqorDatabaseController& controller, TqorPlannerModel& pla
     TqorXMLNode2* task = planner.Document().GetNodeById("task", rows.Text("TaskId"));
     if (!task) continue;  // its task is not in the plan
     auto assignment = NewElement("assignment");
-    assignment->SetAttribute("id", rows.Text("AssignmentId"));
-    assignment->SetAttribute("resourceid", rows.Text("ResourceId"));
-    assignment->SetAttribute("units", rows.Real("Units"));
+    dr::SetAssignmentValues(assignment.get(), rows);
     task->AddChild(std::move(assignment));
   }
   return rows.Read();
@@ -128,10 +112,7 @@ size_t LoadHolidays(TqorDatabaseController& controller, TqorPlannerModel& planne
   TRows rows(controller, qorStatements::SelectHolidays());
   for (; !rows.Eof(); rows.Next()) {
     auto holiday = NewElement("holiday");
-    holiday->SetAttribute("id", rows.Text("HolidayId"));
-    holiday->SetAttribute("resourceid", rows.Text("ResourceId"));
-    holiday->SetAttribute("startdate", rows.Date("StartDate"));
-    holiday->SetAttribute("enddate", rows.Date("EndDate"));
+    dr::SetHolidayValues(holiday.get(), rows);
     planner.HolidaysNode()->AddChild(std::move(holiday));
   }
   return rows.Read();

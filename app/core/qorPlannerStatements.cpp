@@ -1,5 +1,7 @@
 #include "app/core/qorPlannerStatements.h"
 
+#include <charconv>
+
 #include "db/access/qorDatabaseController.h"
 
 namespace {
@@ -87,6 +89,13 @@ TqorRowId::TqorRowId(std::string_view id) {
 }
 
 namespace qorStatements {
+
+double StoredNumber(double n) {
+  const std::string text = Number(n);
+  double stored = n;
+  std::from_chars(text.data(), text.data() + text.size(), stored);
+  return stored;
+}
 
 // --- Loading ---
 

@@ -79,6 +79,10 @@ struct TqorResourceValues {
 
 namespace qorStatements {
 
+// The number as the statements' literals store it (15 significant digits): what a load reads
+// back, for a document that is to hold what the file holds.
+double StoredNumber(double n);
+
 // --- Loading ---
 std::string SelectProjects();
 // Ordered by ProjectId, TaskName, TaskId.

@@ -44,6 +44,8 @@ TqorXMLNode2* CreateResource(TqorDatabaseController& db, TqorPlannerModel& plann
   auto resource = std::make_unique<TqorXMLNode2>("resource");
   resource->SetAttribute("name", name);
   resource->SetAttribute("initials", "NN");
+  // The id in its place as a load puts it, so that the document exports as the next start does.
+  resource->SetAttribute("id", "");
   resource->SetAttribute("hoursperweek", zero);
   resource->SetAttribute("costperhour", zero);
   resource->SetAttribute("maxunits", int32_t{100});
