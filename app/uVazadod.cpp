@@ -669,7 +669,8 @@ void TfrmVazadod::mnuRedoClick() {
 
 void TfrmVazadod::ShowUndoneStep() {
   // The step may have set the report format back; open lists show its names.
-  LoadReportFormat(QString::fromStdString(StoredReportFormat(*controller_)).toUpper().toStdString());
+  LoadReportFormat(
+      QString::fromStdString(StoredReportFormat(*controller_)).toUpper().toStdString());
   if (planDialogs_) planDialogs_->RefillLists();
   taskGrid_->viewport()->update();
 }
@@ -677,10 +678,12 @@ void TfrmVazadod::ShowUndoneStep() {
 void TfrmVazadod::UpdateUndoCommands() {
   const bool canUndo = !ReadOnly() && history_.CanUndo();
   const bool canRedo = !ReadOnly() && history_.CanRedo();
-  const QString undo = canUndo ? QStringLiteral("&Undo ") + QString::fromStdString(history_.UndoName())
-                               : QStringLiteral("&Undo");
-  const QString redo = canRedo ? QStringLiteral("&Redo ") + QString::fromStdString(history_.RedoName())
-                               : QStringLiteral("&Redo");
+  const QString undo = canUndo
+                           ? QStringLiteral("&Undo ") + QString::fromStdString(history_.UndoName())
+                           : QStringLiteral("&Undo");
+  const QString redo = canRedo
+                           ? QStringLiteral("&Redo ") + QString::fromStdString(history_.RedoName())
+                           : QStringLiteral("&Redo");
   if (mnuUndo) {
     mnuUndo->setText(undo);
     mnuUndo->setEnabled(canUndo);

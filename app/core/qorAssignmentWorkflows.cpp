@@ -1,8 +1,8 @@
 #include "app/core/qorAssignmentWorkflows.h"
 
+#include <cstdlib>
 #include <memory>
 #include <optional>
-#include <cstdlib>
 #include <string>
 #include <vector>
 

@@ -66,7 +66,8 @@ class TqorEditStep {
  private:
   std::vector<qorDocumentRows::TqorShownRow> Apply(TqorDatabaseController& db, bool undo) const;
   // The rows of the step's changes as they are now, by table and id.
-  std::map<std::pair<TqorPlanTable, int32_t>, TqorPlanRow> ReadNow(TqorDatabaseController& db) const;
+  std::map<std::pair<TqorPlanTable, int32_t>, TqorPlanRow> ReadNow(
+      TqorDatabaseController& db) const;
 
   std::string name_;
   std::vector<TqorRowChange> changes_;

@@ -21,8 +21,8 @@ const TTable& Of(TqorPlanTable table) {
        {"ProjectId", "ProjectName", "ProjectTag", "StartDate", "EndDate", "BudgetHours",
         "ActualHours", "BudgetCost", "ActualCost", "IsCompleted", "AssignedHours", "Notes"}},
       {"Tasks",
-       {"TaskId", "TaskName", "StartDate", "EndDate", "IsMileStone", "IsCompleted",
-        "AssignedHours", "Progress", "Notes", "ProjectId"}},
+       {"TaskId", "TaskName", "StartDate", "EndDate", "IsMileStone", "IsCompleted", "AssignedHours",
+        "Progress", "Notes", "ProjectId"}},
       {"Resources",
        {"ResourceId", "ResourceName", "Initials", "HoursPerWeek", "CostPerHour", "MaxUnits",
         "Notes"}},
@@ -51,9 +51,8 @@ std::vector<TqorPlanRow> Read(TqorDatabaseController& db, TqorPlanTable table,
   std::string list;
   for (const std::string& column : t.columns) list += (list.empty() ? "" : ", ") + column;
   std::vector<TqorPlanRow> rows;
-  TqorDatabaseRecordSet* set = db.OpenRecordSet("SELECT " + list + " FROM " + t.name +
-                                                " WHERE " + condition + " ORDER BY " +
-                                                t.columns.front());
+  TqorDatabaseRecordSet* set = db.OpenRecordSet("SELECT " + list + " FROM " + t.name + " WHERE " +
+                                                condition + " ORDER BY " + t.columns.front());
   try {
     for (; !db.Eof(set); db.Next(set)) {
       TqorPlanRow row;

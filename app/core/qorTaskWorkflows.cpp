@@ -51,7 +51,8 @@ void FindRow(TqorDatabaseController& db, const std::string& statement, F visit) 
 std::string ChangeName(const std::string& name, double start, double end, double newStart,
                        double newEnd) {
   const char* what = "Edit";
-  if (start != newStart || end != newEnd) what = newEnd - newStart == end - start ? "Move" : "Resize";
+  if (start != newStart || end != newEnd)
+    what = newEnd - newStart == end - start ? "Move" : "Resize";
   return std::string(what) + " of '" + name + "'";
 }
 

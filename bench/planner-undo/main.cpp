@@ -1,8 +1,9 @@
 // Times undoing and redoing the deletion of a project with 500 tasks and 750 assignments, as
 // the main window does it: the step put back in one transaction of the plan file and its rows
 // brought into the document. Beside it the deletion itself (checks, statements and the rows
-// recorded for the history), and an undo followed by loading the whole plan again. Plans of 2,000 and 20,000 tasks in all (the other tasks in
-// projects of 100, with 1.5 assignments each); each figure is the median of the runs.
+// recorded for the history), and an undo followed by loading the whole plan again. Plans of 2,000
+// and 20,000 tasks in all (the other tasks in projects of 100, with 1.5 assignments each); each
+// figure is the median of the runs.
 //
 //   bench_planner_undo [folder [runs]]
 #include <algorithm>
@@ -59,8 +60,8 @@ void MakePlan(const std::string& path, int totalTasks) {
     for (int t = 0; t < tasks; ++t) {
       db.Execute(st::InsertTask("Task " + std::to_string(++task), kToday, project));
       const double start = kToday + static_cast<int>(random() % 200);
-      db.Execute(st::UpdateTask(
-          task, {"Task " + std::to_string(task), start, start + 4, false, false, 12.5, 20, "a note"}));
+      db.Execute(st::UpdateTask(task, {"Task " + std::to_string(task), start, start + 4, false,
+                                       false, 12.5, 20, "a note"}));
     }
     for (int a = 0; a < assignments; ++a)
       db.Execute(st::InsertAssignment(first + static_cast<int>(random() % tasks),

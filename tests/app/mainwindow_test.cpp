@@ -112,13 +112,10 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
   ASSERT_NE(bar, nullptr);
   const QList<QAction*> actions = bar->actions();
   ASSERT_EQ(actions.size(), 14);
-  const std::vector<std::pair<const char*, const char*>> buttons{{"cmdPrevYear", "< Year"},
-                                                                 {"cmdPrevMonth", "< Month"},
-                                                                 {"cmdCurrentMonth", "This Month"},
-                                                                 {"cmdNexMonth", "Month >"},
-                                                                 {"cmdNextYear", "Year >"},
-                                                                 {"cmdUndo", "Undo"},
-                                                                 {"cmdRedo", "Redo"}};
+  const std::vector<std::pair<const char*, const char*>> buttons{
+      {"cmdPrevYear", "< Year"},  {"cmdPrevMonth", "< Month"}, {"cmdCurrentMonth", "This Month"},
+      {"cmdNexMonth", "Month >"}, {"cmdNextYear", "Year >"},   {"cmdUndo", "Undo"},
+      {"cmdRedo", "Redo"}};
   for (size_t i = 0; i < buttons.size(); ++i) {
     QWidget* separator = bar->widgetForAction(actions[static_cast<int>(2 * i)]);
     auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(actions[2 * i + 1]));
@@ -140,18 +137,29 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
       captions.push_back("  " + text);
     }
   }
-  EXPECT_EQ(captions, (std::vector<std::string>{"&File",       "  &Export to XML",
-                                                "&Edit",       "  &Undo",
+  EXPECT_EQ(captions, (std::vector<std::string>{"&File",
+                                                "  &Export to XML",
+                                                "&Edit",
+                                                "  &Undo",
                                                 "  &Redo",
-                                                "&Task",       "  &Add",
-                                                "  &Delete",   "&View",
-                                                "  &Projects", "  &Resources",
-                                                "  -",         "  Re&load",
-                                                "&Report",     "  &Tasks",
-                                                "  &Holidays", "  &Resources",
-                                                "  -",         "  &Format|PDF|RTF",
-                                                "&Options",    "  &Filter Projects...",
-                                                "&Help",       "  &Vazadod Help",
+                                                "&Task",
+                                                "  &Add",
+                                                "  &Delete",
+                                                "&View",
+                                                "  &Projects",
+                                                "  &Resources",
+                                                "  -",
+                                                "  Re&load",
+                                                "&Report",
+                                                "  &Tasks",
+                                                "  &Holidays",
+                                                "  &Resources",
+                                                "  -",
+                                                "  &Format|PDF|RTF",
+                                                "&Options",
+                                                "  &Filter Projects...",
+                                                "&Help",
+                                                "  &Vazadod Help",
                                                 "  &About"}));
   EXPECT_EQ(Find<QAction>("Vazadod1")->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(Find<QAction>("mnuReload")->shortcut(), QKeySequence(Qt::Key_F5));

@@ -10,14 +10,16 @@
 #include <QCheckBox>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
-#include <QToolButton>
 #include <QTimer>
+#include <QToolButton>
 
 #include <cmath>
 #include <cstdlib>
@@ -30,9 +32,9 @@
 #include "app/core/qorPlannerStatements.h"
 #include "app/qorAllocationList.h"
 #include "app/qorApplication.h"
+#include "app/qorMessagePrompts.h"
 #include "app/qorPlanDialogs.h"
 #include "app/uProjects.h"
-#include "app/qorMessagePrompts.h"
 #include "app/uTask.h"
 #include "app/uVazadod.h"
 #include "db/access/qorDatabaseController.h"
@@ -715,10 +717,6 @@ TEST_F(TaskWorkflows, BothPagesOfTheDialogShowTheTask) {
   });
 }
 
-}  // namespace
-
-namespace {
-
 // Ctrl+Z undoes a move in the grid, an edit in the task dialog (with the allocation made in it)
 // and the deletion of a project, the latest first; Ctrl+Shift+Z and Ctrl+Y redo them. The Edit
 // menu names each step, the toolbar's buttons follow, and after each the grid and the rows are
@@ -795,6 +793,18 @@ TEST_F(TaskWorkflows, CtrlZAndCtrlShiftZUndoAndRedoMovesDialogEditsAndDeletions)
   EXPECT_EQ(state(), edited);
   EXPECT_EQ(Node("task", design)->GetAttributeStr("name"), "Design it");
   EXPECT_EQ(redo->text(), "&Redo Deletion of 'Web'");
+  // With VZ_SCREENSHOT_DIR set, the open Edit menu is saved there as edit-menu.png (under a real
+  // display, as for BothPagesOfTheDialogShowTheTask).
+  if (const char* dir = std::getenv("VZ_SCREENSHOT_DIR")) {
+    QAction* editMenu = window_->menuBar()->actions().at(1);
+    window_->menuBar()->setActiveAction(editMenu);
+    QTest::qWait(300);
+    const QPixmap screen = window_->screen()->grabWindow(0);
+    const QRect shown = window_->frameGeometry().united(editMenu->menu()->geometry());
+    EXPECT_TRUE(screen.copy(shown.adjusted(0, 0, 0, 0).intersected(screen.rect()))
+                    .save(QString::fromUtf8(dir) + "/edit-menu.png"));
+    editMenu->menu()->hide();
+  }
   key(Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(state(), moved);
   key(Qt::Key_Z, Qt::ControlModifier);

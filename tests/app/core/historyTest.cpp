@@ -129,8 +129,8 @@ std::map<std::string, std::string> Dump(TqorDatabaseController& db) {
        {"ProjectId", "ProjectName", "ProjectTag", "StartDate", "EndDate", "BudgetHours",
         "ActualHours", "BudgetCost", "ActualCost", "IsCompleted", "AssignedHours", "Notes"}},
       {"Tasks",
-       {"TaskId", "TaskName", "StartDate", "EndDate", "IsMileStone", "IsCompleted",
-        "AssignedHours", "Progress", "Notes", "ProjectId"}},
+       {"TaskId", "TaskName", "StartDate", "EndDate", "IsMileStone", "IsCompleted", "AssignedHours",
+        "Progress", "Notes", "ProjectId"}},
       {"Resources",
        {"ResourceId", "ResourceName", "Initials", "HoursPerWeek", "CostPerHour", "MaxUnits",
         "Notes"}},
@@ -234,7 +234,9 @@ struct TActions {
     return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(random)];
   }
   int Int(int from, int to) { return std::uniform_int_distribution<int>(from, to)(random); }
-  std::string Name(const char* what) { return std::string(what) + " " + std::to_string(Int(1, 999)); }
+  std::string Name(const char* what) {
+    return std::string(what) + " " + std::to_string(Int(1, 999));
+  }
   int32_t IdOf(const TqorXMLNode2* node) { return node->GetAttribute("id").AsInteger(); }
 
   void Gesture(TqorDateGesture gesture) {
@@ -251,9 +253,9 @@ struct TActions {
   bool Allocate(TqorXMLNode2* task) {
     TqorXMLNode2* resource = Pick(s.All("resource"));
     if (!task || !resource) return false;
-    return s.assignments->AllocateResource(
-        IdOf(task), IdOf(resource), Int(1, 8) * 12.5, task->GetAttribute("startdate").AsReal(),
-        task->GetAttribute("enddate").AsReal());
+    return s.assignments->AllocateResource(IdOf(task), IdOf(resource), Int(1, 8) * 12.5,
+                                           task->GetAttribute("startdate").AsReal(),
+                                           task->GetAttribute("enddate").AsReal());
   }
   void DialogEdit() {
     TqorXMLNode2* task = Pick(s.All("task"));
@@ -285,7 +287,8 @@ struct TActions {
         }
         return;
       case 4:
-        if (TqorXMLNode2* task = Pick(s.All("task"))) s.tasks->Delete1Click(s.planner.FindRow(task));
+        if (TqorXMLNode2* task = Pick(s.All("task")))
+          s.tasks->Delete1Click(s.planner.FindRow(task));
         return;
       case 5:
         Allocate(Pick(s.All("task")));
@@ -334,7 +337,8 @@ struct TActions {
               &s.history);
         return;
       case 13:
-        if (TqorXMLNode2* r = Pick(s.All("resource"))) DeleteResource(s.db, s.planner, r, &s.history);
+        if (TqorXMLNode2* r = Pick(s.All("resource")))
+          DeleteResource(s.db, s.planner, r, &s.history);
         return;
       case 14:
         if (TqorXMLNode2* r = Pick(s.All("resource")))
@@ -549,8 +553,8 @@ TEST_F(EditHistory, ADeletedProjectComesBackWithItsIds) {
   EXPECT_EQ(Dump(s.db), before);
   EXPECT_EQ(Difference(s.planner.Document(), Fresh()), "");
   prompts_.Answer = "Later";
-  TqorXMLNode2* added = s.tasks->Add1Click(
-      s.planner.FindRow(s.planner.Document().GetNodeById("project", webId)));
+  TqorXMLNode2* added =
+      s.tasks->Add1Click(s.planner.FindRow(s.planner.Document().GetNodeById("project", webId)));
   ASSERT_NE(added, nullptr);
   int highest = 0;
   for (TqorXMLNode2* t : s.All("task")) highest = std::max(highest, IdOfNode(t));
