@@ -1312,10 +1312,18 @@ void TZuzQueryProvider::RunSchema(const TSqlStatement& st) {
         ZuzDatabaseError(ZUZ_ERR_TABLE_NAME, "TZuzQuery.ExecSQL",
                          c.Table + ": a table name can't begin with $");
       }
+      for (const TSqlTableIndex& declared : c.Indexes) {
+        TIndexDesc index;
+        index.Name = declared.Name;
+        index.Fields = JoinNames(declared.Columns);
+        index.Unique = declared.Unique;
+        indexes.push_back(index);
+      }
       if (!catalogue_.ActualName(c.Table, tables == env_.Memory).empty()) {
         ZuzDatabaseError(ZUZ_ERR_TABLE_EXISTS, "TZuzQuery.ExecSQL", c.Table);
       }
-      tables->CreateTable(c.Table, fields, indexes, tables->DefaultTableOptions());
+      // Inside an open transaction the new table is part of it.
+      tables->CreateTableInTransaction(c.Table, fields, indexes, tables->DefaultTableOptions());
       break;
     }
     case TSqlStatementKind::CreateIndex: {

@@ -136,7 +136,9 @@ void TZuzQuery::ExecSQL() {
   const TStatementTarget target = StatementTarget(st);
   if (target.checked && db.Disk()) db.CheckPrivilege(target.table, target.privilege);
   if (st.IsSchema()) {
-    if (db.InTransaction()) {
+    // A new table may be made inside a transaction (it belongs to it); the restructures and
+    // deletes run as transactions of their own.
+    if (db.InTransaction() && st.Kind() != TSqlStatementKind::CreateTable) {
       ZuzDatabaseError(ZUZ_ERR_IN_TRANSACTION, kExecCaller, {}, "TZuzQuery");
     }
     provider_->Progress = db.OnUpdateProgress;

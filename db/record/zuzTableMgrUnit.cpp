@@ -329,6 +329,14 @@ TTableDef TTableMgr::CreateTable(const std::string& name, const std::vector<TFie
   if (disk_.InTransaction()) {
     ZuzDatabaseError(ZUZ_ERR_IN_TRANSACTION, "TZuzTable.CreateTable", {}, kObject);
   }
+  return CreateTableInTransaction(name, fields, indexes, options);
+}
+
+TTableDef TTableMgr::CreateTableInTransaction(const std::string& name,
+                                              const std::vector<TFieldDesc>& fields,
+                                              const std::vector<TIndexDesc>& indexes,
+                                              const TTableOptions& options) {
+  CheckOpen("TZuzTable.CreateTable");
   if (std::any_of(name.begin(), name.end(),
                   [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
     ZuzDatabaseError(ZUZ_ERR_TABLE_NAME, "TZuzTable.CreateTable",
@@ -353,6 +361,9 @@ TTableDef TTableMgr::InternalCreateTable(TTableDef def) {
     ZuzDatabaseError(ZUZ_ERR_TABLE_TYPE, caller, "This database does not use/support encryption",
                      kObject);
   }
+  // A table made and rolled back may still be pooled under the id the new one gets: its header
+  // must not be shared with the new table.
+  DropPooledTables();
   return InTransaction(disk_, [&] {
     TOpenTable& catalogue = Catalogue(def.InternalTable);
     TOpenTable::TLockScope catalogueLock(catalogue, ltWrite);

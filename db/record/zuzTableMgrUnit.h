@@ -114,6 +114,13 @@ class TTableMgr {
   // BuildTableDef. Returns the stored definition.
   TTableDef CreateTable(const std::string& name, const std::vector<TFieldDesc>& fields,
                         const std::vector<TIndexDesc>& indexes, const TTableOptions& options);
+  // As CreateTable, but inside the caller's transaction when one is open (one of its own
+  // otherwise): other programs see the table once the transaction commits, and a rollback takes
+  // it away again with everything else the transaction did (SQL CREATE TABLE, so that a plan's
+  // schema changes in one transaction with its rows).
+  TTableDef CreateTableInTransaction(const std::string& name, const std::vector<TFieldDesc>& fields,
+                                     const std::vector<TIndexDesc>& indexes,
+                                     const TTableOptions& options);
   // Creates a table from a definition built by BuildTableDef (inside the caller's transaction
   // when one is open).
   TTableDef InternalCreateTable(TTableDef def);

@@ -165,11 +165,42 @@ std::unique_ptr<TSqlStatement> TZuzExecParsers::CreateTable() {
   create->Table = ParseSqlTableName(s_, kExpectedTable);
   if (!s_.IsPunct('(')) s_.Fail("Missing Left Parenthesis");
   s_.Advance();
+  // The indexes declared with the table: [UNIQUE] INDEX name (columns), after the columns and
+  // the primary key, separated by commas.
+  auto indexes = [&] {
+    for (;;) {
+      TSqlTableIndex index;
+      if (s_.IsKeyword(TSqlKeyword::Unique)) {
+        index.Unique = true;
+        s_.Advance();
+      }
+      if (!s_.IsKeyword(TSqlKeyword::Index)) s_.Fail(kSqlInvalidToken);
+      s_.Advance();
+      index.Name = ColumnName();
+      index.Columns = ParseSqlNameList(s_, TSqlListMessages{});
+      create->Indexes.push_back(std::move(index));
+      if (!s_.IsPunct(',')) break;
+      s_.Advance();
+    }
+    if (!s_.IsPunct(')')) s_.Fail("Missing Right Parenthesis");
+  };
+  auto startsIndex = [&] {
+    return s_.IsKeyword(TSqlKeyword::Index) || s_.IsKeyword(TSqlKeyword::Unique);
+  };
   for (;;) {
     if (s_.IsKeyword(TSqlKeyword::PrimaryKey) && !create->Columns.empty()) {
       s_.Advance();
       create->PrimaryKey = ParseSqlNameList(s_, TSqlListMessages{});
+      if (s_.IsPunct(',')) {
+        s_.Advance();
+        if (!startsIndex()) s_.Fail(kSqlInvalidToken);
+        indexes();
+      }
       if (!s_.IsPunct(')')) s_.Fail("Missing Right Parenthesis");
+      break;
+    }
+    if (startsIndex() && !create->Columns.empty()) {
+      indexes();
       break;
     }
     if (s_.IsPunct(',') || s_.IsPunct(')') || s_.IsKeyword(TSqlKeyword::PrimaryKey)) {

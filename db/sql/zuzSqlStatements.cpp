@@ -582,6 +582,12 @@ void TSqlCreateTable::Print(std::string& out) const {
     out += ", PRIMARY KEY ";
     PrintNameList(out, PrimaryKey);
   }
+  for (const TSqlTableIndex& index : Indexes) {
+    out += index.Unique ? ", UNIQUE INDEX " : ", INDEX ";
+    PrintSqlName(out, index.Name);
+    out += ' ';
+    PrintNameList(out, index.Columns);
+  }
   out += ')';
 }
 
@@ -598,6 +604,11 @@ void TSqlCreateTable::Dump(std::string& out) const {
     out += ')';
   }
   if (!PrimaryKey.empty()) DumpNameList(out, "primarykey", PrimaryKey);
+  for (const TSqlTableIndex& index : Indexes) {
+    std::string name = index.Unique ? "uniqueindex " : "index ";
+    PrintSqlName(name, index.Name);
+    DumpNameList(out, name.c_str(), index.Columns);
+  }
   out += ')';
 }
 

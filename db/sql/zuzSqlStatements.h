@@ -323,7 +323,15 @@ struct TSqlColumnDef {
   TSqlPos Pos;
 };
 
-// CREATE TABLE [TEMPORARY] name (column definitions [PRIMARY KEY (columns)]).
+// An index declared with its table: [UNIQUE] INDEX name (columns).
+struct TSqlTableIndex {
+  std::string Name;
+  bool Unique = false;
+  std::vector<TSqlName> Columns;
+};
+
+// CREATE TABLE [TEMPORARY] name (column definitions [, PRIMARY KEY (columns)]
+// [, [UNIQUE] INDEX name (columns)]...). Inside an open transaction the table belongs to it.
 class TSqlCreateTable : public TSqlStatement {
  public:
   TSqlCreateTable() : TSqlStatement(TSqlStatementKind::CreateTable) {}
@@ -332,6 +340,7 @@ class TSqlCreateTable : public TSqlStatement {
   TSqlPos TablePos;
   std::vector<TSqlColumnDef> Columns;
   std::vector<TSqlName> PrimaryKey;
+  std::vector<TSqlTableIndex> Indexes;
 
   void Print(std::string& out) const override;
   void Dump(std::string& out) const override;

@@ -62,6 +62,11 @@ void TTableHeader::ReadHeader() {
   }
   data_ = b;
   dirty_ = false;
+  rollbacks_ = disk_.RollbackCount();
+}
+
+bool TTableHeader::Outdated() const {
+  return disk_.RollbackCount() != rollbacks_;
 }
 
 void TTableHeader::WriteHeader() {
@@ -70,6 +75,7 @@ void TTableHeader::WriteHeader() {
   disk_.WriteData(address_, kSize, b.data(), 0, 0);
   data_ = b;
   dirty_ = false;
+  rollbacks_ = disk_.RollbackCount();
 }
 
 uint32_t TTableHeader::DWord(int offset) const {

@@ -69,6 +69,9 @@ class TTableHeader {
   uint32_t TableId() const { return tableId_; }
   int64_t Address() const { return address_; }
   bool Dirty() const { return dirty_; }
+  // True when the disk manager rolled back since the block was last read or written: what is in
+  // memory may hold the rolled-back transaction's values, and is read again, never written.
+  bool Outdated() const;
   const uint8_t* Data() const { return data_.data(); }
 
  private:
@@ -77,6 +80,7 @@ class TTableHeader {
   int64_t address_;
   std::array<uint8_t, kSize> data_{};
   bool dirty_ = false;
+  uint64_t rollbacks_ = 0;  // the disk manager's rollback count at the last read or write
 };
 
 }  // namespace zuz

@@ -129,7 +129,7 @@ void TTableHeaderMgr::CloseTable(uint32_t tableId) {
   if (--it->second.refs > 0) return;
   std::unique_ptr<TTableHeader> header = std::move(it->second.header);
   openTables_.erase(it);
-  if (header->Dirty()) header->WriteHeader();
+  if (header->Dirty() && !header->Outdated()) header->WriteHeader();
 }
 
 void TTableHeaderMgr::DeleteTable(uint32_t tableId) {

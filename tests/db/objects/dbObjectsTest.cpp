@@ -125,6 +125,32 @@ TEST_F(DbObjects, FailingStatementsChangeNothing) {
   EXPECT_EQ(Column("SELECT COUNT(*) FROM t"), (V{"3"}));
 }
 
+// CREATE TABLE inside an open transaction belongs to it, with the indexes declared in it: a
+// rollback takes the table and its rows away (the name is free again), a commit keeps them, and
+// the declared indexes find rows and refuse duplicates.
+TEST_F(DbObjects, ATableMadeInsideATransactionBelongsToIt) {
+  const char* create =
+      "CREATE TABLE links (Id AUTOINC, A INTEGER, B INTEGER, PRIMARY KEY (Id), INDEX ixA (A), "
+      "UNIQUE INDEX ixB (B))";
+  db_.StartTransaction();
+  Exec(create);
+  Exec("INSERT INTO links (A, B) VALUES (1, 10)");
+  EXPECT_EQ(Column("SELECT B FROM links WHERE A = 1"), (V{"10"}));
+  db_.Rollback();
+  EXPECT_NE(ErrorCodeOf([&] { Column("SELECT * FROM links"); }), 0);
+  db_.StartTransaction();
+  Exec(create);
+  for (int i = 0; i < 40; ++i)
+    Exec("INSERT INTO links (A, B) VALUES (" + std::to_string(i % 4) + ", " + std::to_string(i) +
+         ")");
+  db_.Commit();
+  EXPECT_EQ(Column("SELECT COUNT(*) FROM links WHERE A = 3"), (V{"10"}));
+  EXPECT_EQ(ErrorCodeOf([&] { Exec("INSERT INTO links (A, B) VALUES (9, 7)"); }),
+            ZUZ_ERR_KEY_VIOLATION);
+  EXPECT_EQ(ErrorCodeOf([&] { Exec(create); }), ZUZ_ERR_TABLE_EXISTS);
+  EXPECT_EQ(ErrorCodeOf([&] { Exec("CREATE TABLE bad (A INTEGER, INDEX ixZ (Z))"); }) != 0, true);
+}
+
 TEST_F(DbObjects, StatementKindsAndMessages) {
   TZuzQuery q;
   q.SetDataBase(&db_);
@@ -146,9 +172,10 @@ TEST_F(DbObjects, StatementKindsAndMessages) {
   EXPECT_EQ(ErrorTextOf([&] { q.Open(); }), "Table not found - nowhere. ");
   q.SetDataBase(nullptr);
   EXPECT_EQ(ErrorCodeOf([&] { q.Open(); }), ZUZ_ERR_NO_ENGINE);
-  // A schema statement inside a transaction is refused.
+  // A schema statement other than CREATE TABLE inside a transaction is refused.
   db_.StartTransaction();
-  EXPECT_EQ(ErrorCodeOf([&] { Exec("CREATE TABLE u (A INTEGER)"); }), ZUZ_ERR_IN_TRANSACTION);
+  EXPECT_EQ(ErrorCodeOf([&] { Exec("CREATE INDEX ixX2 ON t (X)"); }), ZUZ_ERR_IN_TRANSACTION);
+  EXPECT_EQ(ErrorCodeOf([&] { Exec("DROP TABLE t"); }), ZUZ_ERR_IN_TRANSACTION);
   EXPECT_EQ(ErrorCodeOf([&] { db_.StartTransaction(); }), ZUZ_ERR_TRANSACTION_ACTIVE);
   db_.Commit();
   EXPECT_EQ(ErrorCodeOf([&] { db_.Commit(); }), ZUZ_ERR_NO_TRANSACTION);
