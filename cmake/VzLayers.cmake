@@ -10,9 +10,10 @@
 
 set(VZ_LAYER_RULES
   "planner/base:"
+  "planner/schedule:planner/base"
   "planner/xml:planner/base"
   "planner:planner/xml"
-  "planner/grid:planner,qt"
+  "planner/grid:planner,planner/schedule,qt"
   "db/storage:planner/base"
   "db/lock:db/storage"
   "db/record:db/lock"
@@ -22,7 +23,7 @@ set(VZ_LAYER_RULES
   "db/objects:db/exec"
   "db/access:db/objects"
   "report:planner/xml"
-  "app/core:planner,db/access,report"
+  "app/core:planner,planner/schedule,db/access,report"
   "app:app/core,planner/grid,qt"
 )
 

@@ -352,19 +352,5 @@ void TqorPlannerModel::PreviousYear() {
 }
 
 bool TqorPlannerModel::IsNonWorkingDay(double date) const {
-  const int dow = DayOfWeek(date);
-  if (dow == 1 || dow == 7) return true;
-  const double day = std::floor(date);
-  const int y = YearOf(day);
-  double newYear = newYear_, easter = easter_, pentecost = pentecost_, ascension = ascension_,
-         christmas = christmas_;
-  if (y != YearOf(startDate_)) {
-    newYear = StartOfAYear(y);
-    easter = EasterSunday(y);
-    pentecost = easter + 49;
-    ascension = pentecost - 10;
-    christmas = EncodeDate(y, 12, 25);
-  }
-  return day == newYear || day == easter + 1 || day == ascension || day == pentecost + 1 ||
-         day == christmas || day == christmas + 1;
+  return ::IsNonWorkingDay(date);
 }

@@ -120,6 +120,19 @@ double EasterSunday(int y) {
   return n > 31 ? EncodeDate(y, 4, n - 31) : EncodeDate(y, 3, n);
 }
 
+bool IsNonWorkingDay(double date) {
+  const int dow = DayOfWeek(date);
+  if (dow == 1 || dow == 7) return true;
+  const double day = std::floor(date);
+  int y, m, d;
+  DecodeDate(day, y, m, d);
+  if ((m == 1 && d == 1) || (m == 12 && (d == 25 || d == 26))) return true;
+  // Easter Monday falls in March or April, Whit Monday by 14 June at the latest.
+  if (m < 3 || m > 6) return false;
+  const double easter = EasterSunday(y);
+  return day == easter + 1 || day == easter + 39 || day == easter + 50;
+}
+
 int WeeksInYear(int y) {
   weekday jan1{sys_days{year{y} / January / 1}};
   if (jan1 == Thursday) return 53;

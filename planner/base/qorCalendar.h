@@ -45,6 +45,10 @@ double MondayOf(double date);
 double SundayOf(double date);
 // Gregorian Easter Sunday of the year.
 double EasterSunday(int year);
+// The days the plans do not work: Saturdays, Sundays and, each in the date's own year, New Year,
+// Easter Monday, Ascension (Easter + 39), Whit Monday (Easter + 50), 25 and 26 December. The
+// fraction is ignored.
+bool IsNonWorkingDay(double date);
 // ISO 8601 week number and week-numbering year.
 TqorISOWeek ISOWeekNumber(double date);
 // Week number with weeks starting on Sunday: week 1 runs up to the first Sunday after 1 January.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -114,6 +115,21 @@ TEST(CalendarTest, SundayWeeksMatchCountedSundays) {
     for (sys_days x = jan1; x <= dec31; x += days{1}) {
       if (x != jan1 && weekday{x} == Sunday) ++week;
       ASSERT_EQ(WeekNumber(Day(year_month_day{x})), week) << y;
+    }
+  }
+}
+
+TEST(CalendarTest, NonWorkingDaysAreWeekendsAndTheEasterFeasts) {
+  EXPECT_TRUE(IsNonWorkingDay(EncodeDate(2024, 5, 20) + 0.75));  // Whit Monday, in the evening
+  EXPECT_FALSE(IsNonWorkingDay(EncodeDate(2024, 3, 29)));        // Good Friday works
+  for (int y = 1900; y <= 2200; ++y) {
+    const sys_days easter{AnonymousEaster(y)};
+    const sys_days feasts[] = {year{y} / 1 / 1,   easter + days{1},  easter + days{39},
+                               easter + days{50}, year{y} / 12 / 25, year{y} / 12 / 26};
+    for (sys_days x{year{y} / 1 / 1}; x <= sys_days{year{y} / 12 / 31}; x += days{1}) {
+      const bool expected = weekday{x} == Saturday || weekday{x} == Sunday ||
+                            std::find(std::begin(feasts), std::end(feasts), x) != std::end(feasts);
+      ASSERT_EQ(IsNonWorkingDay(Day(year_month_day{x})), expected) << y << " " << Day(x);
     }
   }
 }
