@@ -28,8 +28,10 @@
 #include "app/core/qorChangedElsewhere.h"
 #include "app/core/qorLauncher.h"
 #include "app/core/qorPlanReload.h"
+#include "app/core/qorPlanUpgrade.h"
 #include "app/core/qorPlannerCheck.h"
 #include "app/core/qorPlannerLoader.h"
+#include "app/core/qorPlannerSchema.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorProjectOperations.h"
 #include "app/core/qorReportBuilders.h"
@@ -143,6 +145,15 @@ void TfrmVazadod::FormCreate() {
   controller_ = std::make_unique<TqorDatabaseController>();
   InstallLoginDialog(controller_->Database(), this);
   controller_->OpenDatabase(databasePath_);
+  // A plan of an earlier version is brought up to this program's, in one transaction; one of a
+  // newer version ends the start with a message naming both. When the upgrade fails the plan
+  // stays as it was and opens read-only, saying why.
+  try {
+    UpgradePlan(*controller_, databasePath_);
+  } catch (const EqorPlanVersionError& e) {
+    if (StoredPlanVersion(*controller_) > kPlanVersion) throw;
+    upgradeFailure_ = e.what();
+  }
 
   // 4. The report objects: the PDF and RTF converters in English, the report text, the
   //    launcher (the node list is a member).
@@ -234,7 +245,13 @@ void TfrmVazadod::FormShow() {
   LoadReportFormat(settings.ReportFormat);
   taskGrid_->SelectGridCell(2, 2);
   taskGrid_->setFocus();
-  if (!problems.empty()) OpenReadOnly(DamagedPlanMessage(databasePath_, problems), problems);
+  if (!upgradeFailure_.empty()) {
+    OpenReadOnly(upgradeFailure_,
+                 {"the plan could not be brought up to version " + std::to_string(kPlanVersion)},
+                 false);
+  } else if (!problems.empty()) {
+    OpenReadOnly(DamagedPlanMessage(databasePath_, problems), problems);
+  }
 }
 
 void TfrmVazadod::ReloadPlan() {
@@ -360,22 +377,25 @@ void TfrmVazadod::LockWait(int waitedMs) {
   }
 }
 
-void TfrmVazadod::OpenReadOnly(const std::string& message,
-                               const std::vector<std::string>& problems) {
+void TfrmVazadod::OpenReadOnly(const std::string& message, const std::vector<std::string>& problems,
+                               bool damaged) {
   damageMessage_ = message;
-  controller_->SetReadOnly(
-      "The plan is damaged and open read-only: nothing can be changed or stored.");
+  controller_->SetReadOnly(damaged ? "The plan is damaged and open read-only: nothing can be "
+                                     "changed or stored."
+                                   : "The plan is open read-only: nothing can be changed or "
+                                     "stored.");
   setWindowTitle(QStringLiteral("Vazadod (read-only)"));
   for (QAction* item : {Add1, Delete1, mnuProjects, mnuResources}) item->setEnabled(false);
   UpdateUndoCommands();
   QString problemList;
   for (const std::string& problem : problems)
     problemList += (problemList.isEmpty() ? "" : "; ") + QString::fromStdString(problem);
-  auto* label =
-      new QLabel(QStringLiteral("<b>Read-only:</b> the plan is damaged (%1). Check the file with "
-                                "<nobr>zuzdump --check</nobr>.")
-                     .arg(problemList.toHtmlEscaped()),
-                 this);
+  auto* label = new QLabel(
+      damaged ? QStringLiteral("<b>Read-only:</b> the plan is damaged (%1). Check the file with "
+                               "<nobr>zuzdump --check</nobr>.")
+                    .arg(problemList.toHtmlEscaped())
+              : QStringLiteral("<b>Read-only:</b> %1.").arg(problemList.toHtmlEscaped()),
+      this);
   label->setObjectName(QStringLiteral("lblDamaged"));
   label->setTextFormat(Qt::RichText);
   label->setWordWrap(true);

@@ -180,7 +180,9 @@ class TfrmVazadod : public QMainWindow {
   void FormDestroy();
   void FormKeyUp(int key);
   // Makes the window read-only after the plan was found damaged, and says so.
-  void OpenReadOnly(const std::string& message, const std::vector<std::string>& problems);
+  // damaged: the plan's tables are damaged (else it could not be upgraded).
+  void OpenReadOnly(const std::string& message, const std::vector<std::string>& problems,
+                    bool damaged = true);
   // Tells that a change is not possible while read-only.
   void RefuseChange();
   // A write was refused because another program changed the row first (text as the error's):
@@ -226,6 +228,8 @@ class TfrmVazadod : public QMainWindow {
   // The windows of projects, resources, holidays and the project filter with their operations.
   std::unique_ptr<TqorPlanDialogs> planDialogs_;
   TqorEditHistory history_;
+  // The message of an upgrade of the plan that failed at the start ("" when none did).
+  std::string upgradeFailure_;
   bool shown_ = false;
   // Checks for other programs' commits while idle.
   QTimer* checkTimer_ = nullptr;

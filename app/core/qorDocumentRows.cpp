@@ -102,6 +102,46 @@ void SetHolidayValues(TqorXMLNode2* holiday, TqorRowReader& row) {
   holiday->SetAttribute("enddate", row.Date("EndDate"));
 }
 
+void SetLinkValues(TqorXMLNode2* link, TqorRowReader& row) {
+  std::string type = row.Text("LinkType");
+  for (char& c : type)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  link->SetAttribute("id", row.Text("LinkId"));
+  link->SetAttribute("predecessorid", row.Text("PredecessorId"));
+  link->SetAttribute("successorid", row.Text("SuccessorId"));
+  link->SetAttribute("type", type);
+  link->SetAttribute("lag", row.Real("LagDays"));
+}
+
+TqorXMLNode2* LinksNode(TqorPlannerModel& planner, bool create) {
+  TqorXMLParser2& document = planner.Document();
+  if (TqorXMLNode2* links = document.GetNodeById("links", "links")) return links;
+  if (!create) return nullptr;
+  TqorXMLNode2* holidays = planner.HolidaysNode();
+  TqorXMLNode2* root = holidays ? holidays->Parent() : nullptr;
+  if (!root) return nullptr;
+  auto links = std::make_unique<TqorXMLNode2>("links");
+  links->SetAttribute("id", "links");
+  return root->AddChild(std::move(links));
+}
+
+std::vector<TqorXMLNode2*> LinksOf(TqorPlannerModel& planner,
+                                   const std::vector<std::string>& taskIds) {
+  std::vector<TqorXMLNode2*> found;
+  TqorXMLNode2* links = LinksNode(planner, false);
+  for (int i = 0; links && i < links->ChildCount(); ++i) {
+    TqorXMLNode2* link = links->GetChild(i);
+    const std::string from = link->GetAttributeStr("predecessorid");
+    const std::string to = link->GetAttributeStr("successorid");
+    for (const std::string& id : taskIds)
+      if (from == id || to == id) {
+        found.push_back(link);
+        break;
+      }
+  }
+  return found;
+}
+
 void ShowRows(TqorPlannerModel& planner, const std::vector<TqorShownRow>& rows) {
   TqorXMLParser2& document = planner.Document();
   auto find = [&](const char* element, int32_t id) {
@@ -113,6 +153,9 @@ void ShowRows(TqorPlannerModel& planner, const std::vector<TqorShownRow>& rows) 
   };
 
   // What is gone, the parts before what they belong to.
+  ofTable(TqorPlanTable::TaskLinks, false, [&](const TqorShownRow& r) {
+    if (TqorXMLNode2* e = find("link", r.Id)) e->Parent()->DeleteChild(e);
+  });
   ofTable(TqorPlanTable::Assignments, false, [&](const TqorShownRow& r) {
     if (TqorXMLNode2* e = find("assignment", r.Id)) e->Parent()->DeleteChild(e);
   });
@@ -186,6 +229,16 @@ void ShowRows(TqorPlannerModel& planner, const std::vector<TqorShownRow>& rows) 
     auto holiday = std::make_unique<TqorXMLNode2>("holiday");
     SetHolidayValues(holiday.get(), row);
     AddInOrder(planner.HolidaysNode(), std::move(holiday));
+  });
+  ofTable(TqorPlanTable::TaskLinks, true, [&](const TqorShownRow& r) {
+    TPlanRowReader row(*r.Row);
+    if (TqorXMLNode2* link = find("link", r.Id)) return SetLinkValues(link, row);
+    if (!document.GetNodeById("task", row.Text("PredecessorId")) ||
+        !document.GetNodeById("task", row.Text("SuccessorId")))
+      return;  // a task of it is not in the plan
+    auto link = std::make_unique<TqorXMLNode2>("link");
+    SetLinkValues(link.get(), row);
+    AddInOrder(LinksNode(planner, true), std::move(link));
   });
   planner.SortTasks();
   bool filterSet = false;

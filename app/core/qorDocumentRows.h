@@ -8,7 +8,8 @@
 // (projects, resources, holidays and each task's assignments in the order of their ids; tasks
 // sorted as always), and the element of a row that is gone taken out with what belongs to it.
 // A task or assignment whose project or task the document does not have is left out, as the
-// loader leaves out orphans; the Settings row sets the project filter.
+// loader leaves out orphans (and a link whose tasks the document lacks); the Settings row sets
+// the project filter.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +41,16 @@ void SetTaskValues(TqorXMLNode2* task, TqorRowReader& row);
 void SetResourceValues(TqorXMLNode2* resource, TqorRowReader& row);
 void SetAssignmentValues(TqorXMLNode2* assignment, TqorRowReader& row);
 void SetHolidayValues(TqorXMLNode2* holiday, TqorRowReader& row);
+// A link: "id", "predecessorid", "successorid", "type" (as stored, in capitals), "lag".
+void SetLinkValues(TqorXMLNode2* link, TqorRowReader& row);
+
+// The container of the plan's links ("links", after the holidays), made when create is set and
+// the document has none; nullptr otherwise. A plan without links has none, so that its document
+// is the one it always was.
+TqorXMLNode2* LinksNode(TqorPlannerModel& planner, bool create);
+// The link elements with one of the tasks at either end.
+std::vector<TqorXMLNode2*> LinksOf(TqorPlannerModel& planner,
+                                   const std::vector<std::string>& taskIds);
 
 struct TqorShownRow {
   TqorPlanTable Table = TqorPlanTable::Projects;

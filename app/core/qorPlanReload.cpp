@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "app/core/qorDocumentRows.h"
 #include "app/core/qorPlannerCheck.h"
 #include "planner/qorPlannerModel.h"
 
@@ -47,6 +48,8 @@ int ReloadPlanner(TqorDatabaseController& controller, TqorPlannerModel& planner,
   RemoveChildren(planner.ProjectsNode());
   RemoveChildren(planner.ResourcesNode());
   RemoveChildren(planner.HolidaysNode());
+  if (TqorXMLNode2* links = qorDocumentRows::LinksNode(planner, false))
+    links->Parent()->DeleteChild(links);
   const TqorPlannerSettings loaded = LoadCheckedPlanner(controller, planner, problems);
   if (settings) *settings = loaded;
 

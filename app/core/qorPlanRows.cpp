@@ -29,6 +29,7 @@ const TTable& Of(TqorPlanTable table) {
       {"Assignments", {"AssignmentId", "TaskId", "ResourceId", "Units"}},
       {"Holidays", {"HolidayId", "ResourceId", "StartDate", "EndDate"}},
       {"Settings", {"SettingId", "ProjectFilter", "ReportFormat"}},
+      {"TaskLinks", {"LinkId", "PredecessorId", "SuccessorId", "LinkType", "LagDays"}},
   };
   return tables[static_cast<int>(table)];
 }
@@ -51,8 +52,10 @@ std::vector<TqorPlanRow> Read(TqorDatabaseController& db, TqorPlanTable table,
   std::string list;
   for (const std::string& column : t.columns) list += (list.empty() ? "" : ", ") + column;
   std::vector<TqorPlanRow> rows;
-  TqorDatabaseRecordSet* set = db.OpenRecordSet("SELECT " + list + " FROM " + t.name + " WHERE " +
-                                                condition + " ORDER BY " + t.columns.front());
+  TqorDatabaseRecordSet* set =
+      db.OpenRecordSet("SELECT " + list + " FROM " + t.name +
+                       (condition.empty() ? std::string() : " WHERE " + condition) + " ORDER BY " +
+                       t.columns.front());
   try {
     for (; !db.Eof(set); db.Next(set)) {
       TqorPlanRow row;

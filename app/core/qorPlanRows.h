@@ -17,7 +17,7 @@
 
 class TqorDatabaseController;
 
-enum class TqorPlanTable { Projects, Tasks, Resources, Assignments, Holidays, Settings };
+enum class TqorPlanTable { Projects, Tasks, Resources, Assignments, Holidays, Settings, TaskLinks };
 
 struct TqorPlanRow {
   TqorPlanTable Table = TqorPlanTable::Projects;
@@ -35,7 +35,7 @@ const char* TableName(TqorPlanTable table);
 const std::vector<std::string>& Columns(TqorPlanTable table);
 
 // The rows of the table that meet the condition (an SQL condition on the table's columns, e.g.
-// "ProjectId=4"), by key.
+// "ProjectId=4"; "" for every row), by key.
 std::vector<TqorPlanRow> Read(TqorDatabaseController& db, TqorPlanTable table,
                               const std::string& condition);
 

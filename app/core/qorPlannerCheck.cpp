@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/core/qorPlanUpgrade.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/access/qorDatabaseTransaction.h"
 #include "db/index/zuzIndexManager.h"
@@ -52,7 +53,14 @@ const std::vector<TPlannerTable>& PlannerTables() {
         "primary index unique (HolidayId)", "index ixHolidaysResourceId (ResourceId)"}},
       {"Settings",
        {"SettingId ftInteger", "ProjectFilter ftMemo", "ReportFormat ftString 10",
-        "primary index unique (SettingId)"}}};
+        "primary index unique (SettingId)"}},
+      // Plans of version 2 on.
+      {"PlanVersion", {"Version ftInteger", "primary index unique (Version)"}},
+      {"TaskLinks",
+       {"LinkId ftAutoInc", "PredecessorId ftInteger", "SuccessorId ftInteger",
+        "LinkType ftString 2", "LagDays ftFloat", "primary index unique (LinkId)",
+        "index ixTaskLinksPredecessorId (PredecessorId)",
+        "index ixTaskLinksSuccessorId (SuccessorId)"}}};
   return tables;
 }
 
@@ -250,6 +258,20 @@ TqorPlannerSettings LoadCheckedPlanner(TqorDatabaseController& controller,
         return CountRows(controller, "SELECT SettingId FROM Settings");
       },
       problems);
+  // A plan of version 1 has neither table; one of a later version both.
+  int version = 1;
+  try {
+    version = StoredPlanVersion(controller);
+  } catch (const std::exception& e) {
+    problems.push_back(std::string("table PlanVersion: reading it failed: ") + e.what());
+  }
+  if (version >= 2) {
+    CheckTable(
+        controller, tables[6],
+        [&] { return CountRows(controller, "SELECT Version FROM PlanVersion"); }, problems);
+    CheckTable(
+        controller, tables[7], [&] { return LoadLinks(controller, planner); }, problems);
+  }
   if (!settingsWhole) {
     std::string every;
     const TqorXMLNode2* projects = planner.ProjectsNode();

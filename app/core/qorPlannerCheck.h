@@ -1,5 +1,6 @@
 // Loading a plan at start with the checks that tell a damaged plan from a whole one. Each of the
-// planner's six tables, in the loading order, is checked as it is read:
+// planner's tables, in the loading order, is checked as it is read (PlanVersion and TaskLinks in
+// plans of version 2 on):
 //   - its definition is the one the planner's schema makes (fields with their types, sizes and
 //     places in a record, indexes with their key fields);
 //   - its loading step reads every row without an error;
@@ -18,7 +19,7 @@
 class TqorDatabaseController;
 class TqorPlannerModel;
 
-// The six loading steps of LoadPlanner, each run even when one before it failed, with the
+// The loading steps of LoadPlanner, each run even when one before it failed, with the
 // checks above. Never raises for damage: each problem found is one line in problems ("table
 // Tasks: ..."), and the steps keep what they read. When the Settings table is damaged the project
 // filter shows every project loaded, so that what is left of the plan can be seen.

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/core/qorDocumentRows.h"
+#include "app/core/qorPlanUpgrade.h"
 #include "app/core/qorPlannerStatements.h"
 #include "db/access/qorDatabaseController.h"
 #include "planner/qorPlannerModel.h"
@@ -131,11 +132,28 @@ TqorPlannerSettings LoadSettings(TqorDatabaseController& controller, TqorPlanner
   return settings;
 }
 
+size_t LoadLinks(TqorDatabaseController& controller, TqorPlannerModel& planner) {
+  if (StoredPlanVersion(controller) < 2) return 0;
+  TRows rows(controller, qorStatements::SelectLinks());
+  const TqorXMLParser2& document = planner.Document();
+  for (; !rows.Eof(); rows.Next()) {
+    if (!document.GetNodeById("task", rows.Text("PredecessorId")) ||
+        !document.GetNodeById("task", rows.Text("SuccessorId")))
+      continue;  // a task of it is not in the plan
+    auto link = NewElement("link");
+    dr::SetLinkValues(link.get(), rows);
+    dr::LinksNode(planner, true)->AddChild(std::move(link));
+  }
+  return rows.Read();
+}
+
 TqorPlannerSettings LoadPlanner(TqorDatabaseController& controller, TqorPlannerModel& planner) {
   LoadProjects(controller, planner);
   LoadTasks(controller, planner);
   LoadResources(controller, planner);
   LoadAssignments(controller, planner);
   LoadHolidays(controller, planner);
-  return LoadSettings(controller, planner);
+  const TqorPlannerSettings settings = LoadSettings(controller, planner);
+  LoadLinks(controller, planner);
+  return settings;
 }

@@ -44,7 +44,25 @@ const std::vector<std::string>& PlannerSchemaStatements() {
       "INSERT INTO Settings (SettingId, ProjectFilter, ReportFormat) VALUES (1, '', 'PDF')",
   };
   // NOLINTEND(bugprone-suspicious-missing-comma)
-  return statements;
+  static const std::vector<std::string> all = [] {
+    std::vector<std::string> list = statements;
+    for (const std::string& statement : PlannerUpgradeStatements(1)) list.push_back(statement);
+    return list;
+  }();
+  return all;
+}
+
+const std::vector<std::string>& PlannerUpgradeStatements(int fromVersion) {
+  // Version 2: the links between tasks, and the table that records the version.
+  static const std::vector<std::string> toVersion2 = {
+      "CREATE TABLE TaskLinks (LinkId AUTOINC, PredecessorId INTEGER, SuccessorId INTEGER, "
+      "LinkType VARCHAR(2), LagDays FLOAT, PRIMARY KEY (LinkId), "
+      "INDEX ixTaskLinksPredecessorId (PredecessorId), INDEX ixTaskLinksSuccessorId (SuccessorId))",
+      "CREATE TABLE PlanVersion (Version INTEGER, PRIMARY KEY (Version))",
+      "INSERT INTO PlanVersion (Version) VALUES (2)",
+  };
+  static const std::vector<std::string> none;
+  return fromVersion == 1 ? toVersion2 : none;
 }
 
 void CreatePlannerDatabase(const std::string& path, zuz::TZuzFileSystem* fs) {

@@ -1,4 +1,4 @@
-// The planner's database: six tables, their indexes and the one Settings row, as CREATE TABLE,
+// The planner's database: eight tables, their indexes and the one Settings row, as CREATE TABLE,
 // CREATE INDEX and INSERT statements run through the engine. The program itself never creates
 // a schema: the build makes the template database from these statements, and the command-line
 // tools make new planner databases with them.
@@ -13,7 +13,13 @@
 //   Assignments  AssignmentId AUTOINC key, TaskId (indexed), ResourceId (indexed), Units
 //   Holidays     HolidayId AUTOINC key, ResourceId (indexed), StartDate, EndDate
 //   Settings     SettingId key, ProjectFilter (memo), ReportFormat; row 1 = ('', 'PDF')
+//   TaskLinks    LinkId AUTOINC key, PredecessorId (indexed), SuccessorId (indexed), LinkType
+//                ("FS", "SS", "FF" or "SF"), LagDays (working days; negative: a lead)
+//   PlanVersion  Version key: one row, the plan's version (2); a plan without the table is of
+//                version 1 (all tables above but TaskLinks)
 //
+// docs/plan-versions.md lists the versions. A plan of an earlier version is brought up to this
+// one by PlannerUpgradeStatements, in one transaction (qorPlanUpgrade.h).
 // Text columns hold UTF-8 and are sized in bytes (qorTextColumns.h): four per character of the
 // dialogs' limits (tag 25, resource name 50, initials 10 characters); project and task names
 // take up to the engine's 255 bytes. A longer text is refused by the engine, never cut. The check
@@ -28,8 +34,14 @@ namespace zuz {
 class TZuzFileSystem;
 }
 
-// The statements that make an empty planner database, in order.
+// The version of the plans this program makes and reads.
+inline constexpr int kPlanVersion = 2;
+
+// The statements that make an empty planner database of kPlanVersion, in order.
 const std::vector<std::string>& PlannerSchemaStatements();
+// The statements that bring a plan of the version (1 to kPlanVersion - 1) to the next one;
+// none for any other.
+const std::vector<std::string>& PlannerUpgradeStatements(int fromVersion);
 
 // Creates a new planner database at path (the engine's error when the file exists or cannot be
 // written) and leaves it closed. Files go through fs (the system's own by default).

@@ -114,6 +114,9 @@ std::string SelectAssignments() {
 std::string SelectHolidays() {
   return "SELECT * FROM Holidays";
 }
+std::string SelectLinks() {
+  return "SELECT * FROM TaskLinks ORDER BY LinkId";
+}
 std::string SelectSettings() {
   return "SELECT * FROM Settings WHERE SettingId=1";
 }
@@ -491,6 +494,48 @@ std::string CheckAssignment(const TqorRowId& assignmentId, const TqorRowId& task
   return "UPDATE Assignments SET AssignmentId=AssignmentId WHERE AssignmentId=" + Id(assignmentId) +
          " AND TaskId=" + Id(taskId) + " AND ResourceId=" + Id(resourceId) + " AND " +
          NumberIs("Units", beforeUnits);
+}
+
+// --- Links ---
+
+std::string InsertLink(const TqorRowId& predecessorId, const TqorRowId& successorId,
+                       std::string_view type, double lagDays) {
+  return "INSERT INTO TaskLinks (PredecessorId, SuccessorId, LinkType, LagDays) VALUES (" +
+         Id(predecessorId) + "," + Id(successorId) + "," + Text(type) + "," + Number(lagDays) + ")";
+}
+
+int32_t NewLinkId(TqorDatabaseController& controller) {
+  return controller.NewId("LinkId", "TaskLinks");
+}
+
+std::string UpdateLink(const TqorRowId& linkId, std::string_view type, double lagDays) {
+  return "UPDATE TaskLinks SET LinkType=" + Text(type) + ", LagDays=" + Number(lagDays) +
+         " WHERE LinkId=" + Id(linkId);
+}
+
+std::string DeleteLink(const TqorRowId& linkId) {
+  return "DELETE FROM TaskLinks WHERE LinkId=" + Id(linkId);
+}
+
+std::string TaskLinksCondition(const TqorRowId& taskId) {
+  return "PredecessorId=" + Id(taskId) + " OR SuccessorId=" + Id(taskId);
+}
+
+std::string ProjectLinksCondition(const TqorRowId& projectId) {
+  const std::string tasks = "(SELECT TaskId FROM Tasks WHERE ProjectId=" + Id(projectId) + ")";
+  return "PredecessorId IN " + tasks + " OR SuccessorId IN " + tasks;
+}
+
+std::string SelectLinkCount(const std::string& condition) {
+  return "SELECT COUNT(LinkId) FROM TaskLinks WHERE " + condition;
+}
+
+std::string DeleteTaskLinks(const TqorRowId& taskId) {
+  return "DELETE FROM TaskLinks WHERE " + TaskLinksCondition(taskId);
+}
+
+std::string DeleteProjectLinks(const TqorRowId& projectId) {
+  return "DELETE FROM TaskLinks WHERE " + ProjectLinksCondition(projectId);
 }
 
 }  // namespace qorStatements

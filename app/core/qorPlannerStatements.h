@@ -90,6 +90,8 @@ std::string SelectTasks();
 std::string SelectResources();
 std::string SelectAssignments();
 std::string SelectHolidays();
+// Every link by id (plans of version 2 on).
+std::string SelectLinks();
 std::string SelectSettings();
 // One row each (none when it is gone): for putting an element back to what its row holds.
 std::string SelectTask(const TqorRowId& taskId);
@@ -234,5 +236,23 @@ std::string UpdateAssignmentUnits(const TqorRowId& assignmentId, double units,
 // As CheckTask for the assignment's row.
 std::string CheckAssignment(const TqorRowId& assignmentId, const TqorRowId& taskId,
                             const TqorRowId& resourceId, double beforeUnits);
+
+// --- Links between tasks (plans of version 2 on) ---
+// A link: the successor waits for the predecessor as the type says ("FS", "SS", "FF", "SF"),
+// lag working days later (negative: earlier).
+std::string InsertLink(const TqorRowId& predecessorId, const TqorRowId& successorId,
+                       std::string_view type, double lagDays);
+int32_t NewLinkId(TqorDatabaseController& controller);
+std::string UpdateLink(const TqorRowId& linkId, std::string_view type, double lagDays);
+std::string DeleteLink(const TqorRowId& linkId);
+// The links of the task, either end.
+std::string DeleteTaskLinks(const TqorRowId& taskId);
+// The links that have a task of the project at either end.
+std::string DeleteProjectLinks(const TqorRowId& projectId);
+// The condition of the links of a task, and of a project's tasks (for the edit history).
+std::string TaskLinksCondition(const TqorRowId& taskId);
+std::string ProjectLinksCondition(const TqorRowId& projectId);
+// One row: the number of links meeting the condition.
+std::string SelectLinkCount(const std::string& condition);
 
 }  // namespace qorStatements

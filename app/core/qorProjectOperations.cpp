@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/core/qorChangedElsewhere.h"
+#include "app/core/qorDocumentRows.h"
 #include "app/core/qorEditRecorder.h"
 #include "app/core/qorNodeValues.h"
 #include "app/core/qorStoredRows.h"
@@ -123,11 +124,20 @@ void DeleteProject(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXM
       throw EqorChangedElsewhere(row);
     if (db.LookupInteger(st::SelectProjectAssignmentCount(id)) != shownAssignments)
       throw EqorChangedElsewhere(row);
+    // The links of its tasks go with them: none the window does not show.
+    std::vector<std::string> taskIds;
+    for (int t = 0; t < project->ChildCount(); ++t)
+      taskIds.push_back(NodeText(project->GetChild(t), "id"));
+    if (db.LookupInteger(st::SelectLinkCount(st::ProjectLinksCondition(id))) !=
+        static_cast<int32_t>(qorDocumentRows::LinksOf(planner, taskIds).size()))
+      throw EqorChangedElsewhere(row);
     TqorEditRecorder record(db, history);
     record.Watch(TqorPlanTable::Projects, "ProjectId=" + id.Text());
     record.Watch(TqorPlanTable::Tasks, "ProjectId=" + id.Text());
     record.Watch(TqorPlanTable::Assignments,
                  "TaskId IN (SELECT TaskId FROM Tasks WHERE ProjectId=" + id.Text() + ")");
+    record.Watch(TqorPlanTable::TaskLinks, st::ProjectLinksCondition(id));
+    db.Execute(st::DeleteProjectLinks(id));
     db.Execute(st::DeleteProjectAssignments(id));
     db.Execute(st::DeleteProjectTasks(id));
     db.Execute(st::DeleteProject(id));
@@ -138,6 +148,11 @@ void DeleteProject(TqorDatabaseController& db, TqorPlannerModel& planner, TqorXM
     sr::PutBackProject(db, planner, project);
     throw;
   }
+  std::vector<std::string> taskIds;
+  for (int t = 0; t < project->ChildCount(); ++t)
+    taskIds.push_back(NodeText(project->GetChild(t), "id"));
+  for (TqorXMLNode2* link : qorDocumentRows::LinksOf(planner, taskIds))
+    link->Parent()->DeleteChild(link);
   planner.ProjectsNode()->DeleteChild(project);
   planner.RebuildRows();
 }

@@ -7,6 +7,7 @@
 #include "app/core/qorAssignmentWorkflows.h"
 #include "app/core/qorChangedElsewhere.h"
 #include "app/core/qorDocumentEdit.h"
+#include "app/core/qorDocumentRows.h"
 #include "app/core/qorEditHistory.h"
 #include "app/core/qorEditRecorder.h"
 #include "app/core/qorPlannerStatements.h"
@@ -150,11 +151,18 @@ bool TqorTaskWorkflows::Delete1Click(int currentRow) {
                                           Real(assignment, "units"))) == 0)
         throw EqorChangedElsewhere(sr::AssignmentName(planner_, resourceId, taskId));
     }
+    // Its links go with it: none the window does not show.
+    const std::vector<TqorXMLNode2*> links = qorDocumentRows::LinksOf(planner_, {taskId});
+    if (db_.LookupInteger(st::SelectLinkCount(st::TaskLinksCondition(taskId))) !=
+        static_cast<int32_t>(links.size()))
+      throw EqorChangedElsewhere(row);
     TqorEditRecorder record(db_, history_);
     record.Watch(TqorPlanTable::Tasks, "TaskId=" + taskId);
     record.Watch(TqorPlanTable::Assignments, "TaskId=" + taskId);
+    record.Watch(TqorPlanTable::TaskLinks, st::TaskLinksCondition(taskId));
     db_.Execute(st::DeleteTask(taskId));
     db_.Execute(st::DeleteTaskAssignments(taskId));
+    db_.Execute(st::DeleteTaskLinks(taskId));
     record.Finish("Deletion of '" + task->GetAttributeStr("name") + "'");
     transaction.Commit();
     record.Keep();
@@ -162,6 +170,8 @@ bool TqorTaskWorkflows::Delete1Click(int currentRow) {
     sr::PutBackTask(db_, planner_, task);
     throw;
   }
+  for (TqorXMLNode2* link : qorDocumentRows::LinksOf(planner_, {taskId}))
+    link->Parent()->DeleteChild(link);
   planner_.DeleteTask(taskId);
   planner_.RebuildRows();
   return true;

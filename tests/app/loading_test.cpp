@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include "app/core/qorPlanUpgrade.h"
+#include "app/core/qorPlannerSchema.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorUserPlan.h"
 #include "app/qorApplication.h"
@@ -225,6 +227,36 @@ TEST_F(Loading, ADatabaseThatCannotBeOpenedEndsTheStartAndStaysAsItWas) {
   EXPECT_EQ(Bytes(planner_.Path()), before);
 }
 
+// A plan made before links existed (version 1) is brought up to the program's version as it
+// opens and shows all it held; one of a newer version ends the start, naming both versions, and
+// stays as it was.
+TEST_F(Loading, APlanOfTheVersionBeforeIsUpgradedAndOneOfANewerVersionRefused) {
+  const std::string old = (planner_.Dir() / "old.zuz").string();
+  std::filesystem::copy_file(VZ_SOURCE_DIR "/tests/data/plan-version-1.zuz", old);
+  Start(old);
+  ASSERT_FALSE(window_->StartFailed());
+  EXPECT_TRUE(boxes_.Texts.empty()) << boxes_.Texts.front();
+  EXPECT_EQ(StoredPlanVersion(*window_->Controller()), kPlanVersion);
+  int tasks = 0;
+  for (int row = 2; row < window_->TaskGrid()->RowCount(); ++row)
+    if (const TqorXMLNode2* node = window_->TaskGrid()->RowNode(row))
+      tasks += node->Name() == "task";
+  EXPECT_EQ(tasks, 12);
+  window_->Controller()->Execute("UPDATE PlanVersion SET Version=3");
+  window_.reset();
+
+  const std::string before = Bytes(old);
+  Start(old);
+  EXPECT_TRUE(window_->StartFailed());
+  ASSERT_EQ(boxes_.Texts.size(), 1u);
+  EXPECT_NE(boxes_.Texts[0].find("is of version 3, made by a newer Vazadod; this program reads "
+                                 "plans up to version 2"),
+            std::string::npos)
+      << boxes_.Texts[0];
+  window_.reset();
+  EXPECT_EQ(Bytes(old), before);
+}
+
 TEST_F(Loading, ADamagedPlanOpensReadOnlySaysWhyAndIsNeverWritten) {
   const double today = SystemToday();
   {
@@ -251,11 +283,11 @@ TEST_F(Loading, ADamagedPlanOpensReadOnlySaysWhyAndIsNeverWritten) {
     std::function<void()> damage;
     std::string says;
   };
-  for (const Case& c : std::vector<Case>{
-           {[&] { ZeroRecordPage(path, "Tasks"); }, "table Tasks: "},
-           {[&] { ReplaceInFile(path, "'TaskName'", "'TaskNbme'"); },
-            "table Tasks: its definition is not the planner's"},
-           {[&] { ZeroRecordPage(path, "Settings"); }, "table Settings: "}}) {
+  for (const Case& c :
+       std::vector<Case>{{[&] { ZeroRecordPage(path, "Tasks"); }, "table Tasks: "},
+                         {[&] { ReplaceInFile(path, "'TaskName'", "'TaskNbme'"); },
+                          "table Tasks: its definition is not the planner's"},
+                         {[&] { ZeroRecordPage(path, "Settings"); }, "table Settings: "}}) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << whole;
     c.damage();
     const std::string damaged = Bytes(path);
