@@ -164,6 +164,13 @@ std::string UpdateTask(const TqorRowId& taskId, const TqorTaskValues& task) {
          " WHERE TaskId=" + Id(taskId);
 }
 
+std::string UpdateTaskDates(const TqorRowId& taskId, double startDate, double endDate, double hours,
+                            double beforeStart, double beforeEnd) {
+  return "UPDATE Tasks SET StartDate=" + Date(startDate) + ", EndDate=" + Date(endDate) +
+         ", AssignedHours=" + Number(hours) + " WHERE TaskId=" + Id(taskId) + " AND " +
+         DateIs("StartDate", beforeStart) + " AND " + DateIs("EndDate", beforeEnd);
+}
+
 std::string UpdateTaskAssignedHours(const TqorRowId& taskId, double hours) {
   return "UPDATE Tasks SET  AssignedHours=" + Number(hours) + " WHERE TaskId=" + Id(taskId);
 }
@@ -508,9 +515,18 @@ int32_t NewLinkId(TqorDatabaseController& controller) {
   return controller.NewId("LinkId", "TaskLinks");
 }
 
-std::string UpdateLink(const TqorRowId& linkId, std::string_view type, double lagDays) {
+std::string UpdateLink(const TqorRowId& linkId, std::string_view type, double lagDays,
+                       std::string_view beforeType, double beforeLag) {
   return "UPDATE TaskLinks SET LinkType=" + Text(type) + ", LagDays=" + Number(lagDays) +
-         " WHERE LinkId=" + Id(linkId);
+         " WHERE LinkId=" + Id(linkId) + " AND UPPER(LinkType)=" + Text(beforeType) + " AND " +
+         NumberIs("LagDays", beforeLag);
+}
+
+std::string CheckLink(const TqorRowId& linkId, const TqorRowId& predecessorId,
+                      const TqorRowId& successorId, std::string_view type, double lagDays) {
+  return "UPDATE TaskLinks SET LinkId=LinkId WHERE LinkId=" + Id(linkId) +
+         " AND PredecessorId=" + Id(predecessorId) + " AND SuccessorId=" + Id(successorId) +
+         " AND UPPER(LinkType)=" + Text(type) + " AND " + NumberIs("LagDays", lagDays);
 }
 
 std::string DeleteLink(const TqorRowId& linkId) {

@@ -111,6 +111,9 @@ std::string DeleteTaskAssignments(const TqorRowId& taskId);
 // set in the task dialog lasts).
 std::string UpdateTask(const TqorRowId& taskId, const TqorTaskValues& task);
 std::string UpdateTaskAssignedHours(const TqorRowId& taskId, double hours);
+// A task moved by the schedule: its dates and hours, while its dates are before.
+std::string UpdateTaskDates(const TqorRowId& taskId, double startDate, double endDate, double hours,
+                            double beforeStart, double beforeEnd);
 // Checked: every value of the task's row but its project and its assigned hours.
 std::string UpdateTask(const TqorRowId& taskId, const TqorTaskValues& task,
                        const TqorTaskValues& before);
@@ -243,7 +246,12 @@ std::string CheckAssignment(const TqorRowId& assignmentId, const TqorRowId& task
 std::string InsertLink(const TqorRowId& predecessorId, const TqorRowId& successorId,
                        std::string_view type, double lagDays);
 int32_t NewLinkId(TqorDatabaseController& controller);
-std::string UpdateLink(const TqorRowId& linkId, std::string_view type, double lagDays);
+// Checked: while the link's type and lag are before.
+std::string UpdateLink(const TqorRowId& linkId, std::string_view type, double lagDays,
+                       std::string_view beforeType, double beforeLag);
+// Writes nothing but counts 1 while the link's row holds these values.
+std::string CheckLink(const TqorRowId& linkId, const TqorRowId& predecessorId,
+                      const TqorRowId& successorId, std::string_view type, double lagDays);
 std::string DeleteLink(const TqorRowId& linkId);
 // The links of the task, either end.
 std::string DeleteTaskLinks(const TqorRowId& taskId);

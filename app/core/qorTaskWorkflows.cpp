@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "app/core/qorAssignmentWorkflows.h"
@@ -10,6 +11,7 @@
 #include "app/core/qorDocumentRows.h"
 #include "app/core/qorEditHistory.h"
 #include "app/core/qorEditRecorder.h"
+#include "app/core/qorPlanSchedule.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorStoredRows.h"
 #include "app/core/qorTaskEditor.h"
@@ -203,17 +205,28 @@ void TqorTaskWorkflows::TaskGridTaskChanged(TqorXMLNode2* task) {
       throw EqorChangedElsewhere(sr::TaskName(before.Name));
     // The task's hours follow its new dates; the project's follow the task's.
     hours_.TaskAssignmentsChanged(task, edit);
+    // Its successors that no longer satisfy their links follow it.
+    TqorSchedule schedule = qorPlanSchedule::ScheduleOf(planner_);
+    const int32_t taskId = task->GetAttribute("id").AsInteger();
+    const TqorScheduleMoves moves = schedule.Ripple(std::span<const int32_t>(&taskId, 1));
+    lastMoved_ = qorPlanSchedule::StoreMoves(db_, planner_, moves.Moved, edit, record, hours_);
     record.Finish(ChangeName(before.Name, before.StartDate, before.EndDate, values.StartDate,
                              values.EndDate));
     transaction.Commit();
     edit.Keep();
     record.Keep();
     before_ = {};
+    if (lastMoved_ > 0) {
+      planner_.SortTasks();
+      planner_.RebuildRows();
+    }
   } catch (const EqorChangedElsewhere&) {
+    lastMoved_ = 0;
     before_ = {};
     sr::PutBackTask(db_, planner_, task);
     throw;
   } catch (...) {
+    lastMoved_ = 0;
     RestoreTask(task);
     throw;
   }

@@ -13,6 +13,9 @@
 // what this window showed before the change; a task is added only to a project still there.
 // Otherwise nothing is written, the element gets what its row holds (or leaves the document when
 // the row is gone) and EqorChangedElsewhere names the task or project.
+//
+// A task's new dates move its successors that no longer satisfy their links (qorPlanSchedule.h),
+// in the same transaction and the same step of the edit history.
 #pragma once
 
 #include <string>
@@ -64,6 +67,8 @@ class TqorTaskWorkflows {
   // Each stored change becomes a step of the history (none without one). The task dialog's
   // allocations and its OK are one step.
   void SetHistory(TqorEditHistory* history) { history_ = history; }
+  // The tasks the last TaskGridTaskChanged moved because they follow the changed one.
+  int LastMoved() const { return lastMoved_; }
 
  private:
   // Puts the task's (or project's) values from before the change back into its element after
@@ -89,4 +94,5 @@ class TqorTaskWorkflows {
   TqorPlannerModel& planner_;
   TqorHoursRollup hours_;
   TqorEditHistory* history_ = nullptr;
+  int lastMoved_ = 0;
 };

@@ -1,0 +1,128 @@
+#include "app/core/qorPlanSchedule.h"
+
+#include <cmath>
+#include <set>
+#include <string>
+
+#include "app/core/qorChangedElsewhere.h"
+#include "app/core/qorDocumentEdit.h"
+#include "app/core/qorDocumentRows.h"
+#include "app/core/qorEditRecorder.h"
+#include "app/core/qorHoursRollup.h"
+#include "app/core/qorPlannerStatements.h"
+#include "app/core/qorStoredRows.h"
+#include "db/access/qorDatabaseController.h"
+#include "planner/qorPlannerModel.h"
+
+namespace st = qorStatements;
+
+namespace {
+
+constexpr size_t kIdsPerStatement = 200;
+
+double Real(const TqorXMLNode2* node, const char* name) {
+  const TqorVariant* value = node->FindAttribute(name);
+  double real = 0;
+  return value && value->TryToReal(real) ? real : 0;
+}
+
+bool Flag(const TqorXMLNode2* node, const char* name) {
+  const TqorVariant* value = node->FindAttribute(name);
+  bool flag = false;
+  return value && value->TryToBool(flag) && flag;
+}
+
+int32_t Day(double date) {
+  return static_cast<int32_t>(std::floor(date));
+}
+
+std::string IdText(int32_t id) {
+  return std::to_string(id);
+}
+const std::string& IdText(const std::string& id) {
+  return id;
+}
+
+// "TaskId IN (1,2,3)" for the ids from..to.
+template <class Id>
+std::string In(const char* column, const std::vector<Id>& ids, size_t from, size_t to) {
+  std::string list;
+  for (size_t i = from; i < to; ++i) list += (i > from ? "," : "") + IdText(ids[i]);
+  return std::string(column) + " IN (" + list + ")";
+}
+
+}  // namespace
+
+namespace qorPlanSchedule {
+
+TqorLinkType LinkTypeOf(const TqorXMLNode2* link) {
+  TqorLinkType type = TqorLinkType::FS;
+  TryParseLinkType(link->GetAttributeStr("type"), type);
+  return type;
+}
+
+TqorSchedule ScheduleOf(TqorPlannerModel& planner) {
+  TqorSchedule schedule;
+  const TqorXMLNode2* projects = planner.ProjectsNode();
+  for (int p = 0; projects && p < projects->ChildCount(); ++p) {
+    const TqorXMLNode2* project = projects->GetChild(p);
+    for (int t = 0; t < project->ChildCount(); ++t) {
+      const TqorXMLNode2* task = project->GetChild(t);
+      schedule.AddTask({task->GetAttribute("id").AsInteger(), Day(Real(task, "startdate")),
+                        Day(Real(task, "enddate")), Flag(task, "iscompleted")});
+    }
+  }
+  if (const TqorXMLNode2* links = qorDocumentRows::LinksNode(planner, false)) {
+    for (int i = 0; i < links->ChildCount(); ++i) {
+      const TqorXMLNode2* link = links->GetChild(i);
+      schedule.AddLink({link->GetAttribute("predecessorid").AsInteger(),
+                        link->GetAttribute("successorid").AsInteger(), LinkTypeOf(link),
+                        static_cast<int32_t>(std::lround(Real(link, "lag")))});
+    }
+  }
+  return schedule;
+}
+
+int StoreMoves(TqorDatabaseController& db, TqorPlannerModel& planner,
+               const std::vector<TqorTaskDates>& moved, TqorDocumentEdit& edit,
+               TqorEditRecorder& record, TqorHoursRollup& hours) {
+  if (moved.empty()) return 0;
+  std::vector<int32_t> ids;
+  std::set<std::string> projectIds;
+  for (const TqorTaskDates& m : moved) {
+    ids.push_back(m.Id);
+    if (const TqorXMLNode2* task = planner.Document().GetNodeById("task", std::to_string(m.Id)))
+      projectIds.insert(task->Parent()->GetAttributeStr("id"));
+  }
+  if (record.Recording()) {
+    for (size_t from = 0; from < ids.size(); from += kIdsPerStatement)
+      record.Watch(TqorPlanTable::Tasks,
+                   In("TaskId", ids, from, std::min(ids.size(), from + kIdsPerStatement)));
+    const std::vector<std::string> projects(projectIds.begin(), projectIds.end());
+    for (size_t from = 0; from < projects.size(); from += kIdsPerStatement)
+      record.Watch(TqorPlanTable::Projects, In("ProjectId", projects, from,
+                                               std::min(projects.size(), from + kIdsPerStatement)));
+  }
+  for (const TqorTaskDates& m : moved) {
+    TqorXMLNode2* task = planner.Document().GetNodeById("task", std::to_string(m.Id));
+    if (!task) continue;
+    const double shownStart = Real(task, "startdate"), shownEnd = Real(task, "enddate");
+    edit.SetAttribute(task, "startdate", static_cast<double>(m.Start));
+    edit.SetAttribute(task, "enddate", static_cast<double>(m.End));
+    const double taskHours = planner.CalcAssignedHours(task);
+    if (db.Execute(st::UpdateTaskDates(m.Id, m.Start, m.End, taskHours, shownStart, shownEnd)) == 0)
+      throw EqorChangedElsewhere(qorStoredRows::TaskName(task));
+    edit.SetAttribute(task, "assignedhours", st::StoredNumber(taskHours));
+  }
+  for (const std::string& id : projectIds)
+    if (TqorXMLNode2* project = planner.Document().GetNodeById("project", id))
+      hours.SaveProjectHours(project, edit);
+  return static_cast<int>(moved.size());
+}
+
+std::string MovedText(int moved) {
+  if (moved <= 0) return {};
+  return "Moved " + std::to_string(moved) + (moved == 1 ? " task" : " tasks");
+}
+
+}  // namespace qorPlanSchedule

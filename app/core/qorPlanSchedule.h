@@ -1,0 +1,40 @@
+// The planner document as a schedule (planner/schedule), and the tasks a pass moved stored.
+//
+// The schedule holds every task of the document with its dates and completion, and every link
+// element with its type and its lag rounded to whole working days.
+//
+// StoreMoves writes the new dates of the moved tasks in the caller's transaction: each row only
+// while it still holds the dates its element shows (a task another program moved since is not
+// moved over its change: EqorChangedElsewhere names it), with the hours the document computes
+// for the new dates; the elements get the dates through the edit, the tasks' projects their
+// hours rolled up, and every row written is watched by the recorder (for the edit history).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "planner/schedule/qorSchedule.h"
+
+class TqorDatabaseController;
+class TqorDocumentEdit;
+class TqorEditRecorder;
+class TqorHoursRollup;
+class TqorPlannerModel;
+class TqorXMLNode2;
+
+namespace qorPlanSchedule {
+
+TqorSchedule ScheduleOf(TqorPlannerModel& planner);
+
+// The link element's type (FS when the text is none of the four).
+TqorLinkType LinkTypeOf(const TqorXMLNode2* link);
+
+// Returns the number of tasks moved. REQUIRES: a transaction open on db.
+int StoreMoves(TqorDatabaseController& db, TqorPlannerModel& planner,
+               const std::vector<TqorTaskDates>& moved, TqorDocumentEdit& edit,
+               TqorEditRecorder& record, TqorHoursRollup& hours);
+
+// "Moved 12 tasks", "Moved 1 task"; "" for none.
+std::string MovedText(int moved);
+
+}  // namespace qorPlanSchedule
