@@ -8,8 +8,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -22,12 +24,16 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <cmath>
 #include <utility>
 
 #include "app/core/qorAssignmentWorkflows.h"
 #include "app/core/qorChangedElsewhere.h"
+#include "app/core/qorDocumentRows.h"
 #include "app/core/qorLauncher.h"
+#include "app/core/qorLinkWorkflows.h"
 #include "app/core/qorPlanReload.h"
+#include "app/core/qorPlanSchedule.h"
 #include "app/core/qorPlanUpgrade.h"
 #include "app/core/qorPlannerCheck.h"
 #include "app/core/qorPlannerLoader.h"
@@ -213,8 +219,25 @@ void TfrmVazadod::FormCreate() {
   taskWorkflows_->SetHistory(&history_);
   assignmentWorkflows_->SetHistory(&history_);
   planDialogs_->SetHistory(&history_);
-  history_.onChange = [this] { UpdateUndoCommands(); };
+  history_.onChange = [this] {
+    UpdateUndoCommands();
+    UpdateCriticalPath();
+  };
   UpdateUndoCommands();
+
+  // 8b. Links between tasks: Alt+drag from one bar to another, a task's context menu, and the
+  //     tooltip with its dates, slack and links.
+  linkWorkflows_ = std::make_unique<TqorLinkWorkflows>(*controller_, taskGrid_->Model());
+  linkWorkflows_->SetHistory(&history_);
+  taskGrid_->onLinkDrag = [this](TqorPlannerGrid*, TqorXMLNode2* from, TqorXMLNode2* to) {
+    RunGuarded([&] { LinkTasks(from, to); });
+  };
+  taskGrid_->onTaskMenu = [this](TqorPlannerGrid*, TqorXMLNode2* task, const QPoint& at) {
+    RunGuarded([&] { TaskMenu(task, at); });
+  };
+  taskGrid_->onTaskToolTip = [this](const TqorXMLNode2* task) {
+    return qorPlanSchedule::TaskSummary(taskGrid_->Model(), task);
+  };
 
   // 9. Keeping up with other programs on the plan: a write refused because one of them changed
   //    the row offers to reload; a commit of theirs is noticed on activation and while idle;
@@ -428,6 +451,7 @@ void TfrmVazadod::FormDestroy() {
   planDialogs_.reset();
   assignmentWorkflows_.reset();
   taskWorkflows_.reset();
+  linkWorkflows_.reset();
   controller_.reset();
   pdfReporter_.reset();
   rtfReporter_.reset();
@@ -502,12 +526,23 @@ void TfrmVazadod::CreateMenu() {
   QMenu* task = bar->addMenu(QStringLiteral("&Task"));
   Add1 = AddMenuItem(task, QStringLiteral("&Add"), "Add1", &TfrmVazadod::Add1Click);
   Delete1 = AddMenuItem(task, QStringLiteral("&Delete"), "Delete1", &TfrmVazadod::Delete1Click);
+  task->addSeparator();
+  mnuReschedule = AddMenuItem(task, QStringLiteral("Re&schedule"), "mnuReschedule",
+                              &TfrmVazadod::mnuRescheduleClick);
+  mnuReschedule->setShortcut(QKeySequence(Qt::Key_F9));
 
   QMenu* view = bar->addMenu(QStringLiteral("&View"));
   mnuProjects =
       AddMenuItem(view, QStringLiteral("&Projects"), "mnuProjects", &TfrmVazadod::mnuProjectsClick);
   mnuResources = AddMenuItem(view, QStringLiteral("&Resources"), "mnuResources",
                              &TfrmVazadod::mnuResourcesClick);
+  view->addSeparator();
+  mnuCriticalPath = AddMenuItem(view, QStringLiteral("&Critical Path"), "mnuCriticalPath",
+                                &TfrmVazadod::mnuCriticalPathClick);
+  mnuCriticalPath->setCheckable(true);
+  mnuGoToDate = AddMenuItem(view, QStringLiteral("&Go to Date..."), "mnuGoToDate",
+                            &TfrmVazadod::mnuGoToDateClick);
+  mnuGoToDate->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
   view->addSeparator();
   mnuReload =
       AddMenuItem(view, QStringLiteral("Re&load"), "mnuReload", &TfrmVazadod::mnuReloadClick);
@@ -674,6 +709,111 @@ void TfrmVazadod::mnuResourcesClick() {
 void TfrmVazadod::mnuReloadClick() {
   ReloadPlan();
 }
+void TfrmVazadod::mnuRescheduleClick() {
+  if (ReadOnly()) return RefuseChange();
+  if (!linkWorkflows_) return;
+  ReloadIfChanged();
+  const int moved = linkWorkflows_->Reschedule();
+  ShowMoved(moved);
+  if (moved == 0)
+    statusBar()->showMessage(QStringLiteral("Every task is where its links allow"), 5000);
+}
+
+void TfrmVazadod::mnuCriticalPathClick() {
+  if (!taskGrid_) return;
+  taskGrid_->Model().SetShowCriticalPath(mnuCriticalPath->isChecked());
+  UpdateCriticalPath();
+}
+
+void TfrmVazadod::mnuGoToDateClick() {
+  if (!taskGrid_) return;
+  bool ok = false;
+  const QString shown = QString::fromStdString(
+      FormatDateTime(RegionalSettings().ShortDateFormat, taskGrid_->ColToDate(taskGrid_->Col())));
+  const QString text = QInputDialog::getText(
+      this, QStringLiteral("Go to Date"),
+      QStringLiteral("Date (%1):").arg(QString::fromStdString(RegionalSettings().ShortDateFormat)),
+      QLineEdit::Normal, shown, &ok);
+  if (!ok || text.trimmed().isEmpty()) return;
+  double date = 0;
+  if (!TryTextToDate(text.trimmed().toStdString(), date) || !IsCalendarDayNumber(date)) {
+    QMessageBox::information(this, QStringLiteral("Go to Date"),
+                             text + QStringLiteral(" is not a date."));
+    return;
+  }
+  date = std::floor(date);
+  taskGrid_->SetStartDate(EncodeDate(YearOf(date), MonthOf(date), 1));
+  const int col = TqorPlannerGrid::kFixedCols + static_cast<int>(date - taskGrid_->StartDate());
+  const int row = taskGrid_->Row() >= TqorPlannerGrid::kFixedRows ? taskGrid_->Row()
+                                                                  : TqorPlannerGrid::kFixedRows;
+  taskGrid_->SelectGridCell(col, row);
+}
+
+void TfrmVazadod::UpdateCriticalPath() {
+  if (!taskGrid_) return;
+  TqorPlannerModel& model = taskGrid_->Model();
+  if (model.ShowCriticalPath()) model.SetCriticalTasks(qorPlanSchedule::CriticalTasks(model));
+  taskGrid_->viewport()->update();
+}
+
+void TfrmVazadod::ShowMoved(int moved) {
+  const std::string text = qorPlanSchedule::MovedText(moved);
+  if (!text.empty()) statusBar()->showMessage(QString::fromStdString(text), 8000);
+}
+
+void TfrmVazadod::LinkTasks(TqorXMLNode2* from, TqorXMLNode2* to) {
+  if (ReadOnly()) return RefuseChange();
+  ReloadIfChanged();
+  const TqorXMLParser2& document = taskGrid_->Document();
+  const std::string fromId = from->GetAttributeStr("id"), toId = to->GetAttributeStr("id");
+  // The elements may have been replaced by a reload.
+  if (!document.GetNodeById("task", fromId) || !document.GetNodeById("task", toId)) return;
+  ShowMoved(linkWorkflows_->AddLink(std::stoi(fromId), std::stoi(toId), TqorLinkType::FS, 0));
+}
+
+void TfrmVazadod::TaskMenu(TqorXMLNode2* task, const QPoint& at) {
+  QMenu menu(this);
+  QAction* linkTo = menu.addAction(QStringLiteral("&Link to..."));
+  QAction* removeLinks = menu.addAction(QStringLiteral("&Remove Links"));
+  const std::string id = task->GetAttributeStr("id");
+  removeLinks->setEnabled(!qorDocumentRows::LinksOf(taskGrid_->Model(), {id}).empty());
+  linkTo->setEnabled(!ReadOnly());
+  removeLinks->setEnabled(removeLinks->isEnabled() && !ReadOnly());
+  QAction* chosen = menu.exec(at);
+  if (chosen == removeLinks) {
+    ReloadIfChanged();
+    linkWorkflows_->RemoveLinksOf(std::stoi(id));
+    UpdateCriticalPath();
+  } else if (chosen == linkTo) {
+    // The other tasks, by project, for the one that is to follow this task.
+    QStringList names;
+    std::vector<std::string> ids;
+    const TqorXMLNode2* projects = taskGrid_->ProjectsNode();
+    for (int p = 0; projects && p < projects->ChildCount(); ++p) {
+      const TqorXMLNode2* project = projects->GetChild(p);
+      for (int t = 0; t < project->ChildCount(); ++t) {
+        const TqorXMLNode2* other = project->GetChild(t);
+        if (other->GetAttributeStr("id") == id) continue;
+        names << QString::fromStdString(project->GetAttributeStr("name") + " / " +
+                                        other->GetAttributeStr("name"));
+        ids.push_back(other->GetAttributeStr("id"));
+      }
+    }
+    if (names.isEmpty()) return;
+    bool ok = false;
+    const QString picked =
+        QInputDialog::getItem(this, QStringLiteral("Link to"),
+                              QStringLiteral("The task that follows '%1' (finish to start):")
+                                  .arg(QString::fromStdString(task->GetAttributeStr("name"))),
+                              names, 0, false, &ok);
+    if (!ok) return;
+    const std::string successor = ids[static_cast<size_t>(names.indexOf(picked))];
+    ReloadIfChanged();
+    if (!taskGrid_->Document().GetNodeById("task", id)) return;
+    ShowMoved(linkWorkflows_->AddLink(std::stoi(id), std::stoi(successor), TqorLinkType::FS, 0));
+  }
+}
+
 void TfrmVazadod::mnuUndoClick() {
   if (ReadOnly()) return RefuseChange();
   if (!controller_ || !history_.CanUndo()) return;
@@ -773,6 +913,7 @@ void TfrmVazadod::TaskGridTaskChanged(TqorPlannerGrid*, TqorXMLNode2* pTask) {
   if (!taskWorkflows_ || ReadOnly()) return;
   try {
     taskWorkflows_->TaskGridTaskChanged(pTask);
+    ShowMoved(taskWorkflows_->LastMoved());
   } catch (const EqorChangedElsewhere&) {
     // What the user entered in the dialog is offered again on the reloaded task.
     if (entries && std::to_string(entries->TaskId) == pTask->GetAttributeStr("id"))

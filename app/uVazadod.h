@@ -27,12 +27,14 @@
 #include "app/core/qorTaskEditor.h"
 
 class QAction;
+class QPoint;
 class QActionGroup;
 class QMenu;
 class QTimer;
 class QToolButton;
 class TfrmTask;
 class TqorAssignmentWorkflows;
+class TqorLinkWorkflows;
 class TqorDatabaseController;
 class TqorFastString;
 class TqorHelpWindow;
@@ -150,6 +152,14 @@ class TfrmVazadod : public QMainWindow {
   void mnuProjectsClick();
   void mnuResourcesClick();
   void mnuReloadClick();
+  // Task, Reschedule (F9): every task with predecessors as soon as its links allow; the status
+  // bar says how many moved.
+  void mnuRescheduleClick();
+  // View, Critical Path: outlines the tasks that decide the plan's end, and their links, in red.
+  void mnuCriticalPathClick();
+  // View, Go to Date (Ctrl+G): the period of the month of a date typed in the short date format,
+  // that date's column current.
+  void mnuGoToDateClick();
   void mnuReportTasksClick();
   void mnuReportHolidaysClick();
   void mnuReportResourcesClick();
@@ -200,6 +210,14 @@ class TfrmVazadod : public QMainWindow {
 
   void CreateToolbar();
   void CreateMenu();
+  // The critical tasks again from the plan's links and dates, when the path is shown.
+  void UpdateCriticalPath();
+  // "Moved 12 tasks" in the status bar for a while; nothing for none.
+  void ShowMoved(int moved);
+  // A finish-to-start link from one task to the other (Alt+drag in the grid).
+  void LinkTasks(TqorXMLNode2* from, TqorXMLNode2* to);
+  // A task's context menu: Link to..., Remove Links.
+  void TaskMenu(TqorXMLNode2* task, const QPoint& at);
   // After an undo or redo: the report format as stored, the open lists filled again.
   void ShowUndoneStep();
   // The Undo and Redo commands named after the steps they would take, and off without one.
@@ -224,6 +242,7 @@ class TfrmVazadod : public QMainWindow {
   TqorHelpWindow* helpWindow_ = nullptr;
   TfrmTask* frmTask_ = nullptr;
   std::unique_ptr<TqorTaskWorkflows> taskWorkflows_;
+  std::unique_ptr<TqorLinkWorkflows> linkWorkflows_;
   std::unique_ptr<TqorAssignmentWorkflows> assignmentWorkflows_;
   // The windows of projects, resources, holidays and the project filter with their operations.
   std::unique_ptr<TqorPlanDialogs> planDialogs_;
@@ -267,6 +286,9 @@ class TfrmVazadod : public QMainWindow {
   QAction* mnuProjects = nullptr;
   QAction* mnuResources = nullptr;
   QAction* mnuReload = nullptr;
+  QAction* mnuReschedule = nullptr;
+  QAction* mnuCriticalPath = nullptr;
+  QAction* mnuGoToDate = nullptr;
   QAction* mnuReportTasks = nullptr;
   QAction* mnuReportHolidays = nullptr;
   QAction* mnuReportResources = nullptr;

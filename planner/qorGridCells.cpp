@@ -84,6 +84,16 @@ void AddBars(const TqorPlannerModel& model, const TqorXMLNode2* node, double day
       bar.Milestone = true;
       bar.MilestoneOutline = bar.Gradient.Bottom;
     }
+    if (model.IsShownCritical(node)) {
+      const TqorRect& b = bar.Rect;
+      bar.Outline.push_back({{b.Left, b.Top}, {b.Right, b.Top}});
+      bar.Outline.push_back({{b.Left, b.Bottom - 1}, {b.Right, b.Bottom - 1}});
+      double start;
+      if (ReadReal(node, "startdate", start) && std::floor(start) == day)
+        bar.Outline.push_back({{b.Left, b.Top}, {b.Left, b.Bottom}});
+      if (ReadReal(node, "enddate", end) && std::floor(end) == day)
+        bar.Outline.push_back({{b.Right - 1, b.Top}, {b.Right - 1, b.Bottom}});
+    }
   } else {
     const bool done = ReadFlag(node, "iscompleted");
     bar.Kind = done ? TqorBarKind::Completed : TqorBarKind::Project;

@@ -41,6 +41,13 @@ struct TqorPoint {
   bool operator==(const TqorPoint&) const = default;
 };
 
+// A line drawn the way a pen draws it: from From up to To, the end point excluded.
+struct TqorLineSegment {
+  TqorPoint From;
+  TqorPoint To;
+  bool operator==(const TqorLineSegment&) const = default;
+};
+
 // The top and bottom colours of a vertical gradient.
 struct TqorGradient {
   TqorColor Top;
@@ -64,6 +71,8 @@ inline constexpr TqorColor kText{0, 0, 0};
 inline constexpr TqorColor kSecondaryText{128, 128, 128};
 inline constexpr TqorColor kOverBudget{255, 0, 0};
 inline constexpr TqorColor kMilestone{0, 0, 0};
+inline constexpr TqorColor kCritical{204, 0, 0};
+inline constexpr TqorColor kLink{90, 90, 110};
 }  // namespace qorGridColors
 
 enum class TqorCellFill { None, Gradient, Solid };
@@ -85,6 +94,11 @@ struct TqorCellBar {
   bool Milestone = false;
   TqorColor MilestoneFill = qorGridColors::kMilestone;
   TqorColor MilestoneOutline;
+  // The outline of a task on the critical path while it is shown: the bar's top and bottom
+  // lines in every cell of the task, its left edge on its first day, its right edge on its last
+  // (drawn over the bar, a pen's end points excluded).
+  std::vector<TqorLineSegment> Outline;
+  TqorColor OutlineColor = qorGridColors::kCritical;
 };
 
 enum class TqorTextAlign { Left, Center, Right };
@@ -101,13 +115,6 @@ struct TqorCellText {
   bool Ellipsis = true;
   int Angle = 0;  // degrees, counter-clockwise
   TqorPoint Origin;
-};
-
-// A line drawn the way a pen draws it: from From up to To, the end point excluded.
-struct TqorLineSegment {
-  TqorPoint From;
-  TqorPoint To;
-  bool operator==(const TqorLineSegment&) const = default;
 };
 
 struct TqorCellDrawing {

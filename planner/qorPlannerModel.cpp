@@ -80,6 +80,14 @@ TqorXMLNode2* TqorPlannerModel::ResourcesNode() const {
 TqorXMLNode2* TqorPlannerModel::HolidaysNode() const {
   return Container("holidays");
 }
+TqorXMLNode2* TqorPlannerModel::LinksNode() const {
+  return Container("links");
+}
+
+bool TqorPlannerModel::IsShownCritical(const TqorXMLNode2* task) const {
+  return showCriticalPath_ && task && task->Name() == "task" &&
+         criticalTasks_.count(task->GetAttributeStr("id")) > 0;
+}
 
 TqorXMLNode2* TqorPlannerModel::AddProject(std::string_view projectId, std::string_view name) {
   TqorXMLNode2* projects = ProjectsNode();

@@ -4,7 +4,8 @@
 //   <planner><projects id="projects"/><resources id="resources"/><holidays
 //   id="holidays"/></planner>
 // and holding project > task > assignment, resource and holiday elements, each with its
-// database key as "id". The grid widget owns one model and forwards to it.
+// database key as "id", and in a plan with links between tasks a "links" container after the
+// holidays. The grid widget owns one model and forwards to it.
 //
 // Rows: row 0 is the date header (70 pixels high), row 1 the weekday header, then one row per
 // visible project followed by one row per task of that project (24 pixels; 0 for the tasks of a
@@ -16,6 +17,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "planner/xml/qorXMLParser2.h"
@@ -48,6 +50,9 @@ class TqorPlannerModel {
   TqorXMLNode2* ProjectsNode() const;
   TqorXMLNode2* ResourcesNode() const;
   TqorXMLNode2* HolidaysNode() const;
+  // The links between tasks ("link" elements with "predecessorid", "successorid", "type" and
+  // "lag"); nullptr for a plan without links.
+  TqorXMLNode2* LinksNode() const;
 
   // Creates a "project" with "id", "name" and "expanded" = true and appends it to the projects.
   // Raises EqorXMLError for a duplicate id (the node then stays, unindexed). Rows unchanged.
@@ -135,6 +140,17 @@ class TqorPlannerModel {
   // Called after the rows were rebuilt or folded and after the period changed.
   void SetOnChanged(std::function<void()> callback) { onChanged_ = std::move(callback); }
 
+  // --- The critical path as shown ---
+  // The tasks (by id) that decide the plan's end, as the schedule's backward pass found them,
+  // and whether the grid outlines them (View, Critical path). Kept until set again.
+  void SetCriticalTasks(std::unordered_set<std::string> taskIds) {
+    criticalTasks_ = std::move(taskIds);
+  }
+  void SetShowCriticalPath(bool show) { showCriticalPath_ = show; }
+  bool ShowCriticalPath() const { return showCriticalPath_; }
+  // Shown as critical: the path is shown and the task is on it.
+  bool IsShownCritical(const TqorXMLNode2* task) const;
+
  private:
   struct Row {
     TqorXMLNode2* node = nullptr;
@@ -155,4 +171,6 @@ class TqorPlannerModel {
   std::function<void()> onChanged_;
   double startDate_ = 0;
   double newYear_ = 0, easter_ = 0, pentecost_ = 0, ascension_ = 0, christmas_ = 0;
+  std::unordered_set<std::string> criticalTasks_;
+  bool showCriticalPath_ = false;
 };

@@ -12,6 +12,8 @@
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorStoredRows.h"
 #include "db/access/qorDatabaseController.h"
+#include "planner/base/qorCalendar.h"
+#include "planner/base/qorRegionalSettings.h"
 #include "planner/qorPlannerModel.h"
 
 namespace st = qorStatements;
@@ -118,6 +120,48 @@ int StoreMoves(TqorDatabaseController& db, TqorPlannerModel& planner,
     if (TqorXMLNode2* project = planner.Document().GetNodeById("project", id))
       hours.SaveProjectHours(project, edit);
   return static_cast<int>(moved.size());
+}
+
+std::unordered_set<std::string> CriticalTasks(TqorPlannerModel& planner) {
+  std::unordered_set<std::string> ids;
+  const TqorSchedule schedule = ScheduleOf(planner);
+  const TqorScheduleSlack slack = schedule.Slack();
+  for (const TqorTaskSlack& t : slack.Tasks)
+    if (t.Critical()) ids.insert(std::to_string(t.Id));
+  return ids;
+}
+
+std::string TaskSummary(TqorPlannerModel& planner, const TqorXMLNode2* task) {
+  if (!task) return {};
+  const TqorSchedule schedule = ScheduleOf(planner);
+  const int32_t id = task->GetAttribute("id").AsInteger();
+  auto day = [](double d) { return FormatDateTime(RegionalSettings().ShortDateFormat, d); };
+  const int32_t length = schedule.Length(id);
+  std::string text = task->GetAttributeStr("name") + "\n" + day(Real(task, "startdate")) + " to " +
+                     day(Real(task, "enddate")) + ", " + std::to_string(length) +
+                     (length == 1 ? " working day" : " working days");
+  const TqorScheduleSlack slack = schedule.Slack();
+  for (const TqorTaskSlack& t : slack.Tasks)
+    if (t.Id == id)
+      text += t.Critical() ? "\nOn the critical path"
+                           : "\nSlack: " + std::to_string(t.Slack) +
+                                 (t.Slack == 1 ? " working day" : " working days");
+  auto name = [&](int32_t other) {
+    const TqorXMLNode2* node = planner.Document().GetNodeById("task", std::to_string(other));
+    return node ? "'" + node->GetAttributeStr("name") + "'" : std::string("?");
+  };
+  auto typeAndLag = [](const TqorScheduleLink& link) {
+    std::string t(LinkTypeText(link.Type));
+    if (link.Lag > 0) t += "+" + std::to_string(link.Lag);
+    if (link.Lag < 0) t += std::to_string(link.Lag);
+    return t;
+  };
+  for (const TqorScheduleLink& link : schedule.Links()) {
+    if (link.Successor == id) text += "\nAfter: " + name(link.Predecessor) + " " + typeAndLag(link);
+    if (link.Predecessor == id)
+      text += "\nBefore: " + name(link.Successor) + " " + typeAndLag(link);
+  }
+  return text;
 }
 
 std::string MovedText(int moved) {

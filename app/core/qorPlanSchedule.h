@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "planner/schedule/qorSchedule.h"
@@ -36,5 +37,13 @@ int StoreMoves(TqorDatabaseController& db, TqorPlannerModel& planner,
 
 // "Moved 12 tasks", "Moved 1 task"; "" for none.
 std::string MovedText(int moved);
+
+// The ids of the tasks on the critical path (no slack against the plan's finish); none when the
+// links hold a cycle.
+std::unordered_set<std::string> CriticalTasks(TqorPlannerModel& planner);
+
+// What the tooltip over a task's bar says: its name, its dates with its length in working days,
+// its slack, and its links ("After: 'Design' FS+2", "Before: 'Ship' SS").
+std::string TaskSummary(TqorPlannerModel& planner, const TqorXMLNode2* task);
 
 }  // namespace qorPlanSchedule

@@ -115,6 +115,8 @@ void PaintCell(QPainter& painter, const TqorCellDrawing& cell, const TqorGridFon
   if (bar.Kind != TqorBarKind::None) {
     DrawGradient(painter, bar.Rect, bar.Gradient, cell.Cell.Bottom);
     if (bar.Milestone) DrawMilestone(painter, bar.Rect, bar.MilestoneFill, bar.MilestoneOutline);
+    const QColor outline = ToQColor(bar.OutlineColor);
+    for (const TqorLineSegment& s : bar.Outline) DrawSegment(painter, s, outline);
   }
 
   for (const TqorCellText& t : cell.Texts) {

@@ -1,5 +1,9 @@
 #include "planner/grid/qorPlannerGrid.h"
 
+#include <QContextMenuEvent>
+#include <QHelpEvent>
+#include <QToolTip>
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -12,6 +16,7 @@
 #include <exception>
 
 #include "planner/grid/qorEventGuard.h"
+#include "planner/qorGridLinks.h"
 
 namespace {
 
@@ -304,6 +309,33 @@ void TqorPlannerGrid::PaintArea(QPainter& painter, const QRect& area) const {
   paintBlock(QRect(0, fh, fw, vh - fh), rows, 0, kFixedCols - 1);
   paintBlock(QRect(0, 0, fw, fh), headerRows, 0, kFixedCols - 1);
   painter.setClipping(false);
+  PaintLinks(painter, area & QRect(fw, fh, vw - fw, vh - fh));
+}
+
+void TqorPlannerGrid::PaintLinks(QPainter& painter, const QRect& area) const {
+  if (area.isEmpty() || !model_->LinksNode()) return;
+  TqorGridGeometry geometry;
+  geometry.DayLeft = ColLeft(kFixedCols);
+  geometry.DayWidth = kDayColWidth;
+  const int fh = FixedHeight(), sy = verticalScrollBar()->value();
+  geometry.RowTop = [&](int row) { return fh + RowTop(row) - sy; };
+  const std::vector<TqorLinkArrow> arrows = LayoutLinkArrows(*model_, geometry);
+  if (arrows.empty()) return;
+  painter.save();
+  painter.setClipRect(area);
+  for (const TqorLinkArrow& arrow : arrows) {
+    const QColor color = ToQColor(arrow.Critical ? qorGridColors::kCritical : qorGridColors::kLink);
+    painter.setPen(QPen(color, 1));
+    QPolygon line;
+    for (const TqorPoint& p : arrow.Points) line << QPoint(p.X, p.Y);
+    painter.drawPolyline(line);
+    QPolygon head;
+    for (const TqorPoint& p : arrow.Head) head << QPoint(p.X, p.Y);
+    painter.setBrush(color);
+    painter.drawPolygon(head);
+    painter.setBrush(Qt::NoBrush);
+  }
+  painter.restore();
 }
 
 void TqorPlannerGrid::paintEvent(QPaintEvent* event) {
@@ -352,13 +384,32 @@ QImage TqorPlannerGrid::RenderView() const {
 void TqorPlannerGrid::mousePressEvent(QMouseEvent* event) {
   // A release swallowed by a dialog that a double click opened leaves nothing to skip.
   skipNextFold_ = false;
+  linkFrom_ = nullptr;
   int col, row;
+  if (event->button() == Qt::LeftButton && (event->modifiers() & Qt::AltModifier) &&
+      CellAt(event->position().toPoint(), col, row) && col >= kFixedCols) {
+    TqorXMLNode2* node = RowNode(row);
+    if (node && node->Name() == "task") {
+      linkFrom_ = node;
+      return;
+    }
+  }
   if (event->button() == Qt::LeftButton && CellAt(event->position().toPoint(), col, row))
     MoveCurrentCell(col, row);
 }
 
 void TqorPlannerGrid::mouseReleaseEvent(QMouseEvent* event) {
   int col, row;
+  if (linkFrom_) {
+    // The end of a drag with Alt: a link from the task pressed on to the task released on.
+    TqorXMLNode2* from = linkFrom_;
+    linkFrom_ = nullptr;
+    if (!CellAt(event->position().toPoint(), col, row) || col < kFixedCols) return;
+    TqorXMLNode2* to = RowNode(row);
+    if (to && to->Name() == "task" && to != from && onLinkDrag)
+      GuardEvent([&] { onLinkDrag(this, from, to); });
+    return;
+  }
   if (!CellAt(event->position().toPoint(), col, row)) return;
   const Qt::KeyboardModifiers modifiers = event->modifiers();
   GuardEvent([&] {
@@ -433,4 +484,29 @@ void TqorPlannerGrid::HandleDoubleClick(int col, int row) {
   } else if (node->Name() == "project") {
     if (onProjectEdit) onProjectEdit(this, node);
   }
+}
+
+void TqorPlannerGrid::contextMenuEvent(QContextMenuEvent* event) {
+  int col, row;
+  if (!onTaskMenu || !CellAt(event->pos(), col, row)) return;
+  TqorXMLNode2* node = RowNode(row);
+  if (!node || node->Name() != "task") return;
+  MoveCurrentCell(col, row);
+  GuardEvent([&] { onTaskMenu(this, node, event->globalPos()); });
+}
+
+bool TqorPlannerGrid::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    int col, row;
+    const TqorXMLNode2* node = CellAt(help->pos(), col, row) ? RowNode(row) : nullptr;
+    std::string text;
+    if (node && node->Name() == "task" && onTaskToolTip) text = onTaskToolTip(node);
+    if (text.empty())
+      QToolTip::hideText();
+    else
+      QToolTip::showText(help->globalPos(), QString::fromStdString(text), viewport());
+    return true;
+  }
+  return QAbstractScrollArea::viewportEvent(event);
 }

@@ -36,6 +36,14 @@ using TonTaskChanged = std::function<void(TqorPlannerGrid* Sender, TqorXMLNode2*
 using TonTaskEdit = std::function<void(TqorPlannerGrid* Sender, TqorXMLNode2* pTask)>;
 using TonProjectChanged = std::function<void(TqorPlannerGrid* Sender, TqorXMLNode2* pProject)>;
 using TonProjectEdit = std::function<void(TqorPlannerGrid* Sender, TqorXMLNode2* pProject)>;
+// A drag with Alt held from one task's bar to another's: the first is to be the predecessor.
+using TonLinkDrag = std::function<void(TqorPlannerGrid* Sender, TqorXMLNode2* pPredecessor,
+                                       TqorXMLNode2* pSuccessor)>;
+// The context menu of a task's row, at a global screen position.
+using TonTaskMenu =
+    std::function<void(TqorPlannerGrid* Sender, TqorXMLNode2* pTask, const QPoint& globalPos)>;
+// The text of the tooltip over a task's row ("" shows none).
+using TonTaskToolTip = std::function<std::string(const TqorXMLNode2* pTask)>;
 
 class TqorPlannerGrid : public QAbstractScrollArea {
   Q_OBJECT
@@ -61,6 +69,9 @@ class TqorPlannerGrid : public QAbstractScrollArea {
   TonTaskEdit onTaskEdit;
   TonProjectChanged onProjectChanged;
   TonProjectEdit onProjectEdit;
+  TonLinkDrag onLinkDrag;
+  TonTaskMenu onTaskMenu;
+  TonTaskToolTip onTaskToolTip;
 
   TqorPlannerModel& Model() { return *model_; }
   const TqorPlannerModel& Model() const { return *model_; }
@@ -143,6 +154,8 @@ class TqorPlannerGrid : public QAbstractScrollArea {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  bool viewportEvent(QEvent* event) override;
 
  private:
   int FixedWidth() const { return kNameColWidth + kHoursColWidth; }
@@ -164,6 +177,8 @@ class TqorPlannerGrid : public QAbstractScrollArea {
   int NextVisibleRow(int row, int direction) const;
 
   void PaintArea(QPainter& painter, const QRect& area) const;
+  // The links' arrows over the day cells below the header, within area.
+  void PaintLinks(QPainter& painter, const QRect& area) const;
   void PaintOneCell(QPainter& painter, int col, int row, const QRect& rect) const;
 
   void HandleRelease(int col, int row, Qt::KeyboardModifiers modifiers);
@@ -184,4 +199,6 @@ class TqorPlannerGrid : public QAbstractScrollArea {
   bool skipNextFold_ = false;
   // Set after the first failed paint, which alone is reported.
   bool paintFailed_ = false;
+  // The task under a press with Alt held: a release with Alt on another task links them.
+  TqorXMLNode2* linkFrom_ = nullptr;
 };

@@ -145,9 +145,14 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
                                                 "&Task",
                                                 "  &Add",
                                                 "  &Delete",
+                                                "  -",
+                                                "  Re&schedule",
                                                 "&View",
                                                 "  &Projects",
                                                 "  &Resources",
+                                                "  -",
+                                                "  &Critical Path",
+                                                "  &Go to Date...",
                                                 "  -",
                                                 "  Re&load",
                                                 "&Report",
@@ -164,6 +169,8 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
   EXPECT_EQ(Find<QAction>("Vazadod1")->shortcut(), QKeySequence(Qt::Key_F1));
   EXPECT_EQ(Find<QAction>("mnuReload")->shortcut(), QKeySequence(Qt::Key_F5));
   EXPECT_EQ(Find<QAction>("mnuUndo")->shortcut(), QKeySequence::fromString("Ctrl+Z"));
+  EXPECT_EQ(Find<QAction>("mnuReschedule")->shortcut(), QKeySequence(Qt::Key_F9));
+  EXPECT_EQ(Find<QAction>("mnuGoToDate")->shortcut(), QKeySequence::fromString("Ctrl+G"));
   EXPECT_EQ(Find<QAction>("mnuRedo")->shortcuts(),
             (QList<QKeySequence>{QKeySequence::fromString("Ctrl+Shift+Z"),
                                  QKeySequence::fromString("Ctrl+Y")}));

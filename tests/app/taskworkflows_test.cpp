@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -821,6 +822,70 @@ TEST_F(TaskWorkflows, CtrlZAndCtrlShiftZUndoAndRedoMovesDialogEditsAndDeletions)
   EXPECT_FALSE(redo->isEnabled());
   EXPECT_EQ(undo->text(), "&Undo Deletion of 'Web'");
   EXPECT_TRUE(answers_.Take().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A drag with Alt from one task's bar to another's links them finish to start, and the second
+// moves after the first; moving the first in the grid then moves the second after it, in the
+// grid and in the file. The grid draws the link's arrow into the second bar, and with View,
+// Critical Path the bars of the tasks that decide the end in red.
+TEST_F(TaskWorkflows, AltDragLinksTasksAndAMoveCarriesTheSuccessor) {
+  // Days counted from the Monday of next week, so that the dates are working days.
+  const int monday = static_cast<int>(MondayOf(today_) + 7 - today_);
+  const int32_t design = Task("Design", monday, monday + 2);
+  const int32_t build = Task("Build", monday + 1, monday + 2);
+  Start();
+  auto row = [&](int32_t id) { return Grid()->Model().FindRow(Node("task", id)); };
+  QTest::mousePress(Grid()->viewport(), Qt::LeftButton, Qt::AltModifier,
+                    At(Col(monday + 1), row(design)));
+  QTest::mouseRelease(Grid()->viewport(), Qt::LeftButton, Qt::AltModifier,
+                      At(Col(monday + 1), row(build)));
+  EXPECT_EQ(Db().LookupInteger(
+                "SELECT COUNT(*) FROM TaskLinks WHERE PredecessorId=" + std::to_string(design) +
+                " AND SuccessorId=" + std::to_string(build) + " AND LinkType='FS'"),
+            1);
+  // Build starts the working day after Design ends (a Thursday), two working days long.
+  EXPECT_EQ(Attr(Node("task", build), "startdate"), today_ + monday + 3);
+  EXPECT_EQ(Attr(Node("task", build), "enddate"), today_ + monday + 4);
+  EXPECT_EQ(window_->statusBar()->currentMessage(), "Moved 1 task");
+
+  // Design moved to the Thursday: Build follows over the weekend, to Monday and Tuesday.
+  QTest::mouseClick(Grid()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                    At(Col(monday + 3), row(design)));
+  EXPECT_EQ(Attr(Node("task", design), "startdate"), today_ + monday + 3);
+  EXPECT_EQ(Attr(Node("task", build), "startdate"), today_ + monday + 7);
+  EXPECT_EQ(Attr(Node("task", build), "enddate"), today_ + monday + 8);
+  {
+    TRow stored(Db(), "SELECT * FROM Tasks WHERE TaskId=" + std::to_string(build));
+    EXPECT_EQ(stored.Real("StartDate"), today_ + monday + 7);
+    EXPECT_EQ(stored.Real("EndDate"), today_ + monday + 8);
+  }
+
+  // The arrow enters Build's bar from the left on its row's middle; the critical path outlines
+  // both bars.
+  const QRect buildStart = Grid()->CellRect(Col(monday + 7), row(build));
+  const QColor link = ToQColor(qorGridColors::kLink);
+  EXPECT_EQ(Grid()->RenderView().pixelColor(buildStart.left() - 2, buildStart.center().y()), link);
+  const QRect designStart = Grid()->CellRect(Col(monday + 3), row(design));
+  EXPECT_NE(Grid()->RenderView().pixelColor(designStart.left(), designStart.top() + 5),
+            ToQColor(qorGridColors::kCritical));
+  Menu("mnuCriticalPath");
+  const QImage critical = Grid()->RenderView();
+  EXPECT_EQ(critical.pixelColor(designStart.left(), designStart.top() + 5),
+            ToQColor(qorGridColors::kCritical));
+  EXPECT_EQ(critical.pixelColor(buildStart.left() - 2, buildStart.center().y()),
+            ToQColor(qorGridColors::kCritical));
+  if (const char* dir = std::getenv("VZ_SCREENSHOT_DIR"))
+    EXPECT_TRUE(critical.save(QString::fromUtf8(dir) + "/grid-links.png"));
+
+  // Undo takes the move back, Build with it.
+  QApplication::setActiveWindow(window_.get());
+  QTest::keyClick(Grid(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(Attr(Node("task", design), "startdate"), today_ + monday);
+  EXPECT_EQ(Attr(Node("task", build), "startdate"), today_ + monday + 3);
 }
 
 }  // namespace
