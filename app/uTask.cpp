@@ -2,24 +2,47 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDateEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <exception>
 
 #include "app/core/qorNumberText.h"
 #include "app/qorAllocationList.h"
 #include "app/qorDialogFields.h"
 #include "planner/base/qorUserPrompts.h"
+#include "planner/schedule/qorWorkCalendar.h"
 
 namespace {
 
 constexpr int kWidth = 485;
-constexpr int kHeight = 370;
+constexpr int kHeight = 400;
+
+// The working days the dialog counts with: the grid's weekends and feasts.
+const TqorWorkCalendar& Calendar() {
+  static const TqorWorkCalendar calendar;
+  return calendar;
+}
+
+// A date picker in the short date format, its year always written with four digits.
+QDateEdit* NewFullYearPicker(QWidget* parent) {
+  QDateEdit* picker = NewDatePicker(parent);
+  QString format = picker->displayFormat();
+  if (!format.contains(QStringLiteral("yyyy")))
+    format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+  picker->setDisplayFormat(format);
+  return picker;
+}
 
 QString Text(const std::string& s) {
   return QString::fromStdString(s);
@@ -75,6 +98,15 @@ TfrmTask::TfrmTask(QWidget* parent) : QDialog(parent) {
   btnUnits->setObjectName(QStringLiteral("btnUnits"));
   for (QPushButton* b : {btnAllocate, btnRemove, btnUnits}) b->setAutoDefault(false);
 
+  cbStartDate = NewFullYearPicker(this);
+  cbStartDate->setObjectName(QStringLiteral("cbStartDate"));
+  cbEndDate = NewFullYearPicker(this);
+  cbEndDate->setObjectName(QStringLiteral("cbEndDate"));
+  edDuration = new QSpinBox;
+  edDuration->setObjectName(QStringLiteral("edDuration"));
+  edDuration->setRange(1, 99999);
+  edDuration->setSuffix(QStringLiteral(" working days"));
+
   auto* nameLabel = new QLabel(QStringLiteral("&Name"));
   nameLabel->setBuddy(edTaskName);
   auto* projectLabel = new QLabel(QStringLiteral("Project"));
@@ -94,6 +126,18 @@ TfrmTask::TfrmTask(QWidget* parent) : QDialog(parent) {
   fields->addWidget(progressLabel, 2, 2, Qt::AlignRight);
   fields->addWidget(edProgress, 2, 3);
   fields->addWidget(ckIsCompleted, 2, 4);
+  auto* startLabel = new QLabel(QStringLiteral("&Start"));
+  startLabel->setBuddy(cbStartDate);
+  auto* endLabel = new QLabel(QStringLiteral("E&nd"));
+  endLabel->setBuddy(cbEndDate);
+  auto* durationLabel = new QLabel(QStringLiteral("&Duration"));
+  durationLabel->setBuddy(edDuration);
+  fields->addWidget(startLabel, 3, 0);
+  fields->addWidget(cbStartDate, 3, 1);
+  fields->addWidget(endLabel, 3, 2, Qt::AlignRight);
+  fields->addWidget(cbEndDate, 3, 3);
+  fields->addWidget(durationLabel, 4, 0);
+  fields->addWidget(edDuration, 4, 1);
   fields->setColumnStretch(1, 1);
   fields->setColumnStretch(3, 1);
 
@@ -129,6 +173,43 @@ TfrmTask::TfrmTask(QWidget* parent) : QDialog(parent) {
   KeepXmlCharacters(edTaskName);
   KeepXmlCharacters(memNotes);
   pgcTask->addTab(notes, QStringLiteral("Notes"));
+
+  // --- Links ---
+  auto* linksPage = new QWidget;
+  linksPage->setObjectName(QStringLiteral("tsLinks"));
+  lstLinks = new QListWidget;
+  lstLinks->setObjectName(QStringLiteral("lstLinks"));
+  btnAddLink = new QPushButton(QStringLiteral("Add..."));
+  btnAddLink->setObjectName(QStringLiteral("btnAddLink"));
+  btnEditLink = new QPushButton(QStringLiteral("Edit..."));
+  btnEditLink->setObjectName(QStringLiteral("btnEditLink"));
+  btnRemoveLink = new QPushButton(QStringLiteral("Remove"));
+  btnRemoveLink->setObjectName(QStringLiteral("btnRemoveLink"));
+  for (QPushButton* b : {btnAddLink, btnEditLink, btnRemoveLink}) b->setAutoDefault(false);
+  auto* linkButtons = new QVBoxLayout;
+  linkButtons->addWidget(btnAddLink);
+  linkButtons->addWidget(btnEditLink);
+  linkButtons->addWidget(btnRemoveLink);
+  linkButtons->addStretch();
+  auto* linksLayout = new QHBoxLayout(linksPage);
+  linksLayout->addWidget(lstLinks, 1);
+  linksLayout->addLayout(linkButtons);
+  pgcTask->addTab(linksPage, QStringLiteral("Links"));
+  connect(btnAddLink, &QPushButton::clicked, this, [this] {
+    if (onAddLink) onAddLink();
+  });
+  connect(btnEditLink, &QPushButton::clicked, this, [this] {
+    if (const std::optional<int32_t> id = SelectedLink(); id && onEditLink) onEditLink(*id);
+  });
+  connect(lstLinks, &QListWidget::itemDoubleClicked, this, [this] {
+    if (const std::optional<int32_t> id = SelectedLink(); id && onEditLink) onEditLink(*id);
+  });
+  connect(btnRemoveLink, &QPushButton::clicked, this, [this] {
+    if (const std::optional<int32_t> id = SelectedLink(); id && onRemoveLink) onRemoveLink(*id);
+  });
+  connect(cbStartDate, &QDateEdit::dateChanged, this, [this] { StartOrDurationChanged(); });
+  connect(edDuration, &QSpinBox::valueChanged, this, [this] { StartOrDurationChanged(); });
+  connect(cbEndDate, &QDateEdit::dateChanged, this, [this] { EndChanged(); });
 
   // --- OK and Cancel ---
   btnOK = new QPushButton(QStringLiteral("OK"));
@@ -175,7 +256,10 @@ TfrmTask::TfrmTask(QWidget* parent) : QDialog(parent) {
   setTabOrder(edTaskName, ckIsMileStone);
   setTabOrder(ckIsMileStone, edProgress);
   setTabOrder(edProgress, ckIsCompleted);
-  setTabOrder(ckIsCompleted, Assignments);
+  setTabOrder(ckIsCompleted, cbStartDate);
+  setTabOrder(cbStartDate, cbEndDate);
+  setTabOrder(cbEndDate, edDuration);
+  setTabOrder(edDuration, Assignments);
   setTabOrder(Assignments, btnAllocate);
   setTabOrder(btnAllocate, btnRemove);
   setTabOrder(btnRemove, btnUnits);
@@ -192,6 +276,7 @@ void TfrmTask::SetTask(const TqorTaskDialogValues& values) {
   edProgress->setText(Text(FormatNumber(values.Progress)));
   ckIsCompleted->setChecked(values.IsCompleted);
   memNotes->setPlainText(Text(values.Notes));
+  SetDates(values.StartDate, values.EndDate);
   pgcTask->setCurrentIndex(0);
   edTaskName->setFocus();
 }
@@ -203,7 +288,69 @@ TqorTaskDialogValues TfrmTask::GetTask() const {
   values.IsCompleted = ckIsCompleted->isChecked();
   ParseNumber(edProgress->text().toStdString(), values.Progress);
   values.Notes = memNotes->toPlainText().toStdString();
+  values.StartDate = DateToDay(cbStartDate->date());
+  values.EndDate = DateToDay(cbEndDate->date());
   return values;
+}
+
+void TfrmTask::SetDates(double startDate, double endDate) {
+  task_.StartDate = startDate;
+  task_.EndDate = endDate;
+  settingDates_ = true;
+  cbStartDate->setDate(DayToDate(startDate));
+  cbEndDate->setDate(DayToDate(std::max(startDate, endDate)));
+  try {
+    edDuration->setValue(std::max(
+        1, Calendar().WorkingDays(static_cast<int32_t>(startDate), static_cast<int32_t>(endDate))));
+  } catch (const std::exception&) {
+    edDuration->setValue(1);
+  }
+  settingDates_ = false;
+}
+
+void TfrmTask::MoveStart(double startDate) {
+  task_.StartDate = startDate;
+  cbStartDate->setDate(DayToDate(startDate));  // the end follows with the duration
+}
+
+void TfrmTask::StartOrDurationChanged() {
+  if (settingDates_) return;
+  const auto start = static_cast<int32_t>(DateToDay(cbStartDate->date()));
+  try {
+    const int32_t end = Calendar().Shift(Calendar().Next(start), edDuration->value() - 1);
+    settingDates_ = true;
+    cbEndDate->setDate(DayToDate(end));
+  } catch (const std::exception&) {
+    // A date the calendar does not reach keeps the end as it was.
+  }
+  settingDates_ = false;
+}
+
+void TfrmTask::EndChanged() {
+  if (settingDates_) return;
+  const auto start = static_cast<int32_t>(DateToDay(cbStartDate->date()));
+  const auto end = static_cast<int32_t>(DateToDay(cbEndDate->date()));
+  if (end < start) return;  // the check on OK says so
+  try {
+    settingDates_ = true;
+    edDuration->setValue(std::max(1, Calendar().WorkingDays(start, end)));
+  } catch (const std::exception&) {
+  }
+  settingDates_ = false;
+}
+
+void TfrmTask::SetLinkList(const std::vector<TqorResourceEntry>& entries) {
+  lstLinks->clear();
+  for (const TqorResourceEntry& entry : entries) {
+    auto* item = new QListWidgetItem(Text(entry.Name), lstLinks);
+    item->setData(Qt::UserRole, entry.Id);
+  }
+}
+
+std::optional<int32_t> TfrmTask::SelectedLink() const {
+  const QListWidgetItem* item = lstLinks->currentItem();
+  if (!item) return std::nullopt;
+  return item->data(Qt::UserRole).toInt();
 }
 
 void TfrmTask::SetResourceList(const std::vector<TqorResourceEntry>& entries) {
@@ -222,6 +369,8 @@ bool TfrmTask::Execute() {
     values.IsCompleted = kept_->IsCompleted;
     values.Progress = kept_->Progress;
     values.Notes = kept_->Notes;
+    values.StartDate = kept_->StartDate;
+    values.EndDate = kept_->EndDate;
     SetTask(values);
   }
   kept_.reset();
@@ -232,7 +381,8 @@ bool TfrmTask::Execute() {
 
 void TfrmTask::accept() {
   const std::string problems =
-      CheckTaskValues(edTaskName->text().toStdString(), edProgress->text().toStdString());
+      CheckTaskValues(edTaskName->text().toStdString(), edProgress->text().toStdString(),
+                      DateToDay(cbStartDate->date()), DateToDay(cbEndDate->date()));
   if (!problems.empty()) {
     ShowMessage(problems);
     return;

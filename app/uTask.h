@@ -1,5 +1,7 @@
-// The task dialog: caption "Task", two pages. "Properties" holds the name, the project's name
-// (read-only), milestone, %progress and completed, and the two resource lists side by side:
+// The task dialog: caption "Task", three pages. "Properties" holds the name, the project's name
+// (read-only), milestone, %progress and completed, the Start and End dates (the short date
+// format with a four-digit year) with the Duration in working days that keeps End in step (a
+// new Start or Duration moves End; a new End sets the Duration), and the two resource lists:
 // "Assigned to:" (the task's assignments) and "Resources" (the resources not on the task), with
 // the buttons "< Allocate", "Remove >" and "Units..." between them; "Notes" holds the notes.
 //
@@ -9,9 +11,13 @@
 // click, "Units...", the context menu or F2. The dialog only reports these through its on...
 // handlers; the main window's workflows store them and refill the lists.
 //
+// "Links" lists the task's predecessors and successors with type and lag; Add..., Edit... and
+// Remove report through onAddLink, onEditLink and onRemoveLink, which the main window's link
+// workflows store (the list and the dates are then set again).
+//
 // Created once with the main window and shown modally again and again; it always opens on
-// "Properties". OK runs the check (a name, a progress that is a number) and stays open with a
-// message naming the bad fields; Enter is OK and Escape Cancel.
+// "Properties". OK runs the check (a name, a progress that is a number, an end not before the
+// start) and stays open with a message naming the bad fields; Enter is OK and Escape Cancel.
 #pragma once
 
 #include <QDialog>
@@ -23,6 +29,9 @@
 #include "app/core/qorTaskEditor.h"
 
 class QCheckBox;
+class QDateEdit;
+class QListWidget;
+class QSpinBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -40,6 +49,9 @@ class TfrmTask : public QDialog, public TqorTaskEditor {
   TqorTaskDialogValues GetTask() const override;
   void SetResourceList(const std::vector<TqorResourceEntry>& entries) override;
   void SetAssignmentList(const std::vector<TqorResourceEntry>& entries) override;
+  void SetLinkList(const std::vector<TqorResourceEntry>& entries) override;
+  void SetDates(double startDate, double endDate) override;
+  void MoveStart(double startDate) override;
   bool Execute() override;
 
   // The next Execute on the same task shows these entries (name, milestone, completed, progress,
@@ -51,6 +63,9 @@ class TfrmTask : public QDialog, public TqorTaskEditor {
   std::function<void(int32_t resourceId)> onAllocate;
   std::function<void(int32_t assignmentId)> onRemoveAssignment;
   std::function<void(int32_t assignmentId)> onChangeUnits;
+  std::function<void()> onAddLink;
+  std::function<void(int32_t linkId)> onEditLink;
+  std::function<void(int32_t linkId)> onRemoveLink;
 
   // Components, named as on the window.
   QTabWidget* pgcTask = nullptr;
@@ -59,6 +74,13 @@ class TfrmTask : public QDialog, public TqorTaskEditor {
   QCheckBox* ckIsMileStone = nullptr;
   QLineEdit* edProgress = nullptr;
   QCheckBox* ckIsCompleted = nullptr;
+  QDateEdit* cbStartDate = nullptr;
+  QDateEdit* cbEndDate = nullptr;
+  QSpinBox* edDuration = nullptr;
+  QListWidget* lstLinks = nullptr;
+  QPushButton* btnAddLink = nullptr;
+  QPushButton* btnEditLink = nullptr;
+  QPushButton* btnRemoveLink = nullptr;
   TqorAllocationList* Assignments = nullptr;
   TqorAllocationList* Resources = nullptr;
   QPushButton* btnAllocate = nullptr;
@@ -76,7 +98,14 @@ class TfrmTask : public QDialog, public TqorTaskEditor {
   void AllocateSelected();
   void RemoveSelected();
   void ChangeSelectedUnits();
+  // The link id of the selected entry of the Links page.
+  std::optional<int32_t> SelectedLink() const;
+  // End from Start and Duration; Duration from Start and End.
+  void StartOrDurationChanged();
+  void EndChanged();
 
   TqorTaskDialogValues task_;
   std::optional<TqorTaskDialogValues> kept_;
+  // Set while the fields are filled, so that filling one does not move the others.
+  bool settingDates_ = false;
 };

@@ -49,6 +49,7 @@
 #include "app/qorErrorReport.h"
 #include "app/qorHelpWindow.h"
 #include "app/qorPlanDialogs.h"
+#include "app/uLink.h"
 #include "app/uTask.h"
 #include "app/zuzPasswordDialog.h"
 #include "db/access/qorDatabaseController.h"
@@ -237,6 +238,16 @@ void TfrmVazadod::FormCreate() {
   };
   taskGrid_->onTaskToolTip = [this](const TqorXMLNode2* task) {
     return qorPlanSchedule::TaskSummary(taskGrid_->Model(), task);
+  };
+  // The task dialog's Links page; each change is stored at once, as the allocations are.
+  frmLink_ = new TfrmLink(frmTask_);
+  frmTask_->onAddLink = [this] { RunGuarded([&] { DialogAddLink(); }); };
+  frmTask_->onEditLink = [this](int32_t linkId) { RunGuarded([&] { DialogEditLink(linkId); }); };
+  frmTask_->onRemoveLink = [this](int32_t linkId) {
+    RunGuarded([&] {
+      linkWorkflows_->RemoveLink(linkId);
+      RefreshDialogLinks();
+    });
   };
 
   // 9. Keeping up with other programs on the plan: a write refused because one of them changed
@@ -814,6 +825,58 @@ void TfrmVazadod::TaskMenu(TqorXMLNode2* task, const QPoint& at) {
   }
 }
 
+void TfrmVazadod::DialogAddLink() {
+  const TqorTaskDialogValues shown = frmTask_->GetTask();
+  std::vector<TqorResourceEntry> others;
+  const TqorXMLNode2* projects = taskGrid_->ProjectsNode();
+  for (int p = 0; projects && p < projects->ChildCount(); ++p) {
+    const TqorXMLNode2* project = projects->GetChild(p);
+    for (int t = 0; t < project->ChildCount(); ++t) {
+      const TqorXMLNode2* other = project->GetChild(t);
+      const int32_t id = other->GetAttribute("id").AsInteger();
+      if (id != shown.TaskId)
+        others.push_back(
+            {project->GetAttributeStr("name") + " / " + other->GetAttributeStr("name"), id});
+    }
+  }
+  TfrmLink::TValues values;
+  if (!frmLink_->ExecuteNew(shown.Name, others, values)) return;
+  const int moved =
+      values.OtherComesFirst
+          ? linkWorkflows_->AddLink(values.OtherTaskId, shown.TaskId, values.Type, values.Lag)
+          : linkWorkflows_->AddLink(shown.TaskId, values.OtherTaskId, values.Type, values.Lag);
+  RefreshDialogLinks();
+  ShowMoved(moved);
+}
+
+void TfrmVazadod::DialogEditLink(int32_t linkId) {
+  const TqorXMLNode2* link = linkWorkflows_->Link(linkId);
+  if (!link) return;
+  TfrmLink::TValues values;
+  values.Type = qorPlanSchedule::LinkTypeOf(link);
+  values.Lag = static_cast<int32_t>(std::lround(link->GetAttribute("lag").AsReal()));
+  if (!frmLink_->ExecuteEdit(linkWorkflows_->LinkName(link), values)) return;
+  const int moved = linkWorkflows_->EditLink(linkId, values.Type, values.Lag);
+  RefreshDialogLinks();
+  ShowMoved(moved);
+}
+
+double TfrmVazadod::DialogTaskStart() {
+  const TqorXMLNode2* task =
+      taskGrid_->Document().GetNodeById("task", std::to_string(frmTask_->GetTask().TaskId));
+  return task ? task->GetAttribute("startdate").AsReal() : 0;
+}
+
+void TfrmVazadod::RefreshDialogLinks() {
+  const int32_t taskId = frmTask_->GetTask().TaskId;
+  frmTask_->SetLinkList(qorPlanSchedule::LinkEntries(taskGrid_->Model(), taskId));
+  // A link that moved the task moves the start shown; the duration the user set stays.
+  const double start = DialogTaskStart();
+  if (start != dialogTaskStart_) frmTask_->MoveStart(start);
+  dialogTaskStart_ = start;
+  UpdateCriticalPath();
+}
+
 void TfrmVazadod::mnuUndoClick() {
   if (ReadOnly()) return RefuseChange();
   if (!controller_ || !history_.CanUndo()) return;
@@ -927,6 +990,7 @@ void TfrmVazadod::TaskGridTaskEdit(TqorPlannerGrid*, TqorXMLNode2* pTask) {
   if (ReadOnly()) return RefuseChange();
   if (!taskWorkflows_) return;
   TqorXMLNode2* task = ElementAfterCheck("task", pTask->GetAttributeStr("id"));
+  if (task) dialogTaskStart_ = task->GetAttribute("startdate").AsReal();
   if (task && taskWorkflows_->TaskGridTaskEdit(task, *assignmentWorkflows_))
     dialogEntries_ = frmTask_->GetTask();
   // The dialog's step ends with the store the grid asks for next, or here when none follows.

@@ -32,6 +32,7 @@ class QActionGroup;
 class QMenu;
 class QTimer;
 class QToolButton;
+class TfrmLink;
 class TfrmTask;
 class TqorAssignmentWorkflows;
 class TqorLinkWorkflows;
@@ -216,6 +217,13 @@ class TfrmVazadod : public QMainWindow {
   void ShowMoved(int moved);
   // A finish-to-start link from one task to the other (Alt+drag in the grid).
   void LinkTasks(TqorXMLNode2* from, TqorXMLNode2* to);
+  // The task dialog's Links page: a new link through the link dialog, a link's type and lag
+  // changed, and the page and the dates shown again after a change.
+  void DialogAddLink();
+  void DialogEditLink(int32_t linkId);
+  void RefreshDialogLinks();
+  // The start of the task the dialog shows, as the document holds it.
+  double DialogTaskStart();
   // A task's context menu: Link to..., Remove Links.
   void TaskMenu(TqorXMLNode2* task, const QPoint& at);
   // After an undo or redo: the report format as stored, the open lists filled again.
@@ -240,6 +248,9 @@ class TfrmVazadod : public QMainWindow {
   std::string reportFormat_ = "PDF";
   TqorPlannerGrid* taskGrid_ = nullptr;
   TqorHelpWindow* helpWindow_ = nullptr;
+  TfrmLink* frmLink_ = nullptr;
+  // The start of the dialog's task before the last change of its links.
+  double dialogTaskStart_ = 0;
   TfrmTask* frmTask_ = nullptr;
   std::unique_ptr<TqorTaskWorkflows> taskWorkflows_;
   std::unique_ptr<TqorLinkWorkflows> linkWorkflows_;

@@ -164,6 +164,32 @@ std::string TaskSummary(TqorPlannerModel& planner, const TqorXMLNode2* task) {
   return text;
 }
 
+std::vector<TqorResourceEntry> LinkEntries(TqorPlannerModel& planner, int32_t taskId) {
+  std::vector<TqorResourceEntry> after, before;
+  const TqorXMLNode2* links = qorDocumentRows::LinksNode(planner, false);
+  const std::string id = std::to_string(taskId);
+  auto name = [&](const std::string& other) {
+    const TqorXMLNode2* node = planner.Document().GetNodeById("task", other);
+    return node ? "'" + node->GetAttributeStr("name") + "'" : std::string("?");
+  };
+  for (int i = 0; links && i < links->ChildCount(); ++i) {
+    const TqorXMLNode2* link = links->GetChild(i);
+    std::string typeAndLag(LinkTypeText(LinkTypeOf(link)));
+    const int32_t lag = static_cast<int32_t>(std::lround(Real(link, "lag")));
+    if (lag > 0) typeAndLag += "+" + std::to_string(lag);
+    if (lag < 0) typeAndLag += std::to_string(lag);
+    const int32_t linkId = link->GetAttribute("id").AsInteger();
+    if (link->GetAttributeStr("successorid") == id)
+      after.push_back(
+          {"After " + name(link->GetAttributeStr("predecessorid")) + " " + typeAndLag, linkId});
+    if (link->GetAttributeStr("predecessorid") == id)
+      before.push_back(
+          {"Before " + name(link->GetAttributeStr("successorid")) + " " + typeAndLag, linkId});
+  }
+  after.insert(after.end(), before.begin(), before.end());
+  return after;
+}
+
 std::string MovedText(int moved) {
   if (moved <= 0) return {};
   return "Moved " + std::to_string(moved) + (moved == 1 ? " task" : " tasks");

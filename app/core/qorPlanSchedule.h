@@ -14,6 +14,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "app/core/qorTaskEditor.h"
 #include "planner/schedule/qorSchedule.h"
 
 class TqorDatabaseController;
@@ -41,6 +42,10 @@ std::string MovedText(int moved);
 // The ids of the tasks on the critical path (no slack against the plan's finish); none when the
 // links hold a cycle.
 std::unordered_set<std::string> CriticalTasks(TqorPlannerModel& planner);
+
+// The Links page's entries of the task: its predecessors ("After 'Design' FS+2"), then its
+// successors ("Before 'Ship' SS"), each with the link's id.
+std::vector<TqorResourceEntry> LinkEntries(TqorPlannerModel& planner, int32_t taskId);
 
 // What the tooltip over a task's bar says: its name, its dates with its length in working days,
 // its slack, and its links ("After: 'Design' FS+2", "Before: 'Ship' SS").

@@ -16,7 +16,7 @@ struct TqorTaskDialogValues {
   int32_t TaskId = 0;
   std::string Name;
   bool IsMilestone = false;
-  // Kept for the allocation checks, not shown.
+  // Shown as Start and End (with the duration in working days between them).
   double StartDate = 0;
   double EndDate = 0;
   bool IsCompleted = false;
@@ -44,6 +44,14 @@ class TqorTaskEditor {
   // Replaces the entries of the lists, in the order given.
   virtual void SetResourceList(const std::vector<TqorResourceEntry>& entries) = 0;
   virtual void SetAssignmentList(const std::vector<TqorResourceEntry>& entries) = 0;
+  // The Links page: one entry per link of the task ("After 'Design' FS+2", "Before 'Ship' SS"),
+  // carrying the link's id. A dialog without the page ignores it.
+  virtual void SetLinkList(const std::vector<TqorResourceEntry>& /*entries*/) {}
+  // The task's dates as they are now.
+  virtual void SetDates(double /*startDate*/, double /*endDate*/) {}
+  // A link made in the dialog moved the task to start on that day: the dialog shows that start
+  // with the duration its fields hold.
+  virtual void MoveStart(double /*startDate*/) {}
   // Shows the dialog modally; true when it was closed with OK.
   virtual bool Execute() = 0;
 };
@@ -51,5 +59,7 @@ class TqorTaskEditor {
 // The dialog's check on OK: empty when the name is not empty and the progress text is a number,
 // else "No or incorrect date in:\r\n\r\n" followed by "Name" and "%Progress", whichever is bad,
 // each ending in "\r\n". A progress above 100 passes. When those pass, a name longer than the
-// Tasks table takes gets the message of CheckTextLengths.
-std::string CheckTaskValues(const std::string& name, const std::string& progressText);
+// Tasks table takes gets the message of CheckTextLengths. With dates given, an end before the
+// start is "The task ends before it starts: the end is the start or a later day."
+std::string CheckTaskValues(const std::string& name, const std::string& progressText,
+                            double startDate = 0, double endDate = 0);

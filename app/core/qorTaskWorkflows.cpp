@@ -246,6 +246,7 @@ bool TqorTaskWorkflows::TaskGridTaskEdit(TqorXMLNode2* task, TqorAssignmentWorkf
   values.Notes = task->GetAttributeStr("notes");
   dialog.SetTask(values);
   assignments.FillAllocationLists(values.TaskId);
+  dialog.SetLinkList(qorPlanSchedule::LinkEntries(planner_, values.TaskId));
   // The allocations made in the dialog and the store after it are one step.
   if (history_) history_->BeginGroup("Edit of '" + values.Name + "'");
   const bool ok = dialog.Execute();
@@ -259,6 +260,11 @@ bool TqorTaskWorkflows::TaskGridTaskEdit(TqorXMLNode2* task, TqorAssignmentWorkf
   task->SetAttribute("iscompleted", edited.IsCompleted);
   task->SetAttribute("progress", edited.Progress);
   task->SetAttribute("notes", edited.Notes);
+  // The dates as the dialog ends with them (a link made in it may have moved the task).
+  if (edited.EndDate >= edited.StartDate && edited.StartDate > 0) {
+    task->SetAttribute("startdate", std::floor(edited.StartDate));
+    task->SetAttribute("enddate", std::floor(edited.EndDate));
+  }
   return true;
 }
 

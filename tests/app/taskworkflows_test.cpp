@@ -8,14 +8,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
@@ -33,8 +37,10 @@
 #include "app/core/qorPlannerStatements.h"
 #include "app/qorAllocationList.h"
 #include "app/qorApplication.h"
+#include "app/qorDialogFields.h"
 #include "app/qorMessagePrompts.h"
 #include "app/qorPlanDialogs.h"
+#include "app/uLink.h"
 #include "app/uProjects.h"
 #include "app/uTask.h"
 #include "app/uVazadod.h"
@@ -392,9 +398,10 @@ TEST_F(TaskWorkflows, TheTaskDialogShowsChecksAndStoresTheTask) {
       order.push_back(QApplication::focusWidget());
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    EXPECT_EQ(order, (std::vector<QWidget*>{d.edTaskName, d.ckIsMileStone, d.edProgress,
-                                            d.ckIsCompleted, d.Assignments, d.btnAllocate,
-                                            d.btnRemove, d.btnUnits, d.Resources, d.btnOK}));
+    EXPECT_EQ(order,
+              (std::vector<QWidget*>{d.edTaskName, d.ckIsMileStone, d.edProgress, d.ckIsCompleted,
+                                     d.cbStartDate, d.cbEndDate, d.edDuration, d.Assignments,
+                                     d.btnAllocate, d.btnRemove}));
     // An empty name and a progress that is no number: both named, and the dialog stays.
     d.edTaskName->clear();
     d.edProgress->clear();
@@ -886,6 +893,67 @@ TEST_F(TaskWorkflows, AltDragLinksTasksAndAMoveCarriesTheSuccessor) {
   QTest::keyClick(Grid(), Qt::Key_Z, Qt::ControlModifier);
   EXPECT_EQ(Attr(Node("task", design), "startdate"), today_ + monday);
   EXPECT_EQ(Attr(Node("task", build), "startdate"), today_ + monday + 3);
+}
+
+}  // namespace
+
+namespace {
+
+// The task dialog shows the task's dates with its duration in working days and keeps the end
+// in step; an end before the start is refused; a link made on its Links page moves the task
+// after its new predecessor at once, and the dates shown follow.
+TEST_F(TaskWorkflows, TheTaskDialogSetsDatesAndLinks) {
+  const int monday = static_cast<int>(MondayOf(today_) + 7 - today_);
+  const int32_t design = Task("Design", monday, monday + 4);
+  const int32_t review = Task("Review", monday + 1, monday + 1);
+  Start();
+  InDialog(review, [&](TfrmTask& d) {
+    EXPECT_EQ(DateToDay(d.cbStartDate->date()), today_ + monday + 1);
+    EXPECT_EQ(d.edDuration->value(), 1);
+    EXPECT_TRUE(d.cbStartDate->displayFormat().contains("yyyy"));
+    // Three working days from Tuesday end on Thursday.
+    d.edDuration->setValue(3);
+    EXPECT_EQ(DateToDay(d.cbEndDate->date()), today_ + monday + 3);
+    // An end before the start is refused.
+    d.cbEndDate->setDate(DayToDate(today_ + monday));
+    QTest::keyClick(d.edTaskName, Qt::Key_Enter);
+    EXPECT_EQ(answers_.Take(), std::vector<std::string>{"The task ends before it starts: the "
+                                                        "end is the start or a later day."});
+    EXPECT_TRUE(d.isVisible());
+    d.cbEndDate->setDate(DayToDate(today_ + monday + 3));
+    // Links: Review follows Design, finish to start.
+    d.pgcTask->setCurrentIndex(2);
+    bool answered = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* link = d.findChild<TfrmLink*>();
+      if (answered || !link || !link->isVisible()) return;
+      answered = true;
+      link->cbRole->setCurrentIndex(0);
+      link->cbOther->setCurrentIndex(link->cbOther->findText("Web / Design"));
+      link->cbType->setCurrentIndex(0);
+      link->accept();
+    });
+    poll.start(10);
+    QTest::mouseClick(d.btnAddLink, Qt::LeftButton);
+    EXPECT_TRUE(answered);
+    ASSERT_EQ(d.lstLinks->count(), 1);
+    EXPECT_EQ(d.lstLinks->item(0)->text(), "After 'Design' FS");
+    // The next Monday, the working day after Design's Friday; the duration kept.
+    EXPECT_EQ(DateToDay(d.cbStartDate->date()), today_ + monday + 7);
+    EXPECT_EQ(DateToDay(d.cbEndDate->date()), today_ + monday + 9);
+    QTest::keyClick(d.edTaskName, Qt::Key_Enter);
+  });
+  EXPECT_EQ(Attr(Node("task", review), "startdate"), today_ + monday + 7);
+  EXPECT_EQ(Attr(Node("task", review), "enddate"), today_ + monday + 9);
+  TRow stored(Db(), "SELECT * FROM Tasks WHERE TaskId=" + std::to_string(review));
+  EXPECT_EQ(stored.Real("StartDate"), today_ + monday + 7);
+  EXPECT_EQ(stored.Real("EndDate"), today_ + monday + 9);
+  EXPECT_EQ(Db().LookupInteger("SELECT COUNT(*) FROM TaskLinks WHERE PredecessorId=" +
+                               std::to_string(design)),
+            1);
+  // The dialog's edits and its link are one step.
+  EXPECT_EQ(window_->History().UndoName(), "Edit of 'Review'");
 }
 
 }  // namespace
