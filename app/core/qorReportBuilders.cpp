@@ -155,6 +155,19 @@ std::string BuildTasksReport(TqorFastString& reportText, const TqorPlannerModel&
   out.Append(kSpacerStyle);
   out.Append(kBodyStart);
   int written = 0;
+  // Each task's predecessors by task id: "3FS+2, 7SS" in the order of the links.
+  std::unordered_map<std::string, std::string> predecessors;
+  if (const TqorXMLNode2* links = planner.LinksNode()) {
+    for (int i = 0; i < links->ChildCount(); ++i) {
+      const TqorXMLNode2& link = *links->GetChild(i);
+      std::string text = link.GetAttributeStr("predecessorid") + link.GetAttributeStr("type");
+      const long lag = std::lround(Number(link, "lag"));
+      if (lag > 0) text += "+" + std::to_string(lag);
+      if (lag < 0) text += std::to_string(lag);
+      std::string& list = predecessors[link.GetAttributeStr("successorid")];
+      list += (list.empty() ? "" : ", ") + text;
+    }
+  }
   const TqorXMLNode2* projects = planner.ProjectsNode();
   for (int p = 0; projects && p < projects->ChildCount(); ++p) {
     const TqorXMLNode2& project = *projects->GetChild(p);
@@ -182,22 +195,39 @@ std::string BuildTasksReport(TqorFastString& reportText, const TqorPlannerModel&
                FormatReportNumber(Number(project, "actualcost"), 2));
     out.Append("</tr>\r\n");
     out.Append(kSpacer);
-    out.Append(
-        "<tr header=\"yes\"><td class=\"td.shaded\" right=\"30\">Task</td>"
-        "<td class=\"td.shaded\" right=\"40\">StartDate</td>"
-        "<td class=\"td.shaded\" right=\"50\">EndDate</td>"
-        "<td class=\"td.shaded\" right=\"90\">Assigned To</td>"
-        "<td class=\"td.shaded\" right=\"100\">%Complete</td></tr>\r\n");
+    // A plan with links shows each task's number and what it follows ("3FS+2").
+    if (predecessors.empty()) {
+      out.Append(
+          "<tr header=\"yes\"><td class=\"td.shaded\" right=\"30\">Task</td>"
+          "<td class=\"td.shaded\" right=\"40\">StartDate</td>"
+          "<td class=\"td.shaded\" right=\"50\">EndDate</td>"
+          "<td class=\"td.shaded\" right=\"90\">Assigned To</td>"
+          "<td class=\"td.shaded\" right=\"100\">%Complete</td></tr>\r\n");
+    } else {
+      out.Append(
+          "<tr header=\"yes\"><td class=\"td.shaded\" right=\"5\">#</td>"
+          "<td class=\"td.shaded\" right=\"30\">Task</td>"
+          "<td class=\"td.shaded\" right=\"40\">StartDate</td>"
+          "<td class=\"td.shaded\" right=\"50\">EndDate</td>"
+          "<td class=\"td.shaded\" right=\"65\">After</td>"
+          "<td class=\"td.shaded\" right=\"90\">Assigned To</td>"
+          "<td class=\"td.shaded\" right=\"100\">%Complete</td></tr>\r\n");
+    }
     for (int t = 0; t < project.ChildCount(); ++t) {
       const TqorXMLNode2& task = *project.GetChild(t);
       if (task.Name() != "task") continue;
       bool milestone = false;
       task.GetAttribute("ismilestone").TryToBool(milestone);
       out.Append("<tr>");
+      if (!predecessors.empty()) AppendCell(out, "right=\"5\"", Text(task, "id"));
       AppendCell(out, "right=\"30\"", Text(task, "name"));
       AppendCell(out, "right=\"40\"", Date(task, "startdate"));
       AppendCell(out, milestone ? "class=\"td.milestone\" right=\"50\"" : "right=\"50\"",
                  Date(task, "enddate"));
+      if (!predecessors.empty()) {
+        const auto it = predecessors.find(task.GetAttributeStr("id"));
+        AppendCell(out, "right=\"65\"", it == predecessors.end() ? std::string() : it->second);
+      }
       AppendCell(out, "right=\"90\" markup=\"yes\"",
                  "<![CDATA[" + AssignedTo(planner, task) + "]]>");
       AppendCell(out, "class=\"td.numeric\" right=\"100\" markup=\"yes\"",

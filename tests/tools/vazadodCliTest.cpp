@@ -13,8 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "app/core/qorPlanSchedule.h"
+#include "app/core/qorPlannerLoader.h"
+#include "app/core/qorReportBuilders.h"
 #include "db/access/qorDatabaseController.h"
 #include "planner/base/qorCalendar.h"
+#include "planner/base/qorStrings.h"
+#include "planner/qorPlannerModel.h"
 #include "tests/testFiles.h"
 #include "tools/vazadod-cli/cliSample.h"
 
@@ -170,6 +175,46 @@ TEST_F(VazadodCli, ASamplePlanKeepsThePlannersRules) {
   again.OpenDatabase(Path("b.zuz"));
   for (const char* table : {"Tasks", "Assignments", "Resources", "Settings"})
     EXPECT_EQ(Dump(db, table), Dump(again, table)) << table;
+}
+
+// A sample plan with links: every task satisfies its links (rescheduling moves nothing), each
+// task's hours follow its dates, and the tasks report lists what each task follows.
+TEST_F(VazadodCli, ASamplePlanWithLinksIsScheduled) {
+  TSampleOptions o;
+  o.Projects = 3;
+  o.TasksPerProject = 15;
+  o.Resources = 4;
+  o.Seed = 11;
+  o.Today = EncodeDate(2024, 3, 25);  // Easter Monday, a holiday
+  o.LinksPer100Tasks = 90;
+  const TSampleCounts n = WriteSamplePlanner(Path("links.zuz"), o);
+  EXPECT_GE(n.Links, 30);
+  TqorDatabaseController db;
+  db.OpenDatabase(Path("links.zuz"));
+  TqorPlannerModel planner;
+  LoadPlanner(db, planner);
+  ASSERT_NE(planner.LinksNode(), nullptr);
+  EXPECT_EQ(planner.LinksNode()->ChildCount(), n.Links);
+  TqorSchedule schedule = qorPlanSchedule::ScheduleOf(planner);
+  std::vector<int32_t> all;
+  for (const TqorScheduleTask& t : schedule.Tasks()) all.push_back(t.Id);
+  EXPECT_TRUE(schedule.Ripple(all).Moved.empty()) << "a task breaks its links";
+  EXPECT_TRUE(schedule.RescheduleAll().Moved.empty()) << "a task could start earlier";
+  const TqorXMLNode2* projects = planner.ProjectsNode();
+  for (int p = 0; p < projects->ChildCount(); ++p)
+    for (int t = 0; t < projects->GetChild(p)->ChildCount(); ++t) {
+      const TqorXMLNode2* task = projects->GetChild(p)->GetChild(t);
+      EXPECT_NEAR(task->GetAttribute("assignedhours").AsReal(), planner.CalcAssignedHours(task),
+                  1e-9)
+          << task->GetAttributeStr("name");
+    }
+  TqorFastString text;
+  const std::string report = BuildTasksReport(text, planner);
+  const TqorXMLNode2* link = planner.LinksNode()->GetChild(0);
+  EXPECT_NE(report.find("<td class=\"td.shaded\" right=\"65\">After</td>"), std::string::npos);
+  EXPECT_NE(
+      report.find(">" + link->GetAttributeStr("predecessorid") + link->GetAttributeStr("type")),
+      std::string::npos);
 }
 
 TEST_F(VazadodCli, UsageAndFailures) {

@@ -4,15 +4,21 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <random>
+#include <set>
+#include <string>
 #include <vector>
 
+#include "app/core/qorLinkWorkflows.h"
+#include "app/core/qorPlannerLoader.h"
 #include "app/core/qorPlannerSchema.h"
 #include "app/core/qorPlannerStatements.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/objects/zuzDatabase.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorUtf8.h"
+#include "planner/qorPlannerModel.h"
 
 namespace st = qorStatements;
 
@@ -102,6 +108,43 @@ struct TResource {
     return used;
   }
 };
+
+// Links from earlier to later tasks of each project (by id, so that they make no circle), then
+// the plan rescheduled through the link workflows: the tasks satisfy their links, their hours and
+// their projects' follow. Returns the number of links.
+int AddSampleLinks(TqorDatabaseController& db, const TSampleOptions& o, std::mt19937_64& rng) {
+  std::map<int32_t, std::vector<int32_t>> tasksOf;
+  TqorDatabaseRecordSet* rows =
+      db.OpenRecordSet("SELECT TaskId, ProjectId FROM Tasks ORDER BY TaskId");
+  for (; !db.Eof(rows); db.Next(rows))
+    tasksOf[db.GetInteger(rows, "ProjectId")].push_back(db.GetInteger(rows, "TaskId"));
+  db.CloseRecordSet(rows);
+  auto between = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const char* const types[] = {"FS", "FS", "FS", "FS", "FS", "FS", "SS", "FF", "SF"};
+  int links = 0;
+  std::set<std::pair<int32_t, int32_t>> made;
+  db.Database().StartTransaction();
+  for (const auto& [project, ids] : tasksOf) {
+    if (ids.size() < 2) continue;
+    const int wanted = static_cast<int>(ids.size()) * o.LinksPer100Tasks / 100;
+    for (int n = 0, tries = 0; n < wanted && tries < 4 * wanted + 10; ++tries) {
+      const size_t to = static_cast<size_t>(between(1, static_cast<int>(ids.size()) - 1));
+      const size_t from = static_cast<size_t>(
+          between(std::max(0, static_cast<int>(to) - 6), static_cast<int>(to) - 1));
+      if (!made.insert({ids[from], ids[to]}).second) continue;
+      const char* type = types[between(0, 8)];
+      const int lag = between(0, 9) < 7 ? 0 : between(-1, 3);
+      db.Execute(st::InsertLink(ids[from], ids[to], type, lag));
+      ++n;
+      ++links;
+    }
+  }
+  db.Database().Commit();
+  TqorPlannerModel planner;
+  LoadPlanner(db, planner);
+  TqorLinkWorkflows(db, planner).Reschedule();
+  return links;
+}
 
 }  // namespace
 
@@ -239,6 +282,7 @@ TSampleCounts WriteSamplePlanner(const std::string& path, const TSampleOptions& 
     }
     db.Execute(st::UpdateProjectFilter(filter));
     db.Execute(st::UpdateReportFormat("PDF"));
+    if (o.LinksPer100Tasks > 0) counts.Links = AddSampleLinks(db, o, rng);
     db.CloseDatabase();
   } catch (...) {
     std::error_code ignored;
@@ -260,13 +304,14 @@ int RunNew(const std::vector<std::string>& args) {
 
 int RunSample(const std::vector<std::string>& args) {
   const TCliArgs a =
-      ParseCliArgs(args, {"projects", "tasks-per-project", "resources", "seed", "today"});
+      ParseCliArgs(args, {"projects", "tasks-per-project", "resources", "seed", "today", "links"});
   if (a.Positional.size() != 1) throw ECliUsage("one DBFILE is needed");
   TSampleOptions o;
   o.Projects = static_cast<int>(a.WholeNumber("projects", 1, 100000, true));
   o.TasksPerProject = static_cast<int>(a.WholeNumber("tasks-per-project", 0, 5000, true));
   o.Resources = static_cast<int>(a.WholeNumber("resources", 0, 100000, true));
   o.Seed = static_cast<uint64_t>(a.WholeNumber("seed", 0, INT64_MAX, false, 1));
+  o.LinksPer100Tasks = static_cast<int>(a.WholeNumber("links", 0, 500, false, 0));
   o.Today = SystemToday();
   if (a.Has("today")) {
     o.Today = DateFromISOText(a.Options.at("today"));
@@ -275,8 +320,10 @@ int RunSample(const std::vector<std::string>& args) {
     }
   }
   const TSampleCounts n = WriteSamplePlanner(a.Positional[0], o);
-  std::printf("%s: %d projects, %d tasks, %d resources, %d assignments, %d holidays\n",
+  std::printf("%s: %d projects, %d tasks, %d resources, %d assignments, %d holidays",
               a.Positional[0].c_str(), n.Projects, n.Tasks, n.Resources, n.Assignments, n.Holidays);
+  if (o.LinksPer100Tasks > 0) std::printf(", %d links", n.Links);
+  std::printf("\n");
   return 0;
 }
 
@@ -290,11 +337,14 @@ const TCliCommand kNewCommand = {
 
 const TCliCommand kSampleCommand = {
     "sample",
-    "--projects N --tasks-per-project M --resources R [--seed S] [--today YYYY-MM-DD] DBFILE",
+    "--projects N --tasks-per-project M --resources R [--seed S] [--today YYYY-MM-DD]\n"
+    "         [--links L] DBFILE",
     "write a new planner database with a realistic plan",
     "Write a new planner database DBFILE (which must not exist) holding a plan of N\n"
     "projects with M tasks each and R resources: milestones, completed, late and overdue\n"
     "tasks, holidays, and assignments within each resource's capacity, with names\n"
     "carrying accents and apostrophes. The plan is built around today (or the date of\n"
-    "--today); the same seed (default 1) and date give the same plan.\n",
+    "--today); the same seed (default 1) and date give the same plan. --links L adds L\n"
+    "links per 100 tasks, each from an earlier task of a project to a later one (mostly\n"
+    "finish to start), and reschedules the plan so that every task satisfies its links.\n",
     RunSample};

@@ -9,7 +9,8 @@
 // the planner's own allocation allows them (no holiday in the task's period, at most 100 units in
 // use over it), with the tasks' and projects' assigned hours computed from them. Names carry
 // accents and apostrophes. The same seed and today give the same plan. Every project is in the
-// project filter; the report format is PDF.
+// project filter; the report format is PDF. With links, tasks follow earlier tasks of their
+// project and are rescheduled to satisfy them.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,10 @@ struct TSampleOptions {
   int TasksPerProject = 10;
   int Resources = 8;
   uint64_t Seed = 1;
+  // Links per 100 tasks: each goes from an earlier task of the project to a later one (mostly
+  // finish to start, some with a lag or another type), and the plan is then rescheduled so that
+  // every task satisfies its links.
+  int LinksPer100Tasks = 0;
   // The day number the plan is built around.
   double Today = 0;
 };
@@ -32,6 +37,7 @@ struct TSampleCounts {
   int Resources = 0;
   int Assignments = 0;
   int Holidays = 0;
+  int Links = 0;
 };
 
 // Writes a new planner database at path (refused when the file exists); a run that fails
