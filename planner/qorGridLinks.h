@@ -12,6 +12,8 @@
 
 #include <array>
 #include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "planner/qorGridCells.h"
@@ -35,5 +37,19 @@ struct TqorGridGeometry {
   std::function<int(int row)> RowTop;
 };
 
+// The arrow of one link element; none when it is not drawn (a task gone or in a folded row).
+std::optional<TqorLinkArrow> LayoutLinkArrow(const TqorPlannerModel& model,
+                                             const TqorGridGeometry& geometry,
+                                             const TqorXMLNode2* link);
+// Every link's arrow.
 std::vector<TqorLinkArrow> LayoutLinkArrows(const TqorPlannerModel& model,
                                             const TqorGridGeometry& geometry);
+
+// The rows of the links the grid may draw, for finding those that cross a band of rows without
+// laying out the others: each link's id with the first and last row its arrow spans.
+struct TqorLinkRows {
+  std::string Id;
+  int FirstRow = 0;
+  int LastRow = 0;
+};
+std::vector<TqorLinkRows> LinkRowSpans(const TqorPlannerModel& model);

@@ -77,6 +77,33 @@ void Fill(TqorPlannerGrid& grid, int rows) {
   grid.SetProjectFilter(filter);
 }
 
+// Links between the tasks, three for every two tasks: each task follows the one before it in its
+// project (finish to start), and every other task also starts with the task two before it.
+void AddLinks(TqorPlannerGrid& grid) {
+  auto links = std::make_unique<TqorXMLNode2>("links");
+  links->SetAttribute("id", "links");
+  TqorXMLNode2* container = grid.HolidaysNode()->Parent()->AddChild(std::move(links));
+  int id = 0;
+  auto link = [&](const TqorXMLNode2* from, const TqorXMLNode2* to, const char* type) {
+    auto l = std::make_unique<TqorXMLNode2>("link");
+    l->SetAttribute("id", std::to_string(++id));
+    l->SetAttribute("predecessorid", from->GetAttributeStr("id"));
+    l->SetAttribute("successorid", to->GetAttributeStr("id"));
+    l->SetAttribute("type", type);
+    l->SetAttribute("lag", 0.0);
+    container->AddChild(std::move(l));
+  };
+  const TqorXMLNode2* projects = grid.ProjectsNode();
+  for (int p = 0; p < projects->ChildCount(); ++p) {
+    const TqorXMLNode2* project = projects->GetChild(p);
+    for (int t = 1; t < project->ChildCount(); ++t) {
+      link(project->GetChild(t - 1), project->GetChild(t), "FS");
+      if (t >= 2 && t % 2 == 0) link(project->GetChild(t - 2), project->GetChild(t), "SS");
+    }
+  }
+  grid.RebuildRows();
+}
+
 // Every cell of the view filled with one colour, cell by cell.
 QImage PaintEmptyCells(const TqorPlannerGrid& grid, int& cells) {
   QImage image(grid.viewport()->size(), QImage::Format_RGB32);
@@ -133,11 +160,22 @@ void Run(int rows, int runs) {
   }
   const double scroll = MsSince(t0, runs);
 
+  // The same view with the links drawn, and with the critical path outlined.
+  v->setValue(v->maximum() / 2);
+  AddLinks(grid);
+  const int links = grid.Model().LinksNode()->ChildCount();
+  grid.RenderView();
+  t0 = Clock::now();
+  for (int i = 0; i < runs; ++i) grid.RenderView();
+  const double withLinks = MsSince(t0, runs);
+
   std::printf("%6d rows, view %dx%d, %d cells visible\n", grid.RowCount() - 2,
               grid.viewport()->width(), grid.viewport()->height(), cells);
   std::printf("  full repaint           %8.3f ms\n", full);
   std::printf("  empty cells            %8.3f ms  (repaint / empty = %.1f)\n", empty, full / empty);
   std::printf("  page down + repaint    %8.3f ms\n", scroll);
+  std::printf("  repaint with %d links %8.3f ms  (with / without = %.2f)\n", links, withLinks,
+              withLinks / full);
 }
 
 }  // namespace

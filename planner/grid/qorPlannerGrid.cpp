@@ -105,6 +105,7 @@ bool TqorPlannerGrid::CellAt(const QPoint& pos, int& col, int& row) const {
 // --- Model changes ---
 
 void TqorPlannerGrid::ModelChanged() {
+  linkRows_ = LinkRowSpans(*model_);
   const int n = RowCount();
   rowTop_.assign(static_cast<size_t>(std::max(0, n - kFixedRows) + 1), 0);
   int top = 0;
@@ -319,7 +320,18 @@ void TqorPlannerGrid::PaintLinks(QPainter& painter, const QRect& area) const {
   geometry.DayWidth = kDayColWidth;
   const int fh = FixedHeight(), sy = verticalScrollBar()->value();
   geometry.RowTop = [&](int row) { return fh + RowTop(row) - sy; };
-  const std::vector<TqorLinkArrow> arrows = LayoutLinkArrows(*model_, geometry);
+  // Only the links whose rows reach into the band in view.
+  const int firstRow = RowAtContentY(std::max(0, area.top() - fh + sy));
+  int lastRow = RowAtContentY(area.bottom() - fh + sy);
+  if (firstRow < 0) return;
+  if (lastRow < 0) lastRow = RowCount() - 1;
+  std::vector<TqorLinkArrow> arrows;
+  for (const TqorLinkRows& span : linkRows_) {
+    if (span.LastRow < firstRow || span.FirstRow > lastRow) continue;
+    if (const TqorXMLNode2* link = model_->Document().GetNodeById("link", span.Id))
+      if (std::optional<TqorLinkArrow> arrow = LayoutLinkArrow(*model_, geometry, link))
+        arrows.push_back(std::move(*arrow));
+  }
   if (arrows.empty()) return;
   painter.save();
   painter.setClipRect(area);

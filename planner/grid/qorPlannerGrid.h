@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "planner/grid/qorGridPainter.h"
+#include "planner/qorGridLinks.h"
 #include "planner/qorPlannerModel.h"
 
 class TqorPlannerGrid;
@@ -201,4 +202,7 @@ class TqorPlannerGrid : public QAbstractScrollArea {
   bool paintFailed_ = false;
   // The task under a press with Alt held: a release with Alt on another task links them.
   TqorXMLNode2* linkFrom_ = nullptr;
+  // The rows each link spans, as of the last rebuild of the rows: a repaint lays out only the
+  // links that cross the rows in view.
+  std::vector<TqorLinkRows> linkRows_;
 };
