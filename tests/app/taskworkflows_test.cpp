@@ -939,6 +939,9 @@ TEST_F(TaskWorkflows, TheTaskDialogSetsDatesAndLinks) {
     EXPECT_TRUE(answered);
     ASSERT_EQ(d.lstLinks->count(), 1);
     EXPECT_EQ(d.lstLinks->item(0)->text(), "After 'Design' FS");
+    // With VZ_SCREENSHOT_DIR set, the page is saved there as task-dialog-links.png.
+    if (const char* dir = std::getenv("VZ_SCREENSHOT_DIR"))
+      EXPECT_TRUE(d.grab().save(QString::fromUtf8(dir) + "/task-dialog-links.png"));
     // The next Monday, the working day after Design's Friday; the duration kept.
     EXPECT_EQ(DateToDay(d.cbStartDate->date()), today_ + monday + 7);
     EXPECT_EQ(DateToDay(d.cbEndDate->date()), today_ + monday + 9);
