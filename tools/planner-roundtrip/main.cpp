@@ -40,10 +40,10 @@ int main(int argc, char** argv) {
           "%s"
           "Read a planner XML file into a planner document, with its id index, and write\n"
           "the document back to OUT.xml. A count of the projects, tasks, assignments,\n"
-          "resources and holidays read is printed on success. Numbers are written with\n"
-          "\".\" as the decimal separator whatever the locale. Characters XML cannot hold\n"
-          "(control characters other than tab, line feed and carriage return) are left\n"
-          "out, and their number is given on standard error.\n"
+          "resources and holidays (and links, when it has any) read is printed on success.\n"
+          "Numbers are written with \".\" as the decimal separator whatever the locale.\n"
+          "Characters XML cannot hold (control characters other than tab, line feed and\n"
+          "carriage return) are left out, and their number is given on standard error.\n"
           "\n"
           "Options:\n"
           "  --help     print this help and exit\n"
@@ -92,10 +92,13 @@ int main(int argc, char** argv) {
                    "planner-roundtrip: %zu character%s that XML cannot hold (control characters "
                    "other than tab, line feed and carriage return) left out of %s\n",
                    dropped, dropped == 1 ? "" : "s", argv[2]);
-    std::printf("%s: %d projects, %d tasks, %d assignments, %d resources, %d holidays -> %s\n",
+    // A plan with links counts them too.
+    const std::string links =
+        model.LinksNode() ? ", " + std::to_string(Count(model.LinksNode(), 0)) + " links" : "";
+    std::printf("%s: %d projects, %d tasks, %d assignments, %d resources, %d holidays%s -> %s\n",
                 argv[1], Count(model.ProjectsNode(), 0), Count(model.ProjectsNode(), 1),
                 Count(model.ProjectsNode(), 2), Count(model.ResourcesNode(), 0),
-                Count(model.HolidaysNode(), 0), argv[2]);
+                Count(model.HolidaysNode(), 0), links.c_str(), argv[2]);
     return 0;
   } catch (const EqorFileError& e) {
     std::fprintf(stderr, "%s\n", e.what());
