@@ -14,6 +14,7 @@ set(VZ_LAYER_RULES
   "planner/xml:planner/base"
   "planner:planner/xml"
   "planner/grid:planner,planner/schedule,qt"
+  "exchange:planner/schedule,planner/xml"
   "db/storage:planner/base"
   "db/lock:db/storage"
   "db/record:db/lock"
@@ -23,7 +24,7 @@ set(VZ_LAYER_RULES
   "db/objects:db/exec"
   "db/access:db/objects"
   "report:planner/xml"
-  "app/core:planner,planner/schedule,db/access,report"
+  "app/core:planner,planner/schedule,exchange,db/access,report"
   "app:app/core,planner/grid,qt"
 )
 

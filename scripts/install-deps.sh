@@ -10,6 +10,8 @@ packages=(
   python3 xvfb xauth imagemagick qpdf poppler-utils libxml2-utils libreoffice-writer-nogui
   fonts-dejavu-core fonts-liberation locales-all
   libcairo2-dev  # the PDF toolkit benchmark compares with its PDF surface
+  # Other planners' readers, writers and schedulers the exchange formats are tested against.
+  tj3 planner-data xsltproc python3-icalendar libreoffice-calc-nogui
   # The Debian package: the icons and man pages it holds, and the tools that check it.
   librsvg2-bin help2man dpkg-dev fakeroot lintian desktop-file-utils shared-mime-info
   libglib2.0-bin man-db
