@@ -307,6 +307,10 @@ std::string UpdateProjectFilter(std::string_view filter, std::string_view before
   return UpdateProjectFilter(filter) + " AND " + BlobIs("ProjectFilter", before);
 }
 
+std::string SelectProjectFilter() {
+  return "SELECT ProjectFilter FROM Settings WHERE SettingId=1";
+}
+
 std::string SelectReportFormat() {
   return "SELECT ReportFormat FROM Settings WHERE SettingId=1";
 }

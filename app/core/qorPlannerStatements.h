@@ -170,6 +170,7 @@ std::string UpdateProjectFilter(std::string_view filter, std::string_view before
 // One row: 1 when the Settings row is there, else 0.
 std::string SelectSettingsCount();
 std::string SelectReportFormat();
+std::string SelectProjectFilter();
 std::string UpdateReportFormat(std::string_view format, std::string_view before);
 
 // --- Resources ---
