@@ -9,6 +9,7 @@
 #include "app/core/qorEditRecorder.h"
 #include "app/core/qorPlanRows.h"
 #include "app/core/qorPlanSchedule.h"
+#include "app/core/qorPlanUpgrade.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorTextColumns.h"
 #include "app/core/qorWorkflowError.h"
@@ -58,6 +59,12 @@ void CheckFits(const char* what, const std::string& name, const char* field,
 }
 
 }  // namespace
+
+std::string StoredPlanId(TqorDatabaseController& db) {
+  if (StoredPlanVersion(db) < 3) return {};
+  const TqorVariant id = db.LookupValue("SELECT PlanId FROM PlanIdentity");
+  return id.IsNull() ? std::string() : id.ToText();
+}
 
 TqorExchangePlan ExchangePlanOf(TqorPlannerModel& planner, std::string name) {
   TqorExchangePlan plan;

@@ -18,6 +18,10 @@ class TqorDatabaseController;
 class TqorEditHistory;
 class TqorPlannerModel;
 
+// The plan's own id (PlanIdentity, qorPlannerSchema.h); empty for a plan of a version before 3,
+// which has none until the program upgrades it. REQUIRES: connected.
+std::string StoredPlanId(TqorDatabaseController& db);
+
 // Every project of the document (whatever the filter), with its tasks, the resources, the
 // assignments, the holidays and the links; named name.
 TqorExchangePlan ExchangePlanOf(TqorPlannerModel& planner, std::string name);

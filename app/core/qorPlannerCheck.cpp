@@ -60,7 +60,9 @@ const std::vector<TPlannerTable>& PlannerTables() {
        {"LinkId ftAutoInc", "PredecessorId ftInteger", "SuccessorId ftInteger",
         "LinkType ftString 2", "LagDays ftFloat", "primary index unique (LinkId)",
         "index ixTaskLinksPredecessorId (PredecessorId)",
-        "index ixTaskLinksSuccessorId (SuccessorId)"}}};
+        "index ixTaskLinksSuccessorId (SuccessorId)"}},
+      // Plans of version 3 on.
+      {"PlanIdentity", {"PlanId ftString 36", "primary index unique (PlanId)"}}};
   return tables;
 }
 
@@ -271,6 +273,11 @@ TqorPlannerSettings LoadCheckedPlanner(TqorDatabaseController& controller,
         [&] { return CountRows(controller, "SELECT Version FROM PlanVersion"); }, problems);
     CheckTable(
         controller, tables[7], [&] { return LoadLinks(controller, planner); }, problems);
+  }
+  if (version >= 3) {
+    CheckTable(
+        controller, tables[8],
+        [&] { return CountRows(controller, "SELECT PlanId FROM PlanIdentity"); }, problems);
   }
   if (!settingsWhole) {
     std::string every;

@@ -1,5 +1,7 @@
 #include "app/core/qorPlannerSchema.h"
 
+#include <random>
+
 #include "app/core/qorTextColumns.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/objects/zuzDatabase.h"
@@ -13,7 +15,7 @@ std::string Varchar(size_t bytes) {
 
 }  // namespace
 
-const std::vector<std::string>& PlannerSchemaStatements() {
+std::vector<std::string> PlannerSchemaStatements() {
   // Long statements stand over several lines as adjacent literals.
   // NOLINTBEGIN(bugprone-suspicious-missing-comma)
   static const std::vector<std::string> statements = {
@@ -44,15 +46,14 @@ const std::vector<std::string>& PlannerSchemaStatements() {
       "INSERT INTO Settings (SettingId, ProjectFilter, ReportFormat) VALUES (1, '', 'PDF')",
   };
   // NOLINTEND(bugprone-suspicious-missing-comma)
-  static const std::vector<std::string> all = [] {
-    std::vector<std::string> list = statements;
-    for (const std::string& statement : PlannerUpgradeStatements(1)) list.push_back(statement);
-    return list;
-  }();
+  std::vector<std::string> all = statements;
+  for (int version = 1; version < kPlanVersion; ++version)
+    for (std::string& statement : PlannerUpgradeStatements(version))
+      all.push_back(std::move(statement));
   return all;
 }
 
-const std::vector<std::string>& PlannerUpgradeStatements(int fromVersion) {
+std::vector<std::string> PlannerUpgradeStatements(int fromVersion) {
   // Version 2: the links between tasks, and the table that records the version.
   static const std::vector<std::string> toVersion2 = {
       "CREATE TABLE TaskLinks (LinkId AUTOINC, PredecessorId INTEGER, SuccessorId INTEGER, "
@@ -61,8 +62,28 @@ const std::vector<std::string>& PlannerUpgradeStatements(int fromVersion) {
       "CREATE TABLE PlanVersion (Version INTEGER, PRIMARY KEY (Version))",
       "INSERT INTO PlanVersion (Version) VALUES (2)",
   };
-  static const std::vector<std::string> none;
-  return fromVersion == 1 ? toVersion2 : none;
+  if (fromVersion == 1) return toVersion2;
+  // Version 3: the plan's own id.
+  if (fromVersion == 2)
+    return {"CREATE TABLE PlanIdentity (PlanId VARCHAR(36), PRIMARY KEY (PlanId))",
+            "INSERT INTO PlanIdentity (PlanId) VALUES ('" + NewPlanId() + "')",
+            "UPDATE PlanVersion SET Version=3"};
+  return {};
+}
+
+std::string NewPlanId() {
+  std::random_device device;
+  std::uniform_int_distribution<int> nibble(0, 15);
+  static const char kHex[] = "0123456789abcdef";
+  std::string id;
+  for (int i = 0; i < 32; ++i) {
+    int value = nibble(device);
+    if (i == 12) value = 4;                // version 4: random
+    if (i == 16) value = 8 | (value & 3);  // the variant of RFC 4122
+    if (i == 8 || i == 12 || i == 16 || i == 20) id += '-';
+    id += kHex[value];
+  }
+  return id;
 }
 
 void CreatePlannerDatabase(const std::string& path, zuz::TZuzFileSystem* fs) {

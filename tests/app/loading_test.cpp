@@ -242,15 +242,17 @@ TEST_F(Loading, APlanOfTheVersionBeforeIsUpgradedAndOneOfANewerVersionRefused) {
     if (const TqorXMLNode2* node = window_->TaskGrid()->RowNode(row))
       tasks += node->Name() == "task";
   EXPECT_EQ(tasks, 12);
-  window_->Controller()->Execute("UPDATE PlanVersion SET Version=3");
+  window_->Controller()->Execute("UPDATE PlanVersion SET Version=" +
+                                 std::to_string(kPlanVersion + 1));
   window_.reset();
 
   const std::string before = Bytes(old);
   Start(old);
   EXPECT_TRUE(window_->StartFailed());
   ASSERT_EQ(boxes_.Texts.size(), 1u);
-  EXPECT_NE(boxes_.Texts[0].find("is of version 3, made by a newer Vazadod; this program reads "
-                                 "plans up to version 2"),
+  EXPECT_NE(boxes_.Texts[0].find("is of version " + std::to_string(kPlanVersion + 1) +
+                                 ", made by a newer Vazadod; this program reads plans up to "
+                                 "version " + std::to_string(kPlanVersion)),
             std::string::npos)
       << boxes_.Texts[0];
   window_.reset();

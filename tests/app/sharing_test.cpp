@@ -318,9 +318,11 @@ TEST_F(PlanSharing, WaitingForAnotherProgramsLockShowsAndGivesUpClearly) {
   ASSERT_GE(seen.size(), 3u);
   EXPECT_TRUE(seen.front().busyCursor);
   EXPECT_EQ(seen.front().status, "");
-  for (const TSeen& s : seen)
-    if (s.waited >= TfrmVazadod::kBusyMessageMs)
+  for (const TSeen& s : seen) {
+    if (s.waited >= TfrmVazadod::kBusyMessageMs) {
       EXPECT_EQ(s.status, TfrmVazadod::BusyMessage().toStdString()) << s.waited;
+    }
+  }
   EXPECT_GE(seen[seen.size() - 2].waited, 2200);
   EXPECT_EQ(seen.back().waited, -1);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);

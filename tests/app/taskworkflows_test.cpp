@@ -693,7 +693,7 @@ TEST_F(TaskWorkflows, ADatabaseThatRefusesAChangeLeavesTheDocumentAsStored) {
 
 // Both pages of the dialog as the user sees them. With VZ_SCREENSHOT_DIR set the pages are saved
 // there as task-dialog-properties.png and task-dialog-notes.png (docs/screenshots/ is made with
-//   VZ_SCREENSHOT_DIR=$PWD/docs/screenshots QT_QPA_PLATFORM=xcb xvfb-run -a \
+//   VZ_SCREENSHOT_DIR=$PWD/docs/screenshots QT_QPA_PLATFORM=xcb xvfb-run -a
 //     build/test/tests/app/app_task_tests --gtest_filter='*BothPages*').
 TEST_F(TaskWorkflows, BothPagesOfTheDialogShowTheTask) {
   const int32_t site = Task("Site survey", 0, 4, 40);
@@ -885,8 +885,9 @@ TEST_F(TaskWorkflows, AltDragLinksTasksAndAMoveCarriesTheSuccessor) {
             ToQColor(qorGridColors::kCritical));
   EXPECT_EQ(critical.pixelColor(buildStart.left() - 2, buildStart.center().y()),
             ToQColor(qorGridColors::kCritical));
-  if (const char* dir = std::getenv("VZ_SCREENSHOT_DIR"))
+  if (const char* dir = std::getenv("VZ_SCREENSHOT_DIR")) {
     EXPECT_TRUE(critical.save(QString::fromUtf8(dir) + "/grid-links.png"));
+  }
 
   // Undo takes the move back, Build with it.
   QApplication::setActiveWindow(window_.get());
@@ -940,8 +941,9 @@ TEST_F(TaskWorkflows, TheTaskDialogSetsDatesAndLinks) {
     ASSERT_EQ(d.lstLinks->count(), 1);
     EXPECT_EQ(d.lstLinks->item(0)->text(), "After 'Design' FS");
     // With VZ_SCREENSHOT_DIR set, the page is saved there as task-dialog-links.png.
-    if (const char* dir = std::getenv("VZ_SCREENSHOT_DIR"))
+    if (const char* dir = std::getenv("VZ_SCREENSHOT_DIR")) {
       EXPECT_TRUE(d.grab().save(QString::fromUtf8(dir) + "/task-dialog-links.png"));
+    }
     // The next Monday, the working day after Design's Friday; the duration kept.
     EXPECT_EQ(DateToDay(d.cbStartDate->date()), today_ + monday + 7);
     EXPECT_EQ(DateToDay(d.cbEndDate->date()), today_ + monday + 9);
