@@ -1,11 +1,16 @@
 #include "tools/vazadod-cli/cliReports.h"
 
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
 
 #include "tools/common/zuzToolLogin.h"
 
+#include "app/core/qorExchangeFiles.h"
+#include "app/core/qorPlanUpgrade.h"
 #include "app/core/qorPlannerCheck.h"
 #include "app/core/qorPlannerLoader.h"
+#include "app/core/qorPlannerSchema.h"
 #include "app/core/qorReportBuilders.h"
 #include "app/core/qorReportFiles.h"
 #include "db/access/qorDatabaseController.h"
@@ -102,13 +107,54 @@ int RunReportCommand(const std::vector<std::string>& args) {
 }
 
 int RunExportCommand(const std::vector<std::string>& args) {
-  const TCliArgs a = ParseCliArgs(args, {"output"});
-  const std::string& output = OutputFile(a);
+  const TCliArgs a = ParseCliArgs(args, {"format", "output", "table"});
+  TqorExportRequest request;
+  if (a.Has("format")) {
+    const auto format = ExchangeFormatNamed(a.Options.at("format"));
+    if (!format)
+      throw ECliUsage("'--format' takes xml, mspdi, tjp, csv or ics, not '" +
+                      a.Options.at("format") + "'");
+    request.Format = *format;
+  }
+  if (a.Has("table")) {
+    if (request.Format != TqorExchangeFormat::Csv)
+      throw ECliUsage("'--table' goes with '--format csv'");
+    request.CsvTable = a.Options.at("table");
+    if (request.CsvTable != "tasks" && request.CsvTable != "resources" &&
+        request.CsvTable != "assignments")
+      throw ECliUsage("'--table' takes tasks, resources or assignments, not '" + request.CsvTable +
+                      "'");
+  }
+  request.FileName = OutputFile(a);
   const std::string& database = DatabaseFile(a, 0);
-  CheckNotPlanFile(output, database);
+  CheckNotPlanFile(request.FileName, database);
   TLoadedPlan plan(database);
-  if (const size_t dropped = ExportPlannerXml(plan.Planner.Document(), output))
-    std::fprintf(stderr, "vazadod-cli export: %s\n", XmlLeftOutMessage(dropped, output).c_str());
+  request.PlanName = std::filesystem::path(database).stem().string();
+  request.PlanId = ExportPlanId(plan.Controller, database);
+  request.Stamp = static_cast<int64_t>(std::time(nullptr));
+  const TqorExportResult result = WriteExportFiles(plan.Planner, request, database);
+  for (const std::string& note : result.Notes)
+    std::fprintf(stderr, "vazadod-cli export: %s\n", note.c_str());
+  // The names of the files when they are not the one given.
+  if (result.Files.size() > 1)
+    for (const std::string& file : result.Files) std::printf("%s\n", file.c_str());
+  return 0;
+}
+
+int RunImportCommand(const std::vector<std::string>& args) {
+  const TCliArgs a = ParseCliArgs(args, {"format"});
+  if (a.Has("format") && Upper(a.Options.at("format")) != "MSPDI")
+    throw ECliUsage("'--format' takes mspdi, not '" + a.Options.at("format") + "'");
+  if (a.Positional.empty()) throw ECliUsage("the file to import is needed");
+  const std::string& file = a.Positional[0];
+  const std::string& database = DatabaseFile(a, 1);
+  TLoadedPlan plan(database);
+  // A plan of an earlier version gets the tables the import writes.
+  if (const int version = UpgradePlan(plan.Controller, database); version < kPlanVersion)
+    std::fprintf(stderr, "vazadod-cli import: the plan was brought up from version %d to %d\n",
+                 version, kPlanVersion);
+  const TqorImportResult result = ImportMspdiFile(plan.Controller, file);
+  std::printf("%s\n", ImportResultText(result).c_str());
   return 0;
 }
 
@@ -130,16 +176,69 @@ const TCliCommand kReportCommand = {
     RunReportCommand};
 
 const TCliCommand kExportCommand = {
-    "export", "--output FILE DBFILE", "write the plan as XML",
-    "Writes the plan of the planner database DBFILE as one XML document, as File, Export to\n"
-    "XML does: projects with their tasks and assignments, resources and holidays.\n"
+    "export",
+    "[--format xml|mspdi|tjp|csv|ics] [--table tasks|resources|assignments] --output FILE "
+    "DBFILE",
+    "write the plan as XML, MS Project XML, TaskJuggler, CSV or iCalendar",
+    "Writes the plan of the planner database DBFILE in another program's format, as the\n"
+    "File menu's Export to XML and Export do: every project with its tasks, the resources,\n"
+    "their holidays and assignments, and the links between tasks.\n"
+    "\n"
+    "Formats:\n"
+    "  xml    (the default) one XML document in the program's own form: projects with their\n"
+    "         tasks and assignments, resources and holidays\n"
+    "  mspdi  MS Project XML, which MS Project, GNOME Planner and other planners\n"
+    "         import: projects as summary tasks holding their tasks, dates, durations,\n"
+    "         milestones, progress, notes, resources with their holidays as exceptions of\n"
+    "         their calendars, assignments with their units, and the links with their type\n"
+    "         and lag; weekends and the calendar's feasts in the project calendar\n"
+    "  tjp    a TaskJuggler 3 project, which tj3 schedules to the plan's dates: the projects\n"
+    "         as parent tasks, lengths in working days, milestones, resources with their\n"
+    "         vacations and limits, and the links\n"
+    "  csv    tasks, resources and assignments as CSV for spreadsheets (RFC 4180, UTF-8,\n"
+    "         ISO dates, '.' in numbers, a header line, predecessors as \"3FS+2\"): one table\n"
+    "         with --table, else three files beside FILE, FILE's name with -tasks,\n"
+    "         -resources and -assignments before .csv, whose names are printed\n"
+    "  ics    iCalendar for calendar programs: each task and milestone an all-day event\n"
+    "         with its project as category, each holiday an event of its resource; the\n"
+    "         events keep their UIDs from one export to the next, so that a calendar updates\n"
+    "         them instead of adding them again\n"
+    "\n"
+    "What each format cannot hold (costs and hours of projects in TaskJuggler, links and\n"
+    "resources in iCalendar) is listed in the help's Exchange section.\n"
     "Characters XML cannot hold (control characters other than tab, line feed and\n"
     "carriage return) are left out; their number is given on standard error.\n"
     "\n"
     "Options:\n"
+    "  --format F     the format, as above (default: xml)\n"
+    "  --table T      with --format csv: write only the table tasks, resources or\n"
+    "                 assignments into FILE\n"
     "  --output FILE  the file to write, taken as given; it is replaced only once the export\n"
     "                 is complete (through a symbolic link, keeping the replaced file's\n"
     "                 permissions); never DBFILE, its journal or its lock file\n"
     "\n"
     "A damaged DBFILE gives no export: the command fails with what is damaged.\n",
     RunExportCommand};
+
+const TCliCommand kImportCommand = {
+    "import", "[--format mspdi] FILE DBFILE",
+    "add the projects of an MS Project XML file to the plan",
+    "Reads the MS Project XML file FILE (as MS Project, TaskJuggler and other planners\n"
+    "write it) into the planner database DBFILE, as File, Import, MS Project XML does: its\n"
+    "summary tasks of the first level become new projects; tasks outside any summary task\n"
+    "go to one project named after FILE; deeper levels are flattened into their project,\n"
+    "their path kept in the name (\"Phase 1 / Design\"). Resources are matched by name with\n"
+    "the plan's or added; assignments, the exceptions of the resources' calendars (as\n"
+    "holidays) and the links come along.\n"
+    "\n"
+    "The import is one transaction: when anything is wrong nothing is stored, and the\n"
+    "message names the element, its line and the reason. Afterwards the command prints what\n"
+    "was imported and each thing the plan could not take as it was (such as links of a\n"
+    "kind it does not hold, or calendars with part-day hours read as whole days).\n"
+    "A plan of an earlier version is brought up to this program's first.\n"
+    "\n"
+    "Options:\n"
+    "  --format mspdi  the file's format, the only one read (default)\n"
+    "\n"
+    "A damaged DBFILE is refused with what is damaged; nothing is imported.\n",
+    RunImportCommand};

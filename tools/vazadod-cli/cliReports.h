@@ -1,8 +1,10 @@
-// The report commands of vazadod-cli, through the same builders and converters as the main
-// window's menu (so that both give the same RTF and XML bytes for the same database):
+// The report, export and import commands of vazadod-cli, through the same builders, converters
+// and exchange formats as the main window's menu (so that both give the same bytes for the same
+// database):
 //
 //   vazadod-cli report tasks|resources|holidays [--format pdf|rtf] --output FILE DBFILE
-//   vazadod-cli export --output FILE DBFILE
+//   vazadod-cli export [--format xml|mspdi|tjp|csv|ics] [--table T] --output FILE DBFILE
+//   vazadod-cli import [--format mspdi] FILE DBFILE
 //
 // The plan is loaded from DBFILE as the program loads it at start (the tasks report shows the
 // projects of the stored project filter; the holidays report reads the database around today).
@@ -23,6 +25,8 @@
 // ECliUsage for wrong usage, and the error of whatever failed.
 int RunReportCommand(const std::vector<std::string>& args);
 int RunExportCommand(const std::vector<std::string>& args);
+int RunImportCommand(const std::vector<std::string>& args);
 
 extern const TCliCommand kReportCommand;
 extern const TCliCommand kExportCommand;
+extern const TCliCommand kImportCommand;

@@ -29,6 +29,7 @@ const std::vector<const TCliCommand*>& Commands() {
       &kSampleCommand,
       &kReportCommand,
       &kExportCommand,
+      &kImportCommand,
   };
   return commands;
 }
