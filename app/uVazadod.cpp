@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -526,6 +527,21 @@ void TfrmVazadod::CreateMenu() {
   QMenu* file = bar->addMenu(QStringLiteral("&File"));
   mnuExportXml = AddMenuItem(file, QStringLiteral("&Export to XML"), "mnuExportXml",
                              &TfrmVazadod::mnuExportXmlClick);
+  QMenu* exports = file->addMenu(QStringLiteral("E&xport"));
+  exports->setObjectName(QStringLiteral("mnuExport"));
+  mnuExportMspdi = AddMenuItem(exports, QStringLiteral("&MS Project XML..."), "mnuExportMspdi",
+                               &TfrmVazadod::mnuExportMspdiClick);
+  mnuExportTaskJuggler =
+      AddMenuItem(exports, QStringLiteral("&TaskJuggler..."), "mnuExportTaskJuggler",
+                  &TfrmVazadod::mnuExportTaskJugglerClick);
+  mnuExportCsv = AddMenuItem(exports, QStringLiteral("&CSV..."), "mnuExportCsv",
+                             &TfrmVazadod::mnuExportCsvClick);
+  mnuExportICalendar = AddMenuItem(exports, QStringLiteral("&iCalendar..."), "mnuExportICalendar",
+                                   &TfrmVazadod::mnuExportICalendarClick);
+  QMenu* imports = file->addMenu(QStringLiteral("&Import"));
+  imports->setObjectName(QStringLiteral("mnuImport"));
+  mnuImportMspdi = AddMenuItem(imports, QStringLiteral("&MS Project XML..."), "mnuImportMspdi",
+                               &TfrmVazadod::mnuImportMspdiClick);
 
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   mnuUndo = AddMenuItem(edit, QStringLiteral("&Undo"), "mnuUndo", &TfrmVazadod::mnuUndoClick);
@@ -697,6 +713,88 @@ void TfrmVazadod::mnuExportXmlClick() {
   if (const size_t dropped = ExportPlannerXml(taskGrid_->Document(), file))
     ShowInfo(this, XmlLeftOutMessage(dropped, file));
 }
+void TfrmVazadod::ExportAs(TqorExchangeFormat format, const QString& title, const QString& filter) {
+  if (!taskGrid_ || !controller_) return;
+  TqorExportRequest request;
+  request.Format = format;
+  request.FileName = AskFileName(title, filter, ExchangeFormatExtension(format));
+  if (request.FileName.empty()) return;
+  if (format == TqorExchangeFormat::Csv) {
+    // The three files are not those the dialog asked about.
+    QStringList existing;
+    for (const std::string& name : CsvFileNames(request.FileName))
+      if (QFileInfo::exists(QString::fromStdString(name)))
+        existing << QDir::toNativeSeparators(QString::fromStdString(name));
+    if (!existing.isEmpty() &&
+        QMessageBox::question(
+            this, title,
+            existing.join('\n') +
+                (existing.size() == 1
+                     ? QStringLiteral("\nalready exists.\nDo you want to replace it?")
+                     : QStringLiteral("\nalready exist.\nDo you want to replace them?")),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+      return;
+  }
+  request.PlanName =
+      QFileInfo(QString::fromStdString(databasePath_)).completeBaseName().toStdString();
+  request.PlanId = ExportPlanId(*controller_, databasePath_);
+  request.Stamp = QDateTime::currentSecsSinceEpoch();
+  const TqorExportResult result = WriteExportFiles(taskGrid_->Model(), request, databasePath_);
+  std::string text;
+  if (result.Files.size() > 1) {
+    text = "The plan was written to";
+    for (const std::string& name : result.Files)
+      text += "\n" + QDir::toNativeSeparators(QString::fromStdString(name)).toStdString();
+  }
+  for (const std::string& note : result.Notes) text += (text.empty() ? "" : "\n\n") + note;
+  if (!text.empty()) ShowInfo(this, text);
+  statusBar()->showMessage(
+      QStringLiteral("Exported to %1")
+          .arg(QDir::toNativeSeparators(QString::fromStdString(
+              result.Files.empty() ? request.FileName : result.Files.front()))),
+      5000);
+}
+
+void TfrmVazadod::mnuExportMspdiClick() {
+  ExportAs(TqorExchangeFormat::Mspdi, QStringLiteral("Export to MS Project XML"),
+           QStringLiteral("MS Project XML files (*.xml)"));
+}
+void TfrmVazadod::mnuExportTaskJugglerClick() {
+  ExportAs(TqorExchangeFormat::TaskJuggler, QStringLiteral("Export to TaskJuggler"),
+           QStringLiteral("TaskJuggler projects (*.tjp)"));
+}
+void TfrmVazadod::mnuExportCsvClick() {
+  ExportAs(TqorExchangeFormat::Csv, QStringLiteral("Export to CSV"),
+           QStringLiteral("CSV files (*.csv)"));
+}
+void TfrmVazadod::mnuExportICalendarClick() {
+  ExportAs(TqorExchangeFormat::ICalendar, QStringLiteral("Export to iCalendar"),
+           QStringLiteral("iCalendar files (*.ics)"));
+}
+
+void TfrmVazadod::mnuImportMspdiClick() {
+  if (ReadOnly()) return RefuseChange();
+  if (!taskGrid_ || !controller_) return;
+  const QString title = QStringLiteral("Import MS Project XML");
+  const QString filter = QStringLiteral("MS Project XML files (*.xml);;All files (*)");
+  const QString folder = QDir::homePath();
+  const QString chosen = openDialog_ ? openDialog_(title, filter, folder)
+                                     : QFileDialog::getOpenFileName(this, title, folder, filter);
+  if (chosen.isEmpty()) return;
+  TqorImportResult result;
+  try {
+    result = ImportMspdiFile(*controller_, chosen.toStdString(), &history_);
+  } catch (const std::exception& e) {
+    QMessageBox::warning(this, title,
+                         QStringLiteral("%1 was not imported; the plan is as it was.\n\n%2")
+                             .arg(QDir::toNativeSeparators(chosen), QString::fromUtf8(e.what())));
+    return;
+  }
+  ReloadPlan();
+  statusBar()->showMessage(QString::fromStdString(ImportedText(result.Counts)), 5000);
+  ShowInfo(this, ImportResultText(result));
+}
+
 void TfrmVazadod::Add1Click() {
   if (ReadOnly()) return RefuseChange();
   if (!taskWorkflows_) return;

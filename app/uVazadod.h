@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "app/core/qorEditHistory.h"
+#include "app/core/qorExchangeFiles.h"
 #include "app/core/qorTaskEditor.h"
 
 class QAction;
@@ -90,6 +91,8 @@ class TfrmVazadod : public QMainWindow {
   using TSaveDialog =
       std::function<QString(const QString& title, const QString& filter, const QString& folder)>;
   void SetSaveDialog(TSaveDialog dialog) { saveDialog_ = std::move(dialog); }
+  // The open dialog of File, Import (title, filter, folder), as the save dialog.
+  void SetOpenDialog(TSaveDialog dialog) { openDialog_ = std::move(dialog); }
   // The file name for a report, with the extension of the checked format (".pdf" or ".rtf");
   // empty when cancelled. Asks before replacing a file the extension rule chose.
   std::string AskReportFileName();
@@ -143,6 +146,15 @@ class TfrmVazadod : public QMainWindow {
   void cmdNextYearClick();
   // Menu.
   void mnuExportXmlClick();
+  // File, Export: the plan as MS Project XML, TaskJuggler, CSV (three files named after the one
+  // chosen) or iCalendar, written whole; what was left out is said.
+  void mnuExportMspdiClick();
+  void mnuExportTaskJugglerClick();
+  void mnuExportCsvClick();
+  void mnuExportICalendarClick();
+  // File, Import, MS Project XML: the file's projects added to the plan in one step of the
+  // history, shown at once, and a summary of what came in and what could not be mapped.
+  void mnuImportMspdiClick();
   // Edit, Undo and Redo (Ctrl+Z; Ctrl+Shift+Z and Ctrl+Y), also on the toolbar: the step named in
   // the menu is undone or redone in the plan file, and the plan is loaded again with the view
   // kept. Refused (with the reason) when its rows were changed since, or the plan is read-only.
@@ -238,6 +250,8 @@ class TfrmVazadod : public QMainWindow {
   // The chosen name with the extension, or empty; asks before replacing a file that the
   // extension rule chose.
   std::string AskFileName(const QString& title, const QString& filter, const char* extension);
+  // Asks for the file and writes the plan in the format into it (Export).
+  void ExportAs(TqorExchangeFormat format, const QString& title, const QString& filter);
 
   std::string databasePath_;
   std::string appDirOverride_;
@@ -272,6 +286,7 @@ class TfrmVazadod : public QMainWindow {
   bool lockWaitCursor_ = false;
   bool lockWaitMessage_ = false;
   TSaveDialog saveDialog_;
+  TSaveDialog openDialog_;
   // The report objects.
   std::unique_ptr<TqorPDFReporter> pdfReporter_;
   std::unique_ptr<TqorRTFReporter> rtfReporter_;
@@ -290,6 +305,11 @@ class TfrmVazadod : public QMainWindow {
   QToolButton* cmdUndo = nullptr;
   QToolButton* cmdRedo = nullptr;
   QAction* mnuExportXml = nullptr;
+  QAction* mnuExportMspdi = nullptr;
+  QAction* mnuExportTaskJuggler = nullptr;
+  QAction* mnuExportCsv = nullptr;
+  QAction* mnuExportICalendar = nullptr;
+  QAction* mnuImportMspdi = nullptr;
   QAction* mnuUndo = nullptr;
   QAction* mnuRedo = nullptr;
   QAction* Add1 = nullptr;

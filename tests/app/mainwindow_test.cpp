@@ -139,6 +139,9 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
   }
   EXPECT_EQ(captions, (std::vector<std::string>{"&File",
                                                 "  &Export to XML",
+                                                "  E&xport|&MS Project XML...|&TaskJuggler..."
+                                                "|&CSV...|&iCalendar...",
+                                                "  &Import|&MS Project XML...",
                                                 "&Edit",
                                                 "  &Undo",
                                                 "  &Redo",

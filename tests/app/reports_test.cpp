@@ -21,6 +21,7 @@
 #include <sstream>
 
 #include "app/core/qorLauncher.h"
+#include "app/core/qorPlanExchange.h"
 #include "app/core/qorPlannerStatements.h"
 #include "app/core/qorReportBuilders.h"
 #include "app/core/qorReportFiles.h"
@@ -311,6 +312,105 @@ TEST(WindowAndCli, GiveTheSameRtfAndXmlBytes) {
     EXPECT_EQ(std::system(("xmllint --noout " + menu + ".xml").c_str()), 0);
   }
   EXPECT_EQ(launched.size(), 3u);
+}
+
+// The exchange formats from the menu give the tool's bytes; an imported MS Project XML file adds
+// its projects as one step of the history, and a file that is no plan changes nothing.
+TEST(WindowExchange, ExportsAreTheToolsAndAnImportIsOneStepOfTheHistory) {
+  TTestPlanner folder("menu_exchange");
+  const std::string db = (folder.Dir() / "sample.zuz").string();
+  std::string log;
+  ASSERT_EQ(
+      Cli("sample --projects 3 --tasks-per-project 5 --resources 4 --seed 8 --links 40 " + db, log),
+      0)
+      << log;
+  BoxCatcher boxes;
+  boxes.Answer = QMessageBox::Ok;
+  TfrmVazadod window(db, VZ_SOURCE_DIR);
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QString answer;
+  std::vector<QString> titles;
+  window.SetSaveDialog([&](const QString& title, const QString&, const QString&) {
+    titles.push_back(title);
+    return answer;
+  });
+  const std::string menu = (folder.Dir() / "menu").string(), cli = (folder.Dir() / "cli").string();
+  auto withoutStamp = [](std::string text) {
+    for (size_t at; (at = text.find("DTSTAMP:")) != std::string::npos;)
+      text.erase(at, text.find('\n', at) + 1 - at);
+    return text;
+  };
+  for (auto [item, format, extension] : {std::tuple{"mnuExportMspdi", "mspdi", ".xml"},
+                                         {"mnuExportTaskJuggler", "tjp", ".tjp"},
+                                         {"mnuExportICalendar", "ics", ".ics"}}) {
+    answer = QString::fromStdString(menu + "-" + format);  // the extension is added
+    window.findChild<QAction*>(item)->trigger();
+    const std::string file = cli + "-" + format + extension;
+    ASSERT_EQ(Cli(std::string("export --format ") + format + " --output " + file + " " + db, log),
+              0)
+        << log;
+    const std::string written = ReadFile(menu + "-" + format + extension);
+    EXPECT_GT(written.size(), 1000u) << format;
+    EXPECT_EQ(withoutStamp(written), withoutStamp(ReadFile(file))) << format;
+  }
+  EXPECT_TRUE(boxes.Texts.empty());
+  answer = QString::fromStdString(menu + ".csv");
+  window.findChild<QAction*>("mnuExportCsv")->trigger();
+  ASSERT_EQ(Cli("export --format csv --output " + cli + ".csv " + db, log), 0) << log;
+  for (const char* table : {"-tasks.csv", "-resources.csv", "-assignments.csv"})
+    EXPECT_EQ(ReadFile(menu + table), ReadFile(cli + table)) << table;
+  ASSERT_EQ(boxes.Texts.size(), 1u) << "the three files are named";
+  EXPECT_TRUE(boxes.Texts[0].contains(QString::fromStdString(menu + "-assignments.csv")));
+  // A second export asks before replacing them, and "No" keeps them.
+  SaveStringToFile(menu + "-tasks.csv", "kept");
+  boxes.Answer = QMessageBox::No;
+  window.findChild<QAction*>("mnuExportCsv")->trigger();
+  EXPECT_EQ(ReadFile(menu + "-tasks.csv"), "kept");
+  ASSERT_EQ(boxes.Texts.size(), 2u);
+  EXPECT_TRUE(boxes.Texts[1].endsWith("already exist.\nDo you want to replace them?"));
+  EXPECT_EQ(titles,
+            (std::vector<QString>{"Export to MS Project XML", "Export to TaskJuggler",
+                                  "Export to iCalendar", "Export to CSV", "Export to CSV"}));
+
+  // The plan's own export imported back: every project twice, undone as one step.
+  TqorPlannerModel& model = window.TaskGrid()->Model();
+  const TqorExchangePlan before = ExchangePlanOf(model, "sample");
+  QString chosen = QString::fromStdString(menu + "-mspdi.xml");
+  window.SetOpenDialog([&](const QString&, const QString&, const QString&) { return chosen; });
+  boxes.Answer = QMessageBox::Ok;
+  const char* screenshots = std::getenv("VZ_SCREENSHOT_DIR");
+  if (screenshots) {
+    boxes.OnShown = [&](QMessageBox* box) {
+      EXPECT_TRUE(box->grab().save(QString::fromUtf8(screenshots) + "/import-summary.png"));
+    };
+  }
+  window.findChild<QAction*>("mnuImportMspdi")->trigger();
+  boxes.OnShown = nullptr;
+  ASSERT_EQ(boxes.Texts.size(), 3u);
+  EXPECT_TRUE(boxes.Texts[2].startsWith(
+      QString::fromStdString("Imported " + std::to_string(before.Projects.size()) +
+                             " projects with " + std::to_string(before.Tasks.size()) + " tasks, ")))
+      << boxes.Texts[2].toStdString();
+  const TqorExchangePlan after = ExchangePlanOf(model, "sample");
+  EXPECT_EQ(after.Projects.size(), 2 * before.Projects.size());
+  EXPECT_EQ(after.Tasks.size(), 2 * before.Tasks.size());
+  EXPECT_EQ(after.Links.size(), 2 * before.Links.size());
+  EXPECT_EQ(after.Resources.size(), before.Resources.size()) << "matched by name";
+  EXPECT_EQ(window.findChild<QAction*>("mnuUndo")->text().toStdString(),
+            "&Undo Import of 'menu-mspdi.xml'");
+  window.findChild<QAction*>("mnuUndo")->trigger();
+  EXPECT_EQ(ExchangePlanOf(model, "sample").Tasks.size(), before.Tasks.size());
+
+  // A file that is no MS Project XML: the reason, and the plan as it was.
+  SaveStringToFile(menu + "-bad.xml", "<?xml version=\"1.0\"?>\n<Plan/>\n");
+  chosen = QString::fromStdString(menu + "-bad.xml");
+  window.findChild<QAction*>("mnuImportMspdi")->trigger();
+  ASSERT_EQ(boxes.Texts.size(), 4u);
+  EXPECT_TRUE(boxes.Texts[3].startsWith(
+      QString::fromStdString(menu + "-bad.xml was not imported; the plan is as it was.\n\n")))
+      << boxes.Texts[3].toStdString();
+  EXPECT_EQ(ExchangePlanOf(model, "sample").Tasks.size(), before.Tasks.size());
 }
 
 }  // namespace
