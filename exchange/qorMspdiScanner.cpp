@@ -6,6 +6,7 @@
 #include "exchange/qorMspdiError.h"
 #include "exchange/qorMspdiFields.h"
 #include "exchange/qorMspdiText.h"
+#include "planner/base/qorUtf8.h"
 
 namespace {
 
@@ -35,7 +36,8 @@ bool LeftOut(std::string_view local) {
 
 // A name for a message: at most 40 bytes of it.
 std::string Shown(std::string_view name) {
-  return name.size() > 40 ? std::string(name.substr(0, 40)) + "..." : std::string(name);
+  return name.size() > 40 ? std::string(name.substr(0, Utf8Boundary(name, 40))) + "..."
+                          : std::string(name);
 }
 
 void AppendCData(std::string& out, std::string_view text) {

@@ -158,6 +158,13 @@ TEST(MspdiHostile, MalformedMarkupIsNamedWithItsLine) {
       EXPECT_EQ(e.Line(), LineOf(c.xml, c.at)) << e.what();
     }
   }
+  // A name of control characters still gives a message to read (the bytes that are no UTF-8
+  // make the file Latin-1).
+  const EqorMspdiError e = ErrorOf(
+      Mspdi(std::string("<Tasks>\n<Task><\0\x01\xD7\xFFUID>1</UID></Task>\n</Tasks>\n", 47)));
+  EXPECT_EQ(std::string(e.what()),
+            "\\x00\\x01\u00D7\u00FFUID at line 4: the end tag </UID> does not close the element "
+            "opened at line 4");
 }
 
 // --- What the import refuses ---
