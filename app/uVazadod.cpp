@@ -675,6 +675,8 @@ void TfrmVazadod::MakeReport(const std::function<std::string()>& build) {
   if (!RenderReportFile(reportFormat_, markup, file, appDir_ + kReportImageFolder, *pdfReporter_,
                         *rtfReporter_))
     return;
+  if (reportFormat_ == "PDF" && pdfReporter_->CharactersWithoutFont() > 0)
+    ShowInfo(this, NoFontMessage(pdfReporter_->CharactersWithoutFont()) + ".");
   launcher_->OpenDocument(file, reportFormat_ == "PDF" ? kPDFViewerProgram : kRTFViewerProgram);
 }
 

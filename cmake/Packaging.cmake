@@ -116,7 +116,9 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Vazadod plans projects, their tasks, the resources (people) who work on them,\n"
     "their holidays and their assignments to tasks on one calendar grid of 90 day\n"
     "columns. Tasks are moved with Shift and Ctrl clicks, dialogs edit everything,\n"
-    "three reports come out as PDF or RTF files, and the plan exports as XML.\n"
+    "three reports come out as PDF or RTF files in every script, and plans go out\n"
+    "as XML, MS Project XML, TaskJuggler, CSV and iCalendar and come in from MS\n"
+    "Project XML.\n"
     "\n"
     "All data lives in one file kept by the program's own embedded SQL database\n"
     "engine. The package also holds the command-line tools for that file.")
@@ -125,6 +127,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VAZADOD_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The fonts the PDF reports embed for text the standard fonts cannot show.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-noto-core, fonts-wqy-zenhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

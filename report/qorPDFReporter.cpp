@@ -12,17 +12,18 @@ namespace {
 
 constexpr double kMargin = 25;
 constexpr double kRowHeight = 8;
-constexpr double kRowPadding = 3;    // below the text of a row taller than kRowHeight
-constexpr double kCellInset = 1;     // between a cell's box and its text, left and right
-constexpr double kHeadingRoom = 30;  // kept free below a heading, so it does not end a page
+constexpr double kRowPadding = 3;      // below the text of a row taller than kRowHeight
+constexpr double kCellInset = 1;       // between a cell's box and its text, left and right
+constexpr double kHeadingRoom = 30;    // kept free below a heading, so it does not end a page
+constexpr double kCaptionHeight = 30;  // the most a paragraph before a table is its caption
 constexpr double kPictureGap = 5;
+constexpr double kContinuedGap = 5;  // below the continued heading on top of a page
 constexpr double kEpsilon = 1e-9;
 // <font size> codes of h1..h4: 22, 18, 14 and 10 points.
 constexpr const char* kHeadingSizes[] = {"10", "8", "6", "4"};
 
 // The standard fonts the reports use (indexes of the toolkit's table).
 constexpr int kHelvetica = 4;
-constexpr int kHelveticaBold = 5;
 constexpr int kTimesBold = 9;
 constexpr int kTimesBoldItalic = 11;
 
@@ -43,6 +44,29 @@ std::string Today() {
   std::snprintf(date, sizeof date, "%02d-%02d-%04d", local.tm_mday, local.tm_mon + 1,
                 local.tm_year + 1900);
   return date;
+}
+
+// The document's title: the root's "title", else its "header" (the report's name shown on every
+// page), else the text of the body's first h1 (its inline tags left out, its entities decoded).
+std::string ReportTitle(const TqorReportMarkup& markup) {
+  std::string title = markup.Root().GetAttributeStr("title");
+  if (title.empty()) title = markup.Root().GetAttributeStr("header");
+  if (!title.empty()) return title;
+  std::vector<const TqorXMLNode2*> pending;
+  if (const TqorXMLNode2* body = markup.Body()) pending.push_back(body);
+  while (!pending.empty()) {
+    const TqorXMLNode2* node = pending.back();
+    pending.pop_back();
+    if (TqorReportMarkup::HeadingLevel(*node) == 1) {
+      for (const THTMLElement& e : THTMLParser::Split(node->Text()))
+        for (const std::string& word : e.Words)
+          if (!word.empty()) title += (title.empty() ? "" : " ") + word;
+      return title;
+    }
+    if (node == markup.Body() || TqorReportMarkup::KindOf(*node) == TqorBlockKind::Container)
+      for (int i = node->ChildCount() - 1; i >= 0; --i) pending.push_back(node->GetChild(i));
+  }
+  return title;
 }
 
 }  // namespace
@@ -72,7 +96,11 @@ void TqorPDFReporter::Render(std::string_view markup, const std::string& imageFo
   imageFolder_ = imageFolder;
   markup_.Load(markup);
   headerRow_ = nullptr;
+  helvetica_ = 0;
+  charactersWithoutFont_ = 0;
+  continued_ = nullptr;
   chapter_ = 0;
+  blocks_.clear();
 
   TPDFToolkit pdf;
   pdf_ = &pdf;
@@ -85,6 +113,8 @@ void TqorPDFReporter::Render(std::string_view markup, const std::string& imageFo
   pdf.SetPageSize(markup_.Paper());
   pdf.SetOrigin(1);
   pdf.SetMeasurementUnits(1);
+  pdf.SetTitle(ReportTitle(markup_));
+  pdf.SetFontFallback(true);
   pageWidth_ = pdf.PageWidth();
   pageHeight_ = pdf.PageHeight();
   left_ = kMargin;
@@ -98,11 +128,14 @@ void TqorPDFReporter::Render(std::string_view markup, const std::string& imageFo
   y_ = top_;
   page_ = 1;
   pageUsed_ = false;
+  headOnly_ = true;
 
   if (const TqorXMLNode2* body = markup_.Body())
-    for (int i = 0; i < body->ChildCount(); ++i) LayOutElement(*body->GetChild(i));
+    for (int i = 0; i < body->ChildCount(); ++i) CollectBlocks(*body->GetChild(i));
+  for (block_ = 0; block_ < blocks_.size(); ++block_) LayOutBlock(*blocks_[block_]);
   DrawPageFurniture();
   pdf.CompressContent();
+  charactersWithoutFont_ = pdf.Document().CharactersWithoutFont();
   save(pdf);
 }
 
@@ -111,41 +144,123 @@ void TqorPDFReporter::NewPage() {
   x_ = left_;
   y_ = top_;
   pageUsed_ = false;
+  headOnly_ = true;
+  if (!continued_) return;
+  const std::string html = HeadingHtml(
+      *continued_, THTMLParser::EncodeEntities(continued_->GetAttributeStr("continued")));
+  pdf_->DrawHTMLText(x_, y_, textWidth_, html);
+  pageUsed_ = true;
+  y_ += pdf_->GetHTMLTextHeight(textWidth_, html) + kContinuedGap +
+        Number(TqorReportMarkup::ClassOf(*continued_, continued_->Name()), "margin-bottom");
 }
 
-void TqorPDFReporter::LayOutElement(const TqorXMLNode2& element) {
+void TqorPDFReporter::CollectBlocks(const TqorXMLNode2& element) {
   switch (TqorReportMarkup::KindOf(element)) {
-    case TqorBlockKind::Heading:
-      LayOutHeading(element);
-      break;
-    case TqorBlockKind::Paragraph:
-      LayOutParagraph(element);
-      break;
-    case TqorBlockKind::Row:
-      LayOutRow(element);
-      break;
-    case TqorBlockKind::Image:
-      LayOutPicture(element);
-      break;
     case TqorBlockKind::Container:
-      for (int i = 0; i < element.ChildCount(); ++i) LayOutElement(*element.GetChild(i));
+      for (int i = 0; i < element.ChildCount(); ++i) CollectBlocks(*element.GetChild(i));
       break;
     case TqorBlockKind::Ignored:
+      break;
+    case TqorBlockKind::Row:
+      if (element.ChildCount() > 0) blocks_.push_back(&element);  // a row without cells is none
+      break;
+    default:
+      blocks_.push_back(&element);
+  }
+}
+
+void TqorPDFReporter::LayOutBlock(const TqorXMLNode2& block) {
+  const TqorBlockKind kind = TqorReportMarkup::KindOf(block);
+  if (kind != TqorBlockKind::Row) headerRow_ = nullptr;  // the table ends
+  switch (kind) {
+    case TqorBlockKind::Heading:
+      LayOutHeading(block);
+      break;
+    case TqorBlockKind::Paragraph:
+      LayOutParagraph(block);
+      break;
+    case TqorBlockKind::Row:
+      LayOutRow(block);
+      break;
+    case TqorBlockKind::Image:
+      LayOutPicture(block);
+      break;
+    default:
       break;
   }
 }
 
+double TqorPDFReporter::KeepHeight(size_t index, bool text, bool table) {
+  double height = 0;
+  for (size_t i = index; i < blocks_.size(); ++i) {
+    const TqorXMLNode2& block = *blocks_[i];
+    const TqorBlockKind kind = TqorReportMarkup::KindOf(block);
+    if (kind == TqorBlockKind::Row) {
+      const double row = RowHeight(Cells(block));
+      if (block.GetAttributeStr("header") != "yes") return height + row;
+      height += row;
+      table = true;
+      continue;
+    }
+    if (table || (kind != TqorBlockKind::Heading && kind != TqorBlockKind::Paragraph)) break;
+    if (kind == TqorBlockKind::Heading) {
+      const std::string className = TqorReportMarkup::ClassOf(block, block.Name());
+      if (text || markup_.ClassProperty(className, "page-break-before") == "always") return 0;
+      height += Number(className, "margin-top") +
+                pdf_->GetHTMLTextHeight(textWidth_, HeadingHtml(block, block.Text())) +
+                Number(className, "margin-bottom");
+    } else {
+      const std::string className = TqorReportMarkup::ClassOf(block, "p");
+      const double paragraph =
+          pdf_->GetHTMLTextHeight(ParagraphWidth(className), ParagraphHtml(block));
+      const int marginBottom = Number(className, "margin-bottom");
+      // Text after text, or a long text: what comes before it is no caption.
+      if (paragraph > 0 && (text || paragraph + marginBottom > kCaptionHeight)) return 0;
+      if (paragraph > 0) text = true;
+      height += Number(className, "margin-top") + paragraph + marginBottom;
+    }
+  }
+  // A table of header rows only is kept with them.
+  return table ? height : 0;
+}
+
+std::string TqorPDFReporter::HeadingHtml(const TqorXMLNode2& heading,
+                                         const std::string& text) const {
+  return std::string("<p><b><font size=\"") +
+         kHeadingSizes[TqorReportMarkup::HeadingLevel(heading) - 1] + "\">" + text +
+         "</font></b></p>";
+}
+
+std::string TqorPDFReporter::ParagraphHtml(const TqorXMLNode2& paragraph) const {
+  std::string text = paragraph.Text();
+  text = ReplaceText(text, "<ul>", "<br>");
+  text = ReplaceText(text, "</ul>", "");
+  text = ReplaceText(text, "<li>", "- ");
+  text = ReplaceText(text, "</li>", "<br>");
+  // The title is plain text (an attribute, its entities already decoded): it reaches the page
+  // as written.
+  const std::string title = paragraph.GetAttributeStr("title");
+  return title.empty() ? "<p>" + text + "</p>"
+                       : "<p><b>" + THTMLParser::EncodeEntities(title) + "</b><br>" + text + "</p>";
+}
+
+double TqorPDFReporter::ParagraphWidth(const std::string& className) const {
+  return textWidth_ - Number(className, "margin-left") - Number(className, "margin-right");
+}
+
 void TqorPDFReporter::LayOutHeading(const TqorXMLNode2& heading) {
   const int level = TqorReportMarkup::HeadingLevel(heading);
+  // A heading of the continued one's level or a higher one ends its section.
+  if (continued_ && level <= TqorReportMarkup::HeadingLevel(*continued_)) continued_ = nullptr;
   const std::string className = TqorReportMarkup::ClassOf(heading, heading.Name());
   // A page break asked for is made even on a page that is still empty.
   if (markup_.ClassProperty(className, "page-break-before") == "always") NewPage();
   y_ += Number(className, "margin-top");
-  const std::string html = std::string("<p><b><font size=\"") + kHeadingSizes[level - 1] + "\">" +
-                           heading.Text() + "</font></b></p>";
+  const std::string html = HeadingHtml(heading, heading.Text());
   const double height = pdf_->GetHTMLTextHeight(textWidth_, html);
   const int marginBottom = Number(className, "margin-bottom");
-  if (y_ + height + marginBottom + kHeadingRoom > bottom_ && pageUsed_) NewPage();
+  const double keep = KeepHeight(block_ + 1, false, false);
+  if (y_ + height + marginBottom + std::max(kHeadingRoom, keep) > bottom_ && MayBreak()) NewPage();
   pdf_->DrawHTMLText(x_, y_, textWidth_, html);
   pageUsed_ = true;
 
@@ -157,27 +272,25 @@ void TqorPDFReporter::LayOutHeading(const TqorXMLNode2& heading) {
     pdf_->NewOutline(chapter_, outline, page_, y_);
   }
   y_ += height + marginBottom;
+  if (!heading.GetAttributeStr("continued").empty()) continued_ = &heading;
 }
 
 void TqorPDFReporter::LayOutParagraph(const TqorXMLNode2& paragraph) {
-  std::string text = paragraph.Text();
-  text = ReplaceText(text, "<ul>", "<br>");
-  text = ReplaceText(text, "</ul>", "");
-  text = ReplaceText(text, "<li>", "- ");
-  text = ReplaceText(text, "</li>", "<br>");
-  // The title is plain text (an attribute, its entities already decoded): it reaches the page
-  // as written.
-  const std::string title = paragraph.GetAttributeStr("title");
-  std::string html =
-      title.empty() ? "<p>" + text + "</p>"
-                    : "<p><b>" + THTMLParser::EncodeEntities(title) + "</b><br>" + text + "</p>";
+  std::string html = ParagraphHtml(paragraph);
   const std::string className = TqorReportMarkup::ClassOf(paragraph, "p");
   y_ += Number(className, "margin-top");
   const double indent = Number(className, "margin-left");
-  const double width = textWidth_ - indent - Number(className, "margin-right");
+  const double width = ParagraphWidth(className);
   const int marginBottom = Number(className, "margin-bottom");
   double height = pdf_->GetHTMLTextHeight(width, html);
-  if (y_ + height + marginBottom > bottom_ && pageUsed_) NewPage();
+  if (height <= 0) {  // a spacer: the next block starts a page when it does not fit
+    y_ += marginBottom;
+    return;
+  }
+  // A caption: short text with a table after it, which it stays with.
+  const double keep =
+      height + marginBottom <= kCaptionHeight ? KeepHeight(block_ + 1, true, false) : 0;
+  if (y_ + height + marginBottom + keep > bottom_ && MayBreak()) NewPage();
   // Taller than the page has room for: what fits fills the page, the rest goes on overleaf for
   // as long as each page takes some of it.
   while (y_ + height > bottom_ + kEpsilon) {
@@ -185,6 +298,7 @@ void TqorPDFReporter::LayOutParagraph(const TqorXMLNode2& paragraph) {
     const double restHeight = rest.empty() ? 0 : pdf_->GetHTMLTextHeight(width, rest);
     if (restHeight <= 0) {  // all of it stands on this page
       pageUsed_ = true;
+      if (keep == 0) headOnly_ = false;
       y_ = bottom_ + marginBottom;
       return;
     }
@@ -194,7 +308,8 @@ void TqorPDFReporter::LayOutParagraph(const TqorXMLNode2& paragraph) {
     height = restHeight;
   }
   pdf_->DrawHTMLText(x_ + indent, y_, width, html);
-  if (height > 0) pageUsed_ = true;
+  pageUsed_ = true;
+  if (keep == 0) headOnly_ = false;
   y_ += height + marginBottom;
 }
 
@@ -207,9 +322,10 @@ void TqorPDFReporter::LayOutPicture(const TqorXMLNode2& picture) {
   pdf_->SelectImage(image);
   const int width = TqorReportMarkup::WholeNumberAttribute(picture, "mmwidth");
   const int height = TqorReportMarkup::WholeNumberAttribute(picture, "mmheight");
-  if (y_ + height + kPictureGap > bottom_ && pageUsed_) NewPage();
+  if (y_ + height + kPictureGap > bottom_ && MayBreak()) NewPage();
   pdf_->DrawImage(x_, y_, width, height);
   pageUsed_ = true;
+  headOnly_ = false;
   y_ += height + kPictureGap;
 }
 
@@ -245,20 +361,34 @@ double TqorPDFReporter::RowHeight(const std::vector<TCell>& cells) {
   return tallest > kRowHeight ? tallest + kRowPadding : kRowHeight;
 }
 
+TPDFHandle TqorPDFReporter::RowFont() {
+  // The inline HTML text's Helvetica, made first: the rows use that font object.
+  if (!helvetica_) pdf_->HTMLFontsOnPage();
+  helvetica_ = pdf_->StandardFont(kHelvetica);
+  return helvetica_;
+}
+
 void TqorPDFReporter::NewPageForRow(bool headerRow) {
   NewPage();
-  if (!headerRow && headerRow_) LayOutRow(*headerRow_);
+  if (headerRow || !headerRow_) return;
+  const std::vector<TCell> cells = Cells(*headerRow_);
+  std::vector<std::string> rest;  // of a header row taller than a page: left out
+  const double height = std::min(RowHeight(cells), bottom_ - y_);
+  DrawRow(cells, height, RowFont(), &rest);
+  y_ += height;
 }
 
 void TqorPDFReporter::LayOutRow(const TqorXMLNode2& row) {
   if (row.ChildCount() == 0) return;
   const bool headerRow = row.GetAttributeStr("header") == "yes";
   if (headerRow) headerRow_ = &row;
-  pdf_->AddStandardFont(kHelveticaBold);
-  const TPDFHandle helvetica = pdf_->AddStandardFont(kHelvetica);
+  const TPDFHandle helvetica = RowFont();
   std::vector<TCell> cells = Cells(row);
   double height = RowHeight(cells);
-  if (y_ + height > bottom_ + kEpsilon && pageUsed_) NewPageForRow(headerRow);
+  // A header row stays with the table's first row.
+  const double keep = headerRow ? KeepHeight(block_ + 1, true, true) : 0;
+  if (y_ + height + keep > bottom_ + kEpsilon && MayBreak()) NewPageForRow(headerRow);
+  if (!headerRow) headOnly_ = false;
   // A row taller than the room a page has for it fills the page, and its cells go on in a row
   // at the top of the next, for as long as each page takes some of their text.
   while (y_ + height > bottom_ + kEpsilon) {

@@ -4,12 +4,15 @@
 //   17 mm  header text                                        (the root's "header")
 //   23 mm  ------------------------------------------------- rule
 //   25 mm  h1..h4   bold headings of 22, 18, 14 and 10 points; an "outline" on h1 makes a
-//                   bookmark, on h2 a bookmark below the last h1's
+//                   bookmark, on h2 a bookmark below the last h1's; a "continued" text is
+//                   drawn as the heading, 5 mm above what follows, on top of every later page
+//                   until the next heading of its level or a higher one
 //          p        paragraph of inline HTML ("title" bold on a line above)
 //          tr       a row of outlined boxes, each cell up to its "right" edge (percent of the
 //                   text width), filled in its class's background colour; at least 8 mm high,
-//                   else its text's height + 3 mm; the last header row ("header"="yes") is
-//                   repeated on top of every page a later row starts
+//                   else its text's height + 3 mm. A run of rows is a table: its last header
+//                   row ("header"="yes") is repeated on top of every page a later row of the
+//                   table starts, below the "continued" heading
 //          img      JPEG picture of "mmwidth" by "mmheight" from the image folder
 //          div, link  their children, in order
 //   h-25   ------------------------------------------------- rule at h - 23 mm
@@ -19,7 +22,12 @@
 // "margin-bottom", "margin-left", "margin-right" in millimetres) and page breaks
 // ("page-break-before:always"), and cells their "background-color", "text-align" and
 // "font-weight". A block that does not fit the rest of a page starts the next one; a paragraph
-// or row taller than a whole page fills it and goes on at the top of the next.
+// or row taller than a whole page fills it and goes on at the top of the next. A page never ends
+// with a caption or a header row: a caption (a heading or a paragraph of up to 30 mm before a
+// table, with only empty paragraphs, and headings before the paragraph, between) or a header
+// row starts the next page when it does not fit there with the table's header rows and first
+// row. A block that does not fit below what stands on a page only for the blocks after it
+// (headings, captions, header rows) stays below them.
 #pragma once
 
 #include <functional>
@@ -58,6 +66,9 @@ class TqorPDFReporter {
 
   // The markup of the last conversion, with the style classes of every conversion so far.
   const TqorReportMarkup& Markup() const { return markup_; }
+  // The characters of the last conversion that no installed font has: each is drawn as the
+  // missing-glyph box, and counted each time it is drawn.
+  size_t CharactersWithoutFont() const { return charactersWithoutFont_; }
 
  private:
   struct TCell {
@@ -69,7 +80,18 @@ class TqorPDFReporter {
   // Lays the report out and hands the finished document to save.
   void Render(std::string_view markup, const std::string& imageFolder,
               const std::function<void(TPDFToolkit&)>& save);
-  void LayOutElement(const TqorXMLNode2& element);
+  // The blocks of an element, containers opened, in order into blocks_.
+  void CollectBlocks(const TqorXMLNode2& element);
+  void LayOutBlock(const TqorXMLNode2& block);
+  // The height that must stand below the caption or header row before index for it not to end
+  // a page: the spacers, headings and caption text, the header rows and the first row of the
+  // table that follows (its header rows alone when no row follows them); 0 when no table
+  // follows. text: a caption's text came before (another text or a heading ends the search);
+  // table: a header row came before (only rows may follow).
+  double KeepHeight(size_t index, bool text, bool table);
+  std::string HeadingHtml(const TqorXMLNode2& heading, const std::string& text) const;
+  std::string ParagraphHtml(const TqorXMLNode2& paragraph) const;
+  double ParagraphWidth(const std::string& className) const;
   void LayOutHeading(const TqorXMLNode2& heading);
   void LayOutParagraph(const TqorXMLNode2& paragraph);
   void LayOutPicture(const TqorXMLNode2& picture);
@@ -81,9 +103,15 @@ class TqorPDFReporter {
   // fit each box.
   void DrawRow(const std::vector<TCell>& cells, double height, TPDFHandle font,
                std::vector<std::string>* rest);
+  // A new page, headed by the "continued" heading that is in force.
   void NewPage();
-  // A new page, headed by the remembered header row unless the row being laid out is one.
+  // Helvetica for the rows, selected: the inline HTML text's font object.
+  TPDFHandle RowFont();
+  // A new page, headed as NewPage and by the table's header row unless the row being laid out
+  // is one.
   void NewPageForRow(bool headerRow);
+  // A page that may end before the block being laid out: more than its head stands on it.
+  bool MayBreak() const { return pageUsed_ && !headOnly_; }
   // A whole-number property of a class; 0 when it is not one.
   int Number(const std::string& className, std::string_view property) const;
   void DrawPageFurniture();
@@ -99,6 +127,13 @@ class TqorPDFReporter {
   double x_ = 0, y_ = 0;
   int page_ = 1;
   bool pageUsed_ = false;  // something stands in the body of the current page
-  const TqorXMLNode2* headerRow_ = nullptr;
-  TPDFHandle chapter_ = 0;  // the bookmark of the last h1 with an outline
+  // Only headings, captions, header rows and the continued heading stand on the page.
+  bool headOnly_ = true;
+  std::vector<const TqorXMLNode2*> blocks_;
+  size_t block_ = 0;                         // the one being laid out
+  const TqorXMLNode2* headerRow_ = nullptr;  // of the table being laid out
+  const TqorXMLNode2* continued_ = nullptr;  // the heading whose "continued" text is in force
+  TPDFHandle chapter_ = 0;                   // the bookmark of the last h1 with an outline
+  TPDFHandle helvetica_ = 0;                 // the rows' font
+  size_t charactersWithoutFont_ = 0;
 };

@@ -141,7 +141,7 @@ void TqorRTFReporter::ProcessElement(const TqorXMLNode2& element) {
 
 void TqorRTFReporter::WriteRow(const TqorXMLNode2& row) {
   if (row.ChildCount() == 0) return;
-  writer_.BeginRow("");
+  writer_.BeginRow(row.GetAttributeStr("header") == "yes" ? "display:table-header-group" : "");
   for (int i = 0; i < row.ChildCount(); ++i) {
     const TqorXMLNode2& cell = *row.GetChild(i);
     const std::string list = markup_.ClassText(TqorReportMarkup::ClassOf(cell));

@@ -5,7 +5,8 @@
 //   h1..h4       heading in stylesheet entry 1..4 (class defaults to the element name)
 //   p            paragraph (class defaults to "p"); a "title" stands bold on a line above
 //   tr           table row; each child a cell up to its "right" edge (percent of text width),
-//                with a bottom border, shaded 3 % when its class sets a background colour
+//                with a bottom border, shaded 3 % when its class sets a background colour;
+//                with header="yes" a header row, repeated on each page the table runs onto
 //   img          picture from the image folder at 100 %, in a paragraph of its own
 //   div, link    their children, in order
 //

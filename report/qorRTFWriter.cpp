@@ -1,9 +1,12 @@
 // Writes the RTF layout drawn in qorRTFWriter.h.
 #include "report/qorRTFWriter.h"
 
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 #include "planner/base/qorStrings.h"
+#include "report/qorRTFBidi.h"
 #include "report/qorStyleProperties.h"
 
 namespace {
@@ -84,17 +87,37 @@ bool AppendBorderWord(std::string& out, const TqorStyleProperty& p, const char* 
   return false;
 }
 
-// The page fields of the footer: date centred, "Page n of m" right.
-std::string PageFields(std::string_view language) {
+std::string DayMonthYear(int32_t year, int32_t month, int32_t day) {
+  char date[40];
+  std::snprintf(date, sizeof date, "%02d-%02d-%04d", day, month, year);
+  return date;
+}
+
+std::string Today() {
+  const std::time_t t = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&t, &local);
+  return DayMonthYear(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+// The page fields of the footer: date centred, "Page n of m" right. Each field carries a
+// result for readers that show fields as written: the date of the report, page 1 of 1.
+std::string PageFields(std::string_view language, const std::string& date) {
   const bool dutch = language == "dutch";
-  std::string s =
-      "{\\tab {\\field{\\*\\fldinst { DATE \\\\@ \"dd-MM-yyyy\" }}{\\fldrslt {02-01-2003}}} } "
-      "{\\tab ";
+  std::string s = "{\\tab {\\field{\\*\\fldinst { DATE \\\\@ \"dd-MM-yyyy\" }}{\\fldrslt {" + date +
+                  "}}} } {\\tab ";
   s += dutch ? "Pagina " : "Page ";
-  s += "} {\\field{\\*\\fldinst {PAGE }}{\\fldrslt }}";
+  s += "} {\\field{\\*\\fldinst {PAGE }}{\\fldrslt {1}}}";
   s += dutch ? " van " : " of ";
-  s += "{\\field{\\*\\fldinst { NUMPAGES }}{\\fldrslt }} \\par}";
+  s += "{\\field{\\*\\fldinst { NUMPAGES }}{\\fldrslt {1}}} \\par}";
   return s;
+}
+
+// The words a right-to-left paragraph adds to its format (an empty text for any other): its
+// direction and, unless its own format aligns it, the alignment at its start.
+std::string DirectionWords(const TqorRTFBidi& bidi, std::string_view format) {
+  if (!bidi.RightToLeft()) return {};
+  return format.find("\\q") == std::string_view::npos ? "\\rtlpar\\qr" : "\\rtlpar";
 }
 
 }  // namespace
@@ -225,6 +248,8 @@ std::string TqorRTFWriter::RowFormat(std::string_view properties) {
       out += "\\trrh" + std::to_string(MillimetresToTwips(StyleWholeNumber(p.Value)));
     else if (p.Name == "page-break-inside" && p.Value == "always")
       out += "\\trkeep ";
+    else if (p.Name == "display" && p.Value == "table-header-group")
+      out += "\\trhdr";
   }
   return out;
 }
@@ -232,6 +257,17 @@ std::string TqorRTFWriter::RowFormat(std::string_view properties) {
 std::ostream& TqorRTFWriter::Out() {
   if (!stream_) throw std::logic_error("RTF writer: no document begun");
   return *stream_;
+}
+
+void TqorRTFWriter::Emit(std::string_view rtf) {
+  if (inParagraph_)
+    paragraph_ += rtf;
+  else
+    Out() << rtf;
+}
+
+void TqorRTFWriter::SetDate(int32_t year, int32_t month, int32_t day) {
+  date_ = DayMonthYear(year, month, day);
 }
 
 void TqorRTFWriter::BeginDocument(std::ostream& stream) {
@@ -294,31 +330,37 @@ void TqorRTFWriter::WriteHead() {
   h += kLineEnd;
 
   h += kLineEnd;
-  h += "{\\header \\pard" + fontSelector_ + "\\fs16\\brdrb\\brdrs " + TqorRTFText::Escape(header_) +
-       "\\par}";
+  const std::string headerFormat = fontSelector_ + "\\fs16";
+  const TqorRTFBidi header(TqorRTFText::Escape(header_), headerFormat);
+  h += "{\\header \\pard" + fontSelector_ + "\\fs16\\brdrb\\brdrs" + DirectionWords(header, "") +
+       " " + header.Rtf() + "\\par}";
   h += kLineEnd;
+  const TqorRTFBidi footer(TqorRTFText::Escape(footer_), headerFormat,
+                           TqorRTFBidi::TBase::LeftToRight);
   h += "{\\footer \\pard\\plain\\tqc\\tx" + std::to_string(textWidth_ / 2) + "\\tqr\\tx" +
-       std::to_string(textWidth_) + fontSelector_ + "\\fs16\\brdrt\\brdrs " +
-       TqorRTFText::Escape(footer_) + PageFields(language_);
+       std::to_string(textWidth_) + fontSelector_ + "\\fs16\\brdrt\\brdrs " + footer.Rtf() +
+       PageFields(language_, date_.empty() ? Today() : date_);
   h += kLineEnd;
   if (landscape_) h += "\\landscape\\lndscpsxn";
   Out() << h;
 }
 
 void TqorRTFWriter::EndDocument() {
+  WriteOpenParagraph();
   Out() << "}";
   stream_ = nullptr;
 }
 
 void TqorRTFWriter::WriteText(const TqorRTFText& text) {
-  Out() << text.Rtf();
+  Emit(text.Rtf());
 }
 
 void TqorRTFWriter::WriteNumber(int64_t n) {
-  Out() << std::to_string(n);
+  Emit(std::to_string(n));
 }
 
 void TqorRTFWriter::BeginRow(std::string_view rowProperties) {
+  rowRightToLeft_ = false;
   Out() << "\\trowd" << RowFormat(rowProperties);
 }
 
@@ -327,39 +369,66 @@ void TqorRTFWriter::AddCellBoundary(int32_t rightPercent, std::string_view cellP
 }
 
 void TqorRTFWriter::WriteCell(const TqorRTFText& text, std::string_view properties) {
-  Out() << "\\pard\\intbl\\plain" << fontSelector_ << "\\fs20" << ParagraphFormat(properties)
-        << text.Rtf() << " \\cell";
+  const std::string format = ParagraphFormat(properties);
+  const TqorRTFBidi bidi(text.Rtf(), "\\plain" + fontSelector_ + "\\fs20" + format);
+  rowRightToLeft_ = rowRightToLeft_ || bidi.RightToLeft();
+  Out() << "\\pard\\intbl\\plain" << fontSelector_ << "\\fs20" << DirectionWords(bidi, format)
+        << format << bidi.Rtf() << " \\cell";
 }
 
 void TqorRTFWriter::EndRow() {
-  Out() << "\\pard\\intbl \\row" << kLineEnd;
+  Out() << (rowRightToLeft_ ? "\\pard\\intbl\\ltrrow \\row" : "\\pard\\intbl \\row") << kLineEnd;
+  rowRightToLeft_ = false;
 }
 
 void TqorRTFWriter::WriteParagraph(const TqorRTFText& text, std::string_view properties) {
-  Out() << "\\pard\\plain" << fontSelector_ << "\\fs20" << ParagraphFormat(properties) << text.Rtf()
-        << " \\par" << kLineEnd;
+  const std::string format = ParagraphFormat(properties);
+  const TqorRTFBidi bidi(text.Rtf(), "\\plain" + fontSelector_ + "\\fs20" + format);
+  Out() << "\\pard\\plain" << fontSelector_ << "\\fs20" << DirectionWords(bidi, format) << format
+        << bidi.Rtf() << " \\par" << kLineEnd;
 }
 
 void TqorRTFWriter::BeginParagraph(std::string_view properties) {
-  Out() << "\\pard\\plain" << fontSelector_ << "\\fs20" << ParagraphFormat(properties);
+  Out();
+  WriteOpenParagraph();
+  inParagraph_ = true;
+  paragraphProperties_ = properties;
+  paragraph_.clear();
 }
 
 void TqorRTFWriter::WriteStyledText(const TqorRTFText& text, std::string_view properties) {
-  Out() << "{" << CharacterFormat(properties) << text.Rtf() << "}";
+  Emit("{" + CharacterFormat(properties) + text.Rtf() + "}");
 }
 
 void TqorRTFWriter::WriteLineBreak() {
-  Out() << "\\line" << kLineEnd;
+  Emit(std::string("\\line") + kLineEnd);
+}
+
+void TqorRTFWriter::WriteOpenParagraph() {
+  if (!inParagraph_) return;
+  inParagraph_ = false;
+  Out() << "\\pard\\plain" << fontSelector_ << "\\fs20" << ParagraphFormat(paragraphProperties_)
+        << paragraph_;
 }
 
 void TqorRTFWriter::EndParagraph() {
-  Out() << " \\par" << kLineEnd;
+  if (!inParagraph_) {
+    Out() << " \\par" << kLineEnd;
+    return;
+  }
+  inParagraph_ = false;
+  const std::string format = ParagraphFormat(paragraphProperties_);
+  const TqorRTFBidi bidi(paragraph_, "\\plain" + fontSelector_ + "\\fs20" + format);
+  Out() << "\\pard\\plain" << fontSelector_ << "\\fs20" << DirectionWords(bidi, format) << format
+        << bidi.Rtf() << " \\par" << kLineEnd;
 }
 
 void TqorRTFWriter::WriteHeading(const TqorRTFText& text, int level, std::string_view properties) {
   if (level < 0 || level > 4) level = 1;
-  Out() << "\\pard\\plain " << GetStyle(level).Formatting << ParagraphFormat(properties) << "{"
-        << text.Rtf() << " \\par}" << kLineEnd;
+  const std::string format = ParagraphFormat(properties);
+  const TqorRTFBidi bidi(text.Rtf(), "\\plain " + GetStyle(level).Formatting + format);
+  Out() << "\\pard\\plain " << GetStyle(level).Formatting << DirectionWords(bidi, format) << format
+        << "{" << bidi.Rtf() << " \\par}" << kLineEnd;
 }
 
 namespace {
@@ -392,10 +461,10 @@ void TqorRTFWriter::WritePicture(const std::string& fileName, int32_t scalePerce
   const std::string bytes = LoadStringFromFile(fileName);
   // The blank ends the size; the reader takes exactly that many bytes after it.
   const std::string scale = std::to_string(scalePercent);
-  Out() << opening << "\\picscalex" << scale << "\\picscaley" << scale << "\\bin"
-        << std::to_string(bytes.size()) << ' ';
-  Out().write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  Out() << "}";
+  Emit(std::string(opening) + "\\picscalex" + scale + "\\picscaley" + scale + "\\bin" +
+       std::to_string(bytes.size()) + ' ');
+  Emit(bytes);
+  Emit("}");
 }
 
 const TRTFStyle& TqorRTFWriter::GetStyle(int level) const {

@@ -1,6 +1,7 @@
 // Writes an RTF document straight into a stream, piece by piece, in the order the caller asks
-// for; nothing is kept but the page set-up and the stylesheet. Measurements are twips (1/1440
-// inch; 1 mm = 56.7 twips), the text of the file is 7-bit ASCII with code page 1252 escapes.
+// for; nothing is kept but the page set-up, the stylesheet and the paragraph BeginParagraph
+// opened (its direction is known at its end). Measurements are twips (1/1440 inch; 1 mm =
+// 56.7 twips), the text of the file is 7-bit ASCII with code page 1252 escapes.
 //
 //   {\rtf1\ansi\ansicpg1252\deff0 CR LF                    BeginDocument: the head
 //   {\fonttbl{\f0\fswiss\fcharset0 Arial;}...} CR LF        fonts 0..3: Arial, Times New Roman,
@@ -8,13 +9,22 @@
 //   {\stylesheet{...Normal;}{...heading 1;}...} CR LF ...   styles 0..4: Normal, heading 1..4
 //   \paperw..\paperh..\margl..\margr..\margt..\margb..[\landscape] CR LF
 //   CR LF {\header ...} CR LF {\footer ... date, page, page count \par} CR LF
+//       the fields with their results: {\field{\*\fldinst { DATE \\@ "dd-MM-yyyy" }}
+//       {\fldrslt {10-12-2026}}}, PAGE and NUMPAGES with {\fldrslt {1}} until the reader updates
 //   [\landscape\lndscpsxn] \pard\plain \s1... {Heading \par} CR LF                WriteHeading
 //   \pard\plain\f0\fs20\sb567 Text \par CR LF               WriteParagraph
-//   \trowd\clbrdrb\brdrs\cellx4513...                       BeginRow, AddCellBoundary
+//   \trowd\trhdr\clbrdrb\brdrs\cellx4513...                 BeginRow, AddCellBoundary
 //   \pard\intbl\plain\f0\fs20\qr Cell \cell ...             WriteCell
-//   \pard\intbl \row CR LF                                  EndRow
+//   \pard\intbl[\ltrrow] \row CR LF                         EndRow
 //   {\pict\pngblip\picscalex100\picscaley100\bin1234 <the file's bytes>}   WritePicture
 //   }                                                       EndDocument
+//
+// Right-to-left text (qorRTFBidi.h): a paragraph, cell or heading whose first strong character
+// is right to left gets "\rtlpar" and, unless its list sets "text-align", "\qr" (its start)
+// before the words of its list; its right-to-left runs stand between "\rtlch\af0\afs20 " and
+// "\ltrch ". A row with such a cell keeps its cells left to right with "\ltrrow", as a
+// reader would otherwise turn the table round. The header text is a paragraph like the others;
+// the footer text only marks its runs, so that its tab stops stay left to right.
 #pragma once
 
 #include <cstdint>
@@ -53,6 +63,9 @@ class TqorRTFWriter {
   // Plain text for the page header and footer, escaped when the head is written.
   void SetHeaderText(std::string_view text) { header_ = text; }
   void SetFooterText(std::string_view text) { footer_ = text; }
+  // The date the footer's date field shows until the reader updates it; today (local time)
+  // when not set. REQUIRES: a real date.
+  void SetDate(int32_t year, int32_t month, int32_t day);
   // A paper text such as "A4 Landscape" (letter case ignored): "letter" or A4 (every other
   // name), landscape when the text holds that word; sets paper size, margins and text width.
   void SetPaper(std::string_view paper);
@@ -67,7 +80,8 @@ class TqorRTFWriter {
   // plain text (escaped) unless built with TqorRTFText::FromRtf.
   void WriteText(const TqorRTFText& text);
   void WriteNumber(int64_t n);
-  // Starts a table row; the row list knows "height" (mm) and "page-break-inside:always".
+  // Starts a table row; the row list knows "height" (mm), "page-break-inside:always" and
+  // "display:table-header-group" (a header row, repeated on each page the table runs onto).
   void BeginRow(std::string_view rowProperties);
   // One cell's right edge in percent of the text width, with its borders, shading and
   // vertical alignment.
@@ -76,6 +90,8 @@ class TqorRTFWriter {
   void WriteCell(const TqorRTFText& text, std::string_view properties);
   void EndRow();
   void WriteParagraph(const TqorRTFText& text, std::string_view properties);
+  // Opens a paragraph that the following WriteText, WriteNumber, WriteStyledText,
+  // WriteLineBreak and WritePicture calls fill; EndParagraph writes it.
   void BeginParagraph(std::string_view properties);
   // A group with the character format of the list (weight, size, style, variant, decoration).
   void WriteStyledText(const TqorRTFText& text, std::string_view properties);
@@ -115,6 +131,10 @@ class TqorRTFWriter {
 
  private:
   std::ostream& Out();
+  // The stream, or the open paragraph between BeginParagraph and EndParagraph.
+  void Emit(std::string_view rtf);
+  // A paragraph that BeginParagraph opened and no EndParagraph closed, as written, unended.
+  void WriteOpenParagraph();
   void WriteHead();
 
   std::vector<std::unique_ptr<TRTFStyle>> styles_;
@@ -132,4 +152,9 @@ class TqorRTFWriter {
   std::string defaultFont_ = "arial";
   std::string fontSelector_ = "\\f0";
   std::string language_ = "dutch";
+  std::string date_;  // dd-mm-yyyy, empty for today
+  bool inParagraph_ = false;
+  std::string paragraphProperties_;
+  std::string paragraph_;
+  bool rowRightToLeft_ = false;  // a cell of the open row is right to left
 };

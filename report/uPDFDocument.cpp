@@ -63,7 +63,8 @@ std::string PDFTextStringBytes(std::string_view utf8) {
   return out;
 }
 
-TPDFDocument::TPDFDocument() : random_(std::random_device{}()) {
+TPDFDocument::TPDFDocument()
+    : fallback_(std::make_unique<TPDFFontFallback>(*this)), random_(std::random_device{}()) {
   trailer_ = structure_.Make<TPDFDictionary>();
   auto root = structure_.Make<TPDFDictionary>();
   root->SetName("Type", "Pages");
@@ -170,7 +171,14 @@ TPDFFont* TPDFDocument::AddStandardFont(int index) {
   if (!metrics.Symbolic) dict->SetName("Encoding", "WinAnsiEncoding");
   TPDFDictionary* object = Register(std::move(dict));
   fonts_.push_back(std::make_unique<TPDFFont>(index, std::move(name), object));
+  if (!metrics.Symbolic && fallbackOn_) fonts_.back()->SetFallback(fallback_.get());
   return fonts_.back().get();
+}
+
+void TPDFDocument::SetFontFallback(bool on) {
+  fallbackOn_ = on;
+  for (const std::unique_ptr<TPDFFont>& font : fonts_)
+    if (!font->IsSymbolic()) font->SetFallback(on ? fallback_.get() : nullptr);
 }
 
 const std::array<TPDFFont*, 4>& TPDFDocument::HTMLFonts() {
@@ -225,6 +233,7 @@ TPDFDictionary* TPDFDocument::AddOutline(TPDFDictionary* parent, std::string_vie
     if (!parent) {
       parent = Register(structure_.Make<TPDFDictionary>());
       catalog_->SetRef("Outlines", *parent);
+      catalog_->SetName("PageMode", "UseOutlines");  // the viewer opens with the bookmarks shown
     }
   }
   auto item = structure_.Make<TPDFDictionary>();

@@ -12,7 +12,8 @@
 //            /Resources << /ProcSet [ /PDF /Text /ImageB /ImageC /ImageI ] >> >>
 // The document knows its pages only as these objects; selecting pages, their content streams and
 // resources are the page tree's (uPDFPageTree.h), which is made on top of a document.
-// Outlines: the catalogue's "Outlines" dictionary heads a tree of items
+// Outlines: the catalogue's "Outlines" dictionary (with "/PageMode /UseOutlines" beside it, so
+// that the viewer opens with the bookmarks shown) heads a tree of items
 //   << /Title (t) /Parent p /Dest [ page 0 R /XYZ 0 y 0 ] /Prev /Next /First /Last /Count /F >>
 #pragma once
 
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "report/uPDFFont.h"
+#include "report/uPDFFontFallback.h"
 #include "report/uPDFImage.h"
 #include "report/uPDFStructure.h"
 
@@ -77,7 +79,7 @@ class TPDFDocument {
 
   // ---- fonts and images
   // A new font object every time, even for a base font added before; nullptr for an index
-  // outside 0..13.
+  // outside 0..13. With the fallback on, the text fonts set what WinAnsi lacks through it.
   TPDFFont* AddStandardFont(int index);
   size_t FontCount() const { return fonts_.size(); }
   TPDFFont* Font(size_t i) const { return fonts_.at(i).get(); }
@@ -91,6 +93,15 @@ class TPDFDocument {
   TPDFImage* AddJPEGImage(std::string bytes);
   size_t ImageCount() const { return images_.size(); }
   TPDFImage* Image(size_t i) const { return images_.at(i).get(); }
+  // The installed fonts the document embeds for text the standard fonts can't show.
+  TPDFFontFallback& Fallback() { return *fallback_; }
+  // Off (as a new document has it), characters WinAnsi lacks are "?"; on, every text font of the
+  // document, those added before too, sets them through the fallback.
+  void SetFontFallback(bool on);
+  // The characters drawn so far that no installed font has (each drawn as a box).
+  size_t CharactersWithoutFont() const { return fallback_->Missing(); }
+  // Writes the embedded fonts' objects for the glyphs drawn so far; before the file is written.
+  void FinishFonts() { fallback_->Finish(); }
   // A resource name unique in the document: prefix + 8 lower-case hexadecimal digits.
   std::string NewResourceName(std::string_view prefix);
 
@@ -130,6 +141,8 @@ class TPDFDocument {
   std::vector<std::unique_ptr<TPDFFont>> fonts_;
   std::vector<std::unique_ptr<TPDFImage>> images_;
   std::array<TPDFFont*, 4> htmlFonts_{};
+  std::unique_ptr<TPDFFontFallback> fallback_;
+  bool fallbackOn_ = false;
   std::unordered_set<std::string> resourceNames_;
   uint64_t nameCounter_ = 0;
   std::mt19937 random_;

@@ -1,8 +1,11 @@
 #include "report/uPDFFont.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "planner/base/qorUtf8.h"
+#include "report/uPDFFontFallback.h"
 
 namespace {
 
@@ -53,6 +56,80 @@ unsigned char TPDFFont::WinAnsiCode(char32_t c) {
 unsigned char TPDFFont::CodeOf(char32_t c) const {
   if (IsSymbolic()) return c <= 0xFF ? static_cast<unsigned char>(c) : '?';
   return WinAnsiCode(c);
+}
+
+bool TPDFFont::IsBold() const {
+  return std::strstr(metrics_->BaseFont, "Bold") != nullptr;
+}
+
+bool TPDFFont::NeedsFallback(std::string_view text) const {
+  if (!fallback_ || IsSymbolic()) return false;
+  // Characters below U+0100 (lead bytes up to 0xC3) are WinAnsi's or control characters.
+  size_t from = 0;
+  while (from < text.size() && static_cast<unsigned char>(text[from]) < 0xC4) ++from;
+  if (from == text.size()) return false;
+  for (size_t i = from; i < text.size();) {
+    size_t start = i;
+    char32_t c = DecodeUtf8At(text, i).value_or(static_cast<unsigned char>(text[start]));
+    if (c >= 0x100 && WinAnsiCode(c) == '?') return true;
+  }
+  return false;
+}
+
+std::vector<TPDFTextSegment> TPDFFont::Segments(std::string_view text) const {
+  if (!NeedsFallback(text)) return {{text, false}};
+  // Words and runs of blanks; a word needs the fallback when WinAnsi lacks one of its
+  // characters, a run of blanks only between two words that do.
+  struct TToken {
+    size_t Start, End;
+    bool Blank, Fallback;
+  };
+  std::vector<TToken> tokens;
+  for (size_t i = 0; i < text.size();) {
+    const bool blank = text[i] == ' ';
+    size_t end = i;
+    while (end < text.size() && (text[end] == ' ') == blank) ++end;
+    tokens.push_back({i, end, blank, !blank && NeedsFallback(text.substr(i, end - i))});
+    i = end;
+  }
+  for (size_t k = 0; k < tokens.size(); ++k)
+    if (tokens[k].Blank)
+      tokens[k].Fallback =
+          k > 0 && k + 1 < tokens.size() && tokens[k - 1].Fallback && tokens[k + 1].Fallback;
+  std::vector<TPDFTextSegment> out;
+  size_t start = 0;
+  for (size_t k = 0; k < tokens.size(); ++k) {
+    if (k + 1 < tokens.size() && tokens[k + 1].Fallback == tokens[k].Fallback) continue;
+    out.push_back({text.substr(start, tokens[k].End - start), tokens[k].Fallback});
+    start = tokens[k].End;
+  }
+  return out;
+}
+
+TPDFTextMeasure TPDFFont::Measure(std::string_view text) const {
+  TPDFTextMeasure m;
+  for (const TPDFTextSegment& segment : Segments(text)) {
+    const TPDFShapedText* shaped =
+        segment.Fallback ? fallback_->Shape(segment.Text, IsBold()) : nullptr;
+    if (shaped) {
+      m.Width += shaped->Advance;
+      m.Characters += shaped->Glyphs;
+      m.Blanks += shaped->Blanks;
+      continue;
+    }
+    const std::string codes = Encode(segment.Text);
+    long sum = 0;
+    for (char c : codes) sum += metrics_->Widths[static_cast<unsigned char>(c)];
+    m.Width += static_cast<double>(sum);
+    m.Characters += codes.size();
+    m.Blanks += static_cast<size_t>(std::count(codes.begin(), codes.end(), ' '));
+  }
+  return m;
+}
+
+double TPDFFont::TextWidth(std::string_view text, double size) const {
+  if (!NeedsFallback(text)) return CodesWidth(Encode(text), size);
+  return Measure(text).Width * size / 1000.0;
 }
 
 std::string TPDFFont::Encode(std::string_view text) const {

@@ -5,14 +5,33 @@
 // into its one-byte codes: WinAnsiEncoding for the text fonts, the built-in codes (Latin-1
 // values) for Symbol and ZapfDingbats. A character the encoding lacks becomes "?"; control
 // characters keep their codes, which have no width.
+// A text font of a document with a fallback sets the words holding characters WinAnsi lacks in
+// installed fonts instead (uPDFFontFallback.h): the text splits into segments, each a run of
+// words that WinAnsi shows, or a run of words (with the blanks between them) that it doesn't.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "report/uPDFFontMetrics.h"
 
 class TPDFDictionary;
+class TPDFFontFallback;
+
+// A piece of a text: in the standard font's codes, or set through the fallback.
+struct TPDFTextSegment {
+  std::string_view Text;
+  bool Fallback = false;
+};
+
+// The width of a text in thousandths of the size, and what character and word spacing apply
+// to: its codes (or glyphs) and its blanks.
+struct TPDFTextMeasure {
+  double Width = 0;
+  size_t Characters = 0;
+  size_t Blanks = 0;
+};
 
 class TPDFFont {
  public:
@@ -25,6 +44,20 @@ class TPDFFont {
   TPDFDictionary* Object() const { return object_; }
   const TPDFFontMetrics& Metrics() const { return *metrics_; }
   bool IsSymbolic() const { return metrics_->Symbolic; }
+  bool IsBold() const;
+  // The fallback for text WinAnsi can't show (nullptr: such characters are "?"); the document's.
+  void SetFallback(TPDFFontFallback* fallback) { fallback_ = fallback; }
+  TPDFFontFallback* Fallback() const { return fallback_; }
+
+  // True when the font has a fallback and the UTF-8 text holds a character its encoding lacks.
+  bool NeedsFallback(std::string_view text) const;
+  // The text's segments in order (one standard segment when it needs no fallback).
+  std::vector<TPDFTextSegment> Segments(std::string_view text) const;
+  // The text measured as drawn, the fallback segments through the fallback.
+  TPDFTextMeasure Measure(std::string_view text) const;
+  // Width of UTF-8 text at the size, in points, without spacing or scaling: CodesWidth of its
+  // codes when it needs no fallback.
+  double TextWidth(std::string_view text, double size) const;
 
   // The font's one-byte codes for UTF-8 text (bytes that are not UTF-8 count as Latin-1).
   std::string Encode(std::string_view text) const;
@@ -54,4 +87,5 @@ class TPDFFont {
   const TPDFFontMetrics* metrics_;
   std::string resourceName_;
   TPDFDictionary* object_;  // owned by the document
+  TPDFFontFallback* fallback_ = nullptr;
 };

@@ -172,8 +172,7 @@ class TLayoutPass {
   const THTMLStackItem& Style() const { return stack_.back(); }
   TPDFFont& FontOf(const THTMLStackItem& style) const { return FontAt(fonts_, style.Font); }
   double Width(const THTMLStackItem& style, std::string_view text) const {
-    const TPDFFont& font = FontOf(style);
-    return font.CodesWidth(font.Encode(text), style.Size);
+    return FontOf(style).TextWidth(text, style.Size);
   }
   double NextLineHeight() const { return FontOf(Style()).LineHeight(Style().Size); }
   double Used() const { return top_ - y_; }
@@ -264,6 +263,7 @@ class TLayoutPass {
   double WidthUpTo(const THTMLStackItem& style, std::string_view text, double cap,
                    size_t& fitBytes) const {
     const TPDFFont& font = FontOf(style);
+    if (font.NeedsFallback(text)) return ShapedWidthUpTo(style, text, cap, fitBytes);
     long thousandths = 0;
     fitBytes = 0;
     for (size_t i = 0; i < text.size();) {
@@ -276,6 +276,22 @@ class TLayoutPass {
       fitBytes = i;
     }
     return static_cast<double>(thousandths) * style.Size / 1000.0;
+  }
+
+  // As WidthUpTo for text set through the fallback, whose pieces are measured whole: shaping
+  // joins and reorders characters, so a head measures on its own.
+  double ShapedWidthUpTo(const THTMLStackItem& style, std::string_view text, double cap,
+                         size_t& fitBytes) const {
+    const double whole = Width(style, text);
+    fitBytes = text.size();
+    if (whole <= cap + kEpsilon) return whole;
+    fitBytes = 0;
+    for (size_t i = 0; i < text.size();) {
+      DecodeUtf8At(text, i);
+      if (Width(style, text.substr(0, i)) > cap + kEpsilon) break;
+      fitBytes = i;
+    }
+    return whole;
   }
 
   // The length of the longest head of the word, at least one character, that fits from the
@@ -429,6 +445,12 @@ class TLayoutPass {
       if (!b.Text.empty()) DrawBlock(b, x, baseline, charSpacing, wordSpacing);
       // Spread lines move the blocks behind by what the spacing added to this one.
       const TPDFFont& font = FontOf(b.Style);
+      if (font.NeedsFallback(b.Text)) {
+        const TPDFTextMeasure m = font.Measure(b.Text);
+        offset += wordSpacing * static_cast<double>(m.Blanks) +
+                  charSpacing * static_cast<double>(m.Characters);
+        continue;
+      }
       const std::string codes = font.Encode(b.Text);
       offset += wordSpacing * static_cast<double>(std::count(codes.begin(), codes.end(), ' ')) +
                 charSpacing * static_cast<double>(codes.size());

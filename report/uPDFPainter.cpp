@@ -1,8 +1,12 @@
 #include "report/uPDFPainter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
+#include <vector>
 
+#include "planner/base/qorUtf8.h"
+#include "report/uPDFDocument.h"
 #include "report/uPDFFont.h"
 #include "report/uPDFImage.h"
 #include "report/uPDFPageTree.h"
@@ -199,7 +203,12 @@ double TPDFPainter::CodesWidth(std::string_view codes) const {
 
 double TPDFPainter::TextWidth(std::string_view text) const {
   if (!state_.Font) return 0;
-  return CodesWidth(state_.Font->Encode(text));
+  if (!state_.Font->NeedsFallback(text)) return CodesWidth(state_.Font->Encode(text));
+  const TPDFTextMeasure m = state_.Font->Measure(text);
+  const double width = m.Width * state_.FontSize / 1000.0 +
+                       state_.CharSpacing * static_cast<double>(m.Characters) +
+                       state_.WordSpacing * static_cast<double>(m.Blanks);
+  return width * state_.HorizontalScale / 100.0;
 }
 
 // ---- drawing
@@ -239,8 +248,9 @@ void TPDFPainter::DrawRectangle(double x, double top, double width, double heigh
 bool TPDFPainter::DrawText(double x, double y, std::string_view text,
                            const TPDFTextExtras& extras) {
   if (!state_.Font) return false;
-  std::string codes = state_.Font->Encode(text);
-  double width = CodesWidth(codes);
+  const bool mixed = state_.Font->NeedsFallback(text);
+  std::string codes = mixed ? std::string() : state_.Font->Encode(text);
+  double width = mixed ? TextWidth(text) : CodesWidth(codes);
   if (state_.Align == TPDFTextAlign::kCenter) x -= width / 2;
   if (state_.Align == TPDFTextAlign::kRight) x -= width;
   if (extras.Background) DrawTextBackground(x, y, width, extras.RoundedBackground);
@@ -264,12 +274,130 @@ bool TPDFPainter::DrawText(double x, double y, std::string_view text,
   Num(op, x);
   Num(op, y);
   op += "Tm\n";
-  AppendPDFLiteral(op, codes);
-  op += " Tj\nET\n";
+  if (mixed) {
+    AppendMixedText(op, text);
+    op += "ET\n";
+  } else {
+    AppendPDFLiteral(op, codes);
+    op += " Tj\nET\n";
+  }
   Emit(op);
 
   if (extras.Decoration != TPDFDecoration::kNone) DrawDecoration(x, y, width, extras.Decoration);
   return true;
+}
+
+void TPDFPainter::AppendMixedText(std::string& op, std::string_view text) {
+  TPDFFont& font = *state_.Font;
+  TPDFFontFallback& fallback = *font.Fallback();
+  bool standardSelected = true;  // the Tf written last is the standard font's
+  for (const TPDFTextSegment& segment : font.Segments(text)) {
+    const TPDFShapedText* shaped =
+        segment.Fallback ? fallback.Shape(segment.Text, font.IsBold()) : nullptr;
+    if (!shaped) {
+      if (!standardSelected) op += ItemText(kFontItem) + "\n";
+      standardSelected = true;
+      AppendPDFLiteral(op, font.Encode(segment.Text));
+      op += " Tj\n";
+      continue;
+    }
+    standardSelected = false;
+    fallback.CountMissing(shaped->Missing);
+    AppendShapedText(op, *shaped);
+  }
+  // The next text writes its font again when the fallback's font was the last one set.
+  if (!standardSelected) changed_[kFontItem] = true;
+}
+
+void TPDFPainter::AppendShapedText(std::string& op, const TPDFShapedText& shaped) {
+  TPDFFontFallback& fallback = *state_.Font->Fallback();
+  const double size = state_.FontSize;
+  // The spacing in thousandths of the size. The viewer adds the character spacing to every
+  // glyph, but word spacing only to the one-byte code 32: it is added to blanks here.
+  const double charSpacing = state_.CharSpacing * 1000.0 / size;
+  const double wordSpacing = state_.WordSpacing * 1000.0 / size;
+  for (const TPDFShapedText::TRun& run : shaped.Runs) {
+    TPDFEmbeddedFont& embedded = fallback.EmbeddedFont(*run.Face);
+    if (page_) pages_.AddResource(*page_, "Font", embedded.ResourceName(), *embedded.Object());
+    if (!run.RightToLeft) {
+      // The text in reading order, whatever order shaping put the glyphs in.
+      std::string actual;
+      for (size_t i = run.Start; i < run.End; ++i) AppendUtf8(actual, shaped.Text[i]);
+      op += "/Span << /ActualText ";
+      AppendPDFHex(op, PDFTextStringBytes(actual));
+      op += " >> BDC\n";
+    }
+    AppendPDFName(op, embedded.ResourceName());
+    op += ' ';
+    Num(op, size);
+    op += "Tf\n[";
+    // Where each glyph's pen position is, in thousandths of the size from the run's start: the
+    // shaped advances with the character spacing, and the word spacing on blanks.
+    const size_t n = run.Glyphs.size();
+    std::vector<double> x(n + 1, 0);
+    for (size_t i = 0; i < n; ++i)
+      x[i + 1] = x[i] + run.Glyphs[i].Advance + charSpacing +
+                 (shaped.Text[run.Glyphs[i].Cluster] == U' ' ? wordSpacing : 0);
+    // The order the glyphs are shown in: as they stand, except that a right-to-left run shows
+    // its words (and the blanks between them) from the right, so that text extractors reading
+    // in drawing order meet the words in reading order.
+    std::vector<size_t> order;
+    order.reserve(n);
+    if (!run.RightToLeft) {
+      for (size_t i = 0; i < n; ++i) order.push_back(i);
+    } else {
+      for (size_t end = n; end > 0;) {
+        size_t start = end - 1;
+        const bool blank = shaped.Text[run.Glyphs[start].Cluster] == U' ';
+        while (start > 0 && !blank && shaped.Text[run.Glyphs[start - 1].Cluster] != U' ') --start;
+        for (size_t i = start; i < end; ++i) order.push_back(i);
+        end = start;
+      }
+    }
+    // Each glyph moves the text position by its width in the font and the character spacing;
+    // the array's numbers move it to where the next glyph stands (a number m moves by
+    // -m / 1000 of the size).
+    bool inHex = false;
+    double pen = 0;
+    auto moveTo = [&](double target) {
+      const double m = pen - target;
+      pen = target;
+      if (std::fabs(m) < 0.001) return;
+      if (inHex) op += '>';
+      inHex = false;
+      op += ' ';
+      AppendPDFNumber(op, m);
+      op += ' ';
+    };
+    auto closeArray = [&] {
+      if (inHex) op += '>';
+      inHex = false;
+      op += "] TJ\n";
+    };
+    for (size_t i : order) {
+      const TPDFShapedGlyph& g = run.Glyphs[i];
+      embedded.Use(g.Id, run.Unicode[i], run.RightToLeft);
+      moveTo(x[i] + g.XOffset);
+      const bool raised = std::fabs(g.YOffset) >= 0.001;
+      if (raised) {
+        closeArray();
+        Num(op, g.YOffset * size / 1000.0);
+        op += "Ts\n[";
+      }
+      if (!inHex) op += '<';
+      inHex = true;
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      for (int shift = 12; shift >= 0; shift -= 4) op += kHex[(g.Id >> shift) & 15];
+      pen += run.Face->GlyphWidth(g.Id) + charSpacing;
+      if (raised) {
+        closeArray();
+        op += "0 Ts\n[";
+      }
+    }
+    moveTo(x[n]);
+    closeArray();
+    if (!run.RightToLeft) op += "EMC\n";
+  }
 }
 
 void TPDFPainter::DrawTextBackground(double x, double y, double width, bool rounded) {

@@ -6,6 +6,9 @@
 //   line      x1 y1 m x2 y2 l S
 //   rectangle x y w h re / f | S | B
 //   text      BT / 1 0 0 1 x y Tm / (escaped WinAnsi bytes) Tj / ET
+//             (words WinAnsi lacks: /Span << /ActualText <FEFF...> >> BDC / /RereF.. 10 Tf /
+//             [<gid><gid> -12.5 <gid>] TJ (a raised mark between "dy Ts" and "0 Ts") / EMC,
+//             and the standard font's Tf again before standard text follows)
 //             (a text drawn right after another, with no state written between them, joins the
 //             other's text object: the "ET" before it is taken back)
 //   image     q / w 0 0 h x y cm / /RereIm1a2b3c4d Do / Q
@@ -22,6 +25,7 @@ class TPDFFont;
 class TPDFImage;
 class TPDFPageTree;
 class TPDFStream;
+struct TPDFShapedText;
 
 // A colour in DeviceRGB or DeviceCMYK, components 0 to 1 (clamped when written).
 struct TPDFColor {
@@ -153,6 +157,10 @@ class TPDFPainter {
   // Appends text to the page's stream (inflating a compressed stream first).
   void Emit(std::string_view text);
   void MakePlain();
+  // Text that needs the font's fallback: its standard segments in the font's codes, the others
+  // in embedded fonts, each inside a span that carries its text for extraction.
+  void AppendMixedText(std::string& op, std::string_view text);
+  void AppendShapedText(std::string& op, const TPDFShapedText& shaped);
   void DrawTextBackground(double x, double y, double width, bool rounded);
   void DrawDecoration(double x, double y, double width, TPDFDecoration decoration);
 

@@ -203,6 +203,16 @@ TPDFHandle TPDFToolkit::AddStandardFont(int index) {
   return handle;
 }
 
+TPDFHandle TPDFToolkit::StandardFont(int index) {
+  for (size_t i = 0; i < document_->FontCount(); ++i) {
+    if (document_->Font(i)->Index() != index) continue;
+    TPDFHandle handle = MakeHandle(kFontHandle, i);
+    SelectFont(handle);
+    return handle;
+  }
+  return AddStandardFont(index);
+}
+
 int TPDFToolkit::SelectFont(TPDFHandle handle) {
   TPDFFont* font = FontOf(handle);
   if (!font) return 0;
@@ -542,8 +552,13 @@ int TPDFToolkit::CompressContent() {
   }
 }
 
+void TPDFToolkit::SetTitle(std::string_view title) {
+  if (!title.empty()) document_->Info().SetString("Title", PDFTextStringBytes(title));
+}
+
 int TPDFToolkit::SaveToFile(const std::string& fileName) {
   try {
+    document_->FinishFonts();
     document_->UpdateModDate();
   } catch (const std::exception&) {
     return 0;
@@ -552,6 +567,7 @@ int TPDFToolkit::SaveToFile(const std::string& fileName) {
 }
 
 std::string TPDFToolkit::FileBytes() {
+  document_->FinishFonts();
   document_->UpdateModDate();
   return document_->Write();
 }

@@ -40,8 +40,14 @@ class TPDFToolkit {
   double PageHeight() const;
 
   // ---- fonts and text
+  // Characters WinAnsi lacks: "?" (off, the setting of a new toolkit), or set in installed fonts
+  // embedded in the document (on); see TPDFDocument::SetFontFallback.
+  void SetFontFallback(bool on) { document_->SetFontFallback(on); }
   // Adds standard font 0..13 (a new font object every time) and selects it; 0 for other indexes.
   TPDFHandle AddStandardFont(int index);
+  // Selects the document's first font of standard font 0..13, added when there is none: one font
+  // object for all its uses. 0 for other indexes.
+  TPDFHandle StandardFont(int index);
   // Selects a font of this toolkit at size 12 and puts it on the current page; 0 (nothing
   // changes) for anything else.
   int SelectFont(TPDFHandle font);
@@ -109,11 +115,15 @@ class TPDFToolkit {
                               std::string_view html);
 
   // ---- output
+  // The document's title in the information dictionary (UTF-8; nothing for the empty text).
+  void SetTitle(std::string_view title);
   // Compresses the content of every page; the current page stays selected.
   int CompressContent();
-  // Sets the modification date and writes the file: 1, or 0 when it can't be written.
+  // Writes the embedded fonts, sets the modification date and writes the file: 1, or 0 when it
+  // can't be written.
   int SaveToFile(const std::string& fileName);
-  // Sets the modification date and returns the bytes SaveToFile would write.
+  // Writes the embedded fonts, sets the modification date and returns the bytes SaveToFile
+  // would write.
   std::string FileBytes();
 
   // ---- for the inline HTML layout and other work beneath the facade

@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libedit-dev
   python3 xvfb xauth imagemagick qpdf poppler-utils libxml2-utils libreoffice-writer-nogui
   fonts-dejavu-core fonts-liberation locales-all
+  # PDF text in every script: shaping, right-to-left order, font look-up and embedded subsets.
+  libharfbuzz-dev libfribidi-dev libfontconfig-dev libfreetype-dev fonts-noto-core fonts-wqy-zenhei
   libcairo2-dev  # the PDF toolkit benchmark compares with its PDF surface
   # Other planners' readers, writers and schedulers the exchange formats are tested against.
   tj3 planner-data xsltproc python3-icalendar libreoffice-calc-nogui

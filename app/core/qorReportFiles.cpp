@@ -121,6 +121,11 @@ size_t ExportPlannerXml(const TqorXMLParser2& document, const std::string& fileN
   return dropped;
 }
 
+std::string NoFontMessage(size_t count) {
+  return std::to_string(count) + (count == 1 ? " character had no font and shows as a box"
+                                             : " characters had no font and show as boxes");
+}
+
 std::string XmlLeftOutMessage(size_t count, const std::string& fileName) {
   return std::to_string(count) + (count == 1 ? " character" : " characters") +
          " that XML cannot hold (control characters other than tab, line feed and carriage "

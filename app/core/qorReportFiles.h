@@ -51,3 +51,6 @@ bool RenderReportFile(std::string_view format, std::string_view markup, const st
 size_t ExportPlannerXml(const TqorXMLParser2& document, const std::string& fileName);
 // What the user is told when an export left characters out: their number, and what they are.
 std::string XmlLeftOutMessage(size_t count, const std::string& fileName);
+// What the user is told when a PDF report drew characters that no installed font has (as the
+// font's box): "3 characters had no font and show as boxes", without a full stop.
+std::string NoFontMessage(size_t count);

@@ -2,9 +2,13 @@
 // the poppler tools read the PDF's pages, page size, text and pictures.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <ctime>
+#include <regex>
 #include <vector>
 
+#include "planner/base/qorUtf8.h"
 #include "report/qorRTFReporter.h"
 #include "reportTestUtil.h"
 
@@ -58,8 +62,35 @@ class LibreOfficeTest : public ::testing::Test {
     std::sscanf(info.c_str() + info.find("Page size:") + 10, "%lf x %lf", &width, &height);
   }
 
+  // One word of a page as poppler finds it: its box in points and its text.
+  struct TWordBox {
+    double left, top, bottom;
+    std::string text;
+  };
+
+  // The words of one page, from pdftotext -bbox, in the order poppler lists them.
+  std::vector<TWordBox> PageWords(const std::string& pdf, int page) {
+    const std::string xml = Run("pdftotext -bbox -f " + std::to_string(page) + " -l " +
+                                std::to_string(page) + " " + pdf + " -");
+    static const std::regex kWord(
+        R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="[0-9.]+" yMax="([0-9.]+)">([^<]*)</word>)re");
+    std::vector<TWordBox> words;
+    for (std::sregex_iterator m(xml.begin(), xml.end(), kWord), end; m != end; ++m)
+      words.push_back({std::stod((*m)[1]), std::stod((*m)[2]), std::stod((*m)[3]), (*m)[4]});
+    return words;
+  }
+
   TempDir dir_;
 };
+
+// The characters of a UTF-8 text in the opposite order.
+std::string Reversed(const std::string& text) {
+  std::vector<char32_t> cps;
+  for (size_t i = 0; i < text.size();) cps.push_back(DecodeUtf8At(text, i).value_or(U'?'));
+  std::string out;
+  for (auto it = cps.rbegin(); it != cps.rend(); ++it) AppendUtf8(out, *it);
+  return out;
+}
 
 // Each text must stand in the converted text after the one before it.
 void ExpectInOrder(const std::string& text, const std::vector<std::string>& parts) {
@@ -212,6 +243,80 @@ TEST_F(LibreOfficeTest, LetterLandscapeDutchFooterAndLiteralTags) {
   const std::string text = Run("pdftotext -layout " + pdf + " -");
   ExpectInOrder(text, {"Holidays", "one<br>two", "three", "four", "Vazadod", "Pagina 1 van 1"});
   EXPECT_EQ(text.find("three<br>"), std::string::npos);
+}
+
+// Right-to-left names in cells and paragraphs, as LibreOffice lays them out: each reads from
+// the right with the number after it, the table keeps its columns, the runs keep the size of
+// the text around them, and the footer shows the date and the page numbers.
+TEST_F(LibreOfficeTest, RightToLeftNamesInTheirOrderAndTheFooterFields) {
+  const std::string arabic = "\u0633\u0627\u0631\u0629";  // Sara
+  const std::string david = "\u05D3\u05D5\u05D3", cohen = "\u05DB\u05D4\u05DF";
+  const std::string manager = "\u05DE\u05E0\u05D4\u05DC";
+  std::string rows;
+  for (int i = 1; i <= 70; ++i) {
+    rows += "<tr><td right=\"50\">Task " + std::to_string(i) + "</td><td right=\"100\">" +
+            std::to_string(i) + "</td></tr>";
+  }
+  const std::string rtf = dir_ / "rtl.rtf";
+  TqorRTFReporter reporter;
+  reporter.SetLanguage("english");
+  std::string markup =
+      "<html header=\"Resources\" footer=\"Vazadod\"><head>"
+      "<style id=\"td.shaded\">background-color:#F0F0F0</style></head><body><h1>Resources</h1>";
+  markup += "<p>" + manager + " Ali (3.6)</p>";
+  markup +=
+      "<tr header=\"yes\"><td class=\"td.shaded\" right=\"50\">Resource</td>"
+      "<td class=\"td.shaded\" right=\"100\">Hours</td></tr>";
+  markup += "<tr><td right=\"50\">" + arabic + " QA (1.4)</td><td right=\"100\">8</td></tr>";
+  markup +=
+      "<tr><td right=\"50\">" + david + " " + cohen + " (2.5)</td><td right=\"100\">9</td></tr>";
+  reporter.RenderReport(markup + rows + "</body></html>", rtf, "");
+  const std::string pdf = ConvertWithLibreOffice(rtf, "pdf", "pdf");
+
+  // Words from left to right on one line; a right-to-left word may come as drawn or as read.
+  const std::vector<TWordBox> words = PageWords(pdf, 1);
+  auto expectLeftToRight = [&](const std::vector<std::string>& texts) {
+    const TWordBox* previous = nullptr;
+    for (const std::string& text : texts) {
+      // The first match, or the one nearest the line of the words before.
+      const TWordBox* box = nullptr;
+      for (const TWordBox& w : words) {
+        if (w.text != text && w.text != Reversed(text)) continue;
+        if (!box ||
+            (previous && std::abs(w.top - previous->top) < std::abs(box->top - previous->top)))
+          box = &w;
+      }
+      if (!box) {
+        ADD_FAILURE() << "\"" << text << "\" is not on the first page";
+        return;
+      }
+      if (previous) {
+        EXPECT_NEAR(box->top, previous->top, 2.0) << text << " is not on the line";
+        EXPECT_GT(box->left, previous->left) << text << " stands left of " << previous->text;
+        // The right-to-left runs have the size of the text around them.
+        EXPECT_NEAR(box->bottom - box->top, previous->bottom - previous->top, 1.0) << text;
+      }
+      previous = box;
+    }
+  };
+  expectLeftToRight({"Ali", "(3.6)", manager});
+  expectLeftToRight({"QA", "(1.4)", arabic, "8"});
+  expectLeftToRight({"2.5", cohen, david, "9"});
+
+  int pages;
+  double width, height;
+  PdfPages(pdf, pages, width, height);
+  ASSERT_GE(pages, 2);
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char today[16];
+  std::strftime(today, sizeof today, "%d-%m-%Y", &local);
+  const std::string n = std::to_string(pages);
+  ExpectInOrder(Run("pdftotext -layout -f 1 -l 1 " + pdf + " -"),
+                {"Resources", "Task 1", "Vazadod", today, "Page 1 of " + n});
+  ExpectInOrder(Run("pdftotext -layout -f " + n + " -l " + n + " " + pdf + " -"),
+                {"Task 70", "Vazadod", today, "Page " + n + " of " + n});
 }
 
 }  // namespace

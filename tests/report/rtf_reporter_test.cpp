@@ -52,8 +52,10 @@ TEST(RTFReporter, RowsCellsAndTheirClasses) {
     <tr><td class="td.milestone" right="30">Launch</td><td class="td.numeric" right="100">12</td></tr>
     <tr><td>a</td><td>b</td></tr>
     <tr></tr>)"));
+  // The header row repeats on each page the table runs onto.
   EXPECT_EQ(c.body,
-            "\\trowd\\clbrdrb\\brdrs\\clshdng300\\cellx2708\\clbrdrb\\brdrs\\clshdng300\\cellx9026"
+            "\\trowd\\trhdr\\clbrdrb\\brdrs\\clshdng300\\cellx2708\\clbrdrb\\brdrs\\clshdng300"
+            "\\cellx9026"
             "\\pard\\intbl\\plain\\f0\\fs20 Name \\cell\\pard\\intbl\\plain\\f0\\fs20 Hours \\cell"
             "\\pard\\intbl \\row\r\n"
             "\\trowd\\clbrdrb\\brdrs\\cellx2708\\clbrdrb\\brdrs\\cellx9026"

@@ -85,6 +85,68 @@ TEST(RTFWriter, BodyOperations) {
             "\\pard\\intbl \\row\r\n");
 }
 
+// A right-to-left paragraph says so and marks its right-to-left runs; neutrals between them
+// and the paragraph's end follow the bidirectional algorithm, a group's end drops its mark.
+TEST(RTFWriter, RightToLeftRunsAndParagraphs) {
+  const std::string shalom = TqorRTFText::Escape("\u05E9\u05DC\u05D5\u05DD");
+  const std::string arabic = TqorRTFText::Escape("\u0639\u0631\u0628\u064A");
+  EXPECT_EQ(Body([](TqorRTFWriter& w) {
+              w.BeginRow("");
+              w.AddCellBoundary(50, "");
+              w.AddCellBoundary(100, "");
+              w.WriteCell("\u05E9\u05DC\u05D5\u05DD (1.4)", "");
+              w.WriteCell("12", "text-align:right");
+              w.EndRow();
+              w.BeginRow("");
+              w.AddCellBoundary(100, "");
+              w.WriteCell("a", "");
+              w.EndRow();
+            }),
+            "\\trowd\\cellx4513\\cellx9026\\pard\\intbl\\plain\\f0\\fs20\\rtlpar\\qr "
+            "\\rtlch\\af0\\afs20 " +
+                shalom +
+                " (\\ltrch 1.4\\rtlch )\\ltrch  \\cell\\pard\\intbl\\plain\\f0\\fs20\\qr 12 \\cell"
+                "\\pard\\intbl\\ltrrow \\row\r\n"
+                "\\trowd\\cellx9026\\pard\\intbl\\plain\\f0\\fs20 a \\cell\\pard\\intbl \\row\r\n");
+  // Left to right from its first strong character; its own alignment stays.
+  EXPECT_EQ(
+      Body([](TqorRTFWriter& w) {
+        w.WriteParagraph("Task \u05E9\u05DC\u05D5\u05DD done", "text-align:center");
+      }),
+      "\\pard\\plain\\f0\\fs20\\qc Task \\rtlch\\af0\\afs20 " + shalom + "\\ltrch  done \\par\r\n");
+  EXPECT_EQ(Body([](TqorRTFWriter& w) {
+              w.BeginParagraph("text-align:left");
+              w.WriteStyledText("\u05E9\u05DC\u05D5\u05DD", "font-weight:bold");
+              w.WriteLineBreak();
+              w.WriteText("\u0639\u0631\u0628\u064A 7");
+              w.EndParagraph();
+            }),
+            "\\pard\\plain\\f0\\fs20\\rtlpar\\ql {\\b \\rtlch\\af0\\afs20\\ab " + shalom +
+                "}\\rtlch\\af0\\afs20 \\line\r\n" + arabic + " \\ltrch 7 \\par\r\n");
+
+  TqorRTFWriter w;
+  w.SetHeaderText("\u05E9\u05DC\u05D5\u05DD");
+  w.SetFooterText("\u0639\u0631\u0628\u064A");
+  w.SetLanguage("english");
+  w.SetDate(2026, 3, 7);
+  std::ostringstream out;
+  w.BeginDocument(out);
+  const std::string head = out.str();
+  EXPECT_NE(
+      head.find("\\brdrb\\brdrs\\rtlpar\\qr \\rtlch\\af0\\afs16 " + shalom + "\\ltrch \\par}"),
+      std::string::npos)
+      << head;
+  // The footer keeps its tab stops left to right; its fields carry their results.
+  EXPECT_NE(head.find("\\brdrt\\brdrs \\rtlch\\af0\\afs16 " + arabic + "\\ltrch {\\tab {\\field"),
+            std::string::npos)
+      << head;
+  EXPECT_NE(head.find("{\\fldrslt {07-03-2026}}"), std::string::npos) << head;
+  EXPECT_NE(head.find("Page } {\\field{\\*\\fldinst {PAGE }}{\\fldrslt {1}}} of "
+                      "{\\field{\\*\\fldinst { NUMPAGES }}{\\fldrslt {1}}} \\par}"),
+            std::string::npos)
+      << head;
+}
+
 TEST(RTFWriter, HeadingsTakeTheirStylesheetEntry) {
   TqorRTFWriter w;
   for (int level : {0, 2, 4, 7, -1}) {

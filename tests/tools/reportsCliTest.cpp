@@ -290,6 +290,24 @@ TEST_F(ReportsCli, EveryReportInBothFormatsShowsThePlanInOrder) {
   }
 }
 
+// Characters that no installed font has are drawn as boxes, said once on standard error, and the
+// report is still made.
+TEST_F(ReportsCli, CharactersWithoutAFontAreSaidOnceAndTheReportIsMade) {
+  {
+    TqorDatabaseController c;
+    c.OpenDatabase(db_);
+    c.Execute(st::InsertTask("Private \U0010FFFD and \U0010FFFD", today_, 1));
+  }
+  const std::string pdf = Path("boxes.pdf"), rtf = Path("boxes.rtf");
+  const TRun run = Cli("report tasks --output " + pdf + " " + db_);
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(run.Out, "vazadod-cli report: 2 characters had no font and show as boxes\n");
+  EXPECT_GT(ReadFile(pdf).size(), 1000u);
+  const TRun other = Cli("report tasks --format rtf --output " + rtf + " " + db_);
+  EXPECT_EQ(other.Status, 0);
+  EXPECT_EQ(other.Out, "") << "RTF keeps every character";
+}
+
 TEST_F(ReportsCli, ExportIsAcceptedByXmllintAndReadsBackUnchanged) {
   const std::string file = Path("plan.xml");
   const TRun run = Cli("export --output=" + file + " " + db_);

@@ -103,6 +103,8 @@ int RunReportCommand(const std::vector<std::string>& args) {
   pdf.SetLanguage("english");
   rtf.SetLanguage("english");
   RenderReportFile(format, markup, output, "", pdf, rtf);
+  if (const size_t missing = format == "PDF" ? pdf.CharactersWithoutFont() : 0)
+    std::fprintf(stderr, "vazadod-cli report: %s\n", NoFontMessage(missing).c_str());
   return 0;
 }
 
