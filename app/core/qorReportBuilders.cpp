@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <unordered_map>
+#include <utility>
 
 #include "app/core/qorPlannerStatements.h"
 #include "db/access/qorDatabaseController.h"
@@ -80,11 +81,16 @@ std::string Text(const TqorXMLNode2& node, std::string_view name) {
   return ReportInlineText(node.GetAttributeStr(name));
 }
 
-// The heading of a project or resource: a page break before all but the first.
-void AppendHeading(TqorFastString& out, bool first, std::string_view outline,
-                   std::string_view text) {
+// The heading of a project or resource: a page break before all but the first. With a
+// continued text, the PDF layout draws that text on top of every later page of the section.
+void AppendHeading(TqorFastString& out, bool first, std::string_view outline, std::string_view text,
+                   std::string_view continued = {}) {
   out.Append(first ? "<h1 outline=\"" : "<h1 class=\"h1.newpage\" outline=\"");
   out.Append(ReportAttributeText(outline));
+  if (!continued.empty()) {
+    out.Append("\" continued=\"");
+    out.Append(ReportAttributeText(continued));
+  }
   out.Append("\">");
   out.Append(ReportInlineText(text));
   out.Append("</h1>\r\n");
@@ -264,7 +270,7 @@ std::string BuildResourcesReport(TqorFastString& reportText, TqorPlannerModel& p
     const std::string name = resource.GetAttributeStr("name");
     const double hoursPerWeek = Number(resource, "hoursperweek");
     out.Append(kSpacer);
-    AppendHeading(out, ++written == 1, name, name);
+    AppendHeading(out, ++written == 1, name, name, name + " (continued)");
     out.Append(kSpacer);
     out.Append("<tr><td right=\"40\">Initials</td><td right=\"100\">");
     out.Append(Text(resource, "initials"));
@@ -281,35 +287,40 @@ std::string BuildResourcesReport(TqorFastString& reportText, TqorPlannerModel& p
       nodeList = it->second;
     out.Append(kSpacer);
     out.Append("<h2 outline=\"Assignments\">Assignments</h2>\r\n");
-    std::string previousProject;
-    bool firstRow = true;
+    // One group per project id, in the order of each project's first assignment: two projects
+    // of one name stay two groups.
+    std::vector<std::pair<const TqorXMLNode2*, std::vector<const TqorXMLNode2*>>> groups;
+    std::unordered_map<std::string, size_t> groupOf;
     for (const TqorXMLNode2* assignment : nodeList) {
       const TqorXMLNode2* task = assignment->Parent();
       const TqorXMLNode2* project = task ? task->Parent() : nullptr;
       if (!project) continue;
-      const std::string projectName = project->GetAttributeStr("name");
-      if (firstRow || projectName != previousProject) {
-        out.Append(kSpacer);
-        out.Append("<p>" + ReportInlineText(projectName) + "</p>\r\n");
-        out.Append(
-            "<tr><td class=\"td.shaded\" right=\"48\">Task</td>"
-            "<td class=\"td.shaded\" right=\"61\">StartDate</td>"
-            "<td class=\"td.shaded\" right=\"74\">EndDate</td>"
-            "<td class=\"td.shaded\" right=\"87\">%Units</td>"
-            "<td class=\"td.shaded\" right=\"100\">Hours</td></tr>\r\n");
+      const auto [it, added] = groupOf.emplace(project->GetAttributeStr("id"), groups.size());
+      if (added) groups.emplace_back(project, std::vector<const TqorXMLNode2*>());
+      groups[it->second].second.push_back(assignment);
+    }
+    for (const auto& [project, assignments] : groups) {
+      out.Append(kSpacer);
+      out.Append("<p>" + Text(*project, "name") + "</p>\r\n");
+      out.Append(
+          "<tr header=\"yes\"><td class=\"td.shaded\" right=\"48\">Task</td>"
+          "<td class=\"td.shaded\" right=\"61\">StartDate</td>"
+          "<td class=\"td.shaded\" right=\"74\">EndDate</td>"
+          "<td class=\"td.shaded\" right=\"87\">%Units</td>"
+          "<td class=\"td.shaded\" right=\"100\">Hours</td></tr>\r\n");
+      for (const TqorXMLNode2* assignment : assignments) {
+        const TqorXMLNode2& task = *assignment->Parent();
+        const double units = Number(*assignment, "units");
+        const double hours =
+            (Day(task, "enddate") - Day(task, "startdate") + 1) * units / 100 * hoursPerWeek / 7;
+        out.Append("<tr>");
+        AppendCell(out, "class=\"td\" right=\"48\"", Text(task, "name"));
+        AppendCell(out, "class=\"td\" right=\"61\"", Date(task, "startdate"));
+        AppendCell(out, "class=\"td\" right=\"74\"", Date(task, "enddate"));
+        AppendCell(out, "class=\"td\" right=\"87\"", FormatReportNumber(units, 1));
+        AppendCell(out, "class=\"td\" right=\"100\"", FormatReportNumber(hours, 1));
+        out.Append("</tr>\r\n");
       }
-      firstRow = false;
-      previousProject = projectName;
-      const double units = Number(*assignment, "units");
-      const double hours =
-          (Day(*task, "enddate") - Day(*task, "startdate") + 1) * units / 100 * hoursPerWeek / 7;
-      out.Append("<tr>");
-      AppendCell(out, "class=\"td\" right=\"48\"", Text(*task, "name"));
-      AppendCell(out, "class=\"td\" right=\"61\"", Date(*task, "startdate"));
-      AppendCell(out, "class=\"td\" right=\"74\"", Date(*task, "enddate"));
-      AppendCell(out, "class=\"td\" right=\"87\"", FormatReportNumber(units, 1));
-      AppendCell(out, "class=\"td\" right=\"100\"", FormatReportNumber(hours, 1));
-      out.Append("</tr>\r\n");
     }
   }
   out.Append(kEnd);
@@ -327,11 +338,18 @@ std::string BuildHolidaysReport(TqorFastString& reportText, TqorDatabaseControll
   out.Append("<h1 outline=\"Holidays\">Holidays</h1>\r\n");
   TqorDatabaseRecordSet* set = controller.OpenRecordSet(qorStatements::SelectHolidaysReport(today));
   try {
+    // The rows come by resource id: a header row above each resource's first.
+    bool first = true;
+    int32_t previous = 0;
     for (; !controller.Eof(set); controller.Next(set)) {
-      out.Append(
-          "<tr header=\"yes\"><td class=\"td.shaded\" right=\"50\">Resource</td>"
-          "<td class=\"td.shaded\" right=\"75\">StartDate</td>"
-          "<td class=\"td.shaded\" right=\"100\">EndDate</td></tr>\r\n");
+      const int32_t resource = controller.GetInteger(set, "ResourceId");
+      if (first || resource != previous)
+        out.Append(
+            "<tr header=\"yes\"><td class=\"td.shaded\" right=\"50\">Resource</td>"
+            "<td class=\"td.shaded\" right=\"75\">StartDate</td>"
+            "<td class=\"td.shaded\" right=\"100\">EndDate</td></tr>\r\n");
+      first = false;
+      previous = resource;
       out.Append("<tr>");
       AppendCell(out, "right=\"50\"", ReportInlineText(controller.GetString(set, "ResourceName")));
       AppendCell(out, "right=\"75\"", FormatReportDate(controller.GetDate(set, "StartDate")));

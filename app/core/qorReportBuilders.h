@@ -45,14 +45,17 @@ std::string FormatReportDate(double date);
 // Raises EqorVariantError for a date or number attribute that is not one (a missing one
 // counts as empty for a date and as 0 for a number).
 std::string BuildTasksReport(TqorFastString& reportText, const TqorPlannerModel& planner);
-// The resources report: per resource, in document order, its initials, hours per week, cost per
-// hour and max units, then its assignments (those whose "resourceid" is its "id", in document
-// order) under a heading per run of rows of one project. The assignments are selected once, with
-// the path "assignment", and nodeList holds each resource's in turn (the last one's at the end).
+// The resources report: per resource, in document order, its heading (whose name the PDF layout
+// repeats with " (continued)" on every later page of the resource), its initials, hours per
+// week, cost per hour and max units, then its assignments (those whose "resourceid" is its
+// "id") grouped by project id: per project, in the order of its first assignment, a caption
+// with its name and a table of its assignments in document order under a header row. The
+// assignments are selected once, with the path "assignment", and nodeList holds each resource's
+// in turn (the last one's at the end).
 std::string BuildResourcesReport(TqorFastString& reportText, TqorPlannerModel& planner,
                                  std::vector<TqorXMLNode2*>& nodeList);
 // The holidays report: the holidays that start after today - 30 and before today + 365, by
 // resource and start date, read from the database (so it shows holidays added since the plan
-// was loaded). Each row has a header row of its own.
+// was loaded). Each resource's rows stand under one header row.
 std::string BuildHolidaysReport(TqorFastString& reportText, TqorDatabaseController& controller,
                                 double today);

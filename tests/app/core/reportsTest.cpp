@@ -12,6 +12,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <random>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -23,6 +26,7 @@
 #include "app/core/qorReportBuilders.h"
 #include "app/core/qorReportFiles.h"
 #include "db/access/qorDatabaseController.h"
+#include "db/access/qorDatabaseTransaction.h"
 #include "db/objects/zuzDatabase.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
@@ -232,9 +236,11 @@ TEST_F(Plan, TasksReportIsTheExactMarkupOfTheVisibleProjects) {
   EXPECT_THROW(BuildTasksReport(text_, planner_), EqorVariantError);
 }
 
-TEST_F(Plan, ResourcesReportHeadsEachRunOfOneProject) {
-  // Zoë: Design and Launch of Web, then Build of App: two project headings, before the first
-  // and before the third row. Ann: one. Hours: days * units / 100 * hours per week / 7.
+TEST_F(Plan, ResourcesReportGroupsAssignmentsByProject) {
+  // Zoë: Design and Launch of Web, then Build of App: two project captions, before the first
+  // and before the third row, each over a header row. Ann: one. Hours: days * units / 100 *
+  // hours per week / 7. App is named Web too: still a group of its own.
+  planner_.Document().GetNodeById("project", "3")->SetAttribute("name", "Web");
   const std::string markup = BuildResourcesReport(text_, planner_, nodes_);
   EXPECT_EQ(markup.rfind("<html header=\"Resources Report\" footer=\"Vazadod\"><head>\r\n"
                          "<style id=\"td.shaded\">background-color:#F0F0F0</style>\r\n"
@@ -242,7 +248,8 @@ TEST_F(Plan, ResourcesReportHeadsEachRunOfOneProject) {
                          "<style id=\"h1.newpage\">page-break-before:always</style>\r\n"
                          "<style id=\"p.spacer\">margin-top:10</style>\r\n"
                          "</head><body><p class=\"p.spacer\"></p>\r\n"
-                         "<h1 outline=\"Zoë\">Zoë</h1>\r\n<p class=\"p.spacer\"></p>\r\n"
+                         "<h1 outline=\"Zoë\" continued=\"Zoë (continued)\">Zoë</h1>\r\n"
+                         "<p class=\"p.spacer\"></p>\r\n"
                          "<tr><td right=\"40\">Initials</td><td right=\"100\">ZO</td></tr>\r\n"
                          "<tr><td right=\"40\">Hours per Week</td><td right=\"100\">35.0</td>"
                          "</tr>\r\n<tr><td right=\"40\">Cost per Hour</td>"
@@ -253,7 +260,7 @@ TEST_F(Plan, ResourcesReportHeadsEachRunOfOneProject) {
                          0),
             0u);
   const std::string header =
-      "<tr><td class=\"td.shaded\" right=\"48\">Task</td>"
+      "<tr header=\"yes\"><td class=\"td.shaded\" right=\"48\">Task</td>"
       "<td class=\"td.shaded\" right=\"61\">StartDate</td>"
       "<td class=\"td.shaded\" right=\"74\">EndDate</td>"
       "<td class=\"td.shaded\" right=\"87\">%Units</td>"
@@ -266,12 +273,13 @@ TEST_F(Plan, ResourcesReportHeadsEachRunOfOneProject) {
       "<tr><td class=\"td\" right=\"48\">Launch</td><td class=\"td\" right=\"61\">12-01-2005</td>"
       "<td class=\"td\" right=\"74\">12-01-2005</td><td class=\"td\" right=\"87\">100.0</td>"
       "<td class=\"td\" right=\"100\">5.0</td></tr>\r\n"
-      "<p class=\"p.spacer\"></p>\r\n<p>App</p>\r\n" +
+      "<p class=\"p.spacer\"></p>\r\n<p>Web</p>\r\n" +
       header +
       "<tr><td class=\"td\" right=\"48\">Build</td><td class=\"td\" right=\"61\">04-01-2005</td>"
       "<td class=\"td\" right=\"74\">05-01-2005</td><td class=\"td\" right=\"87\">10.0</td>"
       "<td class=\"td\" right=\"100\">1.0</td></tr>\r\n"
-      "<p class=\"p.spacer\"></p>\r\n<h1 class=\"h1.newpage\" outline=\"Ann\">Ann</h1>\r\n";
+      "<p class=\"p.spacer\"></p>\r\n"
+      "<h1 class=\"h1.newpage\" outline=\"Ann\" continued=\"Ann (continued)\">Ann</h1>\r\n";
   EXPECT_NE(markup.find(zoe), std::string::npos) << markup;
   EXPECT_EQ(markup.substr(markup.size() - 14), "</body></html>");
   // The last resource's assignments stay in the node list.
@@ -363,6 +371,151 @@ TEST_F(Plan, UserTextsReachBothFormatsAsTyped) {
   }
 }
 
+// A report's text as it should read, one line per heading, caption or row, in order: what the
+// pages show once the lines repeated on top of a page are taken out.
+struct TExpectedLine {
+  enum TKind { Caption, Header, Row } Kind;
+  std::string Text;
+  int Section = 0;  // a page break before each
+  int Table = -1;   // the table of a header row or row
+};
+
+struct TExpectedReport {
+  std::vector<TExpectedLine> Lines;
+  std::vector<std::string> Headers;    // the header row of each table, empty for none
+  std::vector<std::string> Continued;  // on top of a section's later pages, empty for none
+};
+
+// The lines of each page between the header and the footer bands, as poppler reads them: words
+// of one height joined by blanks from left to right, with the height in millimetres.
+std::vector<std::vector<std::pair<double, std::string>>> BodyLines(const std::string& pdf) {
+  std::string xml;
+  EXPECT_EQ(RunCommand("pdftotext -bbox -enc UTF-8 '" + pdf + "' -", xml), 0) << xml;
+  static const std::regex item(
+      R"re((<page )|<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="[\d.]+" yMax="[\d.]+">([^<]*)</word>)re");
+  std::vector<std::vector<std::pair<double, std::string>>> pages;
+  std::vector<std::map<long, std::map<double, std::string>>> words;  // by height and left
+  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), item); it != std::sregex_iterator();
+       ++it) {
+    const std::smatch& m = *it;
+    if (m[1].matched) {
+      words.emplace_back();
+      continue;
+    }
+    const double top = std::stod(m[3]) * 25.4 / 72;
+    if (top > 24 && top < 272)
+      words.back()[std::lround(top * 2)][std::stod(m[2])] =
+          THTMLParser::DecodeEntities(std::string(m[4]));
+  }
+  for (const auto& page : words) {
+    pages.emplace_back();
+    for (const auto& [top, line] : page) {
+      std::string text;
+      for (const auto& [left, word] : line) text += (text.empty() ? "" : " ") + word;
+      pages.back().emplace_back(top / 2.0, text);
+    }
+  }
+  return pages;
+}
+
+// The report's PDF read back page by page: every line once, in order; a page within a section
+// starts with its continued caption, and one that goes on with a table with the table's header
+// row; no page ends with a caption or a header row; and a page ends early only for a row, or a
+// header row with the first row, that does not fit (the body ends at 272 mm, a row is 8 mm
+// high), or a caption that does not fit with its table's first rows (at most 38 mm with the
+// spacer before it).
+void ExpectPages(const std::string& pdf, const TExpectedReport& report) {
+  const auto pages = BodyLines(pdf);
+  const std::vector<TExpectedLine>& lines = report.Lines;
+  size_t at = 0;
+  for (size_t p = 0; p < pages.size(); ++p) {
+    const auto& page = pages[p];
+    ASSERT_FALSE(page.empty()) << "page " << p + 1;
+    ASSERT_LT(at, lines.size()) << "page " << p + 1;
+    size_t l = 0;
+    const TExpectedLine& next = lines[at];
+    if (at > 0 && next.Section == lines[at - 1].Section) {
+      const std::string& continued = report.Continued[static_cast<size_t>(next.Section)];
+      if (!continued.empty()) {
+        ASSERT_EQ(page[l++].second, continued) << "page " << p + 1;
+      }
+      if (next.Kind == TExpectedLine::Row && next.Table == lines[at - 1].Table &&
+          !report.Headers[static_cast<size_t>(next.Table)].empty()) {
+        ASSERT_LT(l, page.size());
+        ASSERT_EQ(page[l++].second, report.Headers[static_cast<size_t>(next.Table)])
+            << "page " << p + 1;
+      }
+    }
+    for (; l < page.size(); ++l, ++at) {
+      ASSERT_LT(at, lines.size()) << page[l].second << " on page " << p + 1;
+      ASSERT_EQ(page[l].second, lines[at].Text) << "page " << p + 1 << ", line " << l + 1;
+    }
+    EXPECT_EQ(lines[at - 1].Kind, TExpectedLine::Row)
+        << "page " << p + 1 << " ends with " << lines[at - 1].Text;
+    if (at < lines.size() && lines[at].Section == lines[at - 1].Section) {
+      const TExpectedLine::TKind kind = lines[at].Kind;
+      EXPECT_GT(page.back().first, kind == TExpectedLine::Row      ? 272.0 - 8 - 8
+                                   : kind == TExpectedLine::Header ? 272.0 - 8 - 16
+                                                                   : 272.0 - 8 - 38)
+          << "page " << p + 1 << " ends early before " << lines[at].Text;
+    }
+  }
+  EXPECT_EQ(at, lines.size()) << "lines lost";
+}
+
+// Resources whose first project has 1 to 40 assignments, so that the next caption and the page
+// ends fall at every place of a page, then random projects, some of a page and more, some of
+// the name of the one before: read back page by page.
+TEST(ReportPages, ResourcesTablesGoOnUnderTheirNameAndHeader) {
+  TqorPlannerModel planner([] { return kToday; });
+  std::mt19937 random(20261210);
+  TExpectedReport report;
+  const double jan3 = EncodeDate(2005, 1, 3);
+  const std::string header = "Task StartDate EndDate %Units Hours";
+  int projects = 0, tasks = 0;
+  for (int r = 0; r < 40; ++r) {
+    const std::string name = "Res" + std::to_string(r);
+    AddResource(planner, "r" + std::to_string(r), name, "R" + std::to_string(r), 35);
+    report.Continued.push_back(name + " (continued)");
+    auto line = [&](TExpectedLine::TKind kind, const std::string& text, int table) {
+      report.Lines.push_back({kind, text, r, table});
+    };
+    line(TExpectedLine::Caption, name, -1);
+    report.Headers.push_back("");
+    const int info = static_cast<int>(report.Headers.size()) - 1;
+    for (const std::string& text :
+         {"Initials R" + std::to_string(r), std::string("Hours per Week 35.0"),
+          std::string("Cost per Hour 55.2"), std::string("MaxUnits 100.0")})
+      line(TExpectedLine::Row, text, info);
+    line(TExpectedLine::Caption, "Assignments", -1);
+    std::string projectName;
+    const int count = 2 + static_cast<int>(random() % 3);
+    for (int k = 0; k < count; ++k) {
+      const int rows = k == 0 ? r + 1 : random() % 5 == 0 ? 31 + random() % 50 : 1 + random() % 12;
+      const std::string id = std::to_string(++projects);
+      if (k == 0 || random() % 3 != 0) projectName = "Project " + id;
+      planner.AddProject(id, projectName);
+      report.Headers.push_back(header);
+      const int table = static_cast<int>(report.Headers.size()) - 1;
+      line(TExpectedLine::Caption, projectName, -1);
+      line(TExpectedLine::Header, header, table);
+      for (int i = 0; i < rows; ++i) {
+        const std::string task = std::to_string(++tasks);
+        Assign(planner.AddTask(id, task, "T" + task, jan3, jan3 + 1, false), "a" + task,
+               "r" + std::to_string(r), 100);
+        line(TExpectedLine::Row, "T" + task + " 03-01-2005 04-01-2005 100.0 10.0", table);
+      }
+    }
+  }
+  if (!Have("pdftotext")) return;
+  Folder folder;
+  TqorFastString text;
+  std::vector<TqorXMLNode2*> nodes;
+  TqorPDFReporter pdf;
+  pdf.RenderReport(BuildResourcesReport(text, planner, nodes), folder / "resources.pdf", "");
+  ExpectPages(folder / "resources.pdf", report);
+}
+
 // A planner database in a folder, with a resource and holidays around kToday.
 class Database : public ::testing::Test {
  protected:
@@ -392,10 +545,10 @@ TEST_F(Database, HolidaysReportShowsTheWindowByResourceAndStart) {
       "<tr header=\"yes\"><td class=\"td.shaded\" right=\"50\">Resource</td>"
       "<td class=\"td.shaded\" right=\"75\">StartDate</td>"
       "<td class=\"td.shaded\" right=\"100\">EndDate</td></tr>\r\n";
+  // One header row above each resource's rows.
   auto row = [&](const std::string& name, double start) {
-    return header + "<tr><td right=\"50\">" + name + "</td><td right=\"75\">" +
-           FormatReportDate(start) + "</td><td right=\"100\">" + FormatReportDate(start + 1) +
-           "</td></tr>\r\n";
+    return "<tr><td right=\"50\">" + name + "</td><td right=\"75\">" + FormatReportDate(start) +
+           "</td><td right=\"100\">" + FormatReportDate(start + 1) + "</td></tr>\r\n";
   };
   const std::string zoeText = "Zoë &lt;O'Neil&gt; &amp; co";
   EXPECT_EQ(BuildHolidaysReport(text_, db_, kToday),
@@ -403,11 +556,53 @@ TEST_F(Database, HolidaysReportShowsTheWindowByResourceAndStart) {
             "<style id=\"td.shaded\">background-color:#F0F0F0</style>\r\n"
             "<style id=\"h1.newpage\">page-break-before:always</style>\r\n"
             "</head><body><h1 outline=\"Holidays\">Holidays</h1>\r\n" +
-                row(zoeText, kToday - 29) + row(zoeText, kToday + 3) + row(zoeText, kToday + 364) +
-                header + "<tr><td right=\"50\">Ann</td><td right=\"75\">" +
-                FormatReportDate(kToday - 2) + "</td><td right=\"100\">" +
-                FormatReportDate(kToday) + "</td></tr>\r\n</body></html>");
+                header + row(zoeText, kToday - 29) + row(zoeText, kToday + 3) +
+                row(zoeText, kToday + 364) + header +
+                "<tr><td right=\"50\">Ann</td><td right=\"75\">" + FormatReportDate(kToday - 2) +
+                "</td><td right=\"100\">" + FormatReportDate(kToday) +
+                "</td></tr>\r\n</body></html>");
   EXPECT_EQ(db_.OpenRecordSetCount(), 0);
+}
+
+// A first resource with 18 to 34 holidays, so that the next header row and the page end fall at
+// every place of the first page, then one whose table goes on over one or two page breaks, and
+// a short one: each case a year of its own, in one database, read back page by page.
+TEST_F(Database, HolidaysReportTablesGoOnUnderTheirHeader) {
+  if (!Have("pdftotext")) return;
+  const std::string header = "Resource StartDate EndDate";
+  std::vector<TExpectedReport> reports;
+  {
+    TqorDatabaseTransaction transaction(db_);
+    for (int first = 18; first <= 34; ++first) {
+      const double today = kToday + 1000 * static_cast<int>(reports.size());
+      TExpectedReport& report = reports.emplace_back();
+      report.Lines.push_back({TExpectedLine::Caption, "Holidays"});
+      report.Continued.push_back("");
+      for (const int count : {first, 40, 3}) {
+        const std::string name = "Res" + std::to_string(first) + "." + std::to_string(count);
+        const int32_t id = AddResource(name);
+        const int table = static_cast<int>(report.Headers.size());
+        report.Headers.push_back(header);
+        report.Lines.push_back({TExpectedLine::Header, header, 0, table});
+        for (int i = 0; i < count; ++i) {
+          const double start = today + 5 * i;
+          db_.Execute(st::InsertHoliday(id, start, start + 1));
+          report.Lines.push_back(
+              {TExpectedLine::Row,
+               name + " " + FormatReportDate(start) + " " + FormatReportDate(start + 1), 0, table});
+        }
+      }
+    }
+    transaction.Commit();
+  }
+  TqorPDFReporter pdf;
+  for (size_t k = 0; k < reports.size(); ++k) {
+    SCOPED_TRACE("first table of " + std::to_string(18 + k) + " rows");
+    const std::string file = folder_ / ("holidays" + std::to_string(k) + ".pdf");
+    pdf.RenderReport(BuildHolidaysReport(text_, db_, kToday + 1000 * static_cast<double>(k)), file,
+                     "");
+    ExpectPages(file, reports[k]);
+  }
 }
 
 TEST_F(Database, ExportIsTheDocumentAndReadsBackUnchanged) {
