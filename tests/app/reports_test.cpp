@@ -207,6 +207,18 @@ TEST_F(WindowReports, AReportIsWrittenInTheFormatAndOpenedInItsViewer) {
   EXPECT_TRUE(boxes_.Texts.empty());
 }
 
+TEST_F(WindowReports, CharactersWithoutAFontAreSaidOnceAndTheReportIsOpened) {
+  window_->TaskGrid()->AddTask("1", "11", "Private \U0010FFFD", EncodeDate(2005, 1, 4),
+                               EncodeDate(2005, 1, 5), true);
+  boxes_.Answer = QMessageBox::Ok;
+  Item("mnuReportPDF")->trigger();
+  answer_ = QString::fromStdString(out_ + "/boxes.pdf");
+  Item("mnuReportTasks")->trigger();
+  EXPECT_EQ(boxes_.Texts,
+            std::vector<QString>{QStringLiteral("1 character had no font and shows as a box.")});
+  EXPECT_EQ(launched_, std::vector<std::string>{"desktop " + out_ + "/boxes.pdf"});
+}
+
 TEST_F(WindowReports, ExportWritesTheDocumentAsXml) {
   answer_ = QString::fromStdString(out_ + "/plan.pdf");
   Item("mnuExportXml")->trigger();
