@@ -13,6 +13,7 @@
 
 #include "tools/common/zuzToolLogin.h"
 #include "tools/vazadod-cli/cliCommand.h"
+#include "tools/vazadod-cli/cliLoad.h"
 #include "tools/vazadod-cli/cliReports.h"
 #include "tools/vazadod-cli/cliSample.h"
 
@@ -30,6 +31,7 @@ const std::vector<const TCliCommand*>& Commands() {
       &kReportCommand,
       &kExportCommand,
       &kImportCommand,
+      &kLoadCommand,
   };
   return commands;
 }
