@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
@@ -33,6 +34,7 @@
 #include "app/core/qorDocumentRows.h"
 #include "app/core/qorLauncher.h"
 #include "app/core/qorLinkWorkflows.h"
+#include "app/core/qorPlanLoad.h"
 #include "app/core/qorPlanReload.h"
 #include "app/core/qorPlanSchedule.h"
 #include "app/core/qorPlanUpgrade.h"
@@ -57,6 +59,7 @@
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorRegionalSettings.h"
 #include "planner/base/qorStrings.h"
+#include "planner/grid/qorLoadView.h"
 #include "planner/grid/qorPlannerGrid.h"
 #include "report/qorPDFReporter.h"
 #include "report/qorRTFReporter.h"
@@ -172,10 +175,24 @@ void TfrmVazadod::FormCreate() {
   reportText_ = std::make_unique<TqorFastString>();
   launcher_ = std::make_unique<TqorLauncher>(std::make_unique<TqorDesktopLauncher>());
 
-  // 5. The planner grid fills the client area.
-  taskGrid_ = new TqorPlannerGrid(this);
+  // 5. The planner grid fills the client area; the resource load view (View, Resource Load)
+  //    lies below it when shown, its days under the grid's.
+  auto* splitter = new QSplitter(Qt::Vertical, this);
+  splitter->setObjectName(QStringLiteral("PlanSplitter"));
+  splitter->setChildrenCollapsible(false);
+  taskGrid_ = new TqorPlannerGrid(splitter);
   taskGrid_->setObjectName(QStringLiteral("TaskGrid"));
-  setCentralWidget(taskGrid_);
+  loadView_ = new TqorLoadView(
+      taskGrid_, [this] { return LoadInputOf(taskGrid_->Model()); }, splitter);
+  loadView_->onTaskActivated = [this](int32_t taskId, int32_t day) {
+    RunGuarded([&] { SelectTaskOnDay(taskId, day); });
+  };
+  loadView_->hide();
+  splitter->addWidget(taskGrid_);
+  splitter->addWidget(loadView_);
+  splitter->setStretchFactor(0, 3);
+  splitter->setStretchFactor(1, 1);
+  setCentralWidget(splitter);
 
   // 6. The grid's events; onTaskAdded and onTaskDeleted stay unattached. An error in a handler
   //    is reported and the grid goes on.
@@ -307,6 +324,7 @@ void TfrmVazadod::ReloadPlan() {
   taskGrid_->horizontalScrollBar()->setValue(hScroll);
   taskGrid_->verticalScrollBar()->setValue(vScroll);
   if (planDialogs_) planDialogs_->RefillLists();
+  if (loadView_) loadView_->Refresh();
   if (!problems.empty() && !ReadOnly())
     OpenReadOnly(DamagedPlanMessage(databasePath_, problems), problems);
 }
@@ -517,8 +535,10 @@ QAction* TfrmVazadod::AddMenuItem(QMenu* menu, const QString& caption, const cha
                                   void (TfrmVazadod::*handler)()) {
   QAction* action = menu->addAction(caption);
   action->setObjectName(QString::fromLatin1(component));
-  connect(action, &QAction::triggered, this,
-          [this, handler] { RunGuarded([&] { (this->*handler)(); }); });
+  connect(action, &QAction::triggered, this, [this, handler] {
+    RunGuarded([&] { (this->*handler)(); });
+    if (loadView_) loadView_->Refresh();
+  });
   return action;
 }
 
@@ -570,6 +590,10 @@ void TfrmVazadod::CreateMenu() {
   mnuGoToDate = AddMenuItem(view, QStringLiteral("&Go to Date..."), "mnuGoToDate",
                             &TfrmVazadod::mnuGoToDateClick);
   mnuGoToDate->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+  mnuResourceLoad = AddMenuItem(view, QStringLiteral("Resource L&oad"), "mnuResourceLoad",
+                                &TfrmVazadod::mnuResourceLoadClick);
+  mnuResourceLoad->setCheckable(true);
+  mnuResourceLoad->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
   view->addSeparator();
   mnuReload =
       AddMenuItem(view, QStringLiteral("Re&load"), "mnuReload", &TfrmVazadod::mnuReloadClick);
@@ -834,6 +858,35 @@ void TfrmVazadod::mnuCriticalPathClick() {
   if (!taskGrid_) return;
   taskGrid_->Model().SetShowCriticalPath(mnuCriticalPath->isChecked());
   UpdateCriticalPath();
+}
+
+void TfrmVazadod::mnuResourceLoadClick() {
+  if (!loadView_) return;
+  loadView_->setVisible(mnuResourceLoad->isChecked());
+  // Shown for the first time (or squeezed): a quarter of the height, the grid the rest.
+  auto* splitter = qobject_cast<QSplitter*>(centralWidget());
+  if (splitter && loadView_->isVisible() && loadView_->height() < 4 * TqorLoadView::kRowHeight) {
+    const int total = splitter->height();
+    splitter->setSizes({total - total / 4, total / 4});
+  }
+}
+
+void TfrmVazadod::SelectTaskOnDay(int32_t taskId, int32_t day) {
+  if (!taskGrid_) return;
+  TqorPlannerModel& model = taskGrid_->Model();
+  const std::string id = std::to_string(taskId);
+  for (int row = TqorPlannerGrid::kFixedRows; row < taskGrid_->RowCount(); ++row) {
+    const TqorXMLNode2* node = taskGrid_->RowNode(row);
+    if (!node || node->GetAttributeStr("id") != id || node->Parent() == model.ProjectsNode())
+      continue;
+    if (taskGrid_->RowHeight(row) <= 0) break;  // its project is folded
+    taskGrid_->SelectGridCell(
+        TqorPlannerGrid::kFixedCols + static_cast<int>(day - taskGrid_->StartDate()), row);
+    taskGrid_->setFocus();
+    return;
+  }
+  statusBar()->showMessage(
+      QStringLiteral("The task is not shown: its project is folded or filtered out"), 5000);
 }
 
 void TfrmVazadod::mnuGoToDateClick() {

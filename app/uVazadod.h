@@ -28,6 +28,7 @@
 #include "app/core/qorTaskEditor.h"
 
 class QAction;
+class TqorLoadView;
 class QPoint;
 class QActionGroup;
 class QMenu;
@@ -155,6 +156,10 @@ class TfrmVazadod : public QMainWindow {
   // File, Import, MS Project XML: the file's projects added to the plan in one step of the
   // history, shown at once, and a summary of what came in and what could not be mapped.
   void mnuImportMspdiClick();
+  // View, Resource Load (Ctrl+L): shows or hides the load of each resource below the grid; a
+  // double click on a day there selects its first task in the grid (SelectTaskOnDay).
+  void mnuResourceLoadClick();
+  void SelectTaskOnDay(int32_t taskId, int32_t day);
   // Edit, Undo and Redo (Ctrl+Z; Ctrl+Shift+Z and Ctrl+Y), also on the toolbar: the step named in
   // the menu is undone or redone in the plan file, and the plan is loaded again with the view
   // kept. Refused (with the reason) when its rows were changed since, or the plan is read-only.
@@ -261,6 +266,7 @@ class TfrmVazadod : public QMainWindow {
   std::string damageMessage_;
   std::string reportFormat_ = "PDF";
   TqorPlannerGrid* taskGrid_ = nullptr;
+  TqorLoadView* loadView_ = nullptr;  // below the grid, in the central splitter
   TqorHelpWindow* helpWindow_ = nullptr;
   TfrmLink* frmLink_ = nullptr;
   // The start of the dialog's task before the last change of its links.
@@ -310,6 +316,7 @@ class TfrmVazadod : public QMainWindow {
   QAction* mnuExportCsv = nullptr;
   QAction* mnuExportICalendar = nullptr;
   QAction* mnuImportMspdi = nullptr;
+  QAction* mnuResourceLoad = nullptr;
   QAction* mnuUndo = nullptr;
   QAction* mnuRedo = nullptr;
   QAction* Add1 = nullptr;

@@ -129,6 +129,7 @@ void TqorPlannerGrid::ModelChanged() {
   selectedRow_ = row_;
   UpdateScrollBars();
   viewport()->update();
+  if (onViewChanged) onViewChanged(true);
 }
 
 void TqorPlannerGrid::UpdateScrollBars() {
@@ -152,6 +153,7 @@ void TqorPlannerGrid::resizeEvent(QResizeEvent* event) {
 // Scrolling repaints everything: the fixed rows and columns must not move with the content.
 void TqorPlannerGrid::scrollContentsBy(int, int) {
   viewport()->update();
+  if (onViewChanged) onViewChanged(false);
 }
 
 // --- Current cell ---

@@ -73,6 +73,9 @@ class TqorPlannerGrid : public QAbstractScrollArea {
   TonLinkDrag onLinkDrag;
   TonTaskMenu onTaskMenu;
   TonTaskToolTip onTaskToolTip;
+  // After the period or the rows changed (rebuilt: true) or the grid scrolled (false), for the
+  // views that follow the grid.
+  std::function<void(bool rebuilt)> onViewChanged;
 
   TqorPlannerModel& Model() { return *model_; }
   const TqorPlannerModel& Model() const { return *model_; }

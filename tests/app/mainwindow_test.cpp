@@ -102,7 +102,9 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
   EXPECT_EQ(window_->size(), QSize(782, 644)) << "the designed size fits a 1280 x 1024 screen";
   EXPECT_TRUE(window_->screen()->availableGeometry().contains(window_->frameGeometry()));
   EXPECT_EQ(window_->palette().color(QPalette::Window), QColor(0xF0, 0xF0, 0xF0));
-  EXPECT_EQ(window_->centralWidget(), Grid());
+  // The grid fills the central area while the resource load view below it is hidden.
+  EXPECT_EQ(Grid()->parentWidget(), window_->centralWidget());
+  EXPECT_EQ(Grid()->geometry(), window_->centralWidget()->rect());
   ASSERT_NE(window_->statusBar(), nullptr);
   EXPECT_TRUE(window_->statusBar()->currentMessage().isEmpty());
   EXPECT_EQ(window_->ReportFormat(), "PDF");
@@ -156,6 +158,7 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
                                                 "  -",
                                                 "  &Critical Path",
                                                 "  &Go to Date...",
+                                                "  Resource L&oad",
                                                 "  -",
                                                 "  Re&load",
                                                 "&Report",
@@ -174,6 +177,7 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
   EXPECT_EQ(Find<QAction>("mnuUndo")->shortcut(), QKeySequence::fromString("Ctrl+Z"));
   EXPECT_EQ(Find<QAction>("mnuReschedule")->shortcut(), QKeySequence(Qt::Key_F9));
   EXPECT_EQ(Find<QAction>("mnuGoToDate")->shortcut(), QKeySequence::fromString("Ctrl+G"));
+  EXPECT_EQ(Find<QAction>("mnuResourceLoad")->shortcut(), QKeySequence::fromString("Ctrl+L"));
   EXPECT_EQ(Find<QAction>("mnuRedo")->shortcuts(),
             (QList<QKeySequence>{QKeySequence::fromString("Ctrl+Shift+Z"),
                                  QKeySequence::fromString("Ctrl+Y")}));
