@@ -324,7 +324,6 @@ void TfrmVazadod::ReloadPlan() {
   taskGrid_->horizontalScrollBar()->setValue(hScroll);
   taskGrid_->verticalScrollBar()->setValue(vScroll);
   if (planDialogs_) planDialogs_->RefillLists();
-  if (loadView_) loadView_->Refresh();
   if (!problems.empty() && !ReadOnly())
     OpenReadOnly(DamagedPlanMessage(databasePath_, problems), problems);
 }

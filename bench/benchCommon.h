@@ -5,10 +5,12 @@
 #include <sqlite3.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace bench {
 
@@ -36,6 +38,19 @@ inline std::string WorkFolder(int argc, char** argv, const std::string& prefix) 
     std::exit(1);
   }
   return pattern;
+}
+
+// The median of runs calls of f, in milliseconds. REQUIRES: runs >= 1.
+template <typename F>
+double MedianMs(int runs, F&& f) {
+  std::vector<double> ms;
+  for (int i = 0; i < runs; ++i) {
+    const auto a = Clock::now();
+    f();
+    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - a).count());
+  }
+  std::sort(ms.begin(), ms.end());
+  return ms[ms.size() / 2];
 }
 
 }  // namespace bench

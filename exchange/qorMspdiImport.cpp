@@ -4,7 +4,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -64,27 +63,6 @@ std::string DeclaredEncoding(std::string_view bytes) {
   return name;
 }
 
-// Whether the bytes are well-formed UTF-8, runs of ASCII taken eight bytes at a time.
-bool IsUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    uint64_t word;
-    while (i + 8 <= s.size() &&
-           (std::memcpy(&word, s.data() + i, 8), !(word & 0x8080808080808080u)))
-      i += 8;
-    if (i >= s.size()) break;
-    if (static_cast<unsigned char>(s[i]) < 0x80) {
-      ++i;
-      continue;
-    }
-    char32_t cp;
-    const size_t n = DecodeUtf8(s, i, cp);
-    if (n == 0) return false;
-    i += n;
-  }
-  return true;
-}
-
 // The file's text as UTF-8: the bytes themselves when they are, else converted into converted.
 std::string_view TextOfBytes(std::string_view bytes, std::string& converted) {
   if (StartsWith(bytes, "\xFE\xFF") || StartsWith(bytes, "\xFF\xFE"))
@@ -94,7 +72,7 @@ std::string_view TextOfBytes(std::string_view bytes, std::string& converted) {
   const std::string encoding = bom ? "UTF8" : DeclaredEncoding(bytes);
   if (encoding == "ISO88591" || encoding == "LATIN1") return converted = Latin1ToUtf8(bytes);
   if (encoding == "WINDOWS1252" || encoding == "CP1252") return converted = Cp1252ToUtf8(bytes);
-  const bool utf8 = IsUtf8(bytes);
+  const bool utf8 = IsValidUtf8(bytes);
   if (!utf8 && !encoding.empty() && encoding != "UTF8" && encoding != "USASCII" &&
       encoding != "ASCII")
     throw EqorMspdiError("", 0,

@@ -9,7 +9,6 @@
 //
 //   bench_exchange_mspdi [RUNS [FOLDER]]
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +19,7 @@
 #include "app/core/qorExchangeFiles.h"
 #include "app/core/qorPlannerCheck.h"
 #include "app/core/qorPlannerSchema.h"
+#include "bench/benchCommon.h"
 #include "db/access/qorDatabaseController.h"
 #include "exchange/qorMspdiExport.h"
 #include "exchange/qorMspdiImport.h"
@@ -28,8 +28,6 @@
 #include "planner/qorPlannerModel.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 TqorExchangePlan Plan(int tasks) {
   TqorExchangePlan plan;
@@ -64,18 +62,6 @@ TqorExchangePlan Plan(int tasks) {
   return plan;
 }
 
-template <typename F>
-double MedianMs(int runs, F&& f) {
-  std::vector<double> ms;
-  for (int i = 0; i < runs; ++i) {
-    const auto a = Clock::now();
-    f();
-    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - a).count());
-  }
-  std::sort(ms.begin(), ms.end());
-  return ms[ms.size() / 2];
-}
-
 struct TTiming {
   int tasks;
   size_t links, bytes;
@@ -91,7 +77,7 @@ void MeasureFiles(TTiming& t, const std::string& xml, const std::string& folder,
   std::ofstream(xmlFile, std::ios::binary) << xml;
   fs::remove(empty);
   CreatePlannerDatabase(empty);
-  t.fileImportMs = MedianMs(runs, [&] {
+  t.fileImportMs = bench::MedianMs(runs, [&] {
     fs::remove(plan);
     fs::copy_file(empty, plan);
     TqorDatabaseController db;
@@ -106,7 +92,7 @@ void MeasureFiles(TTiming& t, const std::string& xml, const std::string& folder,
   request.Format = TqorExchangeFormat::Mspdi;
   request.FileName = out;
   request.PlanName = "Bench";
-  t.fileExportMs = MedianMs(runs, [&] {
+  t.fileExportMs = bench::MedianMs(runs, [&] {
     TqorDatabaseController db;
     db.OpenDatabase(plan);
     TqorPlannerModel planner;
@@ -124,10 +110,11 @@ TTiming Measure(int tasks, int runs) {
   const TqorExchangePlan plan = Plan(tasks);
   std::string xml;
   TTiming t{tasks, plan.Links.size(), 0, 0, 0};
-  t.exportMs = MedianMs(runs, [&] { xml = ExportMspdi(plan); });
+  t.exportMs = bench::MedianMs(runs, [&] { xml = ExportMspdi(plan); });
   t.bytes = xml.size();
   size_t imported = 0;
-  t.importMs = MedianMs(runs, [&] { imported = ImportMspdi(xml, "bench.xml").Plan.Tasks.size(); });
+  t.importMs =
+      bench::MedianMs(runs, [&] { imported = ImportMspdi(xml, "bench.xml").Plan.Tasks.size(); });
   if (imported != plan.Tasks.size()) {
     std::fprintf(stderr, "imported %zu tasks of %zu\n", imported, plan.Tasks.size());
     std::exit(1);
@@ -139,17 +126,8 @@ TTiming Measure(int tasks, int runs) {
 
 int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-  std::string folder;
-  if (argc > 2) {
-    folder = argv[2];
-  } else {
-    std::string pattern = "/tmp/bench-exchange-XXXXXX";
-    if (!mkdtemp(pattern.data())) {
-      std::perror("mkdtemp");
-      return 1;
-    }
-    folder = pattern;
-  }
+  // The folder is the second argument, else a new one below /tmp, removed at the end.
+  const std::string folder = bench::WorkFolder(argc - 1, argv + 1, "bench-exchange");
   RegionalSettings().DecimalSeparator.assign(1, '.');
   std::printf("%8s %8s %10s %12s %12s %14s %14s\n", "tasks", "links", "bytes", "export ms",
               "import ms", "file export ms", "file import ms");

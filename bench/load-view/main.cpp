@@ -7,19 +7,17 @@
 #include <QScrollBar>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <vector>
 
+#include "bench/benchCommon.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/grid/qorLoadView.h"
 #include "planner/grid/qorPlannerGrid.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 TqorLoadInput Plan(int resources, int tasks, int32_t from) {
   std::mt19937 random(7);
@@ -41,18 +39,6 @@ TqorLoadInput Plan(int resources, int tasks, int32_t from) {
   return input;
 }
 
-template <typename F>
-double MedianMs(int runs, F&& f) {
-  std::vector<double> ms;
-  for (int i = 0; i < runs; ++i) {
-    const auto a = Clock::now();
-    f();
-    ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - a).count());
-  }
-  std::sort(ms.begin(), ms.end());
-  return ms[ms.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,10 +56,10 @@ int main(int argc, char** argv) {
   grid.show();
   QApplication::processEvents();
   view.Refresh();
-  const double build = MedianMs(runs, [&] { view.Refresh(); });
+  const double build = bench::MedianMs(runs, [&] { view.Refresh(); });
   size_t sink = 0;
-  const double paint = MedianMs(runs, [&] { sink += view.RenderView().sizeInBytes(); });
-  const double scrolled = MedianMs(runs, [&] {
+  const double paint = bench::MedianMs(runs, [&] { sink += view.RenderView().sizeInBytes(); });
+  const double scrolled = bench::MedianMs(runs, [&] {
     view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() + 37);
     grid.horizontalScrollBar()->setValue((grid.horizontalScrollBar()->value() + 14) % 600);
     sink += view.RenderView().sizeInBytes();

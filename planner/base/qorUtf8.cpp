@@ -1,5 +1,8 @@
 #include "planner/base/qorUtf8.h"
 
+#include <cstdint>
+#include <cstring>
+
 size_t DecodeUtf8(std::string_view s, size_t i, char32_t& cp) {
   if (i >= s.size()) return 0;
   const auto b0 = static_cast<unsigned char>(s[i]);
@@ -60,6 +63,16 @@ bool IsValidUtf8(std::string_view s) {
 size_t FirstInvalidUtf8(std::string_view s) {
   char32_t cp;
   for (size_t i = 0; i < s.size();) {
+    // Runs of ASCII eight bytes at a time: most text is mostly ASCII.
+    uint64_t word;
+    while (i + 8 <= s.size() &&
+           (std::memcpy(&word, s.data() + i, 8), !(word & 0x8080808080808080u)))
+      i += 8;
+    if (i >= s.size()) break;
+    if (static_cast<unsigned char>(s[i]) < 0x80) {
+      ++i;
+      continue;
+    }
     const size_t n = DecodeUtf8(s, i, cp);
     if (n == 0) return i;
     i += n;

@@ -58,14 +58,11 @@ void TqorLoadView::Refresh() {
 }
 
 void TqorLoadView::GridChanged(bool rebuilt) {
-  if (!rebuilt) {
+  // A move of the period, a new fold or new rows: the plan may have changed with them.
+  if (rebuilt)
+    Refresh();
+  else
     viewport()->update();
-  } else if (isVisible()) {
-    // A move of the period, a new fold or new rows: the plan may have changed with them.
-    Rebuild();
-  } else {
-    stale_ = true;
-  }
 }
 
 void TqorLoadView::showEvent(QShowEvent* event) {

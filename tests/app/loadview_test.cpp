@@ -2,7 +2,6 @@
 // for the grid's period; it follows the grid's period and scroll; its cells paint what they
 // hold; a double click selects the cell's first task in the grid.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QAction>
 #include <QApplication>
@@ -22,6 +21,7 @@
 #include "planner/grid/qorPlannerGrid.h"
 #include "planner/schedule/qorResourceLoad.h"
 #include "tests/app/appTestPlanner.h"
+#include "tests/cliRun.h"
 #include "tests/qtTestEnvironment.h"
 
 namespace {
@@ -30,12 +30,9 @@ const auto* const kQtEnvironment = ::testing::AddGlobalTestEnvironment(
     new TQtTestEnvironment<TqorApplication>("app_loadview_tests", 1920, 1080));
 
 int Cli(const std::string& args, std::string& output) {
-  output.clear();
-  FILE* pipe = ::popen((std::string(VZ_VAZADOD_CLI) + " " + args + " 2>&1").c_str(), "r");
-  char buf[4096];
-  while (size_t n = std::fread(buf, 1, sizeof buf, pipe)) output.append(buf, n);
-  const int status = ::pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  TCommandRun run = RunVazadodCli(args);
+  output = std::move(run.Out);
+  return run.Status;
 }
 
 std::string Iso(int32_t day) {
@@ -56,8 +53,9 @@ TEST(LoadView, ShowsTheToolsTableFollowsTheGridAndLeadsToTheTasks) {
     // The sample keeps every resource within its capacity: resource 1 takes every task too.
     TqorDatabaseController c;
     c.OpenDatabase(db);
-    c.Execute("INSERT INTO Assignments (TaskId, ResourceId, Units) SELECT TaskId, 1, 100 FROM "
-              "Tasks WHERE TaskId NOT IN (SELECT TaskId FROM Assignments WHERE ResourceId = 1)");
+    c.Execute(
+        "INSERT INTO Assignments (TaskId, ResourceId, Units) SELECT TaskId, 1, 100 FROM "
+        "Tasks WHERE TaskId NOT IN (SELECT TaskId FROM Assignments WHERE ResourceId = 1)");
   }
   TfrmVazadod window(db, VZ_SOURCE_DIR);
   window.resize(1600, 900);

@@ -24,6 +24,7 @@
 #include "db/access/qorDatabaseController.h"
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
+#include "tests/cliRun.h"
 #include "tests/testFiles.h"
 #include "tools/vazadod-cli/cliSample.h"
 
@@ -31,23 +32,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-  int Status = -1;
-  std::string Out;
-};
+using TRun = TCommandRun;
 TRun Cli(const std::string& args) {
-  TRun run;
-  FILE* pipe = ::popen((std::string(VZ_VAZADOD_CLI) + " " + args + " 2>&1").c_str(), "r");
-  char buf[4096];
-  while (size_t n = std::fread(buf, 1, sizeof buf, pipe)) run.Out.append(buf, n);
-  const int raw = ::pclose(pipe);
-  run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
-
-int EnvInt(const char* name, int fallback) {
-  const char* value = std::getenv(name);
-  return value && *value ? std::atoi(value) : fallback;
+  return RunVazadodCli(args);
 }
 
 // A table's rows as text without their ids, in the order of their ids, references written as

@@ -20,29 +20,16 @@
 
 #include "db/access/qorDatabaseController.h"
 #include "planner/base/qorCalendar.h"
+#include "tests/cliRun.h"
 #include "tests/testFiles.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-  int Status = -1;
-  std::string Out;
-};
+using TRun = TCommandRun;
 TRun Cli(const std::string& args, const char* errors = "2>&1") {
-  TRun run;
-  FILE* pipe = ::popen((std::string(VZ_VAZADOD_CLI) + " " + args + " " + errors).c_str(), "r");
-  char buf[4096];
-  while (size_t n = std::fread(buf, 1, sizeof buf, pipe)) run.Out.append(buf, n);
-  const int raw = ::pclose(pipe);
-  run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
-}
-
-int EnvInt(const char* name, int fallback) {
-  const char* value = std::getenv(name);
-  return value && *value ? std::atoi(value) : fallback;
+  return RunVazadodCli(args, errors);
 }
 
 std::string Iso(int32_t day) {

@@ -20,6 +20,7 @@
 #include "planner/base/qorCalendar.h"
 #include "planner/base/qorStrings.h"
 #include "planner/qorPlannerModel.h"
+#include "tests/cliRun.h"
 #include "tests/testFiles.h"
 #include "tools/vazadod-cli/cliSample.h"
 
@@ -27,18 +28,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-  int Status = -1;
-  std::string Out;
-};
+using TRun = TCommandRun;
 TRun RunCli(const std::string& args) {
-  TRun run;
-  FILE* pipe = ::popen((std::string(VZ_VAZADOD_CLI) + " " + args + " 2>&1").c_str(), "r");
-  char buf[4096];
-  while (size_t n = std::fread(buf, 1, sizeof buf, pipe)) run.Out.append(buf, n);
-  const int raw = ::pclose(pipe);
-  run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
+  return RunVazadodCli(args);
 }
 
 class VazadodCli : public ::testing::Test {
