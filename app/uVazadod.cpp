@@ -17,6 +17,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -34,6 +37,7 @@
 #include "app/core/qorDocumentRows.h"
 #include "app/core/qorLauncher.h"
 #include "app/core/qorLinkWorkflows.h"
+#include "app/core/qorPlanChart.h"
 #include "app/core/qorPlanLoad.h"
 #include "app/core/qorPlanReload.h"
 #include "app/core/qorPlanSchedule.h"
@@ -50,6 +54,8 @@
 #include "app/qorDesktopLauncher.h"
 #include "app/qorDialogFields.h"
 #include "app/qorErrorReport.h"
+#include "planner/base/qorCalendar.h"
+#include "planner/grid/qorChartPainter.h"
 #include "app/qorHelpWindow.h"
 #include "app/qorPlanDialogs.h"
 #include "app/uLink.h"
@@ -561,6 +567,13 @@ void TfrmVazadod::CreateMenu() {
   imports->setObjectName(QStringLiteral("mnuImport"));
   mnuImportMspdi = AddMenuItem(imports, QStringLiteral("&MS Project XML..."), "mnuImportMspdi",
                                &TfrmVazadod::mnuImportMspdiClick);
+  mnuExportChart = AddMenuItem(file, QStringLiteral("Export &Chart..."), "mnuExportChart",
+                               &TfrmVazadod::mnuExportChartClick);
+  file->addSeparator();
+  mnuPrintPreview = AddMenuItem(file, QStringLiteral("Print Pre&view..."), "mnuPrintPreview",
+                                &TfrmVazadod::mnuPrintPreviewClick);
+  mnuPrint = AddMenuItem(file, QStringLiteral("&Print..."), "mnuPrint", &TfrmVazadod::mnuPrintClick);
+  mnuPrint->setShortcut(QKeySequence::Print);
 
   QMenu* edit = bar->addMenu(QStringLiteral("&Edit"));
   mnuUndo = AddMenuItem(edit, QStringLiteral("&Undo"), "mnuUndo", &TfrmVazadod::mnuUndoClick);
@@ -818,6 +831,163 @@ void TfrmVazadod::mnuImportMspdiClick() {
   ReloadPlan();
   statusBar()->showMessage(QString::fromStdString(ImportedText(result.Counts)), 5000);
   ShowInfo(this, ImportResultText(result));
+}
+
+namespace {
+
+QDate DateOfDay(double day) {
+  int y = 0, m = 0, d = 0;
+  DecodeDate(day, y, m, d);
+  return QDate(y, m, d);
+}
+
+QPageSize ChartPaper(int paper) {
+  return QPageSize(paper == 1 ? QPageSize::Letter : paper == 2 ? QPageSize::A3 : QPageSize::A4);
+}
+
+// The paper, orientation and margins the export gives a PDF, so that a print to a file holds
+// the same pages.
+void SetUpChartPrinter(QPrinter& printer, const TqorChartSettings& settings) {
+  const TqorChartPaper margins;
+  printer.setPageLayout(QPageLayout(
+      ChartPaper(settings.Paper),
+      settings.Landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+      QMarginsF(margins.MarginMm, margins.MarginMm, margins.MarginMm, margins.MarginMm),
+      QPageLayout::Millimeter));
+}
+
+}  // namespace
+
+TqorChartSettings TfrmVazadod::ChartSettings() const {
+  if (chartSettings_) return *chartSettings_;
+  TqorChartSettings s;
+  if (taskGrid_) {
+    const double first = taskGrid_->Model().StartDate();
+    s.From = DateOfDay(first);
+    s.To = DateOfDay(first + TqorPlannerModel::kDayColumns - 1);
+    s.CriticalPath = taskGrid_->Model().ShowCriticalPath();
+  }
+  s.Paper = QLocale().measurementSystem() == QLocale::ImperialUSSystem ? 1 : 0;
+  return s;
+}
+
+TqorChartInput TfrmVazadod::ChartInput(const TqorChartSettings& settings) {
+  TqorChartContent content;
+  content.AllUnfolded = settings.AllUnfolded;
+  content.CriticalPath = settings.CriticalPath;
+  content.Title =
+      QFileInfo(QString::fromStdString(databasePath_)).completeBaseName().toStdString();
+  return ChartInputOf(taskGrid_->Model(), content);
+}
+
+TqorChartOptions TfrmVazadod::ChartOptions(const TqorChartSettings& settings) {
+  TqorChartOptions options;
+  const auto day = [](const QDate& date) {
+    return static_cast<int32_t>(EncodeDate(date.year(), date.month(), date.day()));
+  };
+  options.From = day(settings.From);
+  options.To = day(settings.To);
+  options.Scale = settings.Scale;
+  options.FitToPage = settings.FitToPage;
+  return options;
+}
+
+// The chart's options for an export or a print; none when cancelled.
+static std::optional<TqorChartSettings> AskChartSettings(QWidget* parent,
+                                                         const TqorChartSettings& settings,
+                                                         bool forExport) {
+  TfrmChart dialog(parent, settings, forExport);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.Settings();
+}
+
+void TfrmVazadod::mnuExportChartClick() {
+  if (!taskGrid_) return;
+  const std::optional<TqorChartSettings> chosen =
+      chartDialog_ ? chartDialog_(ChartSettings(), true) : AskChartSettings(this, ChartSettings(), true);
+  if (!chosen) return;
+  chartSettings_ = chosen;
+  static const char* const kExtensions[] = {".pdf", ".png", ".svg"};
+  static const char* const kFilters[] = {"PDF documents (*.pdf)", "PNG images (*.png)",
+                                         "SVG drawings (*.svg)"};
+  const int f = static_cast<int>(chosen->Format);
+  const QString title = QStringLiteral("Export Chart");
+  std::string file;
+  try {
+    file = AskFileName(title, QString::fromLatin1(kFilters[f]), kExtensions[f]);
+    if (file.empty()) return;
+    const QString path = QString::fromStdString(file);
+    const TqorChartInput input = ChartInput(*chosen);
+    const TqorChartOptions options = ChartOptions(*chosen);
+    QString done = QStringLiteral("Chart exported to %1").arg(QDir::toNativeSeparators(path));
+    if (chosen->Format == TqorChartFormat::Pdf) {
+      TqorChartPaper paper;
+      paper.Size = ChartPaper(chosen->Paper);
+      paper.Orientation = chosen->Landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+      const int pages = WriteChartPdf(path, input, options, paper);
+      done += pages == 1 ? QStringLiteral(" (1 page)") : QStringLiteral(" (%1 pages)").arg(pages);
+    } else if (chosen->Format == TqorChartFormat::Png) {
+      WriteChartPng(path, input, options, chosen->Dpi);
+    } else {
+      WriteChartSvg(path, input, options);
+    }
+    statusBar()->showMessage(done, 8000);
+  } catch (const std::exception& e) {
+    QMessageBox::warning(this, title,
+                         QStringLiteral("The chart was not exported.\n\n%1").arg(QString::fromUtf8(e.what())));
+  }
+}
+
+void TfrmVazadod::mnuPrintClick() {
+  if (!taskGrid_) return;
+  const std::optional<TqorChartSettings> chosen =
+      chartDialog_ ? chartDialog_(ChartSettings(), false) : AskChartSettings(this, ChartSettings(), false);
+  if (!chosen) return;
+  chartSettings_ = chosen;
+  QPrinter printer(QPrinter::HighResolution);
+  SetUpChartPrinter(printer, *chosen);
+  printer.setDocName(QFileInfo(QString::fromStdString(databasePath_)).completeBaseName());
+  QPrintDialog dialog(&printer, this);
+  dialog.setObjectName(QStringLiteral("dlgPrint"));
+  dialog.setWindowTitle(QStringLiteral("Print Chart"));
+  dialog.setOption(QAbstractPrintDialog::PrintPageRange, true);
+  if (dialog.exec() != QDialog::Accepted) return;
+  try {
+    const int pages = PaintChart(printer, ChartInput(*chosen), ChartOptions(*chosen));
+    statusBar()->showMessage(pages == 1 ? QStringLiteral("The chart was printed (1 page)")
+                                        : QStringLiteral("The chart was printed (%1 pages)").arg(pages),
+                             8000);
+  } catch (const std::exception& e) {
+    QMessageBox::warning(this, QStringLiteral("Print Chart"),
+                         QStringLiteral("The chart was not printed.\n\n%1").arg(QString::fromUtf8(e.what())));
+  }
+}
+
+void TfrmVazadod::mnuPrintPreviewClick() {
+  if (!taskGrid_) return;
+  const std::optional<TqorChartSettings> chosen =
+      chartDialog_ ? chartDialog_(ChartSettings(), false) : AskChartSettings(this, ChartSettings(), false);
+  if (!chosen) return;
+  chartSettings_ = chosen;
+  const TqorChartInput input = ChartInput(*chosen);
+  const TqorChartOptions options = ChartOptions(*chosen);
+  QPrinter printer(QPrinter::HighResolution);
+  SetUpChartPrinter(printer, *chosen);
+  QPrintPreviewDialog preview(&printer, this);
+  preview.setObjectName(QStringLiteral("dlgPrintPreview"));
+  preview.setWindowTitle(QStringLiteral("Print Preview"));
+  QString failure;
+  connect(&preview, &QPrintPreviewDialog::paintRequested, this, [&](QPrinter* target) {
+    try {
+      PaintChart(*target, input, options);
+    } catch (const std::exception& e) {
+      failure = QString::fromUtf8(e.what());
+    }
+  });
+  preview.exec();
+  if (!failure.isEmpty())
+    QMessageBox::warning(this, QStringLiteral("Print Preview"),
+                         QStringLiteral("The chart cannot be shown.\n\n%1").arg(failure));
 }
 
 void TfrmVazadod::Add1Click() {

@@ -26,6 +26,7 @@
 #include "app/core/qorEditHistory.h"
 #include "app/core/qorExchangeFiles.h"
 #include "app/core/qorTaskEditor.h"
+#include "app/uChart.h"
 
 class QAction;
 class TqorLoadView;
@@ -94,6 +95,19 @@ class TfrmVazadod : public QMainWindow {
   void SetSaveDialog(TSaveDialog dialog) { saveDialog_ = std::move(dialog); }
   // The open dialog of File, Import (title, filter, folder), as the save dialog.
   void SetOpenDialog(TSaveDialog dialog) { openDialog_ = std::move(dialog); }
+  // The chart's options dialog of File, Export Chart (forExport) and of Print and Print
+  // Preview: the settings chosen, or none when the user cancelled. By default TfrmChart; tests
+  // replace it.
+  using TChartDialog = std::function<std::optional<TqorChartSettings>(
+      const TqorChartSettings& settings, bool forExport)>;
+  void SetChartDialog(TChartDialog dialog) { chartDialog_ = std::move(dialog); }
+  // The chart's settings the dialogs start from: the last chosen, or the grid's period on the
+  // day scale, folded as the grid is, the critical path as View shows it, the paper the
+  // locale uses (Letter in the United States, else A4), landscape.
+  TqorChartSettings ChartSettings() const;
+  // The chart of the plan with these settings, and its layout options.
+  TqorChartInput ChartInput(const TqorChartSettings& settings);
+  static TqorChartOptions ChartOptions(const TqorChartSettings& settings);
   // The file name for a report, with the extension of the checked format (".pdf" or ".rtf");
   // empty when cancelled. Asks before replacing a file the extension rule chose.
   std::string AskReportFileName();
@@ -156,6 +170,12 @@ class TfrmVazadod : public QMainWindow {
   // File, Import, MS Project XML: the file's projects added to the plan in one step of the
   // history, shown at once, and a summary of what came in and what could not be mapped.
   void mnuImportMspdiClick();
+  // File, Export Chart: the chart as PDF, PNG or SVG after its options and the file name.
+  void mnuExportChartClick();
+  // File, Print (Ctrl+P) and Print Preview: the chart after its options, on the paper and pages
+  // of the print dialog or in the preview, tiled as the export tiles a PDF.
+  void mnuPrintClick();
+  void mnuPrintPreviewClick();
   // View, Resource Load (Ctrl+L): shows or hides the load of each resource below the grid; a
   // double click on a day there selects its first task in the grid (SelectTaskOnDay).
   void mnuResourceLoadClick();
@@ -293,6 +313,8 @@ class TfrmVazadod : public QMainWindow {
   bool lockWaitMessage_ = false;
   TSaveDialog saveDialog_;
   TSaveDialog openDialog_;
+  TChartDialog chartDialog_;
+  std::optional<TqorChartSettings> chartSettings_;
   // The report objects.
   std::unique_ptr<TqorPDFReporter> pdfReporter_;
   std::unique_ptr<TqorRTFReporter> rtfReporter_;
@@ -315,6 +337,9 @@ class TfrmVazadod : public QMainWindow {
   QAction* mnuExportTaskJuggler = nullptr;
   QAction* mnuExportCsv = nullptr;
   QAction* mnuExportICalendar = nullptr;
+  QAction* mnuExportChart = nullptr;
+  QAction* mnuPrint = nullptr;
+  QAction* mnuPrintPreview = nullptr;
   QAction* mnuImportMspdi = nullptr;
   QAction* mnuResourceLoad = nullptr;
   QAction* mnuUndo = nullptr;

@@ -13,7 +13,8 @@ set(VZ_LAYER_RULES
   "planner/schedule:planner/base"
   "planner/xml:planner/base"
   "planner:planner/xml"
-  "planner/grid:planner,planner/schedule,qt"
+  "planner/chart:planner,planner/schedule"
+  "planner/grid:planner,planner/schedule,planner/chart,qt"
   "exchange:planner/schedule,planner/xml"
   "db/storage:planner/base"
   "db/lock:db/storage"
@@ -24,7 +25,7 @@ set(VZ_LAYER_RULES
   "db/objects:db/exec"
   "db/access:db/objects"
   "report:planner/xml"
-  "app/core:planner,planner/schedule,exchange,db/access,report"
+  "app/core:planner,planner/schedule,planner/chart,exchange,db/access,report"
   "app:app/core,planner/grid,qt"
 )
 

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev qt6-svg-dev libgl-dev
   zlib1g-dev nettle-dev libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev libedit-dev
   python3 xvfb xauth imagemagick qpdf poppler-utils libxml2-utils libreoffice-writer-nogui

@@ -41,9 +41,13 @@ struct TCliArgs {
   // for a missing required option or a value that is no whole number in range.
   int64_t WholeNumber(const std::string& name, int64_t min, int64_t max, bool required,
                       int64_t def = 0) const;
+  // The day number of the option's "YYYY-MM-DD"; ECliUsage when it is missing or no such date.
+  int32_t DayNumber(const std::string& name) const;
 };
 
-// Reads the arguments: each of optionNames takes a value; anything else starting with "-" is an
-// unknown option (ECliUsage), as is an option given twice or without its value.
+// Reads the arguments: each of optionNames takes a value, each of flagNames none (it is stored
+// with an empty value); anything else starting with "-" is an unknown option (ECliUsage), as is
+// an option given twice, an option without its value or a flag with one.
 TCliArgs ParseCliArgs(const std::vector<std::string>& args,
-                      const std::vector<std::string>& optionNames);
+                      const std::vector<std::string>& optionNames,
+                      const std::vector<std::string>& flagNames = {});

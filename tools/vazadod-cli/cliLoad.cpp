@@ -12,31 +12,6 @@
 #include "planner/schedule/qorResourceLoad.h"
 #include "tools/common/zuzToolLogin.h"
 
-namespace {
-
-// The day number of the option's "YYYY-MM-DD".
-int32_t DateOption(const TCliArgs& a, const std::string& name) {
-  const auto it = a.Options.find(name);
-  if (it == a.Options.end()) throw ECliUsage("option '--" + name + "' is needed");
-  const std::string& text = it->second;
-  const auto digits = [&](size_t first, size_t count) {
-    int value = 0;
-    for (size_t i = first; i < first + count; ++i) {
-      if (text[i] < '0' || text[i] > '9') return -1;
-      value = value * 10 + (text[i] - '0');
-    }
-    return value;
-  };
-  double day = 0;
-  if (text.size() != 10 || text[4] != '-' || text[7] != '-' || digits(0, 4) < 1 ||
-      digits(5, 2) < 0 || digits(8, 2) < 0 ||
-      !TryEncodeDate(digits(0, 4), digits(5, 2), digits(8, 2), day))
-    throw ECliUsage("'--" + name + "' takes a date as YYYY-MM-DD, not '" + text + "'");
-  return static_cast<int32_t>(day);
-}
-
-}  // namespace
-
 int RunLoadCommand(const std::vector<std::string>& args) {
   const TCliArgs a = ParseCliArgs(args, {"from", "to", "format"});
   if (a.Has("format")) {
@@ -46,8 +21,8 @@ int RunLoadCommand(const std::vector<std::string>& args) {
     if (format != "csv")
       throw ECliUsage("'--format' takes csv, not '" + a.Options.at("format") + "'");
   }
-  const int32_t from = DateOption(a, "from");
-  const int32_t to = DateOption(a, "to");
+  const int32_t from = a.DayNumber("from");
+  const int32_t to = a.DayNumber("to");
   if (to < from) throw ECliUsage("the period ends before it starts: '--to' is before '--from'");
   if (to - from + 1 > kMaxLoadDays)
     throw ECliUsage("the period has " + std::to_string(to - from + 1) + " days, and at most " +

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "tools/common/zuzToolLogin.h"
+#ifdef VAZADOD_CLI_CHART
+#include "tools/vazadod-cli/cliChart.h"
+#endif
 #include "tools/vazadod-cli/cliCommand.h"
 #include "tools/vazadod-cli/cliLoad.h"
 #include "tools/vazadod-cli/cliReports.h"
@@ -32,6 +35,9 @@ const std::vector<const TCliCommand*>& Commands() {
       &kExportCommand,
       &kImportCommand,
       &kLoadCommand,
+#ifdef VAZADOD_CLI_CHART
+      &kChartCommand,
+#endif
   };
   return commands;
 }
