@@ -98,14 +98,16 @@ class TqorPageBuilder {
     s.Filled = true;
     s.Fill = color;
   }
-  TqorChartShape& Gradient(const TqorChartBox& box, const TqorGradient& gradient,
-                           TqorChartClip clip) {
+  // A bar in the grid's colours: filled halfway between its gradient's top and bottom and
+  // outlined in the bottom colour (flat colours print crisply and keep a PDF of thousands of
+  // pages small).
+  TqorChartShape& Bar(const TqorChartBox& box, const TqorGradient& gradient, TqorChartClip clip) {
     TqorChartShape& s = Add(TqorChartShapeKind::Rect, clip);
     s.Box = box;
     s.Filled = true;
-    s.HasGradient = true;
-    s.Gradient = gradient;
-    s.Fill = gradient.Bottom;
+    s.Fill = GradientLineColor(gradient, 2, 1);
+    s.StrokeWidth = 0.5;
+    s.Stroke = gradient.Bottom;
     return s;
   }
   void Line(std::vector<TqorChartPoint> points, TqorColor color, double width,
@@ -155,7 +157,7 @@ class TqorPageBuilder {
   void DateHeader() {
     const double top = kChartTitleHeight;
     const double h = 2 * kChartTierHeight;
-    Gradient({0, top, Right(), h}, kHeader, TqorChartClip::None);
+    Fill({0, top, Right(), h}, GradientLineColor(kHeader, 4, 1));
     Text({kTextInset, top + kChartTierHeight, kChartNamesWidth - 2 * kTextInset, kChartTierHeight},
          "Name", 8, true, TqorTextAlign::Left);
     Line({{0, top + kChartTierHeight}, {Right(), top + kChartTierHeight}}, kGridLine, 0.5);
@@ -232,21 +234,19 @@ class TqorPageBuilder {
     if (end < page_.FirstDay || start > LastDay()) return;
     const double x = DayX(start), w = (end - start + 1) * page_.DayWidth;
     if (row.Project) {
-      TqorChartShape& bar =
-          Gradient({x, y + kProjectInset, w, kChartRowHeight - 2 * kProjectInset},
-                   row.Completed ? kCompleted : kProject, TqorChartClip::Body);
-      bar.StrokeWidth = 0.5;
-      bar.Stroke = kProjectOutline;
+      Bar({x, y + kProjectInset, w, kChartRowHeight - 2 * kProjectInset},
+          row.Completed ? kCompleted : kProject, TqorChartClip::Body)
+          .Stroke = kProjectOutline;
       return;
     }
     const TqorChartBox box{x, y + kBarInset, w, kChartRowHeight - 2 * kBarInset};
     const bool diamondOnly = row.Milestone && start == end;
     if (!diamondOnly) {
-      Gradient(box, row.Completed ? kCompleted : kTask, TqorChartClip::Body);
+      Bar(box, row.Completed ? kCompleted : kTask, TqorChartClip::Body);
       if (end > row.OverdueAfter) {
         const int32_t from = std::max(start, row.OverdueAfter + 1);
-        Gradient({DayX(from), box.Y, (end - from + 1) * page_.DayWidth, box.H}, kOverdue,
-                 TqorChartClip::Body);
+        Bar({DayX(from), box.Y, (end - from + 1) * page_.DayWidth, box.H}, kOverdue,
+            TqorChartClip::Body);
       }
       const double done = row.Completed ? 0 : std::clamp(row.Progress, 0.0, 100.0) / 100;
       if (done > 0) Fill({x, box.Y + box.H / 2 - 1.25, w * done, 2.5}, kProgress,

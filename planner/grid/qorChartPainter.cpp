@@ -10,8 +10,10 @@
 #include <QPolygonF>
 #include <QSaveFile>
 #include <QSvgGenerator>
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <unordered_map>
 
 #include "planner/base/qorStrings.h"
 #include "planner/grid/qorGridPainter.h"
@@ -27,22 +29,37 @@ QRectF ToRect(const TqorChartBox& b) {
 }
 QPointF ToPoint(const TqorChartPoint& p) { return QPointF(p.X * kUnit, p.Y * kUnit); }
 
+// The fonts by size and weight, and the texts as cut to their boxes (names and dates come
+// back on every page).
 class TqorFonts {
  public:
-  const QFont& Get(double size, bool bold) {
+  const QString& Elided(const TqorChartShape& s, const QFont& font, double width) {
+    const std::string key = s.Text + '\x1f' + std::to_string(std::lround(s.FontSize * kUnit)) +
+                            (s.Bold ? "b" : "") + std::to_string(std::lround(width));
+    auto it = elided_.find(key);
+    if (it == elided_.end())
+      it = elided_
+               .emplace(key, QFontMetricsF(font).elidedText(QString::fromStdString(s.Text),
+                                                            Qt::ElideRight, width))
+               .first;
+    return it->second;
+  }
+
+  // shaped: for texts in scripts that join or reorder their letters (from Hebrew on); others
+  // are drawn without ligatures, so that a name searched or copied in a PDF viewer is the name
+  // ("fl", not one glyph standing for both).
+  const QFont& Get(double size, bool bold, bool shaped) {
     const int pixels = static_cast<int>(std::lround(size * kUnit));
     for (const Entry& e : fonts_)
-      if (e.Pixels == pixels && e.Bold == bold) return e.Font;
+      if (e.Pixels == pixels && e.Bold == bold && e.Shaped == shaped) return e.Font;
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixels);
     font.setBold(bold);
     // Outlines are placed as they are, not fitted to a pixel grid the page does not have.
     font.setHintingPreference(QFont::PreferNoHinting);
-    // No ligatures in texts that need no shaping (scripts that do are still shaped), so that
-    // a name searched or copied in a PDF viewer is the name ("fl", not one glyph for both).
-    font.setStyleStrategy(QFont::PreferNoShaping);
-    fonts_.push_back({pixels, bold, font});
+    if (!shaped) font.setStyleStrategy(QFont::PreferNoShaping);
+    fonts_.push_back({pixels, bold, shaped, font});
     return fonts_.back().Font;
   }
 
@@ -50,9 +67,11 @@ class TqorFonts {
   struct Entry {
     int Pixels;
     bool Bold;
+    bool Shaped;
     QFont Font;
   };
   std::vector<Entry> fonts_;
+  std::unordered_map<std::string, QString> elided_;
 };
 
 void DrawShape(QPainter& painter, const TqorChartShape& s, TqorFonts& fonts) {
@@ -93,12 +112,15 @@ void DrawShape(QPainter& painter, const TqorChartShape& s, TqorFonts& fonts) {
       break;
     }
     case TqorChartShapeKind::Text: {
-      const QFont& font = fonts.Get(s.FontSize, s.Bold);
+      // UTF-8 lead bytes from 0xD6 start the code points from U+0580 on.
+      const bool shaped = std::any_of(s.Text.begin(), s.Text.end(), [](char c) {
+        return static_cast<unsigned char>(c) >= 0xD6;
+      });
+      const QFont& font = fonts.Get(s.FontSize, s.Bold, shaped);
       painter.setFont(font);
       painter.setPen(ToQColor(s.Fill));
       const QRectF r = ToRect(s.Box);
-      const QString text = QFontMetricsF(font).elidedText(QString::fromStdString(s.Text),
-                                                          Qt::ElideRight, r.width());
+      const QString& text = fonts.Elided(s, font, r.width());
       const int align = Qt::AlignVCenter | (s.Align == TqorTextAlign::Left     ? Qt::AlignLeft
                                             : s.Align == TqorTextAlign::Right ? Qt::AlignRight
                                                                                : Qt::AlignHCenter);
@@ -130,14 +152,11 @@ TqorChartPage WholeChart(const TqorChartInput& input, TqorChartOptions options) 
   return std::move(pages.Pages.front());
 }
 
-}  // namespace
-
-void PaintChartPage(QPainter& painter, const TqorChartPage& page) {
+void PaintPage(QPainter& painter, const TqorChartPage& page, TqorFonts& fonts) {
   painter.save();
   painter.scale(page.Scale / kUnit, page.Scale / kUnit);
   painter.setRenderHint(QPainter::Antialiasing, true);
   painter.setRenderHint(QPainter::TextAntialiasing, true);
-  TqorFonts fonts;
   TqorChartClip clip = TqorChartClip::None;
   for (const TqorChartShape& shape : page.Shapes) {
     if (shape.Clip != clip) {
@@ -152,6 +171,13 @@ void PaintChartPage(QPainter& painter, const TqorChartPage& page) {
   painter.restore();
 }
 
+}  // namespace
+
+void PaintChartPage(QPainter& painter, const TqorChartPage& page) {
+  TqorFonts fonts;
+  PaintPage(painter, page, fonts);
+}
+
 int PaintChart(QPagedPaintDevice& device, const TqorChartInput& input, TqorChartOptions options) {
   const QRectF area = device.pageLayout().paintRect(QPageLayout::Point);
   options.PageWidth = area.width();
@@ -161,11 +187,12 @@ int PaintChart(QPagedPaintDevice& device, const TqorChartInput& input, TqorChart
   if (!painter.begin(&device)) throw EqorChartError("The chart's pages cannot be drawn.");
   // The painter's unit is the device's dot, from the printable area's corner.
   const double dotsPerPoint = device.logicalDpiX() / 72.0;
+  TqorFonts fonts;
   for (size_t i = 0; i < pages.Pages.size(); ++i) {
     if (i > 0) device.newPage();
     painter.save();
     painter.scale(dotsPerPoint, dotsPerPoint);
-    PaintChartPage(painter, pages.Pages[i]);
+    PaintPage(painter, pages.Pages[i], fonts);
     painter.restore();
   }
   painter.end();
