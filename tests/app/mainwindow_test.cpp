@@ -144,6 +144,10 @@ TEST_F(MainWindowTest, WindowToolbarAndMenuAsDesigned) {
                                                 "  E&xport|&MS Project XML...|&TaskJuggler..."
                                                 "|&CSV...|&iCalendar...",
                                                 "  &Import|&MS Project XML...",
+                                                "  Export &Chart...",
+                                                "  -",
+                                                "  Print Pre&view...",
+                                                "  &Print...",
                                                 "&Edit",
                                                 "  &Undo",
                                                 "  &Redo",

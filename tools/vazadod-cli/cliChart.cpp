@@ -7,13 +7,11 @@
 #include <stdexcept>
 
 #include "app/core/qorPlanChart.h"
-#include "app/core/qorPlannerCheck.h"
 #include "db/access/qorDatabaseController.h"
-#include "planner/base/qorRegionalSettings.h"
 #include "planner/grid/qorChartPainter.h"
 #include "planner/qorPlannerModel.h"
 #include "planner/xml/qorXMLNode2.h"
-#include "tools/common/zuzToolLogin.h"
+#include "tools/vazadod-cli/cliLoad.h"
 
 namespace {
 
@@ -85,14 +83,9 @@ int RunChartCommand(const std::vector<std::string>& args) {
   if (hasFrom && hasTo && options.To < options.From)
     throw ECliUsage("the period ends before it starts: '--to' is before '--from'");
 
-  RegionalSettings().DecimalSeparator.assign(1, '.');
   TqorDatabaseController controller;
-  zuz::InstallToolLogin(controller.Database());
-  controller.OpenDatabase(database);
   TqorPlannerModel planner;
-  std::vector<std::string> problems;
-  LoadCheckedPlanner(controller, planner, problems);
-  if (!problems.empty()) throw std::runtime_error(DamagedPlanMessage(database, problems));
+  LoadCliPlan(controller, planner, database);
   if (a.Has("all-projects")) {
     std::string filter;
     const TqorXMLNode2* projects = planner.ProjectsNode();

@@ -12,6 +12,19 @@
 #include "planner/schedule/qorResourceLoad.h"
 #include "tools/common/zuzToolLogin.h"
 
+void LoadCliPlan(TqorDatabaseController& controller, TqorPlannerModel& planner,
+                 const std::string& database) {
+  // Numbers the core formats or reads use ".", as in the program.
+  RegionalSettings().DecimalSeparator.assign(1, '.');
+  // A protected database takes its login from the environment or the terminal.
+  zuz::InstallToolLogin(controller.Database());
+  controller.OpenDatabase(database);
+  // A damaged plan gives nothing: it would lack what could not be read.
+  std::vector<std::string> problems;
+  LoadCheckedPlanner(controller, planner, problems);
+  if (!problems.empty()) throw std::runtime_error(DamagedPlanMessage(database, problems));
+}
+
 int RunLoadCommand(const std::vector<std::string>& args) {
   const TCliArgs a = ParseCliArgs(args, {"from", "to", "format"});
   if (a.Has("format")) {
@@ -31,17 +44,9 @@ int RunLoadCommand(const std::vector<std::string>& args) {
   if (a.Positional.size() > 1) throw ECliUsage("unexpected argument '" + a.Positional[1] + "'");
   const std::string& database = a.Positional[0];
 
-  // Numbers the core formats or reads use ".", as in the program.
-  RegionalSettings().DecimalSeparator.assign(1, '.');
   TqorDatabaseController controller;
-  // A protected database takes its login from the environment or the terminal.
-  zuz::InstallToolLogin(controller.Database());
-  controller.OpenDatabase(database);
   TqorPlannerModel planner;
-  // A damaged plan gives no table: it would lack what could not be read.
-  std::vector<std::string> problems;
-  LoadCheckedPlanner(controller, planner, problems);
-  if (!problems.empty()) throw std::runtime_error(DamagedPlanMessage(database, problems));
+  LoadCliPlan(controller, planner, database);
 
   const std::string csv = ResourceLoadCsv(TqorResourceLoad(LoadInputOf(planner), from, to));
   if (std::fwrite(csv.data(), 1, csv.size(), stdout) != csv.size() || std::fflush(stdout) != 0)

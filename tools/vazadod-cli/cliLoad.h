@@ -18,6 +18,14 @@
 // The longest period the command prints (ten years).
 constexpr int32_t kMaxLoadDays = 3660;
 
+class TqorDatabaseController;
+class TqorPlannerModel;
+
+// Opens the plan (its login from the environment or the terminal) and loads it as the program
+// does at start; a damaged plan is refused with what is damaged.
+void LoadCliPlan(TqorDatabaseController& controller, TqorPlannerModel& planner,
+                 const std::string& database);
+
 // The command's work, with the arguments after its name; the exit status. Raises ECliUsage for
 // wrong usage, and the error of whatever failed.
 int RunLoadCommand(const std::vector<std::string>& args);
