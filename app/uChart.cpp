@@ -18,7 +18,8 @@ QDateEdit* DateField(QWidget* parent, const QDate& date, const char* name) {
   edit->setCalendarPopup(true);
   // The user's order of day, month and year, always with the year's four digits.
   QString format = QLocale().dateFormat(QLocale::ShortFormat);
-  if (!format.contains(QStringLiteral("yyyy"))) format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+  if (!format.contains(QStringLiteral("yyyy")))
+    format.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
   edit->setDisplayFormat(format);
   return edit;
 }
@@ -47,10 +48,11 @@ TfrmChart::TfrmChart(QWidget* parent, const TqorChartSettings& settings, bool fo
   cboScale->setCurrentIndex(static_cast<int>(settings.Scale));
   form->addRow(QStringLiteral("&Scale:"), cboScale);
   chkUnfolded = CheckBox(this, QStringLiteral("Show the tasks of &folded projects"),
-                      settings.AllUnfolded, "chkUnfolded");
-  chkCritical =
-      CheckBox(this, QStringLiteral("Outline the &critical path"), settings.CriticalPath, "chkCritical");
-  chkFit = CheckBox(this, QStringLiteral("Fit the chart on &one page"), settings.FitToPage, "chkFit");
+                         settings.AllUnfolded, "chkUnfolded");
+  chkCritical = CheckBox(this, QStringLiteral("Outline the &critical path"), settings.CriticalPath,
+                         "chkCritical");
+  chkFit =
+      CheckBox(this, QStringLiteral("Fit the chart on &one page"), settings.FitToPage, "chkFit");
   form->addRow(chkUnfolded);
   form->addRow(chkCritical);
   if (forExport) {

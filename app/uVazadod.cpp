@@ -849,11 +849,11 @@ QPageSize ChartPaper(int paper) {
 // the same pages.
 void SetUpChartPrinter(QPrinter& printer, const TqorChartSettings& settings) {
   const TqorChartPaper margins;
-  printer.setPageLayout(QPageLayout(
-      ChartPaper(settings.Paper),
-      settings.Landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-      QMarginsF(margins.MarginMm, margins.MarginMm, margins.MarginMm, margins.MarginMm),
-      QPageLayout::Millimeter));
+  printer.setPageLayout(
+      QPageLayout(ChartPaper(settings.Paper),
+                  settings.Landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                  QMarginsF(margins.MarginMm, margins.MarginMm, margins.MarginMm, margins.MarginMm),
+                  QPageLayout::Millimeter));
 }
 
 }  // namespace
@@ -875,8 +875,7 @@ TqorChartInput TfrmVazadod::ChartInput(const TqorChartSettings& settings) {
   TqorChartContent content;
   content.AllUnfolded = settings.AllUnfolded;
   content.CriticalPath = settings.CriticalPath;
-  content.Title =
-      QFileInfo(QString::fromStdString(databasePath_)).completeBaseName().toStdString();
+  content.Title = QFileInfo(QString::fromStdString(databasePath_)).completeBaseName().toStdString();
   return ChartInputOf(taskGrid_->Model(), content);
 }
 
@@ -904,7 +903,8 @@ static std::optional<TqorChartSettings> AskChartSettings(QWidget* parent,
 void TfrmVazadod::mnuExportChartClick() {
   if (!taskGrid_) return;
   const std::optional<TqorChartSettings> chosen =
-      chartDialog_ ? chartDialog_(ChartSettings(), true) : AskChartSettings(this, ChartSettings(), true);
+      chartDialog_ ? chartDialog_(ChartSettings(), true)
+                   : AskChartSettings(this, ChartSettings(), true);
   if (!chosen) return;
   chartSettings_ = chosen;
   static const char* const kExtensions[] = {".pdf", ".png", ".svg"};
@@ -933,15 +933,17 @@ void TfrmVazadod::mnuExportChartClick() {
     }
     statusBar()->showMessage(done, 8000);
   } catch (const std::exception& e) {
-    QMessageBox::warning(this, title,
-                         QStringLiteral("The chart was not exported.\n\n%1").arg(QString::fromUtf8(e.what())));
+    QMessageBox::warning(
+        this, title,
+        QStringLiteral("The chart was not exported.\n\n%1").arg(QString::fromUtf8(e.what())));
   }
 }
 
 void TfrmVazadod::mnuPrintClick() {
   if (!taskGrid_) return;
   const std::optional<TqorChartSettings> chosen =
-      chartDialog_ ? chartDialog_(ChartSettings(), false) : AskChartSettings(this, ChartSettings(), false);
+      chartDialog_ ? chartDialog_(ChartSettings(), false)
+                   : AskChartSettings(this, ChartSettings(), false);
   if (!chosen) return;
   chartSettings_ = chosen;
   QPrinter printer(QPrinter::HighResolution);
@@ -954,19 +956,22 @@ void TfrmVazadod::mnuPrintClick() {
   if (dialog.exec() != QDialog::Accepted) return;
   try {
     const int pages = PaintChart(printer, ChartInput(*chosen), ChartOptions(*chosen));
-    statusBar()->showMessage(pages == 1 ? QStringLiteral("The chart was printed (1 page)")
-                                        : QStringLiteral("The chart was printed (%1 pages)").arg(pages),
+    statusBar()->showMessage(pages == 1
+                                 ? QStringLiteral("The chart was printed (1 page)")
+                                 : QStringLiteral("The chart was printed (%1 pages)").arg(pages),
                              8000);
   } catch (const std::exception& e) {
-    QMessageBox::warning(this, QStringLiteral("Print Chart"),
-                         QStringLiteral("The chart was not printed.\n\n%1").arg(QString::fromUtf8(e.what())));
+    QMessageBox::warning(
+        this, QStringLiteral("Print Chart"),
+        QStringLiteral("The chart was not printed.\n\n%1").arg(QString::fromUtf8(e.what())));
   }
 }
 
 void TfrmVazadod::mnuPrintPreviewClick() {
   if (!taskGrid_) return;
   const std::optional<TqorChartSettings> chosen =
-      chartDialog_ ? chartDialog_(ChartSettings(), false) : AskChartSettings(this, ChartSettings(), false);
+      chartDialog_ ? chartDialog_(ChartSettings(), false)
+                   : AskChartSettings(this, ChartSettings(), false);
   if (!chosen) return;
   chartSettings_ = chosen;
   const TqorChartInput input = ChartInput(*chosen);

@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
   size_t shapes = 0;
   const double layout = bench::MedianMs(runs, [&] {
     shapes = 0;
-    for (const TqorChartPage& page : LayoutChart(input, options).Pages) shapes += page.Shapes.size();
+    for (const TqorChartPage& page : LayoutChart(input, options).Pages)
+      shapes += page.Shapes.size();
   });
   std::printf("%zu rows, %zu links, days %s to %s\n", input.Rows.size(), input.Links.size(),
               Iso(first).c_str(), Iso(last).c_str());
@@ -89,13 +90,14 @@ int main(int argc, char** argv) {
     std::vector<std::string> args;
     std::string word;
     for (char ch : c.Args + " --unfolded --all-projects --output " + out + " " + db + " ") {
-      if (ch != ' ') word += ch;
-      else if (!word.empty()) args.push_back(std::move(word)), word.clear();
+      if (ch != ' ')
+        word += ch;
+      else if (!word.empty())
+        args.push_back(std::move(word)), word.clear();
     }
     std::fflush(stdout);
     const double ms = bench::MedianMs(runs, [&] { RunChartCommand(args); });
-    std::printf("%s %8.1f ms (%.1f MB)\n", c.Name, ms,
-                std::filesystem::file_size(out) / 1e6);
+    std::printf("%s %8.1f ms (%.1f MB)\n", c.Name, ms, std::filesystem::file_size(out) / 1e6);
   }
   return 0;
 }

@@ -10,7 +10,7 @@ namespace {
 
 using namespace qorGridColors;
 
-constexpr double kBarInset = 3;       // between a task bar and its row's edges
+constexpr double kBarInset = 3;        // between a task bar and its row's edges
 constexpr double kProjectInset = 4.5;  // a project's bar is thinner
 constexpr double kTaskIndent = 10;     // task names stand right of their project's
 constexpr double kTextInset = 4;
@@ -18,7 +18,6 @@ constexpr double kLinkOut = 4;  // a link leaves and enters its bars this far ou
 constexpr TqorColor kProgress{31, 92, 168};
 constexpr TqorColor kProjectOutline{150, 125, 0};
 constexpr TqorColor kTodayLine{214, 0, 120};
-constexpr TqorColor kWhite{255, 255, 255};
 
 // The size of the page's tiles: days and rows per page, and the page counts.
 struct TqorTiling {
@@ -30,16 +29,17 @@ struct TqorTiling {
   bool Single = false;
 };
 
-double TopOfRows() { return kChartTitleHeight + 2 * kChartTierHeight; }
+double TopOfRows() {
+  return kChartTitleHeight + 2 * kChartTierHeight;
+}
 
 TqorTiling TilingOf(const TqorChartInput& input, const TqorChartOptions& options) {
-  if (options.To < options.From)
-    throw EqorChartError("The chart's period ends before it starts.");
+  if (options.To < options.From) throw EqorChartError("The chart's period ends before it starts.");
   TqorTiling t;
   t.Days = options.To - options.From + 1;
   if (t.Days > kMaxChartDays)
-    throw EqorChartError("The chart's period has " + std::to_string(t.Days) +
-                         " days; at most " + std::to_string(kMaxChartDays) + " can be shown.");
+    throw EqorChartError("The chart's period has " + std::to_string(t.Days) + " days; at most " +
+                         std::to_string(kMaxChartDays) + " can be shown.");
   if (!IsCalendarDayNumber(options.From) || !IsCalendarDayNumber(options.To))
     throw EqorChartError("The chart's period lies outside the years 1 to 9999.");
   for (const TqorChartLink& link : input.Links) {
@@ -55,7 +55,8 @@ TqorTiling TilingOf(const TqorChartInput& input, const TqorChartOptions& options
     return t;
   }
   const double dayWidth = ChartDayWidth(options.Scale);
-  t.DaysPerPage = static_cast<int32_t>(std::floor((options.PageWidth - kChartNamesWidth) / dayWidth));
+  t.DaysPerPage =
+      static_cast<int32_t>(std::floor((options.PageWidth - kChartNamesWidth) / dayWidth));
   t.RowsPerPage = static_cast<int>(
       std::floor((options.PageHeight - TopOfRows() - kChartFooterHeight) / kChartRowHeight));
   if (t.DaysPerPage < 1 || t.RowsPerPage < 1)
@@ -117,9 +118,8 @@ class TqorPageBuilder {
     s.Stroke = color;
     s.StrokeWidth = width;
   }
-  void Text(const TqorChartBox& box, std::string text, double size, bool bold,
-            TqorTextAlign align, TqorColor color = kText,
-            TqorChartClip clip = TqorChartClip::None) {
+  void Text(const TqorChartBox& box, std::string text, double size, bool bold, TqorTextAlign align,
+            TqorColor color = kText, TqorChartClip clip = TqorChartClip::None) {
     if (text.empty()) return;
     TqorChartShape& s = Add(TqorChartShapeKind::Text, clip);
     s.Box = box;
@@ -176,20 +176,27 @@ class TqorPageBuilder {
     switch (options_.Scale) {
       case TqorChartScale::Day:
         Tier(top, nextMonth, monthLabel, 8, 24);
-        Tier(lower, [](int32_t day) { return day + 1; },
-             [](int32_t day, double) { return FormatDateTime("d", day); }, 6.5, 9);
+        Tier(
+            lower, [](int32_t day) { return day + 1; },
+            [](int32_t day, double) { return FormatDateTime("d", day); }, 6.5, 9);
         break;
       case TqorChartScale::Week:
         Tier(top, nextMonth, monthLabel, 8, 24);
-        Tier(lower,
-             [](int32_t day) { return static_cast<int32_t>(MondayOf(day) + 7); },
-             [](int32_t day, double) { return "W" + std::to_string(ISOWeekNumber(day).Week); },
-             6.5, 9);
+        Tier(
+            lower, [](int32_t day) { return static_cast<int32_t>(MondayOf(day) + 7); },
+            [](int32_t day, double) {
+              std::string label(1, 'W');
+              label += std::to_string(ISOWeekNumber(day).Week);
+              return label;
+            },
+            6.5, 9);
         break;
       case TqorChartScale::Month:
-        Tier(top, nextYear, [](int32_t day, double) { return std::to_string(YearOf(day)); }, 8, 24);
-        Tier(lower, nextMonth, [](int32_t day, double) { return FormatDateTime("MMM", day); },
-             6.5, 9);
+        Tier(
+            top, nextYear, [](int32_t day, double) { return std::to_string(YearOf(day)); }, 8, 24);
+        Tier(
+            lower, nextMonth, [](int32_t day, double) { return FormatDateTime("MMM", day); }, 6.5,
+            9);
         break;
     }
   }
@@ -214,8 +221,8 @@ class TqorPageBuilder {
     Line({{page_.TimelineLeft, kChartTitleHeight}, {page_.TimelineLeft, bottom}}, kGridLine, 0.8);
     Line({{Right(), kChartTitleHeight}, {Right(), bottom}}, kGridLine, 0.8);
 
-    const int lastRow = std::min<int>(page_.FirstRow + page_.RowCount,
-                                      static_cast<int>(input_.Rows.size()));
+    const int lastRow =
+        std::min<int>(page_.FirstRow + page_.RowCount, static_cast<int>(input_.Rows.size()));
     for (int r = page_.FirstRow; r < lastRow; ++r) RowShapes(r, input_.Rows[r]);
     for (const TqorChartLink& link : input_.Links) LinkShapes(link);
     if (input_.Today >= page_.FirstDay && input_.Today <= LastDay()) {
@@ -249,8 +256,8 @@ class TqorPageBuilder {
             TqorChartClip::Body);
       }
       const double done = row.Completed ? 0 : std::clamp(row.Progress, 0.0, 100.0) / 100;
-      if (done > 0) Fill({x, box.Y + box.H / 2 - 1.25, w * done, 2.5}, kProgress,
-                         TqorChartClip::Body);
+      if (done > 0)
+        Fill({x, box.Y + box.H / 2 - 1.25, w * done, 2.5}, kProgress, TqorChartClip::Body);
       if (row.Critical) {
         TqorChartShape& outline = Add(TqorChartShapeKind::Rect, TqorChartClip::Body);
         outline.Box = box;
@@ -294,8 +301,7 @@ class TqorPageBuilder {
     const double edge = link.ToRow > link.FromRow ? RowY(link.ToRow) : RowY(link.ToRow + 1);
     const TqorColor color = link.Critical ? kCritical : kLink;
     const double width = link.Critical ? 1.1 : 0.7;
-    Line({{xs, ys}, {xs + outS, ys}, {xs + outS, edge}, {xt + inT, edge}, {xt + inT, yt},
-          {xt, yt}},
+    Line({{xs, ys}, {xs + outS, ys}, {xs + outS, edge}, {xt + inT, edge}, {xt + inT, yt}, {xt, yt}},
          color, width, TqorChartClip::Body);
     const double back = toStart ? -3.5 : 3.5;
     TqorChartShape& head = Add(TqorChartShapeKind::Polygon, TqorChartClip::Body);
@@ -307,7 +313,8 @@ class TqorPageBuilder {
   void Footer(int pageCount, bool paged) {
     if (!paged) return;
     std::string text = "Page " + std::to_string(page_.Number) + " of " + std::to_string(pageCount);
-    text += " (dates " + std::to_string(page_.Across) + ", rows " + std::to_string(page_.Down) + ")";
+    text +=
+        " (dates " + std::to_string(page_.Across) + ", rows " + std::to_string(page_.Down) + ")";
     Text({0, page_.Height - kChartFooterHeight + 4, page_.Width, kChartFooterHeight - 4},
          std::move(text), 7, false, TqorTextAlign::Center, kSecondaryText);
   }
@@ -321,18 +328,24 @@ class TqorPageBuilder {
 
 double ChartDayWidth(TqorChartScale scale) {
   switch (scale) {
-    case TqorChartScale::Day: return 12;
-    case TqorChartScale::Week: return 3;
-    case TqorChartScale::Month: return 1;
+    case TqorChartScale::Day:
+      return 12;
+    case TqorChartScale::Week:
+      return 3;
+    case TqorChartScale::Month:
+      return 1;
   }
   return 12;
 }
 
 const char* ChartScaleName(TqorChartScale scale) {
   switch (scale) {
-    case TqorChartScale::Day: return "day";
-    case TqorChartScale::Week: return "week";
-    case TqorChartScale::Month: return "month";
+    case TqorChartScale::Day:
+      return "day";
+    case TqorChartScale::Week:
+      return "week";
+    case TqorChartScale::Month:
+      return "month";
   }
   return "day";
 }
@@ -370,8 +383,8 @@ TqorChartPages LayoutChart(const TqorChartInput& input, const TqorChartOptions& 
         page.Width = contentWidth;
         page.Height = contentHeight;
         if (options.FitToPage && options.PageWidth > 0 && options.PageHeight > 0) {
-          page.Scale = std::min({1.0, options.PageWidth / contentWidth,
-                                 options.PageHeight / contentHeight});
+          page.Scale =
+              std::min({1.0, options.PageWidth / contentWidth, options.PageHeight / contentHeight});
           page.Width = options.PageWidth / page.Scale;
           page.Height = options.PageHeight / page.Scale;
         }

@@ -3,10 +3,9 @@
 // completed and overdue parts, the links between tasks and the critical path, a two-tier header
 // of dates, the plan's name, the date of printing and page numbers.
 //
-// A page is plain data: shapes (rectangles with a solid fill or a vertical gradient, lines,
-// polygons and texts) in points (1/72 inch) from the top-left corner of the page's printable
-// area, drawn in order. A drawing layer hands them to whatever paints (a PDF, an image, an SVG
-// file, a printer).
+// A page is plain data: shapes (rectangles, lines, polygons and texts) in points (1/72 inch) from
+// the top-left corner of the page's printable area, drawn in order. A drawing layer hands them to
+// whatever paints (a PDF, an image, an SVG file, a printer).
 //
 // A page, from the top: the title band (the plan's name on the left, the date of printing on
 // the right, kChartTitleHeight), the date header (two tiers of kChartTierHeight: months over
@@ -112,11 +111,9 @@ struct TqorChartShape {
   TqorChartClip Clip = TqorChartClip::None;
   TqorChartBox Box;                    // Rect, Text
   std::vector<TqorChartPoint> Points;  // Line (an open path), Polygon (closed)
-  bool Filled = false;                 // Rect, Polygon: filled with Fill or the gradient
-  TqorColor Fill;
-  bool HasGradient = false;  // Rect: a vertical gradient from Gradient.Top to Gradient.Bottom
-  TqorGradient Gradient;
-  double StrokeWidth = 0;  // the outline or the line; 0 for none
+  bool Filled = false;                 // Rect, Polygon: filled with Fill
+  TqorColor Fill;                      // Text: its colour
+  double StrokeWidth = 0;              // the outline or the line; 0 for none
   TqorColor Stroke;
   // Text: one line in Box, vertically centred, cut with an ellipsis when too long.
   std::string Text;

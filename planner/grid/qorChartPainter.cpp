@@ -3,7 +3,6 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
-#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
@@ -27,7 +26,9 @@ constexpr double kUnit = 10;
 QRectF ToRect(const TqorChartBox& b) {
   return QRectF(b.X * kUnit, b.Y * kUnit, b.W * kUnit, b.H * kUnit);
 }
-QPointF ToPoint(const TqorChartPoint& p) { return QPointF(p.X * kUnit, p.Y * kUnit); }
+QPointF ToPoint(const TqorChartPoint& p) {
+  return QPointF(p.X * kUnit, p.Y * kUnit);
+}
 
 // The fonts by size and weight, and the texts as cut to their boxes (names and dates come
 // back on every page).
@@ -75,23 +76,14 @@ class TqorFonts {
 };
 
 void DrawShape(QPainter& painter, const TqorChartShape& s, TqorFonts& fonts) {
-  const QPen pen = s.StrokeWidth > 0 ? QPen(ToQColor(s.Stroke), s.StrokeWidth * kUnit, Qt::SolidLine,
-                                            Qt::FlatCap, Qt::MiterJoin)
+  const QPen pen = s.StrokeWidth > 0 ? QPen(ToQColor(s.Stroke), s.StrokeWidth * kUnit,
+                                            Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin)
                                      : QPen(Qt::NoPen);
   switch (s.Kind) {
     case TqorChartShapeKind::Rect: {
       const QRectF r = ToRect(s.Box);
       painter.setPen(pen);
-      if (!s.Filled) {
-        painter.setBrush(Qt::NoBrush);
-      } else if (s.HasGradient) {
-        QLinearGradient gradient(r.topLeft(), r.bottomLeft());
-        gradient.setColorAt(0, ToQColor(s.Gradient.Top));
-        gradient.setColorAt(1, ToQColor(s.Gradient.Bottom));
-        painter.setBrush(gradient);
-      } else {
-        painter.setBrush(ToQColor(s.Fill));
-      }
+      painter.setBrush(s.Filled ? QBrush(ToQColor(s.Fill)) : QBrush(Qt::NoBrush));
       painter.drawRect(r);
       break;
     }
@@ -113,17 +105,16 @@ void DrawShape(QPainter& painter, const TqorChartShape& s, TqorFonts& fonts) {
     }
     case TqorChartShapeKind::Text: {
       // UTF-8 lead bytes from 0xD6 start the code points from U+0580 on.
-      const bool shaped = std::any_of(s.Text.begin(), s.Text.end(), [](char c) {
-        return static_cast<unsigned char>(c) >= 0xD6;
-      });
+      const bool shaped = std::any_of(s.Text.begin(), s.Text.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) >= 0xD6; });
       const QFont& font = fonts.Get(s.FontSize, s.Bold, shaped);
       painter.setFont(font);
       painter.setPen(ToQColor(s.Fill));
       const QRectF r = ToRect(s.Box);
       const QString& text = fonts.Elided(s, font, r.width());
-      const int align = Qt::AlignVCenter | (s.Align == TqorTextAlign::Left     ? Qt::AlignLeft
+      const int align = Qt::AlignVCenter | (s.Align == TqorTextAlign::Left    ? Qt::AlignLeft
                                             : s.Align == TqorTextAlign::Right ? Qt::AlignRight
-                                                                               : Qt::AlignHCenter);
+                                                                              : Qt::AlignHCenter);
       painter.drawText(r, align | Qt::TextSingleLine, text);
       break;
     }
@@ -134,15 +125,15 @@ void DrawShape(QPainter& painter, const TqorChartShape& s, TqorFonts& fonts) {
 std::unique_ptr<QSaveFile> OpenOutput(const QString& path) {
   auto file = std::make_unique<QSaveFile>(path);
   if (!file->open(QIODevice::WriteOnly))
-    throw EqorFileError("Cannot write '" + path.toStdString() + "': " +
-                        file->errorString().toStdString());
+    throw EqorFileError("Cannot write '" + path.toStdString() +
+                        "': " + file->errorString().toStdString());
   return file;
 }
 
 void Commit(QSaveFile& file, const QString& path) {
   if (!file.commit())
-    throw EqorFileError("Cannot write '" + path.toStdString() + "': " +
-                        file.errorString().toStdString());
+    throw EqorFileError("Cannot write '" + path.toStdString() +
+                        "': " + file.errorString().toStdString());
 }
 
 TqorChartPage WholeChart(const TqorChartInput& input, TqorChartOptions options) {
@@ -164,7 +155,8 @@ void PaintPage(QPainter& painter, const TqorChartPage& page, TqorFonts& fonts) {
       if (clip == TqorChartClip::None)
         painter.setClipping(false);
       else
-        painter.setClipRect(ToRect(clip == TqorChartClip::Header ? page.HeaderClip : page.BodyClip));
+        painter.setClipRect(
+            ToRect(clip == TqorChartClip::Header ? page.HeaderClip : page.BodyClip));
     }
     DrawShape(painter, shape, fonts);
   }
@@ -199,8 +191,8 @@ int PaintChart(QPagedPaintDevice& device, const TqorChartInput& input, TqorChart
   return static_cast<int>(pages.Pages.size());
 }
 
-int WriteChartPdf(const QString& path, const TqorChartInput& input,
-                  const TqorChartOptions& options, const TqorChartPaper& paper) {
+int WriteChartPdf(const QString& path, const TqorChartInput& input, const TqorChartOptions& options,
+                  const TqorChartPaper& paper) {
   std::unique_ptr<QSaveFile> file = OpenOutput(path);
   int count = 0;
   {
@@ -208,10 +200,10 @@ int WriteChartPdf(const QString& path, const TqorChartInput& input,
     writer.setTitle(QString::fromStdString(input.Title));
     writer.setCreator(QStringLiteral("Vazadod"));
     writer.setResolution(72);
-    writer.setPageLayout(QPageLayout(paper.Size, paper.Orientation,
-                                     QMarginsF(paper.MarginMm, paper.MarginMm, paper.MarginMm,
-                                               paper.MarginMm),
-                                     QPageLayout::Millimeter));
+    writer.setPageLayout(
+        QPageLayout(paper.Size, paper.Orientation,
+                    QMarginsF(paper.MarginMm, paper.MarginMm, paper.MarginMm, paper.MarginMm),
+                    QPageLayout::Millimeter));
     count = PaintChart(writer, input, options);
   }
   Commit(*file, path);
@@ -254,8 +246,8 @@ void WriteChartSvg(const QString& path, const TqorChartInput& input,
     svg.setOutputDevice(file.get());
     svg.setTitle(QString::fromStdString(input.Title));
     svg.setResolution(72);
-    svg.setSize(QSize(static_cast<int>(std::ceil(page.Width)),
-                      static_cast<int>(std::ceil(page.Height))));
+    svg.setSize(
+        QSize(static_cast<int>(std::ceil(page.Width)), static_cast<int>(std::ceil(page.Height))));
     svg.setViewBox(QRectF(0, 0, std::ceil(page.Width), std::ceil(page.Height)));
     QPainter painter;
     if (!painter.begin(&svg)) throw EqorChartError("The chart cannot be drawn as SVG.");

@@ -33,8 +33,8 @@ struct TqorChartPaper {
 // complete). Raise EqorChartError for a chart that cannot be laid out and EqorFileError (with
 // the file and the reason) for a file that cannot be written.
 // The PDF on the paper; the page count.
-int WriteChartPdf(const QString& path, const TqorChartInput& input,
-                  const TqorChartOptions& options, const TqorChartPaper& paper);
+int WriteChartPdf(const QString& path, const TqorChartInput& input, const TqorChartOptions& options,
+                  const TqorChartPaper& paper);
 // The whole chart on one image of dpi dots per inch. An image over kMaxChartPixels pixels or
 // 32,767 on a side is refused.
 void WriteChartPng(const QString& path, const TqorChartInput& input,

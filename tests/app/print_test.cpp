@@ -97,8 +97,9 @@ TEST(Print, PreviewPagesAndPrintToFileAreTheExportsPages) {
   });
   ASSERT_TRUE(std::filesystem::exists(printed));
   const std::string exported = (folder.Dir() / "exported.pdf").string();
-  window.SetSaveDialog(
-      [&](const QString&, const QString&, const QString&) { return QString::fromStdString(exported); });
+  window.SetSaveDialog([&](const QString&, const QString&, const QString&) {
+    return QString::fromStdString(exported);
+  });
   window.findChild<QAction*>("mnuExportChart")->trigger();
   ASSERT_TRUE(std::filesystem::exists(exported));
 
@@ -108,8 +109,10 @@ TEST(Print, PreviewPagesAndPrintToFileAreTheExportsPages) {
     std::string words;
     for (char c : raw) {
       const bool space = c == ' ' || c == '\n';
-      if (!space) words += c;
-      else if (!words.empty() && words.back() != ' ') words += ' ';
+      if (!space)
+        words += c;
+      else if (!words.empty() && words.back() != ' ')
+        words += ' ';
     }
     return words;
   };
@@ -125,10 +128,14 @@ TEST(Print, PreviewPagesAndPrintToFileAreTheExportsPages) {
   for (int page = 1; page <= landscape; ++page) {
     const std::string n = std::to_string(page);
     const std::string a = folder.Dir().string() + "/p", b = folder.Dir().string() + "/e";
-    ASSERT_EQ(RunShellCommand("pdftoppm -r 36 -singlefile -f " + n + " -l " + n + " " + printed +
-                              " " + a).Status, 0);
+    ASSERT_EQ(
+        RunShellCommand("pdftoppm -r 36 -singlefile -f " + n + " -l " + n + " " + printed + " " + a)
+            .Status,
+        0);
     ASSERT_EQ(RunShellCommand("pdftoppm -r 36 -singlefile -f " + n + " -l " + n + " " + exported +
-                              " " + b).Status, 0);
+                              " " + b)
+                  .Status,
+              0);
     const TCommandRun differ =
         RunShellCommand("compare -metric AE -fuzz 25% " + a + ".ppm " + b + ".ppm null: 2>&1");
     ASSERT_LE(differ.Status, 1) << differ.Out;

@@ -181,8 +181,8 @@ TEST_F(ChartCli, PdfPagesShowEveryBarOnItsDaysAndEveryNameAndTheSvgIsThePng) {
           const bool inside = day >= row.Start && day <= std::max(row.Start, row.End);
           if (row.Milestone && row.Start == row.End && inside) continue;  // the diamond's tip
           EXPECT_EQ(IsBar(red, green, blue), inside)
-              << row.Name << " on " << Iso(day) << " (page " << pageDown * across + a + 1
-              << ", " << x << "," << y << ": " << red << "," << green << "," << blue << ")";
+              << row.Name << " on " << Iso(day) << " (page " << pageDown * across + a + 1 << ", "
+              << x << "," << y << ": " << red << "," << green << "," << blue << ")";
           (inside ? barDays : emptyDays)++;
         }
       }

@@ -32,7 +32,8 @@ std::string Choice(const TCliArgs& a, const std::string& name,
   std::string list;
   for (const std::string& c : choices) {
     if (Lower(c) == value) return c;
-    list += (list.empty() ? "" : "|") + c;
+    if (!list.empty()) list += '|';
+    list += c;
   }
   throw ECliUsage("'--" + name + "' takes " + list + ", not '" + a.Options.at(name) + "'");
 }
@@ -73,7 +74,7 @@ int RunChartCommand(const std::vector<std::string>& args) {
   if (a.Positional.size() > 1) throw ECliUsage("unexpected argument '" + a.Positional[1] + "'");
   const std::string& database = a.Positional[0];
   TqorChartOptions options;
-  options.Scale = scale == "day" ? TqorChartScale::Day
+  options.Scale = scale == "day"    ? TqorChartScale::Day
                   : scale == "week" ? TqorChartScale::Week
                                     : TqorChartScale::Month;
   options.FitToPage = a.Has("fit");
@@ -89,8 +90,11 @@ int RunChartCommand(const std::vector<std::string>& args) {
   if (a.Has("all-projects")) {
     std::string filter;
     const TqorXMLNode2* projects = planner.ProjectsNode();
-    for (int p = 0; projects && p < projects->ChildCount(); ++p)
-      filter += "[" + projects->GetChild(p)->GetAttributeStr("id") + "]";
+    for (int p = 0; projects && p < projects->ChildCount(); ++p) {
+      filter += '[';
+      filter += projects->GetChild(p)->GetAttributeStr("id");
+      filter += ']';
+    }
     planner.SetProjectFilter(filter);
   }
 

@@ -88,7 +88,8 @@ TEST(ChartLayout, PagesTileThePeriodAndTheRowsAndPlaceEveryBarAndName) {
           EXPECT_LE((page.RowsTop + page.RowCount * kChartRowHeight) * page.Scale,
                     options.PageHeight + 1e-6);
         }
-        for (int r = page.FirstRow; r < page.FirstRow + page.RowCount && r < (int)input.Rows.size(); ++r) {
+        for (int r = page.FirstRow; r < page.FirstRow + page.RowCount && r < (int)input.Rows.size();
+             ++r) {
           if (across == 0) EXPECT_TRUE(rowBand.emplace(r, down).second) << "row " << r;
           const TqorChartRow& row = input.Rows[r];
           const double top = page.RowsTop + (r - page.FirstRow) * kChartRowHeight;
