@@ -691,10 +691,10 @@ std::string TfrmVazadod::AskFileName(const QString& title, const QString& filter
   return name;
 }
 
-std::string TfrmVazadod::AskReportFileName() {
+std::string TfrmVazadod::AskReportFileName(const QString& title) {
   const bool pdf = mnuReportPDF->isChecked();
   return AskFileName(
-      QStringLiteral("Save Task report"),
+      title,
       pdf ? QStringLiteral("PDF reports (*.pdf)") : QStringLiteral("RTF reports (*.rtf)"),
       pdf ? ".pdf" : ".rtf");
 }
@@ -703,9 +703,9 @@ void TfrmVazadod::SetLauncherPlatform(std::unique_ptr<TqorLauncherPlatform> plat
   launcher_ = std::make_unique<TqorLauncher>(std::move(platform));
 }
 
-void TfrmVazadod::MakeReport(const std::function<std::string()>& build) {
+void TfrmVazadod::MakeReport(const QString& title, const std::function<std::string()>& build) {
   if (!reportText_ || !taskGrid_) return;
-  const std::string file = AskReportFileName();
+  const std::string file = AskReportFileName(title);
   if (file.empty()) return;
   const std::string markup = build();
   if (!RenderReportFile(reportFormat_, markup, file, appDir_ + kReportImageFolder, *pdfReporter_,
@@ -713,7 +713,20 @@ void TfrmVazadod::MakeReport(const std::function<std::string()>& build) {
     return;
   if (reportFormat_ == "PDF" && pdfReporter_->CharactersWithoutFont() > 0)
     ShowInfo(this, NoFontMessage(pdfReporter_->CharactersWithoutFont()) + ".");
-  launcher_->OpenDocument(file, reportFormat_ == "PDF" ? kPDFViewerProgram : kRTFViewerProgram);
+  const std::string_view viewer = reportFormat_ == "PDF" ? kPDFViewerProgram : kRTFViewerProgram;
+  const QString shown = QDir::toNativeSeparators(QString::fromStdString(file));
+  statusBar()->showMessage(QStringLiteral("Report saved to %1").arg(shown), 10000);
+  if (launcher_->OpenDocument(file, viewer)) return;
+  const QString folder = QFileInfo(QString::fromStdString(file)).absolutePath();
+  const QString text =
+      QStringLiteral("The report was saved to\n%1\nbut no program was found to show it (neither "
+                     "%2 nor the desktop's program for %3 files).\n\nDo you want to open its "
+                     "folder?")
+          .arg(shown, QString::fromUtf8(viewer.data(), static_cast<qsizetype>(viewer.size())),
+               QString::fromStdString(reportFormat_));
+  if (QMessageBox::question(this, title, text, QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::Yes) == QMessageBox::Yes)
+    launcher_->Platform().OpenWithDesktop(folder.toStdString());
 }
 
 void TfrmVazadod::LoadReportFormat(const std::string& format) {
@@ -1252,14 +1265,17 @@ void TfrmVazadod::UpdateUndoCommands() {
   }
 }
 void TfrmVazadod::mnuReportTasksClick() {
-  MakeReport([this] { return BuildTasksReport(*reportText_, taskGrid_->Model()); });
+  MakeReport(QStringLiteral("Save Task report"),
+             [this] { return BuildTasksReport(*reportText_, taskGrid_->Model()); });
 }
 void TfrmVazadod::mnuReportHolidaysClick() {
   if (!controller_) return;
-  MakeReport([this] { return BuildHolidaysReport(*reportText_, *controller_, SystemToday()); });
+  MakeReport(QStringLiteral("Save Holiday report"),
+             [this] { return BuildHolidaysReport(*reportText_, *controller_, SystemToday()); });
 }
 void TfrmVazadod::mnuReportResourcesClick() {
-  MakeReport([this] { return BuildResourcesReport(*reportText_, taskGrid_->Model(), nodeList_); });
+  MakeReport(QStringLiteral("Save Resource report"),
+             [this] { return BuildResourcesReport(*reportText_, taskGrid_->Model(), nodeList_); });
 }
 void TfrmVazadod::FilterProjects1Click() {
   ReloadIfChanged();

@@ -110,7 +110,7 @@ class TfrmVazadod : public QMainWindow {
   static TqorChartOptions ChartOptions(const TqorChartSettings& settings);
   // The file name for a report, with the extension of the checked format (".pdf" or ".rtf");
   // empty when cancelled. Asks before replacing a file the extension rule chose.
-  std::string AskReportFileName();
+  std::string AskReportFileName(const QString& title = QStringLiteral("Save Task report"));
   // The folder the save dialogs start in: "Vazadod reports" in the user's documents folder,
   // created when missing.
   static QString ReportsFolder();
@@ -271,7 +271,9 @@ class TfrmVazadod : public QMainWindow {
                        void (TfrmVazadod::*handler)());
   // Asks for a file name, builds the report's markup, writes the file in the report format and
   // opens it in the viewer.
-  void MakeReport(const std::function<std::string()>& build);
+  // Asks for the report's file under the title, writes it and opens it in its viewer; the status
+  // bar says where it went, and when nothing could show it the user may open its folder.
+  void MakeReport(const QString& title, const std::function<std::string()>& build);
   // The chosen name with the extension, or empty; asks before replacing a file that the
   // extension rule chose.
   std::string AskFileName(const QString& title, const QString& filter, const char* extension);

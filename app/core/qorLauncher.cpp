@@ -19,12 +19,12 @@ std::string TqorLauncher::FindViewerPath(std::string_view programName) const {
   return {};
 }
 
-void TqorLauncher::OpenDocument(const std::string& document, std::string_view programName) {
+bool TqorLauncher::OpenDocument(const std::string& document, std::string_view programName) {
   std::string program;
   if (!programName.empty()) {
     const std::string folder = FindViewerPath(programName);
     if (!folder.empty()) program = (folder == "/" ? "" : folder) + "/" + std::string(programName);
   }
-  if (!program.empty() && platform_->StartProgram(program, document)) return;
-  platform_->OpenWithDesktop(document);
+  if (!program.empty() && platform_->StartProgram(program, document)) return true;
+  return platform_->OpenWithDesktop(document);
 }

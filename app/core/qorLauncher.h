@@ -35,8 +35,8 @@ class TqorLauncher {
   // entries (which would mean the working folder) are skipped.
   std::string FindViewerPath(std::string_view programName) const;
   // Starts the viewer found with the document, or else opens the document with the desktop's
-  // program for its type (also when the viewer does not start). Failures are not reported.
-  void OpenDocument(const std::string& document, std::string_view programName);
+  // program for its type (also when the viewer does not start). False when neither opened it.
+  bool OpenDocument(const std::string& document, std::string_view programName);
 
   TqorLauncherPlatform& Platform() { return *platform_; }
 

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
@@ -97,22 +98,25 @@ class BoxCatcher {
 
 class FakeDesktop : public TqorLauncherPlatform {
  public:
-  explicit FakeDesktop(std::vector<std::string>* calls) : calls_(calls) {}
+  // works: whether the programs start (a desktop without a viewer when false).
+  explicit FakeDesktop(std::vector<std::string>* calls, const bool* works = nullptr)
+      : calls_(calls), works_(works) {}
   std::string SearchPath() const override { return "/opt/fake/bin"; }
   bool IsExecutableFile(const std::string& path) const override {
     return path == "/opt/fake/bin/lowriter";
   }
   bool StartProgram(const std::string& program, const std::string& argument) override {
     calls_->push_back(program + " " + argument);
-    return true;
+    return !works_ || *works_;
   }
   bool OpenWithDesktop(const std::string& document) override {
     calls_->push_back("desktop " + document);
-    return true;
+    return !works_ || *works_;
   }
 
  private:
   std::vector<std::string>* calls_;
+  const bool* works_;
 };
 
 struct DialogCall {
@@ -125,7 +129,7 @@ class WindowReports : public ::testing::Test {
     out_ = kHome + "/out";
     std::filesystem::create_directories(out_);
     window_ = std::make_unique<TfrmVazadod>(planner_.Path(), VZ_SOURCE_DIR);
-    window_->SetLauncherPlatform(std::make_unique<FakeDesktop>(&launched_));
+    window_->SetLauncherPlatform(std::make_unique<FakeDesktop>(&launched_, &viewers_));
     window_->SetSaveDialog(
         [this](const QString& title, const QString& filter, const QString& folder) {
           dialogs_.push_back({title, filter, folder});
@@ -147,6 +151,7 @@ class WindowReports : public ::testing::Test {
   std::string out_;
   std::unique_ptr<TfrmVazadod> window_;
   std::vector<std::string> launched_;
+  bool viewers_ = true;
   std::vector<DialogCall> dialogs_;
   QString answer_;
 };
@@ -217,6 +222,36 @@ TEST_F(WindowReports, CharactersWithoutAFontAreSaidOnceAndTheReportIsOpened) {
   EXPECT_EQ(boxes_.Texts,
             std::vector<QString>{QStringLiteral("1 character had no font and shows as a box.")});
   EXPECT_EQ(launched_, std::vector<std::string>{"desktop " + out_ + "/boxes.pdf"});
+}
+
+TEST_F(WindowReports, EachReportIsSavedUnderItsTitleAndWithoutAViewerItsFolderIsOffered) {
+  viewers_ = false;
+  boxes_.Answer = QMessageBox::Yes;
+  const struct {
+    const char* Item;
+    const char* Title;
+    const char* File;
+  } reports[] = {{"mnuReportTasks", "Save Task report", "/tasks.pdf"},
+                 {"mnuReportHolidays", "Save Holiday report", "/holidays.pdf"},
+                 {"mnuReportResources", "Save Resource report", "/resources.pdf"}};
+  for (const auto& r : reports) {
+    dialogs_.clear();
+    launched_.clear();
+    boxes_.Texts.clear();
+    answer_ = QString::fromStdString(out_ + r.File);
+    Item(r.Item)->trigger();
+    ASSERT_EQ(dialogs_.size(), 1u);
+    EXPECT_EQ(dialogs_[0].Title, r.Title);
+    EXPECT_TRUE(std::filesystem::exists(out_ + r.File));
+    EXPECT_EQ(window_->statusBar()->currentMessage().toStdString(),
+              "Report saved to " + out_ + r.File);
+    ASSERT_EQ(boxes_.Texts.size(), 1u) << r.Item;
+    EXPECT_TRUE(boxes_.Texts[0].contains(QString::fromStdString(out_ + r.File)));
+    EXPECT_TRUE(boxes_.Texts[0].contains(QStringLiteral("no program was found to show it")));
+    // The desktop tried the report, then (answered Yes) its folder.
+    ASSERT_FALSE(launched_.empty());
+    EXPECT_EQ(launched_.back(), "desktop " + out_);
+  }
 }
 
 TEST_F(WindowReports, ExportWritesTheDocumentAsXml) {
