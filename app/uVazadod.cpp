@@ -715,7 +715,7 @@ void TfrmVazadod::MakeReport(const QString& title, const std::function<std::stri
     ShowInfo(this, NoFontMessage(pdfReporter_->CharactersWithoutFont()) + ".");
   const std::string_view viewer = reportFormat_ == "PDF" ? kPDFViewerProgram : kRTFViewerProgram;
   const QString shown = QDir::toNativeSeparators(QString::fromStdString(file));
-  statusBar()->showMessage(QStringLiteral("Report saved to %1").arg(shown), 10000);
+  statusBar()->showMessage(QStringLiteral("Report saved to %1").arg(shown), 8000);
   if (launcher_->OpenDocument(file, viewer)) return;
   const QString folder = QFileInfo(QString::fromStdString(file)).absolutePath();
   const QString text =
