@@ -786,8 +786,7 @@ void TfrmVazadod::ExportAs(TqorExchangeFormat format, const QString& title, cons
             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
       return;
   }
-  request.PlanName =
-      QFileInfo(QString::fromStdString(databasePath_)).completeBaseName().toStdString();
+  request.PlanName = PlanName().toStdString();
   request.PlanId = ExportPlanId(*controller_, databasePath_);
   request.Stamp = QDateTime::currentSecsSinceEpoch();
   const TqorExportResult result = WriteExportFiles(taskGrid_->Model(), request, databasePath_);
@@ -854,6 +853,11 @@ QDate DateOfDay(double day) {
   return QDate(y, m, d);
 }
 
+// " (1 page)", " (2 pages)".
+QString PagesText(int pages) {
+  return pages == 1 ? QStringLiteral(" (1 page)") : QStringLiteral(" (%1 pages)").arg(pages);
+}
+
 QPageSize ChartPaper(int paper) {
   return QPageSize(paper == 1 ? QPageSize::Letter : paper == 2 ? QPageSize::A3 : QPageSize::A4);
 }
@@ -870,6 +874,10 @@ void SetUpChartPrinter(QPrinter& printer, const TqorChartSettings& settings) {
 }
 
 }  // namespace
+
+QString TfrmVazadod::PlanName() const {
+  return QFileInfo(QString::fromStdString(databasePath_)).completeBaseName();
+}
 
 TqorChartSettings TfrmVazadod::ChartSettings() const {
   if (chartSettings_) return *chartSettings_;
@@ -888,7 +896,7 @@ TqorChartInput TfrmVazadod::ChartInput(const TqorChartSettings& settings) {
   TqorChartContent content;
   content.AllUnfolded = settings.AllUnfolded;
   content.CriticalPath = settings.CriticalPath;
-  content.Title = QFileInfo(QString::fromStdString(databasePath_)).completeBaseName().toStdString();
+  content.Title = PlanName().toStdString();
   return ChartInputOf(taskGrid_->Model(), content);
 }
 
@@ -904,22 +912,22 @@ TqorChartOptions TfrmVazadod::ChartOptions(const TqorChartSettings& settings) {
   return options;
 }
 
-// The chart's options for an export or a print; none when cancelled.
-static std::optional<TqorChartSettings> AskChartSettings(QWidget* parent,
-                                                         const TqorChartSettings& settings,
-                                                         bool forExport) {
-  TfrmChart dialog(parent, settings, forExport);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return dialog.Settings();
+std::optional<TqorChartSettings> TfrmVazadod::AskChart(bool forExport) {
+  std::optional<TqorChartSettings> chosen;
+  if (chartDialog_) {
+    chosen = chartDialog_(ChartSettings(), forExport);
+  } else {
+    TfrmChart dialog(this, ChartSettings(), forExport);
+    if (dialog.exec() == QDialog::Accepted) chosen = dialog.Settings();
+  }
+  if (chosen) chartSettings_ = chosen;
+  return chosen;
 }
 
 void TfrmVazadod::mnuExportChartClick() {
   if (!taskGrid_) return;
-  const std::optional<TqorChartSettings> chosen =
-      chartDialog_ ? chartDialog_(ChartSettings(), true)
-                   : AskChartSettings(this, ChartSettings(), true);
+  const std::optional<TqorChartSettings> chosen = AskChart(true);
   if (!chosen) return;
-  chartSettings_ = chosen;
   static const char* const kExtensions[] = {".pdf", ".png", ".svg"};
   static const char* const kFilters[] = {"PDF documents (*.pdf)", "PNG images (*.png)",
                                          "SVG drawings (*.svg)"};
@@ -938,7 +946,7 @@ void TfrmVazadod::mnuExportChartClick() {
       paper.Size = ChartPaper(chosen->Paper);
       paper.Orientation = chosen->Landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
       const int pages = WriteChartPdf(path, input, options, paper);
-      done += pages == 1 ? QStringLiteral(" (1 page)") : QStringLiteral(" (%1 pages)").arg(pages);
+      done += PagesText(pages);
     } else if (chosen->Format == TqorChartFormat::Png) {
       WriteChartPng(path, input, options, chosen->Dpi);
     } else {
@@ -954,14 +962,11 @@ void TfrmVazadod::mnuExportChartClick() {
 
 void TfrmVazadod::mnuPrintClick() {
   if (!taskGrid_) return;
-  const std::optional<TqorChartSettings> chosen =
-      chartDialog_ ? chartDialog_(ChartSettings(), false)
-                   : AskChartSettings(this, ChartSettings(), false);
+  const std::optional<TqorChartSettings> chosen = AskChart(false);
   if (!chosen) return;
-  chartSettings_ = chosen;
   QPrinter printer(QPrinter::HighResolution);
   SetUpChartPrinter(printer, *chosen);
-  printer.setDocName(QFileInfo(QString::fromStdString(databasePath_)).completeBaseName());
+  printer.setDocName(PlanName());
   QPrintDialog dialog(&printer, this);
   dialog.setObjectName(QStringLiteral("dlgPrint"));
   dialog.setWindowTitle(QStringLiteral("Print Chart"));
@@ -969,10 +974,7 @@ void TfrmVazadod::mnuPrintClick() {
   if (dialog.exec() != QDialog::Accepted) return;
   try {
     const int pages = PaintChart(printer, ChartInput(*chosen), ChartOptions(*chosen));
-    statusBar()->showMessage(pages == 1
-                                 ? QStringLiteral("The chart was printed (1 page)")
-                                 : QStringLiteral("The chart was printed (%1 pages)").arg(pages),
-                             8000);
+    statusBar()->showMessage(QStringLiteral("The chart was printed") + PagesText(pages), 8000);
   } catch (const std::exception& e) {
     QMessageBox::warning(
         this, QStringLiteral("Print Chart"),
@@ -982,11 +984,8 @@ void TfrmVazadod::mnuPrintClick() {
 
 void TfrmVazadod::mnuPrintPreviewClick() {
   if (!taskGrid_) return;
-  const std::optional<TqorChartSettings> chosen =
-      chartDialog_ ? chartDialog_(ChartSettings(), false)
-                   : AskChartSettings(this, ChartSettings(), false);
+  const std::optional<TqorChartSettings> chosen = AskChart(false);
   if (!chosen) return;
-  chartSettings_ = chosen;
   const TqorChartInput input = ChartInput(*chosen);
   const TqorChartOptions options = ChartOptions(*chosen);
   QPrinter printer(QPrinter::HighResolution);

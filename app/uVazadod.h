@@ -108,6 +108,8 @@ class TfrmVazadod : public QMainWindow {
   // The chart of the plan with these settings, and its layout options.
   TqorChartInput ChartInput(const TqorChartSettings& settings);
   static TqorChartOptions ChartOptions(const TqorChartSettings& settings);
+  // The plan's name: its file's name without the extension.
+  QString PlanName() const;
   // The file name for a report, with the extension of the checked format (".pdf" or ".rtf");
   // empty when cancelled. Asks before replacing a file the extension rule chose.
   std::string AskReportFileName(const QString& title = QStringLiteral("Save Task report"));
@@ -176,6 +178,8 @@ class TfrmVazadod : public QMainWindow {
   // of the print dialog or in the preview, tiled as the export tiles a PDF.
   void mnuPrintClick();
   void mnuPrintPreviewClick();
+  // The chart's options from the chart dialog, kept for the next time; none when cancelled.
+  std::optional<TqorChartSettings> AskChart(bool forExport);
   // View, Resource Load (Ctrl+L): shows or hides the load of each resource below the grid; a
   // double click on a day there selects its first task in the grid (SelectTaskOnDay).
   void mnuResourceLoadClick();

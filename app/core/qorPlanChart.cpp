@@ -23,13 +23,6 @@ bool DayOf(const TqorXMLNode2* node, const char* name, int32_t& day) {
   return true;
 }
 
-TqorLinkType LinkType(const std::string& text) {
-  if (text == "SS") return TqorLinkType::SS;
-  if (text == "FF") return TqorLinkType::FF;
-  if (text == "SF") return TqorLinkType::SF;
-  return TqorLinkType::FS;
-}
-
 }  // namespace
 
 TqorChartInput ChartInputOf(TqorPlannerModel& planner, const TqorChartContent& content) {
@@ -85,8 +78,7 @@ TqorChartInput ChartInputOf(TqorPlannerModel& planner, const TqorChartContent& c
     const auto to = rowOfTask.find(link->GetAttributeStr("successorid"));
     if (from == rowOfTask.end() || to == rowOfTask.end()) continue;
     const bool onPath = input.Rows[from->second].Critical && input.Rows[to->second].Critical;
-    input.Links.push_back(
-        {from->second, to->second, LinkType(link->GetAttributeStr("type")), onPath});
+    input.Links.push_back({from->second, to->second, qorPlanSchedule::LinkTypeOf(link), onPath});
   }
   return input;
 }

@@ -30,12 +30,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The day as YYYY-MM-DD.
 std::string Iso(int32_t day) {
-  int y = 0, m = 0, d = 0;
-  DecodeDate(day, y, m, d);
-  char text[16];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", y, m, d);
-  return text;
+  return FormatDateTime("yyyy-MM-dd", day);
 }
 
 std::string ReadFile(const fs::path& path) {
