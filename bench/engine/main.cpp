@@ -6,10 +6,12 @@
 // then in SQLite before the next one starts, so both see the same load of the machine; the
 // whole sequence is repeated and the table shows the median of each workload.
 //
-// usage: bench_engine [FOLDER [REPEATS]]   (a new /tmp folder and 3 repeats by default)
+// usage: bench_engine [FOLDER [REPEATS]]   (a new /tmp folder and 5 repeats by default)
 //   VZ_BENCH_SIZES=20000        only these plan sizes (comma-separated task counts)
 //   VZ_BENCH_ONLY=capacity      only the workloads whose name contains this text (the bulk load
 //                               always runs: the others need its plan)
+//   VZ_BENCH_SIDE=engine        only the engine's side (or sqlite: only SQLite's), for profiling
+//   VZ_BENCH_PRINT=1            prints the statements recorded from the window's workflows
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -18,13 +20,20 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/core/qorEditHistory.h"
+#include "app/core/qorPlannerLoader.h"
 #include "app/core/qorPlannerSchema.h"
 #include "app/core/qorPlannerStatements.h"
+#include "app/core/qorReportBuilders.h"
+#include "app/core/qorTaskWorkflows.h"
 #include "bench/benchCommon.h"
 #include "db/access/qorDatabaseController.h"
 #include "db/objects/zuzDatabase.h"
+#include "planner/base/qorStrings.h"
+#include "planner/qorPlannerModel.h"
 
 using bench::Check;
 using bench::Clock;
@@ -138,11 +147,12 @@ volatile double gSink = 0;
 
 class TEngineSide {
  public:
-  explicit TEngineSide(const std::string& path) {
+  explicit TEngineSide(const std::string& path) : path_(path) {
     std::filesystem::remove(path);
     CreatePlannerDatabase(path);
     c_.OpenDatabase(path);
   }
+  const std::string& Path() const { return path_; }
 
   // The number of rows written.
   int64_t Execute(const std::string& sql) { return c_.Execute(sql); }
@@ -180,6 +190,7 @@ class TEngineSide {
   }
 
  private:
+  std::string path_;
   TqorDatabaseController c_;
 };
 
@@ -280,6 +291,84 @@ class TSqliteSide {
   }
   sqlite3* db_ = nullptr;
 };
+
+// --- What the program's own workflows send ---
+
+// The statements of a workflow, as the controller sent them.
+using TStatements = std::vector<std::string>;
+
+// What the window sends for its grid edits and its reports, recorded on a copy of the engine's
+// file as it is when the workload starts (so that each checked write finds its row as shown):
+// moves, the statements of each Shift-click move of a task by a day (the task's store with its
+// check, the hours' roll-ups, the rows the edit history keeps), each in one transaction; reports,
+// those of the tasks, holidays and resources reports (the first and last read the loaded plan).
+struct TRecorded {
+  std::vector<TStatements> moves;
+  TStatements reports;
+};
+
+TRecorded RecordWorkflows(const std::string& enginePath, int moves, unsigned seed) {
+  const std::string copy = enginePath + ".workflows";
+  std::filesystem::copy_file(enginePath, copy, std::filesystem::copy_options::overwrite_existing);
+  TRecorded out;
+  {
+    TqorDatabaseController db;
+    db.OpenDatabase(copy);
+    TqorPlannerModel planner([] { return kToday; });
+    LoadPlanner(db, planner);
+    TqorEditHistory history;
+    TqorTaskWorkflows tasks(db, planner);
+    tasks.SetHistory(&history);
+    TStatements* into = nullptr;
+    db.SetStatementObserver([&into](const std::string& sql) {
+      if (into) into->push_back(sql);
+    });
+    std::vector<TqorXMLNode2*> all;
+    planner.Document().SelectNodes("//task", all);
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<size_t> pick(0, all.size() - 1);
+    for (int i = 0; i < moves; ++i) {
+      TqorXMLNode2* task = all[pick(rng)];
+      tasks.RememberBeforeChange(task);
+      const int step = i % 2 ? -1 : 1;
+      task->SetAttribute("startdate", task->GetAttribute("startdate").AsReal() + step);
+      task->SetAttribute("enddate", task->GetAttribute("enddate").AsReal() + step);
+      out.moves.emplace_back();
+      into = &out.moves.back();
+      tasks.TaskGridTaskChanged(task);
+      into = nullptr;
+    }
+    TqorFastString text;
+    std::vector<TqorXMLNode2*> nodes;
+    into = &out.reports;
+    BuildTasksReport(text, planner);
+    BuildHolidaysReport(text, db, kToday);
+    BuildResourcesReport(text, planner, nodes);
+    into = nullptr;
+  }
+  if (std::getenv("VZ_BENCH_PRINT")) {
+    for (const auto& m : out.moves)
+      for (const auto& t : m) std::printf("move: %s\n", t.c_str());
+    for (const auto& t : out.reports) std::printf("report: %s\n", t.c_str());
+  }
+  std::filesystem::remove(copy);
+  std::filesystem::remove(copy.substr(0, copy.rfind('.')) + ".lck");
+  return out;
+}
+
+// Sends recorded statements: SELECTs read every row, the others run; in one transaction.
+template <class Side>
+void Replay(Side& side, const TStatements& statements, bool transaction) {
+  if (transaction) side.Begin();
+  for (const std::string& sql : statements) {
+    if (sql.rfind("SELECT", 0) == 0) {
+      side.ReadAll(sql, {});
+    } else {
+      side.Execute(sql);
+    }
+  }
+  if (transaction) side.Commit();
+}
 
 // --- The workloads: the same statement texts for both sides ---
 
@@ -475,6 +564,33 @@ std::vector<TWorkload> Workloads(const TPlan& plan, unsigned seed) {
   w.push_back(Make("holidays report x10 (43)", [report, reportColumns](auto& s) {
     for (int i = 0; i < 10; ++i) s.ReadAll(report, reportColumns);
   }));
+  // The window's own workflows, recorded on the engine's file just before the engine's turn.
+  auto recorded = std::make_shared<TRecorded>();
+  const unsigned recordSeed = seed * 7 + 1;
+  w.push_back({"200 grid moves with roll-ups",
+               [recorded, recordSeed](TEngineSide& side) {
+                 *recorded = RecordWorkflows(side.Path(), 200, recordSeed);
+                 const auto t0 = Clock::now();
+                 for (const TStatements& move : recorded->moves) Replay(side, move, true);
+                 return Seconds(t0);
+               },
+               [recorded](TSqliteSide& side) {
+                 const auto t0 = Clock::now();
+                 for (const TStatements& move : recorded->moves) Replay(side, move, true);
+                 return Seconds(t0);
+               }});
+  w.push_back({"the three reports' queries x10",
+               [recorded, recordSeed](TEngineSide& side) {
+                 recorded->reports = RecordWorkflows(side.Path(), 0, recordSeed).reports;
+                 const auto t0 = Clock::now();
+                 for (int i = 0; i < 10; ++i) Replay(side, recorded->reports, false);
+                 return Seconds(t0);
+               },
+               [recorded](TSqliteSide& side) {
+                 const auto t0 = Clock::now();
+                 for (int i = 0; i < 10; ++i) Replay(side, recorded->reports, false);
+                 return Seconds(t0);
+               }});
   w.push_back(Make("delete 100 projects (18-20)", [deletes](auto& s) {
     for (const auto& sql : *deletes) s.Execute(sql);
   }));
@@ -504,6 +620,12 @@ bool Selected(const std::string& name) {
   return !only || !*only || name.find(only) != std::string::npos || name.rfind("bulk load", 0) == 0;
 }
 
+// Whether the side runs: both, or the one VZ_BENCH_SIDE names.
+bool RunsSide(const char* side) {
+  const char* only = std::getenv("VZ_BENCH_SIDE");
+  return !only || !*only || std::string_view(only) == side;
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   const size_t n = v.size();
@@ -514,7 +636,7 @@ double Median(std::vector<double> v) {
 
 int main(int argc, char** argv) {
   const std::string dir = bench::WorkFolder(argc, argv, "vz-bench-engine");
-  const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+  const int repeats = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
   std::printf("%-32s %7s | %11s %11s | %6s\n", "workload", "tasks", "engine ms", "SQLite ms",
               "ratio");
   for (int n : Sizes()) {
@@ -532,15 +654,15 @@ int main(int argc, char** argv) {
       }
       for (size_t i = 0; i < workloads.size(); ++i) {
         if (!Selected(names[i])) continue;
-        engineTimes[i].push_back(workloads[i].engine(engine));
-        sqliteTimes[i].push_back(workloads[i].sqlite(sqlite));
+        engineTimes[i].push_back(RunsSide("engine") ? workloads[i].engine(engine) : 0.0);
+        sqliteTimes[i].push_back(RunsSide("sqlite") ? workloads[i].sqlite(sqlite) : 0.0);
       }
     }
     for (size_t i = 0; i < names.size(); ++i) {
       if (engineTimes[i].empty()) continue;
       const double e = Median(engineTimes[i]), s = Median(sqliteTimes[i]);
       std::printf("%-32s %7d | %11.1f %11.1f | %6.2f\n", names[i].c_str(), n, e * 1e3, s * 1e3,
-                  e / s);
+                  s > 0 ? e / s : 0.0);
     }
     std::fflush(stdout);
   }

@@ -47,6 +47,7 @@ bool TqorDatabaseController::Connected() const {
 
 int64_t TqorDatabaseController::Execute(const std::string& statement) {
   if (ReadOnly()) throw EqorDatabaseError(readOnlyReason_);
+  Observe(statement);
   query_->Close();
   query_->SetSQL(statement);
   try {
@@ -103,6 +104,7 @@ TqorDatabaseRecordSet* TqorDatabaseController::OpenRecordSet(const std::string& 
   TqorDatabaseRecordSet* set = owned.get();
   set->SetController(this);
   recordSets_.push_back(std::move(owned));
+  Observe(statement);
   try {
     set->SetSQL(statement);
     set->Open();
@@ -161,6 +163,7 @@ bool TqorDatabaseController::GetBoolean(TqorDatabaseRecordSet* set, std::string_
 }
 
 std::unique_ptr<zuz::TZuzQuery> TqorDatabaseController::NewQuery(const std::string& statement) {
+  Observe(statement);
   auto q = std::make_unique<zuz::TZuzQuery>();
   q->ParamCheck = false;
   q->SetDatabase(database_.get());

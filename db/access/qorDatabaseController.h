@@ -83,6 +83,12 @@ class TqorDatabaseController {
   // ChangedElsewhere); Execute and TqorDatabaseTransaction::Commit call it.
   void FollowOwnCommits();
 
+  // Called with the text of every statement this controller sends to the engine (Execute,
+  // record sets, look-ups, NewId), just before it is sent: for a log, or to replay a
+  // workflow's statements elsewhere. An empty function removes it.
+  void SetStatementObserver(std::function<void(const std::string&)> observer) {
+    statementObserver_ = std::move(observer);
+  }
   // Read-only: from now on every Execute is refused with the reason (the plan can still be
   // read); an empty reason allows writing again.
   void SetReadOnly(const std::string& reason) { readOnlyReason_ = reason; }
@@ -146,6 +152,10 @@ class TqorDatabaseController {
   // last FollowOwnCommits.
   uint32_t seenCounter_ = 0;
   uint64_t commitsFollowed_ = 0;
+  void Observe(const std::string& statement) {
+    if (statementObserver_) statementObserver_(statement);
+  }
+  std::function<void(const std::string&)> statementObserver_;
   std::function<void(int)> lockWaitObserver_;
   int lockWaitLimitMs_ = 0;
 };

@@ -93,13 +93,18 @@ TOpenTable::TLockScope::TLockScope(TOpenTable& table, int lockType) : table_(tab
   TDiskMgr& disk = table_.disk_;
   const auto id = static_cast<uint16_t>(table_.TableId());
   bool held = false;
+  bool unchanged = false;
   if (TZuzLockProvider* locks = disk.LockProvider()) {
     held = locks->TableLockHeld(id) != ltNone;
-    disk.LockTable(id, lockType);
+    if (held) {
+      disk.LockTable(id, lockType);
+    } else {
+      unchanged = disk.LockTableIfUnchanged(id, lockType, table_.syncEpoch_);
+    }
     taken_ = !held;
   }
   try {
-    table_.Refresh(held);
+    table_.Refresh(held, unchanged);
   } catch (...) {
     if (taken_) disk.UnlockTable(id);
     throw;
@@ -114,15 +119,19 @@ TOpenTable::TLockScope::~TLockScope() {
   }
 }
 
-void TOpenTable::Refresh(bool lockWasHeld) {
+void TOpenTable::Refresh(bool lockWasHeld, bool unchanged) {
   // A table lock held all the time since the last refresh (taken before it, none released
-  // since) kept other programs from writing the table: the header in memory is current.
-  const bool current = lockWasHeld && lastWriteCounter_ &&
-                       disk_.RollbackCount() == lastRollbackCount_ &&
-                       disk_.LockReleaseCount() == lastLockReleaseCount_;
+  // since) kept other programs from writing the table, and a file that nobody committed to
+  // since the header was read holds it still: the header in memory is current.
+  const bool current =
+      (unchanged && lastWriteCounter_ && disk_.RollbackCount() == lastRollbackCount_ &&
+       disk_.IsNewestWriteCounter(TableId(), *lastWriteCounter_)) ||
+      (lockWasHeld && lastWriteCounter_ && disk_.RollbackCount() == lastRollbackCount_ &&
+       disk_.LockReleaseCount() == lastLockReleaseCount_);
   if (!current) {
-    disk_.RefreshSharedState();
+    const bool synced = disk_.RefreshSharedState();
     header_->ReadHeader();
+    syncEpoch_ = synced ? disk_.SyncEpoch() : 0;
   }
   lastLockReleaseCount_ = disk_.LockReleaseCount();
   const uint32_t counter = header_->DWord(thWriteCounter);

@@ -204,7 +204,9 @@ class TOpenTable {
   const TInternalFieldItem& Field(int field, const char* caller) const;
   // Reads the header again (unless a lock held before the scope kept it current) and drops
   // what another writer may have changed.
-  void Refresh(bool lockWasHeld);
+  // unchanged: the lock was just taken and nothing was committed to the file since this
+  // object last read the header (TDiskMgr::LockTableIfUnchanged).
+  void Refresh(bool lockWasHeld, bool unchanged = false);
   void AfterFailedWrite();
   // The block lies in the file on pages tagged with the tag (remembered in known).
   bool OnOwnPages(uint32_t address, int64_t size, uint16_t tag, std::unordered_set<int64_t>& known);
@@ -234,6 +236,7 @@ class TOpenTable {
   std::optional<uint32_t> lastWriteCounter_;
   uint64_t lastRollbackCount_ = 0;
   uint64_t lastLockReleaseCount_ = 0;
+  uint64_t syncEpoch_ = 0;  // the disk's sync epoch in which the header was last read, or 0
   uint64_t generation_ = 0;
   uint64_t defGeneration_ = 0;
   std::optional<std::unordered_set<uint32_t>> indexed_;  // addresses the current index lists

@@ -273,6 +273,10 @@ TTableMgr::TDefCache& TTableMgr::CurrentDefCache(bool internal) {
   TDefCache& cache = defCache_[internal ? 1 : 0];
   const uint64_t generation = Catalogue(internal).Generation();
   if (cache.generation != generation) {
+    // Tables may have been dropped and others made under their ids: the pages cached for an id
+    // are checked against the write counter of the table that has the id now only while the
+    // catalogue stays the same (a new table's counter starts again and may meet the old one's).
+    if (cache.generation != 0) disk_.ForgetCachedTablePages();
     cache = TDefCache();
     cache.generation = generation;
   }

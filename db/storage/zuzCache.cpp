@@ -8,8 +8,15 @@ namespace zuz {
 TCacheMgr::TCacheMgr(int pageSize) : pageSize_(pageSize) {}
 
 TCachePage* TCacheMgr::Find(int64_t address) {
+  // Reads come in runs on one page: the page found last is looked at first. A page that holds an
+  // address is the hash's entry for it (a page leaving the hash loses its address).
+  if (lastFound_ && lastFound_->address == address && lastFound_->state != cpsInvalid) {
+    return lastFound_;
+  }
   auto it = hash_.find(address);
-  return it == hash_.end() ? nullptr : it->second;
+  if (it == hash_.end()) return nullptr;
+  lastFound_ = it->second;
+  return lastFound_;
 }
 
 void TCacheMgr::Unlink(TCachePage* page) {
@@ -49,8 +56,8 @@ void TCacheMgr::Enter(TCachePage* page, int64_t address, uint32_t tableId, uint3
                       TCachePageState state) {
   if (page->state != cpsInvalid && page->address != address) hash_.erase(page->address);
   Unlink(page);
-  if (page->state == cpsDirty) --dirtyCount_;
-  if (state == cpsDirty) ++dirtyCount_;
+  if (page->state == cpsDirty) RemoveDirty(page);
+  if (state == cpsDirty) AddDirty(page);
   page->address = address;
   page->tableId = tableId;
   page->ioFlags = ioFlags;
@@ -70,20 +77,20 @@ void TCacheMgr::Touch(TCachePage* page) {
 
 void TCacheMgr::MarkDirty(TCachePage* page) {
   if (page->state == cpsClean) Unlink(page);
-  if (page->state != cpsDirty) ++dirtyCount_;
+  if (page->state != cpsDirty) AddDirty(page);
   page->state = cpsDirty;
 }
 
 void TCacheMgr::MarkClean(TCachePage* page) {
   if (page->state == cpsClean) return;
-  if (page->state == cpsDirty) --dirtyCount_;
+  if (page->state == cpsDirty) RemoveDirty(page);
   page->state = cpsClean;
   LinkNewest(page);
 }
 
 void TCacheMgr::Invalidate(TCachePage* page) {
   if (page->state == cpsInvalid) return;
-  if (page->state == cpsDirty) --dirtyCount_;
+  if (page->state == cpsDirty) RemoveDirty(page);
   Unlink(page);
   auto it = hash_.find(page->address);
   if (it != hash_.end() && it->second == page) hash_.erase(it);
@@ -103,9 +110,7 @@ void TCacheMgr::InvalidateAll() {
 }
 
 void TCacheMgr::InvalidateDirty() {
-  for (const auto& p : pages_) {
-    if (p->state == cpsDirty) Invalidate(p.get());
-  }
+  while (!dirty_.empty()) Invalidate(dirty_.back());
 }
 
 void TCacheMgr::InvalidateTable(uint32_t tableId) {
@@ -124,19 +129,24 @@ void TCacheMgr::InvalidateRange(int64_t address, int64_t n) {
 }
 
 bool TCacheMgr::HasDirtyPageOf(uint32_t tableId) const {
-  if (dirtyCount_ == 0) return false;
-  for (const auto& p : pages_) {
-    if (p->state == cpsDirty && p->tableId == tableId) return true;
-  }
-  return false;
+  return std::any_of(dirty_.begin(), dirty_.end(),
+                     [tableId](const TCachePage* p) { return p->tableId == tableId; });
+}
+
+void TCacheMgr::AddDirty(TCachePage* page) {
+  page->dirtyIndex = dirty_.size();
+  dirty_.push_back(page);
+}
+
+void TCacheMgr::RemoveDirty(TCachePage* page) {
+  TCachePage* last = dirty_.back();
+  dirty_[page->dirtyIndex] = last;
+  last->dirtyIndex = page->dirtyIndex;
+  dirty_.pop_back();
 }
 
 std::vector<TCachePage*> TCacheMgr::DirtyPages() const {
-  std::vector<TCachePage*> out;
-  if (dirtyCount_ == 0) return out;
-  for (const auto& p : pages_) {
-    if (p->state == cpsDirty) out.push_back(p.get());
-  }
+  std::vector<TCachePage*> out(dirty_);
   std::sort(out.begin(), out.end(),
             [](const TCachePage* a, const TCachePage* b) { return a->address < b->address; });
   return out;

@@ -34,6 +34,8 @@ struct TCachePage {
   // page is not in it).
   TCachePage* older = nullptr;
   TCachePage* newer = nullptr;
+  // Its place in the cache's list of dirty pages, while dirty.
+  size_t dirtyIndex = 0;
 };
 
 class TCacheMgr {
@@ -75,7 +77,7 @@ class TCacheMgr {
   // Invalidates every page that overlaps [address, address + n).
   void InvalidateRange(int64_t address, int64_t n);
   bool HasDirtyPageOf(uint32_t tableId) const;
-  int DirtyCount() const { return dirtyCount_; }
+  int DirtyCount() const { return static_cast<int>(dirty_.size()); }
   // The dirty pages in ascending address order.
   std::vector<TCachePage*> DirtyPages() const;
 
@@ -90,6 +92,9 @@ class TCacheMgr {
  private:
   void Unlink(TCachePage* page);
   void LinkNewest(TCachePage* page);
+  // The list of dirty pages (so that a commit finds them without looking at every page).
+  void AddDirty(TCachePage* page);
+  void RemoveDirty(TCachePage* page);
 
   int pageSize_;
   int capacity_ = kMinPages;
@@ -99,7 +104,8 @@ class TCacheMgr {
   TCachePage* oldest_ = nullptr;  // the use list of clean pages
   TCachePage* newest_ = nullptr;
   uint64_t useCounter_ = 0;
-  int dirtyCount_ = 0;
+  std::vector<TCachePage*> dirty_;
+  TCachePage* lastFound_ = nullptr;  // the page Find returned last (pages are never freed)
   uint64_t hits_ = 0;
   uint64_t misses_ = 0;
 };

@@ -231,6 +231,7 @@ void TDiskMgr::Open() {
 }
 
 void TDiskMgr::Close() {
+  EndEpoch();
   if (!file_.IsOpen()) return;
   std::exception_ptr failure;
   if (regionLocked_) {
@@ -289,8 +290,10 @@ void TDiskMgr::NoteCachedTablePages(uint32_t tableId, uint32_t writeCounter) {
   cacheStamps_[tableId] = {writeCounter, rollbacks_};
 }
 
-void TDiskMgr::RefreshSharedState() {
-  if (!IsOpen() || !LockProvider() || Exclusive || headerLocked_ || globalHdr_.Dirty()) return;
+bool TDiskMgr::RefreshSharedState() {
+  if (!IsOpen() || !LockProvider() || Exclusive || headerLocked_ || globalHdr_.Dirty()) {
+    return false;
+  }
   file_.RefreshSize();
   // Read without the header lock, which a writing transaction of another program may hold to its
   // end: the items used between header locks (first map page, map page count) only ever grow,
@@ -302,7 +305,41 @@ void TDiskMgr::RefreshSharedState() {
   if (fresh.Item(ghFirstMapPage) == globalHdr_.Item(ghFirstMapPage) &&
       fresh.Item(ghMapPageCount) >= globalHdr_.Item(ghMapPageCount)) {
     globalHdr_.Load(bytes);
+    NoteCounter(fresh.Item(ghChangeCounter));
+    return true;
   }
+  EndEpoch();
+  return false;
+}
+
+void TDiskMgr::NoteCounter(uint32_t counter) {
+  if (epochValid_ && counter == epochCounter_) return;
+  ++epoch_;
+  epochCounter_ = counter;
+  epochValid_ = true;
+}
+
+bool TDiskMgr::LockTableIfUnchanged(uint16_t tableId, int lockType, uint64_t epoch) {
+  if (!LockProvider() || Exclusive || !epochValid_ || epoch != epoch_ || headerLocked_ ||
+      globalHdr_.Dirty() || locks_->TableLockHeld(tableId) != ltNone) {
+    LockTable(tableId, lockType);
+    return false;
+  }
+  if (file_.InTransaction()) {
+    if (!skipTransactionLocks_) locks_->LockTransaction(tableId);
+    if (lockType == ltWrite) lockType = ltRead;
+  }
+  locks_->LockTableId(tableId, lockType);
+  if (ChangeCounterOnDisk() == epochCounter_) return true;
+  // Something was committed since: what LockTable would have done before taking the lock.
+  EndEpoch();
+  try {
+    CheckForJournal();
+  } catch (...) {
+    UnlockTable(tableId);
+    throw;
+  }
+  return false;
 }
 
 void TDiskMgr::CheckForJournal() {
@@ -328,6 +365,7 @@ void TDiskMgr::CheckForJournal() {
       }
       if (file_.RecoverFromJournal()) {
         ++rollbacks_;
+        EndEpoch();
         mapMgr_.ForgetChain();
         TDBLogger::Instance().AddLine(kObject, "Rolled back a commit cut short: " + FileName);
         if (headerLocked_) ReadHeader();
@@ -597,8 +635,11 @@ void TDiskMgr::WriteBlockByRef(int64_t address, int64_t size, uint32_t ioFlags, 
 }
 
 void TDiskMgr::StartTransaction(bool skipTransactionLocks) {
-  CheckForJournal();
-  file_.StartTransaction();
+  // A reading statement's transaction within an epoch leaves the journal and the size to its
+  // first table locks, which look again whenever anything was committed since.
+  const bool reading = skipTransactionLocks && epochValid_ && LockProvider() && !Exclusive;
+  if (!reading) CheckForJournal();
+  file_.StartTransaction(reading);
   skipTransactionLocks_ = skipTransactionLocks;
 }
 
@@ -637,6 +678,13 @@ void TDiskMgr::Commit() {
   counterBefore_ = before;
   counterAfter_ = after;
   ++writingCommits_;
+  // This program's own commit keeps the epoch when it started from the epoch's counter: what it
+  // keeps in memory is what it wrote.
+  if (epochValid_ && epochCounter_ == before) {
+    epochCounter_ = after;
+  } else {
+    EndEpoch();
+  }
   headerLocked_ = headerWriteLocked_ = false;
   ++lockReleases_;
   if (LockProvider()) locks_->ReleaseAllLocks();
@@ -645,6 +693,7 @@ void TDiskMgr::Commit() {
 void TDiskMgr::Rollback() {
   file_.Rollback();
   ++rollbacks_;
+  EndEpoch();
   ++lockReleases_;
   mapMgr_.ForgetChain();
   headerLocked_ = headerWriteLocked_ = false;

@@ -133,8 +133,25 @@ class TDiskMgr {
   // Brings this program's view of the file up to date with what other programs changed: the
   // file's size and the global header (map page count, first-empty addresses). Called after a
   // table lock is taken; takes no lock itself, and does nothing while the header is locked here
-  // or nobody else can write.
-  void RefreshSharedState();
+  // or nobody else can write. True when it read the global header (and so noted the change
+  // counter: see SyncEpoch).
+  bool RefreshSharedState();
+
+  // The sync epoch: a number that stays the same for as long as the file's change counter holds
+  // the value this program last read from it under a table lock, moved along by this program's
+  // own commits from that value. What a table object read under a lock in an epoch is still
+  // what the file holds while the epoch lasts: no other program has committed since. A
+  // different counter, a rollback, or a commit of this program that did not start from the
+  // noted value begins a new epoch. 0 is never an epoch.
+  uint64_t SyncEpoch() const { return epochValid_ ? epoch_ : 0; }
+  // Takes the table's first lock (the caller holds none on it) like LockTable, but when the
+  // epoch is still the one given and the change counter, read after the lock is taken, is the
+  // epoch's, it neither looks for a journal nor asks for the file's size again: nothing was
+  // committed since, so nothing was cut short either (a commit writes its raised counter
+  // before any other byte of the database). Returns true then; false when the caller must read
+  // what it keeps again (the journal was looked at, as LockTable does). Only while this program
+  // holds neither the header lock nor a changed global header, and others can write.
+  bool LockTableIfUnchanged(uint16_t tableId, int lockType, uint64_t epoch);
 
   // Locks (forwarded to the lock provider; nothing happens while locking is inactive).
   int LockTable(uint16_t tableId, int lockType);
@@ -187,6 +204,17 @@ class TDiskMgr {
   // program notes its new counter.
   void CheckCachedTablePages(uint32_t tableId, uint32_t writeCounter);
   void NoteCachedTablePages(uint32_t tableId, uint32_t writeCounter);
+  // After a change of a catalogue: no table's cached pages are taken as current any longer until
+  // its write counter was checked again (and its clean pages dropped).
+  void ForgetCachedTablePages() { cacheStamps_.clear(); }
+  // Whether the write counter is the newest one this program has read or written for the table
+  // (since its last rollback): a table object that holds an older one missed a write made
+  // through another of this program's objects.
+  bool IsNewestWriteCounter(uint32_t tableId, uint32_t writeCounter) const {
+    auto it = cacheStamps_.find(tableId);
+    return it != cacheStamps_.end() && it->second.writeCounter == writeCounter &&
+           it->second.rollbacks == rollbacks_;
+  }
 
   void CopyZuzFile(const std::string& destination) { file_.CopyZuzFile(destination); }
 
@@ -218,6 +246,12 @@ class TDiskMgr {
   uint32_t counterBefore_ = 0;
   uint32_t counterAfter_ = 0;
   uint64_t writingCommits_ = 0;
+  // See SyncEpoch: the epoch and the change counter it stands for.
+  void NoteCounter(uint32_t counter);
+  void EndEpoch() { epochValid_ = false; }
+  uint64_t epoch_ = 0;
+  uint32_t epochCounter_ = 0;
+  bool epochValid_ = false;
   std::function<void(int)> lockWaitObserver_;
   int lockWaitLimitMs_ = 0;
   struct TCacheStamp {

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "db/storage/zuzError.h"
+#include "db/storage/zuzGlobalHdr.h"
 #include "db/storage/zuzJournal.h"
 #include "db/storage/zuzLogger.h"
 
@@ -402,12 +403,12 @@ std::vector<std::pair<int64_t, int64_t>> TZuzFile::PendingWrites() const {
   return out;
 }
 
-void TZuzFile::StartTransaction() {
+void TZuzFile::StartTransaction(bool keepSize) {
   if (inTransaction_) {
     ZuzDatabaseError(ZUZ_ERR_TRANSACTION_ACTIVE, "TZuzFile.StartTransaction", {}, kObject);
   }
   CheckOpen("TZuzFile.StartTransaction");
-  int64_t size = handle_->Size();
+  int64_t size = keepSize ? physicalSize_ : handle_->Size();
   if (size < 0) {
     ZuzDatabaseError(ZUZ_ERR_IO, "TZuzFile.StartTransaction", handle_->LastErrorText(), kObject);
   }
@@ -446,6 +447,27 @@ std::vector<TJournalImage> TZuzFile::BeforeImages(
   return images;
 }
 
+int64_t TZuzFile::WriteChangeCounterFirst() {
+  constexpr int64_t kAt = TGlobalHdr::kFileOffset + ghChangeCounter;
+  constexpr int64_t kWidth = 4;
+  // The counter's newest bytes: a dirty page's image is newer than a block within it, so such a
+  // page gives the four bytes to write ahead of everything (the page follows in its turn).
+  for (const TCachePage* page : cache_.DirtyPages()) {
+    if (page->address <= kAt && kAt + kWidth <= page->address + pageSize_) {
+      InternalWrite(kAt, kWidth, page->data.data() + (kAt - page->address));
+      return -1;
+    }
+  }
+  // Otherwise the block that holds them (the global header's) goes first.
+  const auto& blocks = blocks_.Blocks();
+  auto it = blocks.upper_bound(kAt);
+  if (it == blocks.begin()) return -1;
+  --it;
+  if (kAt + kWidth > it->first + static_cast<int64_t>(it->second.data.size())) return -1;
+  InternalWrite(it->first, static_cast<int64_t>(it->second.data.size()), it->second.data.data());
+  return it->first;
+}
+
 void TZuzFile::Commit() {
   const char* caller = "TZuzFile.Commit";
   if (!inTransaction_) ZuzDatabaseError(ZUZ_ERR_NO_TRANSACTION, caller, {}, kObject);
@@ -467,7 +489,9 @@ void TZuzFile::Commit() {
   // stay dirty until everything is durable, so that a failed commit leaves nothing in the cache
   // that the file does not hold.
   try {
+    const int64_t written = WriteChangeCounterFirst();
     for (const auto& [address, block] : blocks_.Blocks()) {
+      if (address == written) continue;
       InternalWrite(address, static_cast<int64_t>(block.data.size()), block.data.data());
     }
     for (TCachePage* page : cache_.DirtyPages()) {

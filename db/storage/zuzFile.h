@@ -116,7 +116,9 @@ class TZuzFile {
   std::vector<std::pair<int64_t, int64_t>> PendingWrites() const;
   // The file's size on disk (inside a transaction: at its start).
   int64_t PhysicalSize() const { return physicalSize_; }
-  void StartTransaction();  // 10256 when one is active
+  // 10256 when one is active. keepSize: the size last seen is taken as the file's, without
+  // asking the file system (the caller knows nothing was committed since).
+  void StartTransaction(bool keepSize = false);
   // 10257 without a transaction; 9218 when a write or flush fails (the transaction then stays
   // open for Rollback, and the file is as it was at its start or recovers so from the journal).
   void Commit();
@@ -169,6 +171,11 @@ class TZuzFile {
   // The bytes the writes will overwrite that lay within the file at the transaction's start.
   std::vector<TJournalImage> BeforeImages(const std::vector<std::pair<int64_t, int64_t>>& writes);
   void UndoFailedCommit(TZuzJournal& journal, const TJournalContents& undo);
+  // A commit writes the global header's change counter before any other byte of the database, so
+  // that a program that reads it unchanged knows that no part of a commit reached the file.
+  // Returns the address of the block it wrote whole (to be left out of the blocks written
+  // next), or -1.
+  int64_t WriteChangeCounterFirst();
   void PagewiseTransfer(int64_t address, int64_t n, uint8_t* readBuf, const uint8_t* writeBuf,
                         uint32_t ioFlags, uint32_t tableId);
 
