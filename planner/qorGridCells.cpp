@@ -158,10 +158,29 @@ void AddNameTexts(const TqorPlannerModel& model, const TqorXMLNode2* node, const
 
 }  // namespace
 
+void TqorCellDrawing::Reset() {
+  std::vector<TqorLineSegment> lines = std::move(GridLines), outline = std::move(Bar.Outline);
+  std::vector<TqorCellText> texts = std::move(Texts);
+  *this = TqorCellDrawing();
+  lines.clear();
+  outline.clear();
+  texts.clear();
+  GridLines = std::move(lines);
+  Bar.Outline = std::move(outline);
+  Texts = std::move(texts);
+}
+
 TqorCellDrawing DecideCell(const TqorPlannerModel& model, int col, int row, const TqorRect& rect,
                            const TqorCellState& state) {
   TqorCellDrawing out;
-  if (col < 0 || col >= TqorPlannerModel::kColumnCount || model.RowHeight(row) <= 0) return out;
+  DecideCell(model, col, row, rect, state, out);
+  return out;
+}
+
+void DecideCell(const TqorPlannerModel& model, int col, int row, const TqorRect& rect,
+                const TqorCellState& state, TqorCellDrawing& out) {
+  out.Reset();
+  if (col < 0 || col >= TqorPlannerModel::kColumnCount || model.RowHeight(row) <= 0) return;
   out.Visible = true;
   out.Cell = rect;
 
@@ -176,6 +195,7 @@ TqorCellDrawing DecideCell(const TqorPlannerModel& model, int col, int row, cons
   TqorRect fill = rect;
   if (dayCol && row > 0) {
     const int r = rect.Right - 1, b = rect.Bottom - 1;
+    out.GridLines.reserve(2);
     out.GridLines.push_back({{r, rect.Top}, {r, b}});
     out.GridLines.push_back({{r, b}, {rect.Left, b}});
     fill.Right -= 1;
@@ -230,7 +250,6 @@ TqorCellDrawing DecideCell(const TqorPlannerModel& model, int col, int row, cons
   } else if (col == 0 && node) {
     AddNameTexts(model, node, rect, out.Texts);
   }
-  return out;
 }
 
 std::string HeaderDateLabel(const TqorPlannerModel& model, double date) {

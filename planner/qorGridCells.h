@@ -117,6 +117,8 @@ struct TqorCellText {
   TqorPoint Origin;
 };
 
+// The grid keeps the picture of each drawing it painted, keyed by all of these fields (see
+// TqorGridPainter): a field added here belongs in that key too.
 struct TqorCellDrawing {
   // False for cells of collapsed rows (height 0): nothing is drawn.
   bool Visible = false;
@@ -127,6 +129,8 @@ struct TqorCellDrawing {
   TqorCellBackground Background;
   TqorCellBar Bar;
   std::vector<TqorCellText> Texts;
+  // Back to a drawing of nothing, keeping the storage of the vectors.
+  void Reset();
 };
 
 struct TqorCellState {
@@ -141,6 +145,9 @@ struct TqorCellState {
 // (before year 1, after year 9999) get no label and a plain background.
 TqorCellDrawing DecideCell(const TqorPlannerModel& model, int col, int row, const TqorRect& rect,
                            const TqorCellState& state);
+// The same into out, whose storage is reused (the grid decides thousands of cells a paint).
+void DecideCell(const TqorPlannerModel& model, int col, int row, const TqorRect& rect,
+                const TqorCellState& state, TqorCellDrawing& out);
 
 // The date header's label of a day: "dd-MM-yyyy" on the first of a month, "dd (week)" on a
 // Monday, "dd Easter", "dd Pent", "dd-MMM" on other Sundays, "dd Asc", else "dd", tested in that

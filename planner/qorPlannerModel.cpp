@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -64,7 +65,18 @@ TqorPlannerModel::~TqorPlannerModel() {
 }
 
 std::function<double()> TqorPlannerModel::SystemTodayClock() {
-  return [] { return SystemToday(); };
+  // The grid asks for every day cell it paints: the local date is worked out again only when
+  // the clock's second has changed.
+  return [second = std::time_t(-1), day = 0.0]() mutable {
+    const std::time_t now = std::time(nullptr);
+    if (now != second) {
+      std::tm local{};
+      localtime_r(&now, &local);
+      day = EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+      second = now;
+    }
+    return day;
+  };
 }
 
 TqorXMLNode2* TqorPlannerModel::Container(const char* name) const {
@@ -337,6 +349,10 @@ void TqorPlannerModel::SetStartDate(double date) {
   ascension_ = pentecost_ - 10;
   christmas_ = EncodeDate(y, 12, 25);
   startDate_ = day;
+  periodNonWorking_.assign(kDayColumns, -1);
+  for (int i = 0; i < kDayColumns; ++i)
+    if (IsCalendarDayNumber(day + i))
+      periodNonWorking_[static_cast<size_t>(i)] = ::IsNonWorkingDay(day + i) ? 1 : 0;
   BuildRows();
   Changed();
 }
@@ -360,5 +376,11 @@ void TqorPlannerModel::PreviousYear() {
 }
 
 bool TqorPlannerModel::IsNonWorkingDay(double date) const {
+  // The days shown are looked up (the grid asks for every cell of their columns).
+  const double offset = std::floor(date) - startDate_;
+  if (offset >= 0 && offset < static_cast<double>(periodNonWorking_.size())) {
+    const signed char known = periodNonWorking_[static_cast<size_t>(offset)];
+    if (known >= 0) return known == 1;
+  }
   return ::IsNonWorkingDay(date);
 }

@@ -171,6 +171,9 @@ class TqorPlannerModel {
   std::function<void()> onChanged_;
   double startDate_ = 0;
   double newYear_ = 0, easter_ = 0, pentecost_ = 0, ascension_ = 0, christmas_ = 0;
+  // IsNonWorkingDay of the kDayColumns days from startDate_ (1 or 0; -1 for a day outside the
+  // calendar), worked out by SetStartDate.
+  std::vector<signed char> periodNonWorking_;
   std::unordered_set<std::string> criticalTasks_;
   bool showCriticalPath_ = false;
 };

@@ -1,8 +1,10 @@
-// Times a full repaint of a 1280 x 1024 planner grid over plans of 2,000 and 20,000 visible rows
-// (projects and tasks with bars, milestones, completed and overdue days, assignments), against
-// filling the same cells with nothing but a plain colour, and a scroll by one page followed by
-// a repaint. The repaint should cost the same for both plan sizes: only the visible rows are
-// visited.
+// Times a full repaint of a planner grid over plans of 2,000 and 20,000 visible rows (projects
+// and tasks with bars, milestones, completed and overdue days, assignments), against filling the
+// same cells with nothing but a plain colour, and a scroll by one page followed by a repaint, in
+// views of 1280 x 1024, 1920 x 1080 and 3840 x 2160 pixels, and of 1920 x 1080 at a device pixel
+// ratio of 2. The repaint should cost the same for both plan sizes: only the visible rows are
+// visited. The full repaint paints the same view again (as an expose does), so the grid copies
+// the cells it keeps pictures of; a page down brings rows it has not painted before.
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -105,19 +107,21 @@ void AddLinks(TqorPlannerGrid& grid) {
 }
 
 // Every cell of the view filled with one colour, cell by cell.
-QImage PaintEmptyCells(const TqorPlannerGrid& grid, int& cells) {
-  QImage image(grid.viewport()->size(), QImage::Format_RGB32);
+QImage PaintEmptyCells(const TqorPlannerGrid& grid, qreal ratio, int& cells) {
+  QImage image(grid.viewport()->size() * ratio, QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
   QPainter painter(&image);
   cells = 0;
+  const QSize view = grid.viewport()->size();
   const int top = grid.TopRow();
   for (int row = 0; row < grid.RowCount(); ++row) {
     if (row >= 2 && row < top) continue;
     const QRect first = grid.CellRect(0, row);
     if (first.isEmpty()) continue;
-    if (first.top() >= image.height()) break;
+    if (first.top() >= view.height()) break;
     for (int col = 0; col < grid.ColCount(); ++col) {
       const QRect r = grid.CellRect(col, row);
-      if (r.left() >= image.width()) break;
+      if (r.left() >= view.width()) break;
       if (r.right() < 0) continue;
       painter.fillRect(r, Qt::white);
       ++cells;
@@ -126,29 +130,54 @@ QImage PaintEmptyCells(const TqorPlannerGrid& grid, int& cells) {
   return image;
 }
 
-void Run(int rows, int runs) {
+// Resizes the grid until its view (without frame and scroll bars) has the given size.
+void SetViewSize(TqorPlannerGrid& grid, QSize view) {
+  for (int i = 0; i < 4 && grid.viewport()->size() != view; ++i) {
+    grid.resize(grid.size() + view - grid.viewport()->size());
+    QApplication::processEvents();
+  }
+}
+
+struct ViewSize {
+  int Width;
+  int Height;
+  qreal Ratio;  // device pixels per view pixel
+};
+
+// Writes the image as NAME.png into folder (nothing when folder is empty), to compare the
+// pictures of two builds.
+void Save(const QImage& image, const std::string& folder, const std::string& name) {
+  if (folder.empty()) return;
+  const std::string path = Cat({folder, "/", name, ".png"});
+  if (!image.save(QString::fromStdString(path)))
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+}
+
+void Run(int rows, int runs, const ViewSize& size, const std::string& saveFolder) {
+  const qreal ratio = size.Ratio;
   TqorPlannerGrid grid;
-  grid.resize(1280, 1024);
+  grid.resize(size.Width, size.Height);
   grid.show();
-  QApplication::processEvents();
-  // The view itself (without frame and scroll bars) is 1280 x 1024.
-  grid.resize(2 * 1280 - grid.viewport()->width(), 2 * 1024 - grid.viewport()->height());
   QApplication::processEvents();
   grid.SetStartDate(EncodeDate(2025, 1, 1));
   Fill(grid, rows);
+  SetViewSize(grid, QSize(size.Width, size.Height));
   grid.SelectGridCell(10, 5);
   QScrollBar* v = grid.verticalScrollBar();
   v->setValue(v->maximum() / 2);
 
-  grid.RenderView();  // warm the font caches
+  const std::string name =
+      Cat({std::to_string(size.Width), "x", std::to_string(size.Height), "@",
+           std::to_string(static_cast<int>(ratio)), "-", std::to_string(rows)});
+  Save(grid.RenderView(ratio), saveFolder, name);  // also warms the font caches
   auto t0 = Clock::now();
-  for (int i = 0; i < runs; ++i) grid.RenderView();
+  for (int i = 0; i < runs; ++i) grid.RenderView(ratio);
   const double full = MsSince(t0, runs);
 
   int cells = 0;
-  PaintEmptyCells(grid, cells);
+  PaintEmptyCells(grid, ratio, cells);
   t0 = Clock::now();
-  for (int i = 0; i < runs; ++i) PaintEmptyCells(grid, cells);
+  for (int i = 0; i < runs; ++i) PaintEmptyCells(grid, ratio, cells);
   const double empty = MsSince(t0, runs);
 
   v->setValue(0);
@@ -156,7 +185,7 @@ void Run(int rows, int runs) {
   for (int i = 0; i < runs; ++i) {
     if (v->value() >= v->maximum()) v->setValue(0);
     v->triggerAction(QAbstractSlider::SliderPageStepAdd);
-    grid.RenderView();
+    grid.RenderView(ratio);
   }
   const double scroll = MsSince(t0, runs);
 
@@ -164,13 +193,15 @@ void Run(int rows, int runs) {
   v->setValue(v->maximum() / 2);
   AddLinks(grid);
   const int links = grid.Model().LinksNode()->ChildCount();
-  grid.RenderView();
+  Save(grid.RenderView(ratio), saveFolder, Cat({name, "-links"}));
   t0 = Clock::now();
-  for (int i = 0; i < runs; ++i) grid.RenderView();
+  for (int i = 0; i < runs; ++i) grid.RenderView(ratio);
   const double withLinks = MsSince(t0, runs);
 
-  std::printf("%6d rows, view %dx%d, %d cells visible\n", grid.RowCount() - 2,
-              grid.viewport()->width(), grid.viewport()->height(), cells);
+  std::printf("%6d rows, view %dx%d", grid.RowCount() - 2, grid.viewport()->width(),
+              grid.viewport()->height());
+  if (ratio != 1) std::printf(" at ratio %g", ratio);
+  std::printf(", %d cells visible\n", cells);
   std::printf("  full repaint           %8.3f ms\n", full);
   std::printf("  empty cells            %8.3f ms  (repaint / empty = %.1f)\n", empty, full / empty);
   std::printf("  page down + repaint    %8.3f ms\n", scroll);
@@ -180,11 +211,23 @@ void Run(int rows, int runs) {
 
 }  // namespace
 
+// Arguments: the number of runs of each timing (50), and a folder to write the views into as PNG
+// files (none).
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
-  Run(2000, runs);
-  Run(20000, runs);
+  const std::string saveFolder = argc > 2 ? argv[2] : "";
+  const ViewSize sizes[] = {{1280, 1024, 1}, {1920, 1080, 1}, {3840, 2160, 1}, {1920, 1080, 2}};
+  for (const ViewSize& size : sizes) {
+    std::printf("View %dx%d", size.Width, size.Height);
+    if (size.Ratio != 1)
+      std::printf(" at device pixel ratio %g (%gx%g pixels)", size.Ratio, size.Width * size.Ratio,
+                  size.Height * size.Ratio);
+    std::printf("\n");
+    Run(2000, runs, size, saveFolder);
+    Run(20000, runs, size, saveFolder);
+    std::fflush(stdout);
+  }
   return 0;
 }

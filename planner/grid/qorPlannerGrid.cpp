@@ -27,7 +27,7 @@ const QColor kEmptyArea(255, 255, 255);
 TqorPlannerGrid::TqorPlannerGrid(QWidget* parent, std::function<double()> today)
     : QAbstractScrollArea(parent),
       model_(std::make_unique<TqorPlannerModel>(std::move(today))),
-      fonts_(TqorGridFonts::Make()) {
+      cellPainter_(kEmptyArea) {
   setFocusPolicy(Qt::StrongFocus);
   // Every pixel of the viewport is painted by PaintArea.
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
@@ -271,14 +271,25 @@ void TqorPlannerGrid::PaintOneCell(QPainter& painter, int col, int row, const QR
   state.Fixed = col < kFixedCols || row < kFixedRows;
   state.CurrentRow = row_;
   const TqorRect r{rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
-  PaintCell(painter, DecideCell(*model_, col, row, r, state), fonts_);
+  // The names and figures of the rows seldom repeat: their texts are drawn afresh.
+  const bool keepTexts = col >= kFixedCols || row < kFixedRows;
+  DecideCell(*model_, col, row, r, state, drawing_);
+  cellPainter_.Paint(painter, drawing_, keepTexts);
 }
 
 void TqorPlannerGrid::PaintArea(QPainter& painter, const QRect& area) const {
-  painter.fillRect(area, kEmptyArea);
   const int vw = viewport()->width(), vh = viewport()->height();
   const int fw = FixedWidth(), fh = FixedHeight();
   const int sx = horizontalScrollBar()->value(), sy = verticalScrollBar()->value();
+  if (cellPainter_.Begin(painter)) {
+    // Only what lies right of the last column and below the last row shows the empty area.
+    const int right = ColLeft(kColumnCount - 1) + kDayColWidth;
+    const int bottom = fh + ScrollHeight() - sy;
+    painter.fillRect(area & QRect(right, 0, std::max(0, vw - right), vh), kEmptyArea);
+    painter.fillRect(area & QRect(0, bottom, right, std::max(0, vh - bottom)), kEmptyArea);
+  } else {
+    painter.fillRect(area, kEmptyArea);
+  }
 
   // The day columns and scrolling rows that meet the area.
   const int x0 = std::max(area.left(), fw), x1 = std::min(area.right() + 1, vw);
@@ -382,14 +393,16 @@ QImage TqorPlannerGrid::RenderCell(int col, int row) const {
   QImage image(w, h, QImage::Format_RGB32);
   image.fill(kEmptyArea);
   QPainter painter(&image);
+  cellPainter_.Begin(painter);
   PaintOneCell(painter, col, row, QRect(0, 0, w, h));
   return image;
 }
 
-QImage TqorPlannerGrid::RenderView() const {
-  QImage image(viewport()->size(), QImage::Format_RGB32);
+QImage TqorPlannerGrid::RenderView(qreal devicePixelRatio) const {
+  QImage image(viewport()->size() * devicePixelRatio, QImage::Format_RGB32);
+  image.setDevicePixelRatio(devicePixelRatio);
   QPainter painter(&image);
-  PaintArea(painter, image.rect());
+  PaintArea(painter, viewport()->rect());
   return image;
 }
 

@@ -147,8 +147,9 @@ class TqorPlannerGrid : public QAbstractScrollArea {
   // One cell drawn into an image of the cell's size, as the grid paints it (current-cell state
   // included).
   QImage RenderCell(int col, int row) const;
-  // The whole viewport as the grid paints it.
-  QImage RenderView() const;
+  // The whole viewport as the grid paints it, into an image of devicePixelRatio device pixels
+  // per viewport pixel (as on a screen of that ratio).
+  QImage RenderView(qreal devicePixelRatio = 1) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -189,7 +190,10 @@ class TqorPlannerGrid : public QAbstractScrollArea {
   void HandleDoubleClick(int col, int row);
 
   std::unique_ptr<TqorPlannerModel> model_;
-  TqorGridFonts fonts_;
+  // Paints the cells and keeps a picture of each decision, keyed by the whole decision: no
+  // change of plan, period, today or selection can bring back an old picture.
+  mutable TqorGridPainter cellPainter_;
+  mutable TqorCellDrawing drawing_;  // the cell being painted, its storage reused
   // Content top of each scrolling row, and one entry more: the total height.
   std::vector<int> rowTop_;
   int col_ = kFixedCols;

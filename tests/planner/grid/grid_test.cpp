@@ -574,4 +574,92 @@ TEST_F(GridTest, TheViewPaintsEveryElementInItsCell) {
   EXPECT_GT(grey, 10);
 }
 
+// The view drawn cell by cell with PaintCell, nothing kept between paints: the scrolling cells,
+// then the header rows, the fixed columns and the corner over them.
+QImage DrawnCellByCell(const TqorPlannerGrid& grid, qreal ratio) {
+  QImage image(grid.viewport()->size() * ratio, QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  const TqorGridFonts fonts = TqorGridFonts::Make();
+  auto paint = [&](int c0, int c1, int r0, int r1) {
+    for (int r = r0; r < r1; ++r)
+      for (int c = c0; c < c1; ++c) {
+        const QRect q = grid.CellRect(c, r);
+        if (q.isEmpty()) continue;
+        TqorCellState state;
+        state.Selected = c == grid.Col() && r == grid.Row();
+        state.Fixed = c < 2 || r < 2;
+        state.CurrentRow = grid.Row();
+        const TqorRect rect{q.left(), q.top(), q.right() + 1, q.bottom() + 1};
+        PaintCell(painter, DecideCell(grid.Model(), c, r, rect, state), fonts);
+      }
+  };
+  const int cols = grid.ColCount(), rows = grid.RowCount();
+  paint(2, cols, 2, rows);
+  paint(2, cols, 0, 2);
+  paint(0, 2, 2, rows);
+  paint(0, 2, 0, 2);
+  return image;
+}
+
+// The grid keeps the pictures of the cells it painted. After each change below, some made in
+// the document without telling the grid, the view at device pixel ratios 1 and 2, and as the
+// widget paints it, is the view drawn afresh cell by cell; the day tints follow the calendar.
+TEST_F(GridTest, RepaintsAfterChangesShowTheCellsAsDrawnAfresh) {
+  LoadPlan();
+  auto expectFresh = [&](const char* step) {
+    for (const qreal ratio : {1.0, 2.0, 1.0}) {
+      const QImage view = grid_->RenderView(ratio);
+      ASSERT_EQ(view.size(), Viewport()->size() * ratio) << step;
+      EXPECT_TRUE(view == DrawnCellByCell(*grid_, ratio)) << step << " at ratio " << ratio;
+    }
+    Settle();
+    const QImage painted = Viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(painted == DrawnCellByCell(*grid_, 1)) << step << ", painted by the widget";
+    // Above the bars of Beta's task row.
+    for (int c = 2; c < grid_->ColCount(); ++c) {
+      if (c == grid_->Col() && grid_->Row() == 6) continue;
+      const double day = grid_->ColToDate(c);
+      const TqorColor tint = day == today_          ? qorGridColors::kToday
+                             : IsNonWorkingDay(day) ? qorGridColors::kNonWorkingDay
+                                                    : qorGridColors::kPlainDay;
+      ASSERT_EQ(grid_->RenderCell(c, 6).pixelColor(3, 1), Rgb(tint)) << step << ", column " << c;
+    }
+  };
+  expectFresh("the plan");
+
+  // Bars moved, completed and made a milestone in the document alone. Build's two days then
+  // differ only by the diamond.
+  t10_->SetAttribute("startdate", Day(1, 4));
+  t10_->SetAttribute("enddate", Day(1, 9));
+  t11_->SetAttribute("enddate", Day(1, 7));
+  t11_->SetAttribute("iscompleted", true);
+  t11_->SetAttribute("ismilestone", true);
+  p1_->SetAttribute("tag", "ALPHA");
+  expectFresh("dates, states and a tag changed");
+  grid_->Model().SetCriticalTasks({"10"});
+  grid_->Model().SetShowCriticalPath(true);
+  expectFresh("the critical path shown");
+
+  grid_->SelectGridCell(Col(1, 6), 4);
+  expectFresh("another row selected");
+  grid_->SelectGridCell(Col(1, 7), 4);
+  expectFresh("another cell in the row selected");
+
+  today_ = Day(1, 10);
+  expectFresh("another day is today");
+
+  // Three days later: the weekends and the labels of the header move.
+  grid_->SetStartDate(Day(1, 4));
+  expectFresh("the period moved");
+  grid_->NextYear();
+  expectFresh("a year later");
+  grid_->SetStartDate(Day(1, 1));
+
+  grid_->Model().ToggleProjectRow(2);
+  grid_->horizontalScrollBar()->setValue(3 * TqorPlannerGrid::kDayColWidth + 5);
+  expectFresh("a project folded and the days scrolled");
+}
+
 }  // namespace
