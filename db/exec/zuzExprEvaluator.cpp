@@ -167,7 +167,7 @@ bool IsWholeValueType(F t) {
          t == F::ftLargeint;
 }
 
-TZuzValue ValueFromField(const TFieldValue& v, F type) {
+TZuzValue ValueFromField(TFieldValue v, F type) {
   if (std::holds_alternative<std::monostate>(v)) return TZuzValue::Null();
   if (const auto* i = std::get_if<int64_t>(&v)) {
     return TZuzValue::Num(static_cast<double>(*i), type);
@@ -177,7 +177,7 @@ TZuzValue ValueFromField(const TFieldValue& v, F type) {
     return TZuzValue::Num(*d, type);
   }
   if (const auto* b = std::get_if<bool>(&v)) return TZuzValue::Bool(*b);
-  TZuzValue s = TZuzValue::Str(std::get<std::string>(v));
+  TZuzValue s = TZuzValue::Str(std::move(std::get<std::string>(v)));
   s.Type = type;
   return s;
 }

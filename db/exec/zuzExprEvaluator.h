@@ -68,7 +68,7 @@ bool IsDateValueType(TFieldType type);
 bool IsWholeValueType(TFieldType type);
 
 // A field value of a record as a value of the field's type.
-TZuzValue ValueFromField(const TFieldValue& v, TFieldType type);
+TZuzValue ValueFromField(TFieldValue v, TFieldType type);
 // The value converted for a field of the type by the rules of assignment (text as text, whole
 // numbers rounded, booleans 1 when not 0, dates as day numbers, texts meeting dates through the
 // string-to-date conversion); 9645 with "Cannot convert type" for what does not convert.

@@ -162,17 +162,19 @@ void TZuzQuery::ExecSQL() {
 void TZuzQuery::DoOpen() {
   Connect(kExecCaller);
   TZuzDataBase& db = *DataBase();
-  if (!Prepared()) Prepare();
-  if (!provider_->Statement()->IsQuery()) {
-    ZuzDatabaseError(ZUZ_ERR_SQL, kOpenCaller,
-                     "SQL statement cannot be opened (execute by ExecSQL)");
-  }
-  FillParamsFromDataSource();
-  provider_->Params = params_;
-  provider_->MaxRecords = MaxRecords;
-  provider_->Stats = {};
   {
+    // The statement's reading transaction covers its preparation too: the catalogue's read lock
+    // taken to look up the tables is then held to the end instead of being taken twice.
     TZuzStatementTransaction tx(db, true);
+    if (!Prepared()) Prepare();
+    if (!provider_->Statement()->IsQuery()) {
+      ZuzDatabaseError(ZUZ_ERR_SQL, kOpenCaller,
+                       "SQL statement cannot be opened (execute by ExecSQL)");
+    }
+    FillParamsFromDataSource();
+    provider_->Params = params_;
+    provider_->MaxRecords = MaxRecords;
+    provider_->Stats = {};
     result_ = provider_->Open(kOpenCaller);
     tx.Commit();
   }

@@ -91,6 +91,13 @@ std::string FieldValueText(const TFieldValue& value) {
 
 TOpenTable::TLockScope::TLockScope(TOpenTable& table, int lockType) : table_(table) {
   TDiskMgr& disk = table_.disk_;
+  if (table_.scopeDepth_ > 0 && (lockType != ltWrite || table_.scopeWrite_) &&
+      disk.LockReleaseCount() == table_.scopeReleases_ &&
+      disk.RollbackCount() == table_.scopeRollbacks_) {
+    nested_ = true;
+    ++table_.scopeDepth_;
+    return;
+  }
   const auto id = static_cast<uint16_t>(table_.TableId());
   bool held = false;
   bool unchanged = false;
@@ -109,9 +116,18 @@ TOpenTable::TLockScope::TLockScope(TOpenTable& table, int lockType) : table_(tab
     if (taken_) disk.UnlockTable(id);
     throw;
   }
+  outerWrite_ = table_.scopeWrite_;
+  if (table_.scopeDepth_++ == 0) {
+    table_.scopeReleases_ = disk.LockReleaseCount();
+    table_.scopeRollbacks_ = disk.RollbackCount();
+  }
+  table_.scopeWrite_ = table_.scopeWrite_ || lockType == ltWrite;
 }
 
 TOpenTable::TLockScope::~TLockScope() {
+  --table_.scopeDepth_;
+  if (nested_) return;
+  table_.scopeWrite_ = outerWrite_;
   if (!taken_) return;
   try {
     table_.disk_.UnlockTable(static_cast<uint16_t>(table_.TableId()));
@@ -389,12 +405,11 @@ void TOpenTable::CheckIndexedRecord(uint32_t address) {
 
 bool TOpenTable::ReadRecord(uint32_t address) {
   TLockScope lock(*this, ltRead);
-  std::vector<uint8_t> image;
-  if (!ReadImage(address, image)) {
+  if (!ReadImage(address, readBuffer_)) {
     CheckNotIndexed(address);
     return false;
   }
-  buffer_ = std::move(image);
+  buffer_.swap(readBuffer_);
   current_ = address;
   blobs_.Reset(blobFields_);
   return true;

@@ -71,6 +71,8 @@ class TOpenTable {
    private:
     TOpenTable& table_;
     bool taken_ = false;
+    bool nested_ = false;
+    bool outerWrite_ = false;
   };
 
   // Opens the table's header and storage interfaces. REQUIRES: a validated definition whose
@@ -237,6 +239,13 @@ class TOpenTable {
   uint64_t lastRollbackCount_ = 0;
   uint64_t lastLockReleaseCount_ = 0;
   uint64_t syncEpoch_ = 0;  // the disk's sync epoch in which the header was last read, or 0
+  // The lock scopes open on this object: a scope opened inside another of at least its kind,
+  // with no lock released and no rollback since the outer one began, has nothing to take or
+  // read again (a record read inside a scan, say).
+  int scopeDepth_ = 0;
+  bool scopeWrite_ = false;
+  uint64_t scopeReleases_ = 0, scopeRollbacks_ = 0;
+  std::vector<uint8_t> readBuffer_;  // ReadRecord reads here, then trades it with buffer_
   uint64_t generation_ = 0;
   uint64_t defGeneration_ = 0;
   std::optional<std::unordered_set<uint32_t>> indexed_;  // addresses the current index lists

@@ -691,6 +691,16 @@ void TDiskMgr::Commit() {
 }
 
 void TDiskMgr::Rollback() {
+  if (file_.InTransaction() && !file_.HasPendingWrites() && !globalHdr_.Dirty() &&
+      !headerWriteLocked_) {
+    // Nothing was written (a reading statement that failed): nothing to drop, only the locks
+    // to release, as a commit of nothing does.
+    file_.Rollback();
+    headerLocked_ = false;
+    ++lockReleases_;
+    if (LockProvider()) locks_->ReleaseAllLocks();
+    return;
+  }
   file_.Rollback();
   ++rollbacks_;
   EndEpoch();
