@@ -8,15 +8,23 @@ namespace zuz {
 TCacheMgr::TCacheMgr(int pageSize) : pageSize_(pageSize) {}
 
 TCachePage* TCacheMgr::Find(int64_t address) {
-  // Reads come in runs on one page: the page found last is looked at first. A page that holds an
-  // address is the hash's entry for it (a page leaving the hash loses its address).
-  if (lastFound_ && lastFound_->address == address && lastFound_->state != cpsInvalid) {
-    return lastFound_;
-  }
-  auto it = hash_.find(address);
-  if (it == hash_.end()) return nullptr;
-  lastFound_ = it->second;
-  return lastFound_;
+  if (address < 0) return nullptr;
+  const auto slot = static_cast<size_t>(address / pageSize_);
+  if (slot >= byPage_.size()) return nullptr;
+  TCachePage* page = byPage_[slot];
+  return page && page->address == address ? page : nullptr;
+}
+
+void TCacheMgr::Forget(TCachePage* page) {
+  if (page->address < 0) return;
+  const auto slot = static_cast<size_t>(page->address / pageSize_);
+  if (slot < byPage_.size() && byPage_[slot] == page) byPage_[slot] = nullptr;
+}
+
+void TCacheMgr::Remember(TCachePage* page) {
+  const auto slot = static_cast<size_t>(page->address / pageSize_);
+  if (slot >= byPage_.size()) byPage_.resize(slot + 1 + slot / 2, nullptr);
+  byPage_[slot] = page;
 }
 
 void TCacheMgr::Unlink(TCachePage* page) {
@@ -42,7 +50,7 @@ TCachePage* TCacheMgr::GetNextEmptyPage() {
   if (PageCount() >= capacity_ && oldest_) {
     TCachePage* page = oldest_;
     Unlink(page);
-    hash_.erase(page->address);
+    Forget(page);
     page->state = cpsInvalid;
     page->address = -1;
     return page;
@@ -54,7 +62,7 @@ TCachePage* TCacheMgr::GetNextEmptyPage() {
 
 void TCacheMgr::Enter(TCachePage* page, int64_t address, uint32_t tableId, uint32_t ioFlags,
                       TCachePageState state) {
-  if (page->state != cpsInvalid && page->address != address) hash_.erase(page->address);
+  if (page->state != cpsInvalid && page->address != address) Forget(page);
   Unlink(page);
   if (page->state == cpsDirty) RemoveDirty(page);
   if (state == cpsDirty) AddDirty(page);
@@ -62,7 +70,7 @@ void TCacheMgr::Enter(TCachePage* page, int64_t address, uint32_t tableId, uint3
   page->tableId = tableId;
   page->ioFlags = ioFlags;
   page->state = state;
-  hash_[address] = page;
+  Remember(page);
   if (state == cpsClean) LinkNewest(page);
   page->lastUse = ++useCounter_;
 }
@@ -92,8 +100,7 @@ void TCacheMgr::Invalidate(TCachePage* page) {
   if (page->state == cpsInvalid) return;
   if (page->state == cpsDirty) RemoveDirty(page);
   Unlink(page);
-  auto it = hash_.find(page->address);
-  if (it != hash_.end() && it->second == page) hash_.erase(it);
+  Forget(page);
   page->state = cpsInvalid;
   page->address = -1;
   invalid_.push_back(page);

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 namespace zuz {
@@ -55,10 +54,10 @@ class TCacheMgr {
 
   // The valid page at the address, or null.
   TCachePage* Find(int64_t address);
-  // A page to load into, taken out of the hash: the first invalid page, else (at capacity) the
+  // A page to load into, taken out of the index: the first invalid page, else (at capacity) the
   // least recently used clean page, else a new page.
   TCachePage* GetNextEmptyPage();
-  // Stamps the page and enters it in the hash under its address.
+  // Stamps the page and enters it in the index under its address.
   void Enter(TCachePage* page, int64_t address, uint32_t tableId, uint32_t ioFlags,
              TCachePageState state);
   // Sets the page's last-use number from the access counter; a clean page becomes the most
@@ -95,17 +94,20 @@ class TCacheMgr {
   // The list of dirty pages (so that a commit finds them without looking at every page).
   void AddDirty(TCachePage* page);
   void RemoveDirty(TCachePage* page);
+  // Enters the page under its address / takes it out.
+  void Remember(TCachePage* page);
+  void Forget(TCachePage* page);
 
   int pageSize_;
   int capacity_ = kMinPages;
   std::vector<std::unique_ptr<TCachePage>> pages_;
-  std::unordered_map<int64_t, TCachePage*> hash_;
+  // The valid pages by page number (address / page size): a page whose address is -1 is in none.
+  std::vector<TCachePage*> byPage_;
   std::vector<TCachePage*> invalid_;
   TCachePage* oldest_ = nullptr;  // the use list of clean pages
   TCachePage* newest_ = nullptr;
   uint64_t useCounter_ = 0;
   std::vector<TCachePage*> dirty_;
-  TCachePage* lastFound_ = nullptr;  // the page Find returned last (pages are never freed)
   uint64_t hits_ = 0;
   uint64_t misses_ = 0;
 };
