@@ -14,16 +14,15 @@ TWriterGate::~TWriterGate() {
 
 bool TWriterGate::Enter() {
   if (held_ || (holdsLocks_ && holdsLocks_())) return true;
+  // A newcomer only looks whether a waiting program holds the gate: holding a byte of it for
+  // the moment of the attempt would keep a program that starts waiting just then out for one
+  // try, which its next try makes good anyway.
   const int64_t at = kOffset + static_cast<int64_t>(random_() % kLength);
-  if (!file_->LockRange(at, 1)) return false;
-  passing_ = at;
-  return true;
+  return file_->RangeFree(at, 1);
 }
 
 void TWriterGate::Leave() {
-  if (passing_ < 0) return;
-  (void)file_->UnlockRange(passing_, 1);
-  passing_ = -1;
+  // Nothing is held for an attempt (Enter only looks).
 }
 
 void TWriterGate::Waiting() {

@@ -5,11 +5,10 @@
 // its retries. The gate is a region of the lock file (zuzUserMonitor.h, bytes 2048-4095 of the
 // first page, never written):
 //
-//   shared     one random byte of the region, held only for the moment a program that holds no
-//              lock yet tries to take one (a newcomer)
+//   looked at  a program that holds no lock yet (a newcomer) looks, before it tries to take one,
+//              whether one random byte of the region is free (one call, nothing taken)
 //   exclusive  the whole region, held by a program whose request failed, for as long as it keeps
-//              trying (it is taken when no newcomer is passing, and given up when the request
-//              is granted or gives up)
+//              trying (given up when the request is granted or gives up)
 //
 // So while one program waits, no newcomer gets in ahead of it; the programs already holding
 // locks carry on without passing the gate (they are what the waiting program waits for, and a
@@ -53,7 +52,6 @@ class TWriterGate {
   std::function<bool()> holdsLocks_;
   std::mt19937_64 random_;
   bool held_ = false;
-  int64_t passing_ = -1;  // the shared byte held for the attempt under way
 };
 
 }  // namespace zuz

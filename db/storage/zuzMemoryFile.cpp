@@ -118,6 +118,12 @@ class TMemoryFile : public TZuzOSFile {
     return true;
   }
 
+  bool RangeFree(int64_t offset, int64_t length) override {
+    std::lock_guard<std::mutex> lock(*mutex_);
+    if (offset < 0 || length <= 0) return Fail("Invalid argument") >= 0;
+    return node_->CanLock(owner_, offset, length, false);
+  }
+
   std::string LastErrorText() const override { return lastError_; }
 
  private:

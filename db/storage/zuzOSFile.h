@@ -50,6 +50,13 @@ class TZuzOSFile {
   virtual bool LockRange(int64_t offset, int64_t length) = 0;
   // Releases a range this handle locked earlier.
   virtual bool UnlockRange(int64_t offset, int64_t length) = 0;
+  // Whether LockRange on the range would succeed now, without taking it (by default it is
+  // taken and given back; implementations ask in one call).
+  virtual bool RangeFree(int64_t offset, int64_t length) {
+    if (!LockRange(offset, length)) return false;
+    (void)UnlockRange(offset, length);
+    return true;
+  }
   // Text describing the last failure of this handle ("" when none).
   virtual std::string LastErrorText() const = 0;
   // Whether the last failure was for want of space (the disk, or the user's quota, is full).

@@ -96,6 +96,19 @@ class TPosixFile : public TZuzOSFile {
     return Fail(errno) >= 0;
   }
 
+  bool RangeFree(int64_t offset, int64_t length) override {
+    struct flock fl {};
+    fl.l_type = canWriteLock_ ? F_WRLCK : F_RDLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = static_cast<off_t>(length);
+    fl.l_pid = 0;
+    for (;;) {
+      if (fcntl(fd_, F_OFD_GETLK, &fl) == 0) return fl.l_type == F_UNLCK;
+      if (errno != EINTR) return Fail(errno) >= 0;
+    }
+  }
+
   std::string LastErrorText() const override { return lastError_; }
   bool DiskFull() const override { return diskFull_; }
 
