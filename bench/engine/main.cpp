@@ -162,11 +162,14 @@ class TEngineSide {
     const TqorVariant v = c_.LookupValue(sql);
     return v.IsNull() ? 0 : v.AsReal();
   }
-  // Reads every row of the SELECT: the columns given, or every field by position.
+  // Reads every row of the SELECT: the columns given, or (none given) every field's value.
   void ReadAll(const std::string& sql, const TColumns& columns) {
     TqorDatabaseRecordSet* set = c_.OpenRecordSet(sql);
     double sum = 0;
+    const std::vector<std::string> every =
+        columns.empty() ? set->FieldNames() : std::vector<std::string>();
     while (!c_.Eof(set)) {
+      for (const std::string& name : every) sum += set->GetValue(name).IsNull() ? 0 : 1;
       for (const TColumn& col : columns) {
         switch (col.kind) {
           case TKind::Text:
@@ -256,6 +259,13 @@ class TSqliteSide {
     double sum = 0;
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+      if (columns.empty()) {
+        // Every column's value, as the engine's side reads them.
+        for (int i = 0; i < sqlite3_column_count(s); ++i) {
+          const unsigned char* t = sqlite3_column_text(s, i);
+          sum += t ? 1 : 0;
+        }
+      }
       for (size_t k = 0; k < columns.size(); ++k) {
         const int i = index[k];
         switch (columns[k].kind) {
@@ -356,7 +366,8 @@ TRecorded RecordWorkflows(const std::string& enginePath, int moves, unsigned see
   return out;
 }
 
-// Sends recorded statements: SELECTs read every row, the others run; in one transaction.
+// Sends recorded statements: SELECTs read every value of every row, the others run; in one
+// transaction when asked.
 template <class Side>
 void Replay(Side& side, const TStatements& statements, bool transaction) {
   if (transaction) side.Begin();

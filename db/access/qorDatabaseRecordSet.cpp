@@ -60,6 +60,12 @@ int TqorDatabaseRecordSet::FieldNumber(std::string_view field) const {
   return number;
 }
 
+std::vector<std::string> TqorDatabaseRecordSet::FieldNames() const {
+  std::vector<std::string> names;
+  for (int i = 0; i < query_->FieldCount(); ++i) names.push_back(query_->Field(i).Name);
+  return names;
+}
+
 TqorVariant TqorDatabaseRecordSet::GetValue(std::string_view field) const {
   // Without rows there are no fields to number: the dataset says so itself.
   if (!query_->Active()) return query_->FieldValue(field);

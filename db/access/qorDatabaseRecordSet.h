@@ -60,6 +60,8 @@ class TqorDatabaseRecordSet {
   bool GetBoolean(std::string_view field) const;
   // The raw value (the null variant for an SQL null).
   TqorVariant GetValue(std::string_view field) const;
+  // The names of the fields of its rows, in the order of the SELECT's columns.
+  std::vector<std::string> FieldNames() const;
 
   // Closes, then hands itself back to the controller, which frees it: the object is gone when
   // this returns normally. "Can not close recordset ..." when the controller does not hold it.
