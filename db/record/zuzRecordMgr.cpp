@@ -13,17 +13,15 @@ void TRecordMgr::Open(TBaseIOInterface* records, uint32_t recordSize) {
   if (!records || recordSize == 0) {
     ZuzDatabaseError(ZUZ_ERR_NOT_INITIALIZED, "TRecordMgr.Open", {}, kObject);
   }
-  if (!last_.empty() && recordSize != recordSize_) {
+  if (io_ && recordSize != recordSize_) {
     ZuzInternalError("TRecordMgr.Open", "The record size can't change while buffers exist");
   }
   io_ = records;
   recordSize_ = recordSize;
-  last_.assign(recordSize_, 0);
 }
 
 void TRecordMgr::Close() {
   io_ = nullptr;
-  last_.clear();
 }
 
 void TRecordMgr::CheckOpen(const char* caller) const {
@@ -33,20 +31,17 @@ void TRecordMgr::CheckOpen(const char* caller) const {
 uint32_t TRecordMgr::Add(const uint8_t* image) {
   CheckOpen("TRecordMgr.Add");
   const auto address = static_cast<uint32_t>(io_->AllocateNewAddress(recordSize_, image));
-  last_.assign(image, image + recordSize_);
   return address;
 }
 
 void TRecordMgr::Read(uint32_t address, uint8_t* image) {
   CheckOpen("TRecordMgr.Read");
   io_->ReadBlock(address, recordSize_, image);
-  last_.assign(image, image + recordSize_);
 }
 
 void TRecordMgr::Write(uint32_t address, const uint8_t* image) {
   CheckOpen("TRecordMgr.Write");
   io_->WriteBlock(address, recordSize_, image);
-  last_.assign(image, image + recordSize_);
 }
 
 void TRecordMgr::Delete(uint32_t address) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 namespace zuz {
 
@@ -26,15 +25,12 @@ class TRecordMgr {
   void Delete(uint32_t address);
 
   uint32_t RecordSize() const { return recordSize_; }
-  // A copy of the last image read or written.
-  const std::vector<uint8_t>& LastRecord() const { return last_; }
 
  private:
   void CheckOpen(const char* caller) const;
 
   TBaseIOInterface* io_ = nullptr;
   uint32_t recordSize_ = 0;
-  std::vector<uint8_t> last_;
 };
 
 }  // namespace zuz
