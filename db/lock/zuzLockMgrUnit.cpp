@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 #include "db/lock/zuzWriterGate.h"
@@ -215,6 +216,17 @@ void TBaseLockMgr::Unlock(uint32_t id) {
 void TBaseLockMgr::ReleaseAll() {
   for (const auto& item : locks_.Items()) UnlockBytes(item.address, item.size);
   locks_.Clear();
+}
+
+bool TBaseLockMgr::HeldSpan(int64_t& from, int64_t& to) const {
+  if (locks_.Empty()) return false;
+  from = INT64_MAX;
+  to = INT64_MIN;
+  for (const auto& item : locks_.Items()) {
+    from = std::min(from, item.address);
+    to = std::max(to, item.address + item.size);
+  }
+  return true;
 }
 
 void TBaseLockMgr::UpgradeAll() {

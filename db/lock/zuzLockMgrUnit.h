@@ -77,6 +77,10 @@ class TBaseLockMgr {
   // Releases every part of the id.
   void Unlock(uint32_t id);
   void ReleaseAll();
+  // The bytes [from, to) that span every lock held; false when none is held.
+  bool HeldSpan(int64_t& from, int64_t& to) const;
+  // Forgets every lock held without unlocking it (its bytes were unlocked together with others').
+  void ForgetAll() { locks_.Clear(); }
   // Turns every lock held into a write lock; stops at the first that can't be had (10249).
   void UpgradeAll();
   int LockType(uint32_t id) const { return locks_.TypeOf(id); }
@@ -147,6 +151,9 @@ class TLinuxLockMgr : public TBaseLockMgr {
   TLinuxLockMgr(TZuzOSFile* file, int64_t base, int64_t regionSize, int retryCount,
                 int retryIntervalMs, std::string readFailText, std::string writeFailText,
                 uint64_t seed);
+
+  // Unlocks the bytes [from, to) of its file, whichever manager's locks lie there.
+  void UnlockSpan(int64_t from, int64_t to) { UnlockBytes(from, to - from); }
 
  protected:
   bool LockBytes(int64_t offset, int64_t count) override;

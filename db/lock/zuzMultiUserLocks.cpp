@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <random>
 
 #include "db/storage/zuzError.h"
@@ -137,6 +139,29 @@ void TMultiUserLockProvider::UpgradeTableLocksToWrite() {
 }
 
 void TMultiUserLockProvider::ReleaseAllLocks() {
+  // The table, transaction and record locks all lie from the table locks' base on, where this
+  // program's handle holds nothing else (its presence bytes and the gate lie below): one unlock
+  // of the span they cover releases them together.
+  int64_t from = INT64_MAX, to = INT64_MIN;
+  int held = 0;
+  for (TBaseLockMgr* m :
+       {static_cast<TBaseLockMgr*>(tables_.get()), static_cast<TBaseLockMgr*>(records_.get()),
+        static_cast<TBaseLockMgr*>(transactions_.get())}) {
+    int64_t f = 0, t = 0;
+    if (m && m->HeldSpan(f, t)) {
+      from = std::min(from, f);
+      to = std::max(to, t);
+      ++held;
+    }
+  }
+  if (held == 0) return;
+  if (tables_ && from >= tables_->Base()) {
+    tables_->UnlockSpan(from, to);
+    tables_->ForgetAll();
+    if (records_) records_->ForgetAll();
+    if (transactions_) transactions_->ForgetAll();
+    return;
+  }
   if (tables_) tables_->ReleaseAll();
   if (records_) records_->ReleaseAll();
   if (transactions_) transactions_->ReleaseAll();

@@ -235,6 +235,18 @@ TCachePage* TZuzFile::CachedPage(int64_t pageAddress, uint32_t ioFlags, uint32_t
   return page;
 }
 
+void TZuzFile::KeepOriginal(const TCachePage* page, uint32_t ioFlags, uint32_t tableId) {
+  // Only a table's pages (its lock keeps other programs off them, and its write counter checked
+  // them at the lock), in plain text (the journal holds the bytes as they lie in the file), that
+  // lay within the file when the transaction started and hold what the file holds.
+  if (!inTransaction_ || !page || page->state != cpsClean || tableId == 0 ||
+      page->tableId != tableId || page->ioFlags != ioFlags || (ioFlags & (ioXor | ioBlowfish)) ||
+      page->address + pageSize_ > physicalSize_ || originals_.count(page->address) != 0) {
+    return;
+  }
+  originals_.emplace(page->address, page->data);
+}
+
 void TZuzFile::PagewiseTransfer(int64_t address, int64_t n, uint8_t* readBuf,
                                 const uint8_t* writeBuf, uint32_t ioFlags, uint32_t tableId) {
   const bool useCache = cacheActive_ || inTransaction_;
@@ -249,7 +261,9 @@ void TZuzFile::PagewiseTransfer(int64_t address, int64_t n, uint8_t* readBuf,
     uint8_t* image;
     TCachePage* page = nullptr;
     if (useCache) {
+      if (writeBuf && whole) KeepOriginal(cache_.Find(pageAddress), ioFlags, tableId);
       page = CachedPage(pageAddress, ioFlags, tableId, whole, writeBuf != nullptr);
+      if (writeBuf && !whole) KeepOriginal(page, ioFlags, tableId);
       image = page->data.data();
     } else {
       temp.resize(static_cast<size_t>(pageSize_));
@@ -356,6 +370,7 @@ void TZuzFile::WriteBlockByRef(int64_t address, int64_t size, uint32_t ioFlags, 
     ZuzInternalError("TZuzFile.WriteBlockByRef", "WriteCacheByRef - page not found");
   }
   TCachePage* page = CachedPage(pageAddress, ioFlags, tableId, false, true);
+  KeepOriginal(page, ioFlags, tableId);
   edit(page->data.data() + (address - pageAddress));
   if (inTransaction_) {
     cache_.MarkDirty(page);
@@ -414,6 +429,7 @@ void TZuzFile::StartTransaction(bool keepSize) {
   }
   physicalSize_ = logicalEnd_ = size;
   blocks_.Clear();
+  originals_.clear();
   inTransaction_ = true;
 }
 
@@ -441,8 +457,26 @@ std::vector<TJournalImage> TZuzFile::BeforeImages(
     image.bytes.resize(static_cast<size_t>(to - from));
     images.push_back(std::move(image));
   }
+  // The bytes as the file holds them: from the pages kept before they were first changed, the
+  // rest read from the file (runs of pages without a kept copy in one read each).
   for (TJournalImage& image : images) {
-    InternalRead(image.address, static_cast<int64_t>(image.bytes.size()), image.bytes.data());
+    const int64_t end = image.address + static_cast<int64_t>(image.bytes.size());
+    int64_t at = image.address;
+    while (at < end) {
+      const int64_t page = at - at % pageSize_;
+      const int64_t chunkEnd = std::min(end, page + pageSize_);
+      uint8_t* into = image.bytes.data() + (at - image.address);
+      if (auto it = originals_.find(page); it != originals_.end()) {
+        std::memcpy(into, it->second.data() + (at - page), static_cast<size_t>(chunkEnd - at));
+        at = chunkEnd;
+        continue;
+      }
+      int64_t runEnd = chunkEnd;
+      while (runEnd < end && originals_.count(runEnd) == 0)
+        runEnd = std::min(end, runEnd + pageSize_);
+      InternalRead(at, runEnd - at, into);
+      at = runEnd;
+    }
   }
   return images;
 }
@@ -517,6 +551,7 @@ void TZuzFile::Commit() {
   // 4. Cleaning up; a journal left here is no longer whole.
   journal.Remove();
   blocks_.Clear();
+  originals_.clear();
   for (TCachePage* page : cache_.DirtyPages()) cache_.MarkClean(page);
   inTransaction_ = false;
   const int64_t size = handle_->Size();
@@ -589,6 +624,7 @@ void TZuzFile::Rollback() {
   }
   cache_.InvalidateDirty();
   blocks_.Clear();
+  originals_.clear();
   inTransaction_ = false;
   int64_t size = handle_ ? handle_->Size() : -1;
   physicalSize_ = logicalEnd_ = size < 0 ? physicalSize_ : size;

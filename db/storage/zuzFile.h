@@ -22,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -176,6 +177,9 @@ class TZuzFile {
   // Returns the address of the block it wrote whole (to be left out of the blocks written
   // next), or -1.
   int64_t WriteChangeCounterFirst();
+  // Keeps the page's bytes as the transaction's original of its page, when they are known to be
+  // what the file holds (see originals_).
+  void KeepOriginal(const TCachePage* page, uint32_t ioFlags, uint32_t tableId);
   void PagewiseTransfer(int64_t address, int64_t n, uint8_t* readBuf, const uint8_t* writeBuf,
                         uint32_t ioFlags, uint32_t tableId);
 
@@ -194,6 +198,9 @@ class TZuzFile {
 
   TCacheMgr cache_;
   TCacheBlockMgr blocks_;
+  // Inside a transaction: what table pages held before it first changed them (the journal's
+  // before-images are taken from here instead of being read from the file again).
+  std::unordered_map<int64_t, std::vector<uint8_t>> originals_;
   bool inTransaction_ = false;
   bool recoveryPending_ = false;  // a failed commit's journal still waits to be rolled back
   int64_t physicalSize_ = 0;      // the file's size (constant during a transaction)
