@@ -635,9 +635,16 @@ void TDiskMgr::WriteBlockByRef(int64_t address, int64_t size, uint32_t ioFlags, 
 }
 
 void TDiskMgr::StartTransaction(bool skipTransactionLocks) {
-  // A reading statement's transaction within an epoch leaves the journal and the size to its
-  // first table locks, which look again whenever anything was committed since.
-  const bool reading = skipTransactionLocks && epochValid_ && LockProvider() && !Exclusive;
+  // A reading statement's transaction that finds the change counter as it was in its epoch
+  // needs no look for a journal (nothing was committed since, so nothing was cut short either)
+  // and no new size; otherwise the look comes first, before the transaction, where a commit cut
+  // short can still be rolled back.
+  bool reading =
+      skipTransactionLocks && epochValid_ && LockProvider() && !Exclusive && file_.IsOpen();
+  if (reading && ChangeCounterOnDisk() != epochCounter_) {
+    EndEpoch();
+    reading = false;
+  }
   if (!reading) CheckForJournal();
   file_.StartTransaction(reading);
   skipTransactionLocks_ = skipTransactionLocks;

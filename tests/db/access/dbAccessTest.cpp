@@ -20,6 +20,7 @@
 #include "db/access/qorDatabaseTransaction.h"
 #include "db/objects/zuzDatabase.h"
 #include "db/storage/zuzError.h"
+#include "db/storage/zuzFaultFile.h"
 #include "db/storage/zuzMemoryFile.h"
 #include "db/storage/zuzSystemInfo.h"
 #include "planner/base/qorCalendar.h"
@@ -415,6 +416,34 @@ TEST_F(DbAccess, ThreeProgramsAlwaysReadWhatWasCommitted) {
   }
   for (C* reader : programs)
     for (int r = 0; r < 3; ++r) EXPECT_EQ(rows(*reader, tables[r]), committed[r]);
+}
+
+// A program dies while it commits: its journal is whole, its raised change counter and part of
+// its bytes are in the file. Another program that had read the file before finds that out at its
+// next statement, before that statement's transaction begins: the commit is rolled back and the
+// statement reads the file as it was, without an error; and so does every program after it.
+TEST_F(DbAccess, AReaderAfterACommitCutShortReadsTheFileRolledBack) {
+  Add("Ann", 30000, 1, true);
+  EXPECT_EQ(controller_.LookupInteger("SELECT COUNT(*) FROM People"), 1);
+  const std::string journal = std::string(kPath) + ".journal";
+  {
+    zuz::TFaultFileSystem faults(fs_);
+    TqorDatabaseController dying(&faults);
+    dying.OpenDatabase(kPath);
+    // The journal's two writes and the global header's go through; the next database write
+    // half-succeeds and every later one fails, undoing included: nothing more reaches the file.
+    faults.Arm(zuz::TFaultOp::Write, 4, zuz::TFaultMode::ShortTransfer, true);
+    EXPECT_EQ(
+        ErrorCodeOf([&] { dying.Execute("INSERT INTO People (Name, Hours) VALUES ('Bob', 2)"); }),
+        ZUZ_ERR_WRITE);
+  }
+  ASSERT_TRUE(fs_.Exists(journal)) << "the dying program could undo its commit";
+  EXPECT_EQ(controller_.LookupInteger("SELECT COUNT(*) FROM People"), 1);
+  EXPECT_FALSE(fs_.Exists(journal));
+  EXPECT_EQ(controller_.LookupValue("SELECT Name FROM People").ToText(), "Ann");
+  TqorDatabaseController next(&fs_);
+  next.OpenDatabase(kPath);
+  EXPECT_EQ(next.LookupInteger("SELECT COUNT(*) FROM People"), 1);
 }
 
 // A statement waiting for another program's lock: the observer hears the wait grow and end;
